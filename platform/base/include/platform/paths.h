@@ -1,0 +1,40 @@
+// Where the program keeps its files, and the single-instance guard.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// $XDG_CONFIG_HOME, else ~/.config (the "roaming application-data folder"); created if
+// missing. Empty when neither can be determined.
+std::string RoamingAppDataFolder();
+// $XDG_RUNTIME_DIR, else /tmp/vark-<uid> (created 0700).
+std::string RuntimeFolder();
+// Folder of the running executable (from /proc/self/exe), without a trailing slash.
+std::string ExecutableFolder();
+std::string ExecutablePath();
+
+// mkdir -p with `mode`; true when the folder exists afterwards.
+bool CreateFolders(const std::string& path, unsigned mode = 0755);
+std::string JoinPath(const std::string& folder, const std::string& name);
+
+// A named, per-user single-instance guard: an exclusive flock on
+// <RuntimeFolder()>/<name>.lock. The lock lives as long as the object.
+class SingleInstance {
+public:
+    explicit SingleInstance(const std::string& name);
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    // true when another process holds the guard (the Windows "name already exists").
+    bool AlreadyExists() const { return alreadyExists_; }
+    const std::string& LockPath() const { return path_; }
+
+private:
+    std::string path_;
+    int fd_ = -1;
+    bool alreadyExists_ = false;
+};
+
+} // namespace platform

@@ -1,0 +1,78 @@
+// Per-test isolation: every folder a program could touch is pointed at a fresh temporary
+// folder, so tests never see the user's real settings, devices or sound card.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace testsupport {
+
+class ScopedTestEnv {
+public:
+    ScopedTestEnv();
+    ~ScopedTestEnv();
+    ScopedTestEnv(const ScopedTestEnv&) = delete;
+    ScopedTestEnv& operator=(const ScopedTestEnv&) = delete;
+
+    const std::string& Root() const { return root_; }
+    std::string Path(const std::string& name) const { return root_ + "/" + name; }
+    // Sets (or, with nullopt, unsets) a variable until the end of the test.
+    void Set(const std::string& name, const std::optional<std::string>& value);
+
+private:
+    std::string root_;
+    std::map<std::string, std::optional<std::string>> saved_;
+};
+
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+bool FileExists(const std::string& path);
+void RemoveTree(const std::string& path);
+
+// Where the built programs are (the tests get VARK_BIN_DIR from CTest).
+std::string BinDir();
+
+struct ProcessResult {
+    int exitCode = -1;  // -1 when killed by a signal or timed out
+    int signal = 0;
+    bool timedOut = false;
+    std::string out;
+    std::string err;
+};
+
+// Runs a program with arguments, feeding `input` to its standard input, and waits at most
+// `timeoutMs` (then kills it).
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& input = "",
+                         int timeoutMs = 60000);
+
+// A program running in the background, ended (SIGTERM, then SIGKILL) by the destructor.
+class ChildProcess {
+public:
+    explicit ChildProcess(const std::vector<std::string>& argv);
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    int Pid() const { return pid_; }
+    bool Signal(int sig);
+    // Waits for the end; nullopt on time-out. The value is the exit code, or -signal.
+    std::optional<int> Wait(int timeoutMs);
+    std::string Stdout(); // what the child printed so far (after Wait: everything)
+    std::string Stderr();
+
+private:
+    void Drain(bool block);
+    int pid_ = -1;
+    int outFd_ = -1, errFd_ = -1;
+    std::string out_, err_;
+    std::optional<int> status_;
+};
+
+// Polls `condition` every 10 ms for at most `timeoutMs`.
+template <typename F> bool WaitFor(F condition, int timeoutMs);
+
+} // namespace testsupport
+
+#include "testsupport/wait_for.inl"
