@@ -46,3 +46,17 @@ TEST(Event, ManualResetStaysSetForEveryWaiter)
     e.Clear();
     EXPECT_FALSE(e.Wait(0));
 }
+
+#include "platform/thread_locale.h"
+
+TEST(ThreadLocale, EachThreadHasItsOwnAndStartsFromTheDefault)
+{
+    platform::SetDefaultThreadLocale(1049);
+    platform::SetThreadLocale(1025);
+    platform::Lcid seen = 0;
+    std::thread([&] { seen = platform::GetThreadLocale(); }).join();
+    EXPECT_EQ(seen, 1049u);
+    EXPECT_EQ(platform::GetThreadLocale(), 1025u);
+    EXPECT_EQ(platform::PrimaryLanguage(1046), 22u);
+    platform::SetDefaultThreadLocale(platform::kLcidEnglish);
+}
