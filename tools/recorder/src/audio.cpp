@@ -133,32 +133,39 @@ bool ReadWav(const std::string& path, PcmAudio* audio, std::string* error)
 
 namespace {
 
-// Band-limited resampling: a Hann-windowed sinc with its cut-off below the lower Nyquist rate.
+// Band-limited resampling: a Hann-windowed sinc with its cut-off below the lower Nyquist rate,
+// read from a table so that each tap is one multiply-add.
 std::vector<float> Resample(const std::vector<float>& in, unsigned from, unsigned to)
 {
     if (from == to || in.empty()) return in;
     const double ratio = static_cast<double>(to) / from;
     const double cutoff = 0.45 * std::min(1.0, ratio); // in cycles per input sample
-    constexpr int kHalf = 16;
-    const double scale = ratio < 1 ? 1.0 / ratio : 1.0;
-    const int half = static_cast<int>(kHalf * scale);
+    const int half = static_cast<int>(std::ceil(8 / std::min(1.0, ratio)));
+    constexpr int kSteps = 256; // table entries per input sample
+    std::vector<float> kernel(static_cast<size_t>(2 * half * kSteps + 2));
+    for (size_t j = 0; j < kernel.size(); ++j)
+    {
+        const double x = static_cast<double>(j) / kSteps - half;
+        const double w = 0.5 + 0.5 * std::cos(M_PI * x / (half + 1));
+        const double arg = 2 * cutoff * x;
+        const double sinc = std::fabs(arg) < 1e-9 ? 1.0 : std::sin(M_PI * arg) / (M_PI * arg);
+        kernel[j] = static_cast<float>(2 * cutoff * sinc * w);
+    }
     const size_t outCount = static_cast<size_t>(static_cast<double>(in.size()) * ratio);
     std::vector<float> out(outCount);
+    const long last = static_cast<long>(in.size()) - 1;
     for (size_t n = 0; n < outCount; ++n)
     {
         const double t = static_cast<double>(n) / ratio;
         const long centre = static_cast<long>(std::floor(t));
-        double sum = 0;
-        for (long k = centre - half + 1; k <= centre + half; ++k)
+        const long lo = std::max(0L, centre - half + 1), hi = std::min(last, centre + half);
+        float sum = 0;
+        for (long k = lo; k <= hi; ++k)
         {
-            if (k < 0 || k >= static_cast<long>(in.size())) continue;
-            const double x = t - static_cast<double>(k);
-            const double w = 0.5 + 0.5 * std::cos(M_PI * x / (half + 1));
-            const double arg = 2 * cutoff * x;
-            const double sinc = std::fabs(arg) < 1e-9 ? 1.0 : std::sin(M_PI * arg) / (M_PI * arg);
-            sum += in[static_cast<size_t>(k)] * 2 * cutoff * sinc * w;
+            const double x = t - static_cast<double>(k) + half; // 0 .. 2*half
+            sum += in[static_cast<size_t>(k)] * kernel[static_cast<size_t>(x * kSteps + 0.5)];
         }
-        out[n] = static_cast<float>(sum);
+        out[n] = sum;
     }
     return out;
 }

@@ -1,6 +1,8 @@
 #include "recorder/demo.h"
 
 #include <sstream>
+#include <thread>
+#include <vector>
 
 namespace recorder {
 
@@ -112,27 +114,40 @@ RecorderImage MakeDemoImage(bool* usedSpeech)
     RecorderImage image;
     image.identity.serial = 4711;
     image.settings.clockOffset = LocalUtcOffsetSeconds();
-    unsigned seed = 1;
-    for (const DemoRecord& d : kDemo)
+    constexpr size_t kCount = sizeof kDemo / sizeof kDemo[0];
+    image.records.resize(kCount);
+    // Speaking and converting dominate; the records are made side by side.
+    bool speech[kCount];
+    std::vector<std::thread> workers;
+    for (size_t i = 0; i < kCount; ++i)
+        workers.emplace_back([&, i] {
+            const DemoRecord& d = kDemo[i];
+            speech[i] = true;
+            const unsigned seed = static_cast<unsigned>(2 * i + 1);
+            PcmAudio audio = Speech(d.text, d.voice, seed, &speech[i]);
+            if (d.stereo)
+                audio = Conversation(audio, Speech(d.rightText, d.rightVoice, seed + 1, &speech[i]));
+            ImportOptions o;
+            o.haveRate = true;
+            o.rate16k = d.rate16k;
+            o.stereo = d.stereo;
+            o.mulaw = d.mulaw;
+            o.marks = d.marks;
+            o.sources = d.sources;
+            o.haveStart = true;
+            image.records[i] = MakeRecord(audio, o, image);
+        });
+    for (std::thread& t : workers)
+        t.join();
+    for (size_t i = 0; i < kCount; ++i)
     {
-        PcmAudio audio = Speech(d.text, d.voice, seed++, usedSpeech);
-        if (d.stereo)
-            audio = Conversation(audio, Speech(d.rightText, d.rightVoice, seed++, usedSpeech));
-        ImportOptions o;
-        o.haveRate = true;
-        o.rate16k = d.rate16k;
-        o.stereo = d.stereo;
-        o.mulaw = d.mulaw;
-        o.marks = d.marks;
-        o.sources = d.sources;
-        o.haveStart = true;
-        if (d.start)
-            ParseRecorderTime(d.start, &o.start);
+        if (kDemo[i].start)
+            ParseRecorderTime(kDemo[i].start, &image.records[i].start);
         else // the next fragment of a voice-activated run, a few seconds after the last
-            o.start = image.records.back().start +
-                      static_cast<uint32_t>(Seconds(image.records.back()) + 0.5) + 3 +
-                      seed % 3;
-        image.records.push_back(MakeRecord(audio, o, image));
+            image.records[i].start = image.records[i - 1].start +
+                                     static_cast<uint32_t>(Seconds(image.records[i - 1]) + 0.5) +
+                                     3 + static_cast<uint32_t>(i % 3);
+        if (usedSpeech && !speech[i]) *usedSpeech = false;
     }
     return image;
 }
