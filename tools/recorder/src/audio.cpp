@@ -17,7 +17,8 @@
 
 extern char** environ;
 
-namespace recorder {
+namespace recorder
+{
 
 using platform::devio::GetU16;
 using platform::devio::GetU32;
@@ -57,7 +58,8 @@ bool ParseWav(const std::vector<uint8_t>& b, PcmAudio* audio, std::string* why)
         else if (std::memcmp(c, "data", 4) == 0)
         {
             data = c + 8;
-            dataSize = static_cast<size_t>(std::min<uint64_t>(size, avail)); // tolerate a short tail
+            dataSize =
+                static_cast<size_t>(std::min<uint64_t>(size, avail)); // tolerate a short tail
             break;
         }
         off += 8 + static_cast<size_t>(size) + (size & 1);
@@ -131,7 +133,8 @@ bool ReadWav(const std::string& path, PcmAudio* audio, std::string* error)
     return true;
 }
 
-namespace {
+namespace
+{
 
 // Band-limited resampling: a Hann-windowed sinc with its cut-off below the lower Nyquist rate,
 // read from a table so that each tap is one multiply-add.
@@ -214,8 +217,7 @@ bool SpeakWithEspeak(const std::string& text, const std::string& voice, PcmAudio
     char dir[] = "/tmp/vark-speech-XXXXXX";
     if (!::mkdtemp(dir)) return false;
     const std::string wav = std::string(dir) + "/speech.wav";
-    std::vector<std::string> args = {"espeak-ng", "-v", voice, "-s", "150", "-w", wav, "--",
-                                     text};
+    std::vector<std::string> args = {"espeak-ng", "-v", voice, "-s", "150", "-w", wav, "--", text};
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
@@ -254,9 +256,10 @@ PcmAudio SyntheticVoice(double seconds, unsigned rate, unsigned seed)
     std::vector<float> raw(n);
     // Vowel formants (F1, F2, F3) that the syllables move between.
     static const double kVowels[][3] = {{730, 1090, 2440}, {270, 2290, 3010}, {570, 840, 2410},
-                                        {530, 1840, 2480}, {300, 870, 2240}, {660, 1720, 2410}};
+                                        {530, 1840, 2480}, {300, 870, 2240},  {660, 1720, 2410}};
     uint32_t rng = seed * 2654435761u + 1;
-    const auto noise = [&rng] {
+    const auto noise = [&rng]
+    {
         rng = rng * 1664525u + 1013904223u;
         return static_cast<double>(rng >> 8) / 8388608.0 - 1.0;
     };

@@ -4,9 +4,11 @@
 #include <thread>
 #include <vector>
 
-namespace recorder {
+namespace recorder
+{
 
-namespace {
+namespace
+{
 
 struct DemoRecord
 {
@@ -29,12 +31,13 @@ const DemoRecord kDemo[] = {
      "date.",
      nullptr, nullptr},
     {"2026-11-03 14:30:00", false, true, true, kHeaderMarkL, kSourceExtLeft | kSourceExtRight,
-     "en-gb", "Interview, part one. Could you describe what you saw on the evening of the "
+     "en-gb",
+     "Interview, part one. Could you describe what you saw on the evening of the "
      "twelfth?",
      "en+f3", "I was at the station around eight, and the platform was almost empty."},
     {"2026-11-04 11:00:20", true, true, false, 0, kSourceLineLeft | kSourceLineRight, "en-us",
-     "Conference line recording. The next item on the agenda is the budget for next year.",
-     "en+m3", "We expect the costs to stay within five percent of this year."},
+     "Conference line recording. The next item on the agenda is the budget for next year.", "en+m3",
+     "We expect the costs to stay within five percent of this year."},
     {"2026-11-05 16:20:00", false, false, true, kHeaderMarkA, kSourceInternal, "en",
      "Voice activated fragment. The door opened at a quarter past four.", nullptr, nullptr},
     {nullptr, false, false, true, kHeaderMarkA, kSourceInternal, "en",
@@ -43,8 +46,8 @@ const DemoRecord kDemo[] = {
      "They talked quietly for a few minutes, then left together.", nullptr, nullptr},
     {"2026-11-06 08:45:10", true, false, true, kHeaderMarkT | kHeaderMarkL,
      kSourceInternal | kSourceExtLeft, "en-gb-scotland",
-     "Field note. Weather is clear, wind from the west. Starting the site survey now.",
-     nullptr, nullptr},
+     "Field note. Weather is clear, wind from the west. Starting the site survey now.", nullptr,
+     nullptr},
 };
 
 PcmAudio Speech(const char* text, const char* voice, unsigned seed, bool* usedSpeech)
@@ -102,9 +105,9 @@ StoredRecord MakeRecord(const PcmAudio& audio, const ImportOptions& o, const Rec
     r.header = (rate16k ? kHeaderRate16k : 0) | (o.stereo ? kHeaderStereo : 0) |
                (o.mulaw ? 0 : kHeaderUncompressed) | o.marks |
                ((o.sources & 0x1F) << kHeaderSourcesShift);
-    r.start = o.haveStart ? o.start
-                          : static_cast<uint32_t>(HostSecondsSince2000() +
-                                                  image.settings.clockOffset);
+    r.start = o.haveStart
+                  ? o.start
+                  : static_cast<uint32_t>(HostSecondsSince2000() + image.settings.clockOffset);
     return r;
 }
 
@@ -120,23 +123,26 @@ RecorderImage MakeDemoImage(bool* usedSpeech)
     bool speech[kCount];
     std::vector<std::thread> workers;
     for (size_t i = 0; i < kCount; ++i)
-        workers.emplace_back([&, i] {
-            const DemoRecord& d = kDemo[i];
-            speech[i] = true;
-            const unsigned seed = static_cast<unsigned>(2 * i + 1);
-            PcmAudio audio = Speech(d.text, d.voice, seed, &speech[i]);
-            if (d.stereo)
-                audio = Conversation(audio, Speech(d.rightText, d.rightVoice, seed + 1, &speech[i]));
-            ImportOptions o;
-            o.haveRate = true;
-            o.rate16k = d.rate16k;
-            o.stereo = d.stereo;
-            o.mulaw = d.mulaw;
-            o.marks = d.marks;
-            o.sources = d.sources;
-            o.haveStart = true;
-            image.records[i] = MakeRecord(audio, o, image);
-        });
+        workers.emplace_back(
+            [&, i]
+            {
+                const DemoRecord& d = kDemo[i];
+                speech[i] = true;
+                const unsigned seed = static_cast<unsigned>(2 * i + 1);
+                PcmAudio audio = Speech(d.text, d.voice, seed, &speech[i]);
+                if (d.stereo)
+                    audio = Conversation(audio,
+                                         Speech(d.rightText, d.rightVoice, seed + 1, &speech[i]));
+                ImportOptions o;
+                o.haveRate = true;
+                o.rate16k = d.rate16k;
+                o.stereo = d.stereo;
+                o.mulaw = d.mulaw;
+                o.marks = d.marks;
+                o.sources = d.sources;
+                o.haveStart = true;
+                image.records[i] = MakeRecord(audio, o, image);
+            });
     for (std::thread& t : workers)
         t.join();
     for (size_t i = 0; i < kCount; ++i)
@@ -158,10 +164,14 @@ bool ParseMarks(const std::string& text, uint32_t* bits)
     std::stringstream s(text);
     for (std::string m; std::getline(s, m, ',');)
     {
-        if (m == "T" || m == "t") b |= kHeaderMarkT;
-        else if (m == "L" || m == "l") b |= kHeaderMarkL;
-        else if (m == "A" || m == "a") b |= kHeaderMarkA;
-        else if (!m.empty()) return false;
+        if (m == "T" || m == "t")
+            b |= kHeaderMarkT;
+        else if (m == "L" || m == "l")
+            b |= kHeaderMarkL;
+        else if (m == "A" || m == "a")
+            b |= kHeaderMarkA;
+        else if (!m.empty())
+            return false;
     }
     *bits = b;
     return true;
@@ -179,12 +189,18 @@ bool ParseSources(const std::string& text, uint32_t* set)
     std::stringstream s(text);
     for (std::string m; std::getline(s, m, ',');)
     {
-        if (m == "int") v |= kSourceInternal;
-        else if (m == "ext-left") v |= kSourceExtLeft;
-        else if (m == "ext-right") v |= kSourceExtRight;
-        else if (m == "line-left") v |= kSourceLineLeft;
-        else if (m == "line-right") v |= kSourceLineRight;
-        else return false;
+        if (m == "int")
+            v |= kSourceInternal;
+        else if (m == "ext-left")
+            v |= kSourceExtLeft;
+        else if (m == "ext-right")
+            v |= kSourceExtRight;
+        else if (m == "line-left")
+            v |= kSourceLineLeft;
+        else if (m == "line-right")
+            v |= kSourceLineRight;
+        else
+            return false;
     }
     if (text.empty()) return false;
     *set = v;

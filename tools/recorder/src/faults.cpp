@@ -5,9 +5,11 @@
 #include <sstream>
 #include <vector>
 
-namespace recorder {
+namespace recorder
+{
 
-namespace {
+namespace
+{
 
 bool Number(const std::string& text, uint64_t max, uint64_t* v)
 {
@@ -24,8 +26,8 @@ bool Number(const std::string& text, uint64_t max, uint64_t* v)
 bool Command(const std::string& text, bool queryOnly, Fault* f)
 {
     std::string digits = text;
-    if (!digits.empty() && (digits[0] == 'Q' || digits[0] == 'W' || digits[0] == 'q' ||
-                            digits[0] == 'w'))
+    if (!digits.empty() &&
+        (digits[0] == 'Q' || digits[0] == 'W' || digits[0] == 'q' || digits[0] == 'w'))
     {
         f->direction = static_cast<char>(digits[0] == 'q' || digits[0] == 'Q' ? 'Q' : 'W');
         digits.erase(0, 1);
@@ -50,7 +52,8 @@ bool Command(const std::string& text, bool queryOnly, Fault* f)
 
 std::optional<Fault> ParseFault(const std::string& spec, std::string* error)
 {
-    const auto bad = [&](const std::string& why) -> std::optional<Fault> {
+    const auto bad = [&](const std::string& why) -> std::optional<Fault>
+    {
         *error = "bad fault '" + spec + "': " + why;
         return std::nullopt;
     };

@@ -8,7 +8,8 @@
 #include <cstdio>
 #include <thread>
 
-namespace recorder {
+namespace recorder
+{
 
 using platform::devio::DeviceAnswer;
 using platform::devio::DeviceRequest;
@@ -18,7 +19,8 @@ using platform::devio::PutU16;
 using platform::devio::PutU32;
 namespace dv = platform::devio;
 
-namespace {
+namespace
+{
 
 constexpr uint32_t kErrorInsufficientBuffer = 122;
 
@@ -95,7 +97,8 @@ RecorderFirmware::RecorderFirmware(RecorderImage image, FirmwareConfig config)
 {
 }
 
-void RecorderFirmware::SetImageFolder(const std::string& dir, std::optional<RecorderIdentity> stored)
+void RecorderFirmware::SetImageFolder(const std::string& dir,
+                                      std::optional<RecorderIdentity> stored)
 {
     std::lock_guard lock(mutex_);
     imageFolder_ = dir;
@@ -270,14 +273,13 @@ RecorderFirmware::Reply RecorderFirmware::Dispatch(const DeviceRequest& request,
 }
 
 std::optional<RecorderFirmware::Reply> RecorderFirmware::ApplyRequestFaults(char direction,
-                                                                           int command)
+                                                                            int command)
 {
     for (ActiveFault& f : faults_)
     {
         const Fault& x = f.fault;
-        const bool kindMatches =
-            (x.kind == Fault::Kind::FailCommand && direction != 'R') ||
-            (x.kind == Fault::Kind::EmptyAnswer && direction == 'Q');
+        const bool kindMatches = (x.kind == Fault::Kind::FailCommand && direction != 'R') ||
+                                 (x.kind == Fault::Kind::EmptyAnswer && direction == 'Q');
         if (!kindMatches) continue;
         if (x.direction && x.direction != direction) continue;
         if (x.command >= 0 && x.command != command) continue;
@@ -308,13 +310,14 @@ void RecorderFirmware::InputLevels(uint8_t* left, uint8_t* right) const
     // Phrases of a few syllables with pauses between them, and a little room noise.
     const double t =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    const auto level = [](double t, double phase) {
+    const auto level = [](double t, double phase)
+    {
         const double phrase = std::fmod(t + phase, 3.3) < 2.3 ? 1.0 : 0.0;
         const double syllable = std::max(0.0, std::sin(2 * M_PI * 3.9 * t + phase));
         const double stress = 0.65 + 0.35 * std::sin(2 * M_PI * 0.7 * t + 3 * phase);
         const double noise = 2.0 + 1.5 * std::fabs(std::sin(t * 91.7 + phase * 13));
-        return static_cast<uint8_t>(std::min(100.0, noise + 85.0 * phrase * stress *
-                                                                std::sqrt(syllable)));
+        return static_cast<uint8_t>(
+            std::min(100.0, noise + 85.0 * phrase * stress * std::sqrt(syllable)));
     };
     *left = level(t, 0.0);
     *right = level(t, 0.4);
@@ -333,15 +336,26 @@ RecorderFirmware::Reply RecorderFirmware::DoQuery(unsigned command)
     case 1:
         PutU32(f + 4, static_cast<uint32_t>(HostSecondsSince2000() + s.clockOffset));
         break;
-    case 2: f[4] = s.rate16k; break;
-    case 3: f[4] = s.uncompressed; break;
-    case 4: f[4] = s.stereo; break;
-    case 5: f[4] = s.sourceLeft; break;
-    case 6: f[4] = s.sourceRight; break;
+    case 2:
+        f[4] = s.rate16k;
+        break;
+    case 3:
+        f[4] = s.uncompressed;
+        break;
+    case 4:
+        f[4] = s.stereo;
+        break;
+    case 5:
+        f[4] = s.sourceLeft;
+        break;
+    case 6:
+        f[4] = s.sourceRight;
+        break;
     case 7:
     {
         const bool bytes = id.firmware < 1025;
-        const auto units = [&](uint64_t v) {
+        const auto units = [&](uint64_t v)
+        {
             const uint64_t u = bytes ? v : v / 512;
             return static_cast<uint32_t>(std::min<uint64_t>(u, 0xFFFFFFFF));
         };
@@ -378,21 +392,42 @@ RecorderFirmware::Reply RecorderFirmware::DoQuery(unsigned command)
         f[4] = s.levelLeft;
         f[5] = s.levelRight;
         break;
-    case 19: InputLevels(&f[4], &f[5]); break;
-    case 21: f[4] = s.agc; break;
-    case 22: f[4] = s.buttonMode; break;
-    case 23: PutU32(f + 4, s.accuThreshold); break;
+    case 19:
+        InputLevels(&f[4], &f[5]);
+        break;
+    case 21:
+        f[4] = s.agc;
+        break;
+    case 22:
+        f[4] = s.buttonMode;
+        break;
+    case 23:
+        PutU32(f + 4, s.accuThreshold);
+        break;
     case 25:
         PutU32(f + 4, s.timers[selectedTimer_].start);
         PutU32(f + 8, s.timers[selectedTimer_].duration);
         break;
-    case 26: f[4] = eraseEnd_ ? 1 : 0; break;
-    case 27: PutU32(f + 4, s.loopSeconds); break;
-    case 30: f[4] = s.recordButton; break;
-    case 34: PutU16(f + 4, id.firmware); break;
-    case 41: f[4] = s.batteryIndication; break;
-    case 43: f[4] = id.capability; break;
-    default: return Reply::Error(dv::kErrorInvalidFunction);
+    case 26:
+        f[4] = eraseEnd_ ? 1 : 0;
+        break;
+    case 27:
+        PutU32(f + 4, s.loopSeconds);
+        break;
+    case 30:
+        f[4] = s.recordButton;
+        break;
+    case 34:
+        PutU16(f + 4, id.firmware);
+        break;
+    case 41:
+        f[4] = s.batteryIndication;
+        break;
+    case 43:
+        f[4] = id.capability;
+        break;
+    default:
+        return Reply::Error(dv::kErrorInvalidFunction);
     }
     return Reply::Frame(f);
 }
@@ -408,11 +443,21 @@ RecorderFirmware::Reply RecorderFirmware::DoWrite(unsigned command,
     case 1:
         s.clockOffset = static_cast<int64_t>(dword4) - HostSecondsSince2000();
         break;
-    case 2: s.rate16k = f[4]; break;
-    case 3: s.uncompressed = f[4]; break;
-    case 4: s.stereo = f[4] ? 1 : 0; break;
-    case 5: s.sourceLeft = f[4]; break;
-    case 6: s.sourceRight = f[4]; break;
+    case 2:
+        s.rate16k = f[4];
+        break;
+    case 3:
+        s.uncompressed = f[4];
+        break;
+    case 4:
+        s.stereo = f[4] ? 1 : 0;
+        break;
+    case 5:
+        s.sourceLeft = f[4];
+        break;
+    case 6:
+        s.sourceRight = f[4];
+        break;
     case 10:
     {
         if (eraseEnd_) return Reply::Error(dv::kErrorNotReady);
@@ -425,7 +470,9 @@ RecorderFirmware::Reply RecorderFirmware::DoWrite(unsigned command,
         transferSize_ = 0;
         break;
     }
-    case 11: selected_.reset(); break;
+    case 11:
+        selected_.reset();
+        break;
     case 13:
         if (!selected_) return Reply::Error(dv::kErrorGenFailure);
         if (pollsLeft_ > 0) return Reply::Error(dv::kErrorNotReady);
@@ -444,14 +491,22 @@ RecorderFirmware::Reply RecorderFirmware::DoWrite(unsigned command,
         s.levelLeft = f[4];
         s.levelRight = f[5];
         break;
-    case 21: s.agc = f[4]; break;
-    case 22: s.buttonMode = f[4]; break;
-    case 23: s.accuThreshold = GetU16(f + 4); break;
+    case 21:
+        s.agc = f[4];
+        break;
+    case 22:
+        s.buttonMode = f[4];
+        break;
+    case 23:
+        s.accuThreshold = GetU16(f + 4);
+        break;
     case 24:
         if (f[4] > 4) return Reply::Error(dv::kErrorInvalidParameter);
         selectedTimer_ = f[4];
         break;
-    case 25: s.timers[selectedTimer_] = {dword4, GetU32(f + 8)}; break;
+    case 25:
+        s.timers[selectedTimer_] = {dword4, GetU32(f + 8)};
+        break;
     case 26:
         if (f[4] != 1) return Reply::Error(dv::kErrorInvalidParameter);
         selected_.reset();
@@ -459,8 +514,12 @@ RecorderFirmware::Reply RecorderFirmware::DoWrite(unsigned command,
                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                         std::chrono::duration<double>(config_.eraseSeconds));
         break;
-    case 27: s.loopSeconds = dword4; break;
-    case 28: s.accessCode = dword4; break;
+    case 27:
+        s.loopSeconds = dword4;
+        break;
+    case 28:
+        s.accessCode = dword4;
+        break;
     case 29:
         if (dword4 != s.accessCode)
         {
@@ -470,19 +529,23 @@ RecorderFirmware::Reply RecorderFirmware::DoWrite(unsigned command,
         locked_ = false;
         sessionCode_ = dword4;
         break;
-    case 30: s.recordButton = f[4] ? 1 : 0; break;
+    case 30:
+        s.recordButton = f[4] ? 1 : 0;
+        break;
     case 31:
         committed_ = s;
         PersistLocked();
         break;
-    case 41: s.batteryIndication = f[4] ? 1 : 0; break;
-    default: return Reply::Error(dv::kErrorInvalidFunction);
+    case 41:
+        s.batteryIndication = f[4] ? 1 : 0;
+        break;
+    default:
+        return Reply::Error(dv::kErrorInvalidFunction);
     }
     return Reply::WriteDone();
 }
 
-void RecorderFirmware::ApplyFlips(size_t record, uint64_t offset, uint8_t* data,
-                                  size_t size) const
+void RecorderFirmware::ApplyFlips(size_t record, uint64_t offset, uint8_t* data, size_t size) const
 {
     for (const ActiveFault& f : faults_)
     {
@@ -561,7 +624,8 @@ RecorderFirmware::Reply RecorderFirmware::DoRead(uint32_t count)
     for (ActiveFault& f : faults_)
     {
         if (f.fault.kind != Fault::Kind::UnplugAfter) continue;
-        const uint64_t allowed = f.fault.bytes > bulkDelivered_ ? f.fault.bytes - bulkDelivered_ : 0;
+        const uint64_t allowed =
+            f.fault.bytes > bulkDelivered_ ? f.fault.bytes - bulkDelivered_ : 0;
         if (r.output.size() >= allowed)
         {
             r.output.resize(allowed);

@@ -2,9 +2,11 @@
 
 #include <cstring>
 
-namespace recorder {
+namespace recorder
+{
 
-namespace {
+namespace
+{
 
 unsigned Parity(unsigned x)
 {

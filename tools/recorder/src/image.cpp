@@ -30,9 +30,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace recorder {
+namespace recorder
+{
 
-namespace {
+namespace
+{
 
 int64_t DaysFromCivil(int64_t y, unsigned m, unsigned d)
 {
@@ -102,8 +104,8 @@ bool WriteAtomically(const std::string& path, const void* data, size_t size)
     const std::string temp = path + ".tmp";
     FILE* f = std::fopen(temp.c_str(), "wb");
     if (!f) return false;
-    const bool ok = std::fwrite(data, 1, size, f) == size && std::fflush(f) == 0 &&
-                    ::fsync(::fileno(f)) == 0;
+    const bool ok =
+        std::fwrite(data, 1, size, f) == size && std::fflush(f) == 0 && ::fsync(::fileno(f)) == 0;
     if (std::fclose(f) != 0 || !ok || std::rename(temp.c_str(), path.c_str()) != 0)
     {
         std::remove(temp.c_str());
@@ -133,8 +135,8 @@ std::string DescribeHeader(uint32_t h)
 
 bool RecordSizeFits(const StoredRecord& r)
 {
-    const size_t frame = ((r.header & kHeaderUncompressed) ? 2u : 1u) *
-                         ((r.header & kHeaderStereo) ? 2u : 1u);
+    const size_t frame =
+        ((r.header & kHeaderUncompressed) ? 2u : 1u) * ((r.header & kHeaderStereo) ? 2u : 1u);
     return r.data.size() % frame == 0;
 }
 
@@ -156,8 +158,8 @@ bool ParseRecorderTime(const std::string& text, uint32_t* seconds)
 {
     int y, mo, d, h, mi, s;
     char tail;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s,
-                    &tail) != 6)
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &s, &tail) !=
+        6)
         return false;
     if (mo < 1 || mo > 12 || d < 1 || h > 23 || h < 0 || mi < 0 || mi > 59 || s < 0 || s > 59)
         return false;
@@ -173,7 +175,10 @@ bool ParseRecorderTime(const std::string& text, uint32_t* seconds)
     return true;
 }
 
-int64_t HostSecondsSince2000() { return static_cast<int64_t>(std::time(nullptr)) - 946684800; }
+int64_t HostSecondsSince2000()
+{
+    return static_cast<int64_t>(std::time(nullptr)) - 946684800;
+}
 
 int64_t LocalUtcOffsetSeconds()
 {
@@ -214,11 +219,13 @@ bool LoadImage(const std::string& dir, RecorderImage* image, std::string* error)
     std::vector<int> recordLines;
     std::string line;
     int lineNo = 0;
-    const auto fail = [&](const std::string& why) {
+    const auto fail = [&](const std::string& why)
+    {
         *error = path + ":" + std::to_string(lineNo) + ": " + why;
         return false;
     };
-    const auto finishRecord = [&]() {
+    const auto finishRecord = [&]()
+    {
         if (section != "record") return true;
         if (!seen.count("start") || !seen.count("header") || !seen.count("data"))
             return fail("record needs start, header and data");
@@ -254,7 +261,8 @@ bool LoadImage(const std::string& dir, RecorderImage* image, std::string* error)
         if (!seen.insert(key).second) return fail("duplicate key '" + key + "'");
         uint64_t n = 0;
         int64_t sn = 0;
-        const auto u8 = [&](uint8_t* field, uint64_t max = 0xFF) {
+        const auto u8 = [&](uint8_t* field, uint64_t max = 0xFF)
+        {
             if (!ParseNumber(value, max, &n)) return false;
             *field = static_cast<uint8_t>(n);
             return true;
@@ -294,8 +302,10 @@ bool LoadImage(const std::string& dir, RecorderImage* image, std::string* error)
             ok = ParseNumber(value, 0xFFFF, &n);
             if (ok) id.firmware = static_cast<uint16_t>(n);
         }
-        else if (key == "capability") ok = u8(&id.capability);
-        else if (key == "battery") ok = u8(&id.battery);
+        else if (key == "capability")
+            ok = u8(&id.capability);
+        else if (key == "battery")
+            ok = u8(&id.battery);
         else if (key == "charging")
         {
             uint8_t b = 0;
@@ -317,17 +327,28 @@ bool LoadImage(const std::string& dir, RecorderImage* image, std::string* error)
             ok = ParseSigned(value, -(1ll << 40), 1ll << 40, &sn);
             if (ok) st.clockOffset = sn;
         }
-        else if (key == "battery_indication") ok = u8(&st.batteryIndication, 1);
-        else if (key == "rate16k") ok = u8(&st.rate16k);
-        else if (key == "uncompressed") ok = u8(&st.uncompressed);
-        else if (key == "stereo") ok = u8(&st.stereo, 1);
-        else if (key == "source_left") ok = u8(&st.sourceLeft);
-        else if (key == "source_right") ok = u8(&st.sourceRight);
-        else if (key == "level_left") ok = u8(&st.levelLeft, 31);
-        else if (key == "level_right") ok = u8(&st.levelRight, 31);
-        else if (key == "agc") ok = u8(&st.agc);
-        else if (key == "button_mode") ok = u8(&st.buttonMode);
-        else if (key == "record_button") ok = u8(&st.recordButton, 1);
+        else if (key == "battery_indication")
+            ok = u8(&st.batteryIndication, 1);
+        else if (key == "rate16k")
+            ok = u8(&st.rate16k);
+        else if (key == "uncompressed")
+            ok = u8(&st.uncompressed);
+        else if (key == "stereo")
+            ok = u8(&st.stereo, 1);
+        else if (key == "source_left")
+            ok = u8(&st.sourceLeft);
+        else if (key == "source_right")
+            ok = u8(&st.sourceRight);
+        else if (key == "level_left")
+            ok = u8(&st.levelLeft, 31);
+        else if (key == "level_right")
+            ok = u8(&st.levelRight, 31);
+        else if (key == "agc")
+            ok = u8(&st.agc);
+        else if (key == "button_mode")
+            ok = u8(&st.buttonMode);
+        else if (key == "record_button")
+            ok = u8(&st.recordButton, 1);
         else if (key == "accu_threshold")
         {
             ok = ParseNumber(value, 0xFFFFFFFF, &n);
@@ -348,7 +369,7 @@ bool LoadImage(const std::string& dir, RecorderImage* image, std::string* error)
                  ParseNumber(a, 0xFFFFFFFF, &start) && ParseNumber(b, 0xFFFFFFFF, &duration);
             if (ok)
                 st.timers[static_cast<size_t>(key[5] - '0')] = {static_cast<uint32_t>(start),
-                                                                 static_cast<uint32_t>(duration)};
+                                                                static_cast<uint32_t>(duration)};
         }
         else
             return fail("unknown key '" + key + "'");

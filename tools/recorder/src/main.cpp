@@ -19,7 +19,8 @@
 
 using namespace recorder;
 
-namespace {
+namespace
+{
 
 const char kUsage[] =
     "usage:\n"
@@ -119,7 +120,9 @@ struct IdentityOptions
 
 bool Exists(const std::string& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0;
 }
 
@@ -142,8 +145,7 @@ int MakeImage(const std::vector<std::string>& args)
             dir = args[i];
     }
     if (dir.empty()) return Usage("make-image needs a folder");
-    if (Exists(dir + "/" + kStateFileName))
-        return Fail(dir + " already holds a recorder image");
+    if (Exists(dir + "/" + kStateFileName)) return Fail(dir + " already holds a recorder image");
     bool speech = false;
     RecorderImage image;
     if (demo)
@@ -227,9 +229,8 @@ int Plug(const std::vector<std::string>& args)
         if (taken) continue;
         const std::string& a = args[i];
         long long n = 0;
-        const auto value = [&]() -> const std::string* {
-            return i + 1 < args.size() ? &args[++i] : nullptr;
-        };
+        const auto value = [&]() -> const std::string*
+        { return i + 1 < args.size() ? &args[++i] : nullptr; };
         if (a == "--demo")
             demo = true;
         else if (a == "-v")
@@ -250,8 +251,10 @@ int Plug(const std::vector<std::string>& args)
                 return Usage(a + " needs a non-negative number");
             if (a == "--throttle") config.throttleBytesPerSecond = static_cast<uint64_t>(n);
             if (a == "--latency") config.latencyMs = static_cast<unsigned>(std::min(n, 60000ll));
-            if (a == "--not-ready-polls") config.notReadyPolls = static_cast<unsigned>(std::min(n, 100000ll));
-            if (a == "--busy-empty") config.busyEmptyAnswers = static_cast<unsigned>(std::min(n, 100000ll));
+            if (a == "--not-ready-polls")
+                config.notReadyPolls = static_cast<unsigned>(std::min(n, 100000ll));
+            if (a == "--busy-empty")
+                config.busyEmptyAnswers = static_cast<unsigned>(std::min(n, 100000ll));
         }
         else if (a == "--erase-seconds")
         {
@@ -284,10 +287,12 @@ int Plug(const std::vector<std::string>& args)
     for (const Fault& f : faults)
         firmware->AddFault(f);
     if (verbose)
-        firmware->SetLogSink([](const RequestLogEntry& e) {
-            std::printf("%s\n", FormatLogEntry(e).c_str());
-            std::fflush(stdout);
-        });
+        firmware->SetLogSink(
+            [](const RequestLogEntry& e)
+            {
+                std::printf("%s\n", FormatLogEntry(e).c_str());
+                std::fflush(stdout);
+            });
 
     // Signals are taken synchronously so the unplug runs on this thread.
     sigset_t set;

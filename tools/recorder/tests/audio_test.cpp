@@ -11,16 +11,19 @@
 
 using namespace recorder;
 
-namespace {
+namespace
+{
 std::vector<uint8_t> Wav(unsigned tag, unsigned channels, unsigned rate, unsigned bits,
                          const std::vector<uint8_t>& data)
 {
     std::vector<uint8_t> w;
-    auto u32 = [&](uint32_t v) {
+    auto u32 = [&](uint32_t v)
+    {
         for (int i = 0; i < 4; ++i)
             w.push_back(static_cast<uint8_t>(v >> (8 * i)));
     };
-    auto u16 = [&](uint16_t v) {
+    auto u16 = [&](uint16_t v)
+    {
         w.push_back(static_cast<uint8_t>(v));
         w.push_back(static_cast<uint8_t>(v >> 8));
     };
@@ -75,7 +78,8 @@ TEST(RecorderAudio, WavFormatsAndMalformedFiles)
     ASSERT_TRUE(ParseWav(Wav(3, 1, 8000, 32, {0, 0, 0x80, 0x3F, 0, 0, 0xC0, 0x7F}), &a, &why));
     EXPECT_EQ(a.samples, (std::vector<int16_t>{32767, 0})); // 1.0 and NaN
 
-    const auto bad = [&](std::vector<uint8_t> bytes, const std::string& expect) {
+    const auto bad = [&](std::vector<uint8_t> bytes, const std::string& expect)
+    {
         PcmAudio x;
         std::string w;
         EXPECT_FALSE(ParseWav(bytes, &x, &w));

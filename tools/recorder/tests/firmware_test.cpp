@@ -16,7 +16,8 @@ using namespace recorder;
 namespace dv = platform::devio;
 using testsupport::ScopedTestEnv;
 
-namespace {
+namespace
+{
 
 using Frame = std::array<uint8_t, 16>;
 
@@ -29,7 +30,10 @@ Frame F(uint32_t d0, uint32_t d4 = 0, uint32_t d8 = 0)
     return f;
 }
 
-uint32_t D4(const dv::DeviceAnswer& a) { return dv::GetU32(a.output.data() + 4); }
+uint32_t D4(const dv::DeviceAnswer& a)
+{
+    return dv::GetU32(a.output.data() + 4);
+}
 
 std::vector<uint8_t> Pattern(size_t n, unsigned seed)
 {
@@ -193,8 +197,8 @@ TEST(RecorderFirmware, ParametersStoreAnswerAndCommit)
     {
         unsigned cmd;
         uint32_t value, expect;
-    } bytes[] = {{2, 1, 1}, {3, 0, 0}, {4, 7, 1}, {5, 8, 8}, {6, 16, 16}, {21, 0, 0},
-                 {22, 2, 2}, {30, 5, 1}, {41, 1, 1}};
+    } bytes[] = {{2, 1, 1},  {3, 0, 0},  {4, 7, 1},  {5, 8, 8}, {6, 16, 16},
+                 {21, 0, 0}, {22, 2, 2}, {30, 5, 1}, {41, 1, 1}};
     for (const auto& b : bytes)
     {
         ASSERT_TRUE(r.W(b.cmd, b.value)) << b.cmd;
@@ -431,8 +435,8 @@ TEST(RecorderFirmware, CommandFaults)
     Fw r(0x2C10);
     ASSERT_TRUE(r.Unlock());
     std::string error;
-    for (const char* spec : {"fail:W25,skip=2,times=1", "empty:Q9,times=2", "short-answer:Q7",
-                             "fail:Q12,error=1167"})
+    for (const char* spec :
+         {"fail:W25,skip=2,times=1", "empty:Q9,times=2", "short-answer:Q7", "fail:Q12,error=1167"})
     {
         auto f = ParseFault(spec, &error);
         ASSERT_TRUE(f) << error;
@@ -454,9 +458,9 @@ TEST(RecorderFirmware, CommandFaults)
     r.fw.ClearFaults();
     EXPECT_EQ(r.Q(12).status, 0u);
 
-    for (const char* bad : {"fail", "fail:Q", "fail:W300", "empty:W9", "nonsense:1",
-                            "short-read:x", "flip-data:1,byte=512", "flip-code:1,byte=3",
-                            "fail:Q1,bit=2", "fail:Q1,error=0", "fail:Q1,times"})
+    for (const char* bad : {"fail", "fail:Q", "fail:W300", "empty:W9", "nonsense:1", "short-read:x",
+                            "flip-data:1,byte=512", "flip-code:1,byte=3", "fail:Q1,bit=2",
+                            "fail:Q1,error=0", "fail:Q1,times"})
         EXPECT_FALSE(ParseFault(bad, &error)) << bad;
 }
 
@@ -466,9 +470,9 @@ TEST(RecorderFirmware, FlippedBitsReadBackWrongUnderRightCodes)
     ASSERT_TRUE(r.Unlock());
     std::string error;
     // Sector 9 = page 1, sector 1: one data bit; sector 10: two data bits; sector 3: a code bit.
-    for (const char* spec : {"flip-data:9", "flip-data:10,byte=5,bit=0",
-                             "flip-data:10,byte=6,bit=7", "flip-code:3,byte=2,bit=6",
-                             "flip-data:0,record=1"})
+    for (const char* spec :
+         {"flip-data:9", "flip-data:10,byte=5,bit=0", "flip-data:10,byte=6,bit=7",
+          "flip-code:3,byte=2,bit=6", "flip-data:0,record=1"})
         r.fw.AddFault(*ParseFault(spec, &error));
     const std::vector<uint8_t> data = Pattern(10000, 1);
     ASSERT_TRUE(r.Open(0));
@@ -562,7 +566,8 @@ TEST(VirtualRecorder, ServesTwoClientsAndUnplugsByFault)
     ASSERT_NE(b, dv::kInvalidDeviceHandle);
     uint8_t out[16];
     uint32_t got = 0;
-    const auto write = [&](dv::DeviceHandle h, unsigned cmd, uint32_t d4) {
+    const auto write = [&](dv::DeviceHandle h, unsigned cmd, uint32_t d4)
+    {
         const Frame f = F(0, d4);
         return dv::DeviceControl(h, WriteCode(cmd), f.data(), 16, nullptr, 0, &got) && got == 16;
     };
@@ -570,10 +575,12 @@ TEST(VirtualRecorder, ServesTwoClientsAndUnplugsByFault)
     ASSERT_TRUE(dv::DeviceControl(b, QueryCode(9), nullptr, 0, out, 16, &got));
     EXPECT_EQ(dv::GetU16(out + 4), 2);
     std::atomic<int> failures{0};
-    std::thread t([&] {
-        for (int i = 0; i < 200; ++i)
-            if (!dv::DeviceControl(b, QueryCode(0), nullptr, 0, out, 16, &got)) ++failures;
-    });
+    std::thread t(
+        [&]
+        {
+            for (int i = 0; i < 200; ++i)
+                if (!dv::DeviceControl(b, QueryCode(0), nullptr, 0, out, 16, &got)) ++failures;
+        });
     uint8_t local[16];
     uint32_t n = 0;
     for (int i = 0; i < 200; ++i)

@@ -10,7 +10,8 @@
 
 using namespace recorder;
 
-namespace {
+namespace
+{
 std::array<uint8_t, 3> Code(const uint8_t* sector)
 {
     std::array<uint8_t, 3> c{};
@@ -54,15 +55,13 @@ TEST(FlashPage, OneFlippedDataBitChangesTwelveCodeBitsThatNameIt)
             s[addr] ^= static_cast<uint8_t>(1 << bit);
             const auto bad = Code(s.data());
             s[addr] ^= static_cast<uint8_t>(1 << bit);
-            const uint32_t syn = static_cast<uint32_t>((clean[0] ^ bad[0]) |
-                                                       (clean[1] ^ bad[1]) << 8 |
-                                                       (clean[2] ^ bad[2]) << 16);
+            const uint32_t syn = static_cast<uint32_t>(
+                (clean[0] ^ bad[0]) | (clean[1] ^ bad[1]) << 8 | (clean[2] ^ bad[2]) << 16);
             EXPECT_EQ(std::bitset<24>(syn).count(), 12u);
             const int s0 = syn & 0xFF, s1 = (syn >> 8) & 0xFF, s2 = syn >> 16;
             const int gotAddr = ((s0 >> 1) & 1) | ((s0 >> 3) & 1) << 1 | ((s0 >> 5) & 1) << 2 |
-                                ((s0 >> 7) & 1) << 3 | ((s1 >> 1) & 1) << 4 |
-                                ((s1 >> 3) & 1) << 5 | ((s1 >> 5) & 1) << 6 |
-                                ((s1 >> 7) & 1) << 7 | ((s2 >> 1) & 1) << 8;
+                                ((s0 >> 7) & 1) << 3 | ((s1 >> 1) & 1) << 4 | ((s1 >> 3) & 1) << 5 |
+                                ((s1 >> 5) & 1) << 6 | ((s1 >> 7) & 1) << 7 | ((s2 >> 1) & 1) << 8;
             const int gotBit = ((s2 >> 3) & 1) | ((s2 >> 5) & 1) << 1 | ((s2 >> 7) & 1) << 2;
             EXPECT_EQ(gotAddr, addr);
             EXPECT_EQ(gotBit, bit);

@@ -7,7 +7,8 @@
 using namespace recorder;
 using testsupport::ScopedTestEnv;
 
-namespace {
+namespace
+{
 RecorderImage Sample()
 {
     RecorderImage img;
@@ -73,7 +74,8 @@ TEST(RecorderImage, CorruptImagesNameTheFileAndLine)
     const std::string good = testsupport::ReadFile(dir + "/recorder.txt");
     const std::string state = dir + "/recorder.txt";
 
-    EXPECT_EQ(LoadError(env.Path("missing")), env.Path("missing") + "/recorder.txt: cannot be read");
+    EXPECT_EQ(LoadError(env.Path("missing")),
+              env.Path("missing") + "/recorder.txt: cannot be read");
     struct Case
     {
         std::string text, expect;

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <cmath>
+#include <csignal>
 
 using namespace recorder;
 namespace dv = platform::devio;
@@ -18,9 +18,13 @@ using testsupport::RunProcess;
 using testsupport::ScopedTestEnv;
 using testsupport::WaitFor;
 
-namespace {
+namespace
+{
 
-std::string Tool() { return testsupport::BinDir() + "/vark-recorder"; }
+std::string Tool()
+{
+    return testsupport::BinDir() + "/vark-recorder";
+}
 
 std::vector<std::string> Sockets()
 {
@@ -47,7 +51,8 @@ int QueryByte(dv::DeviceHandle h, unsigned cmd)
 std::string WavFile(const std::string& path, unsigned rate, unsigned seconds)
 {
     std::string w = "RIFF....WAVEfmt ";
-    auto u32 = [&](uint32_t v) {
+    auto u32 = [&](uint32_t v)
+    {
         for (int i = 0; i < 4; ++i)
             w.push_back(static_cast<char>(v >> (8 * i)));
     };
@@ -98,7 +103,8 @@ TEST(VarkRecorderProgram, CommittedChangesPersistAcrossPlugRuns)
 {
     ScopedTestEnv env;
     const std::string img = env.Path("img");
-    ASSERT_EQ(RunProcess({Tool(), "make-image", img, "--serial", "77", "--pin", "4321"}).exitCode, 0);
+    ASSERT_EQ(RunProcess({Tool(), "make-image", img, "--serial", "77", "--pin", "4321"}).exitCode,
+              0);
     for (int run = 0; run < 2; ++run)
     {
         ChildProcess child({Tool(), "plug", img, "-v"});
@@ -158,9 +164,9 @@ TEST(VarkRecorderProgram, ImportAddsARecordInTheRecorderFormat)
     ASSERT_EQ(RunProcess({Tool(), "make-image", img}).exitCode, 0);
     EXPECT_EQ(RunProcess({Tool(), "make-image", img}).exitCode, 1); // not over an image
     const std::string wav = WavFile(env.Path("in.wav"), 22050, 2);
-    const auto r = RunProcess({Tool(), "import", img, wav, "--start", "2026-05-04 10:11:12",
-                               "--rate", "8000", "--stereo", "--mulaw", "--marks", "A,T",
-                               "--sources", "ext-left,ext-right"});
+    const auto r =
+        RunProcess({Tool(), "import", img, wav, "--start", "2026-05-04 10:11:12", "--rate", "8000",
+                    "--stereo", "--mulaw", "--marks", "A,T", "--sources", "ext-left,ext-right"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
     ASSERT_EQ(RunProcess({Tool(), "import", img, wav}).exitCode, 0);
     RecorderImage disk;

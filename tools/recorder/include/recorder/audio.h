@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-namespace recorder {
+namespace recorder
+{
 
 struct PcmAudio
 {

@@ -6,7 +6,8 @@
 
 #include <string>
 
-namespace recorder {
+namespace recorder
+{
 
 // About eight records: 8 and 16 kHz, mono and stereo, mu-law and PCM, the marks T, L and A,
 // several source sets, and a run of "A" fragments a few seconds apart. Speech comes from
@@ -21,8 +22,8 @@ struct ImportOptions
     bool haveRate = false; // default: 16000 Hz for files at 16000 Hz or more
     bool stereo = false;
     bool mulaw = false;
-    uint32_t marks = 0;                      // header mark bits
-    uint32_t sources = kSourceInternal;      // 5-bit source set
+    uint32_t marks = 0;                 // header mark bits
+    uint32_t sources = kSourceInternal; // 5-bit source set
 };
 
 // "T,L,A" -> header mark bits; "int,ext-left,ext-right,line-left,line-right" or a number

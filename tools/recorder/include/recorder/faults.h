@@ -27,7 +27,8 @@
 #include <optional>
 #include <string>
 
-namespace recorder {
+namespace recorder
+{
 
 struct Fault
 {

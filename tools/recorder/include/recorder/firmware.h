@@ -32,13 +32,20 @@
 #include <string>
 #include <vector>
 
-namespace recorder {
+namespace recorder
+{
 
 // Request codes of the recorder driver.
 inline constexpr uint32_t kQueryCodeBase = 0x222000;
 inline constexpr uint32_t kWriteCodeBase = 0x222400;
-inline constexpr uint32_t QueryCode(unsigned command) { return kQueryCodeBase + 4 * command; }
-inline constexpr uint32_t WriteCode(unsigned command) { return kWriteCodeBase + 4 * command; }
+inline constexpr uint32_t QueryCode(unsigned command)
+{
+    return kQueryCodeBase + 4 * command;
+}
+inline constexpr uint32_t WriteCode(unsigned command)
+{
+    return kWriteCodeBase + 4 * command;
+}
 inline constexpr uint32_t kFrameSize = 16;
 
 struct FirmwareConfig
@@ -53,10 +60,10 @@ struct FirmwareConfig
 struct RequestLogEntry
 {
     uint64_t connection = 0;
-    uint16_t op = 0;     // platform::devio::kOpControl or kOpRead
-    uint32_t code = 0;   // the control code (0 for reads)
-    char direction = 0;  // 'Q', 'W', 'R' (bulk read) or '?' (unknown code)
-    int command = -1;    // command number, -1 for reads and unknown codes
+    uint16_t op = 0;    // platform::devio::kOpControl or kOpRead
+    uint32_t code = 0;  // the control code (0 for reads)
+    char direction = 0; // 'Q', 'W', 'R' (bulk read) or '?' (unknown code)
+    int command = -1;   // command number, -1 for reads and unknown codes
     std::vector<uint8_t> input;
     uint32_t outputCapacity = 0;
     uint32_t status = 0;
@@ -124,7 +131,7 @@ private:
     void InputLevels(uint8_t* left, uint8_t* right) const;
 
     mutable std::mutex mutex_;
-    RecorderImage image_;      // identity, live settings and records
+    RecorderImage image_; // identity, live settings and records
     RecorderSettings committed_;
     FirmwareConfig config_;
     std::string imageFolder_;

@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace recorder {
+namespace recorder
+{
 
 inline constexpr size_t kSectorSize = 512;
 inline constexpr size_t kPageDataSize = 4096;

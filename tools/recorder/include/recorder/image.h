@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-namespace recorder {
+namespace recorder
+{
 
 // Record header word bits (command 12).
 inline constexpr uint32_t kHeaderRate16k = 1u << 0;
@@ -68,8 +69,8 @@ struct RecorderSettings
 
 struct StoredRecord
 {
-    uint32_t start = 0;  // recorder time
-    uint32_t header = 0; // header word
+    uint32_t start = 0;        // recorder time
+    uint32_t header = 0;       // header word
     std::vector<uint8_t> data; // as stored: 16-bit LE PCM or mu-law bytes, interleaved
 };
 

@@ -5,7 +5,8 @@
 
 #include <cstdint>
 
-namespace recorder {
+namespace recorder
+{
 
 inline uint8_t MulawEncode(int16_t pcm)
 {

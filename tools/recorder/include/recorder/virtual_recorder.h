@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-namespace recorder {
+namespace recorder
+{
 
 class VirtualRecorder
 {
