@@ -658,9 +658,15 @@ void RecorderFirmware::PersistLocked()
         std::fprintf(stderr, "vark-recorder: %s\n", error.c_str());
 }
 
-bool RecorderFirmware::Save(std::string* error) const
+bool RecorderFirmware::Save(std::string* error)
 {
     std::lock_guard lock(mutex_);
+    if (eraseEnd_)
+    {
+        eraseEnd_.reset();
+        image_.records.clear();
+        selected_.reset();
+    }
     if (imageFolder_.empty()) return true;
     RecorderImage stored;
     stored.identity = storedIdentity_ ? *storedIdentity_ : image_.identity;

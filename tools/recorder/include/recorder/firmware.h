@@ -114,8 +114,9 @@ public:
     uint32_t RecorderTime() const;
     RecorderImage LiveImage() const;      // settings as they stand now
     RecorderImage CommittedImage() const; // settings as last committed
-    // Writes the committed image to the image folder (no-op without one).
-    bool Save(std::string* error) const;
+    // Writes the committed image to the image folder (no-op without one). An erase that has
+    // been started counts as done: the flash does not get its records back.
+    bool Save(std::string* error);
 
 private:
     struct Reply;
