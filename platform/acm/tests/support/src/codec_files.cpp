@@ -91,6 +91,15 @@ Encoded Encode(const std::string& name, uint16_t tag, int rate, int channels,
     {
         while (avcodec_receive_packet(ctx, packet) >= 0)
         {
+            size_t sideSize = 0;
+            const uint8_t* side =
+                av_packet_get_side_data(packet, AV_PKT_DATA_NEW_EXTRADATA, &sideSize);
+            if (side) out.finalExtra.assign(side, side + sideSize);
+            if (packet->size == 0)
+            {
+                av_packet_unref(packet);
+                continue;
+            }
             out.packets.emplace_back(packet->data, packet->data + packet->size);
             out.data.insert(out.data.end(), packet->data, packet->data + packet->size);
             av_packet_unref(packet);
@@ -128,6 +137,7 @@ Encoded Encode(const std::string& name, uint16_t tag, int rate, int channels,
         f.nAvgBytesPerSec = static_cast<uint32_t>(static_cast<int64_t>(rate) * f.nBlockAlign /
                                                   std::max(ctx->frame_size, 1));
     std::vector<uint8_t> extra(ctx->extradata, ctx->extradata + ctx->extradata_size);
+    if (out.finalExtra.empty()) out.finalExtra = extra;
     if (tag == WAVE_FORMAT_MPEGLAYER3)
     {
         // The MPEG Layer-3 block's 12 extra bytes: id, flags, block size, frames, delay.
@@ -183,6 +193,16 @@ std::string RiffFile(const platform::WaveFormatBlock& format, const std::vector<
     if (fact) body += Chunk("fact", Le32(*fact));
     body += Chunk("data", std::string(data.begin(), data.end()));
     return "RIFF" + Le32(static_cast<uint32_t>(body.size())) + body;
+}
+
+std::string FlacFile(const Encoded& flac)
+{
+    if (flac.finalExtra.size() < 34) throw std::runtime_error("test encoder: no STREAMINFO");
+    std::string file = "fLaC";
+    file += std::string("\x80\x00\x00\x22", 4); // last metadata block, STREAMINFO, 34 bytes
+    file.append(reinterpret_cast<const char*>(flac.finalExtra.data()), 34);
+    file.append(flac.data.begin(), flac.data.end());
+    return file;
 }
 
 double AlignedSnr(const std::vector<int16_t>& ref, const std::vector<int16_t>& got, int channels,

@@ -20,7 +20,13 @@ struct Encoded
     platform::WaveFormatBlock format;
     std::vector<uint8_t> data; // the WAVE "data" chunk body
     std::vector<std::vector<uint8_t>> packets;
+    // The encoder's extra data as it stood after the flush (FLAC's final STREAMINFO).
+    std::vector<uint8_t> finalExtra;
 };
+
+// A native FLAC file from a "flac" encoding (STREAMINFO, then the frames); a raw MPEG audio
+// file is just the concatenated packets (Encoded::data).
+std::string FlacFile(const Encoded& flac);
 
 // Encodes interleaved 16-bit PCM with the named libavcodec encoder ("adpcm_ima_wav",
 // "adpcm_ms", "libgsm_ms", "pcm_alaw", "pcm_mulaw", "libmp3lame", "flac") and describes the
