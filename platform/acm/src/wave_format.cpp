@@ -64,7 +64,7 @@ WaveFormatBlock::WaveFormatBlock(const WAVEFORMATEX& header, const uint8_t* extr
 WaveFormatBlock WaveFormatBlock::FromChunk(const uint8_t* body, size_t size)
 {
     uint8_t head[kWaveFormatHeaderBytes] = {};
-    std::memcpy(head, body, std::min(size, kWaveFormatHeaderBytes));
+    if (size) std::memcpy(head, body, std::min(size, kWaveFormatHeaderBytes));
     WAVEFORMATEX f = ReadWaveFormat(head);
     if (size < kWaveFormatHeaderBytes) f.cbSize = 0;
     const size_t extra = std::min<size_t>(f.cbSize, size > 18 ? size - 18 : 0);
