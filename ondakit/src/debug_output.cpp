@@ -14,10 +14,17 @@ void DebugOutput(const std::string& text)
     [[maybe_unused]] const ssize_t n = write(STDERR_FILENO, line.data(), line.size());
 }
 
+namespace
+{
+// An address inside this very library: a function with internal linkage cannot be
+// interposed by another copy of the library loaded earlier.
+void Anchor() {}
+} // namespace
+
 std::string LibraryIniPath()
 {
     Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&LibraryIniPath), &info) || !info.dli_fname) return {};
+    if (!dladdr(reinterpret_cast<void*>(&Anchor), &info) || !info.dli_fname) return {};
     const std::string full = info.dli_fname;
     const size_t slash = full.rfind('/');
     const std::string folder =

@@ -10,7 +10,8 @@ using acmtest::Le16;
 using acmtest::Le32;
 using odktest::Wide;
 
-namespace {
+namespace
+{
 
 std::unique_ptr<InputSoundFileStream> OpenRiff(const std::string& path)
 {
@@ -63,7 +64,8 @@ TEST(RiffReader, FloatIsScaledBy32000AndClamped)
     ASSERT_TRUE(s);
     EXPECT_EQ(s->GetChannelCount(), 2);
     EXPECT_EQ(s->GetSampleCount(), 3);
-    EXPECT_EQ(odktest::ReadAll(*s, 2, 2), (std::vector<int16_t>{32767, 16000, -32767, -8000, 0, 0}));
+    EXPECT_EQ(odktest::ReadAll(*s, 2, 2),
+              (std::vector<int16_t>{32767, 16000, -32767, -8000, 0, 0}));
 }
 
 TEST(RiffReader, CodedFilesDecodeCloseToTheirSource)
@@ -83,7 +85,8 @@ TEST(RiffReader, CodedFilesDecodeCloseToTheirSource)
         {"pcm_alaw", WAVE_FORMAT_ALAW, 8000, 2, 32, 0},
         {"pcm_mulaw", WAVE_FORMAT_MULAW, 11025, 1, 32, 0},
     };
-    for (const Case& c : cases) {
+    for (const Case& c : cases)
+    {
         SCOPED_TRACE(c.encoder);
         // Several 0x20000-byte input buffers' worth for the 8-bit codecs.
         const int frames = c.rate * 14 + 123;
@@ -134,8 +137,8 @@ TEST(RiffReader, SeekLandsOnTheFrameAndReadsAgainAfterTheEnd)
     EXPECT_GE(all.size(), tone.size());
     // Whatever block it landed on, the sound from there on is the tone from that block on.
     ASSERT_LT(rest.size(), all.size());
-    const std::vector<int16_t> expected(tone.begin() + static_cast<ptrdiff_t>(all.size() - rest.size()),
-                                        tone.end());
+    const std::vector<int16_t> expected(
+        tone.begin() + static_cast<ptrdiff_t>(all.size() - rest.size()), tone.end());
     EXPECT_GT(acmtest::AlignedSnr(expected, rest, 1, 0), 25);
 }
 
@@ -179,7 +182,8 @@ TEST(RiffReader, MalformedFilesGiveNull)
         {"unknown tag", Riff(Chunk("fmt ", Fmt(0x4242, 1, 8000, 2, 16)) + data)},
         {"huge chunk sizes", Riff("LIST" + Le32(0xFFFFFFF0) + Chunk("fmt ", pcmFmt))},
     };
-    for (const auto& b : bad) {
+    for (const auto& b : bad)
+    {
         testsupport::WriteFile(env.Path("bad.wav"), b.bytes);
         EXPECT_FALSE(OpenRiff(env.Path("bad.wav"))) << b.name;
     }
@@ -202,7 +206,8 @@ TEST(RiffReader, OddButReadableLayoutsOpen)
                            Riff(Chunk("data", body) + Chunk("junk", "abc") + Chunk("fmt ", fmt)));
     testsupport::WriteFile(env.Path("b.wav"),
                            Riff(Chunk("fmt ", fmt) + "data" + Le32(1000000) + body));
-    for (const char* name : {"a.wav", "b.wav"}) {
+    for (const char* name : {"a.wav", "b.wav"})
+    {
         auto s = OpenRiff(env.Path(name));
         ASSERT_TRUE(s) << name;
         EXPECT_EQ(s->GetSampleCount(), 100) << name;
@@ -214,19 +219,23 @@ TEST(RiffReader, WaveHeaderQueries)
 {
     testsupport::ScopedTestEnv env;
     testsupport::WriteFile(env.Path("s.wav"), odktest::PcmWav(22050, 2, odktest::Ramp(10)));
-    testsupport::WriteFile(env.Path("short.wav"),
-                           Riff(Chunk("fmt ", Fmt(1, 1, 8000, 2, 16).substr(0, 16) + "") +
-                                Chunk("data", "xx")));
+    testsupport::WriteFile(
+        env.Path("short.wav"),
+        Riff(Chunk("fmt ", Fmt(1, 1, 8000, 2, 16).substr(0, 16) + "") + Chunk("data", "xx")));
     testsupport::WriteFile(env.Path("text.wav"), "hello");
     WAVEFORMATEX f{};
     EXPECT_EQ(InputACMSoundFileStream::GetWavFileParameters(Wide(env.Path("s.wav")).c_str(), f), 0);
     EXPECT_EQ(f.nSamplesPerSec, 22050u);
     EXPECT_EQ(f.nBlockAlign, 4);
     f.cbSize = 99;
-    EXPECT_EQ(InputACMSoundFileStream::GetWavFileParameters(Wide(env.Path("short.wav")).c_str(), f), 0);
+    EXPECT_EQ(InputACMSoundFileStream::GetWavFileParameters(Wide(env.Path("short.wav")).c_str(), f),
+              0);
     EXPECT_EQ(f.cbSize, 0);
-    EXPECT_EQ(InputACMSoundFileStream::GetWavFileParameters(Wide(env.Path("no.wav")).c_str(), f), -1);
-    EXPECT_EQ(InputACMSoundFileStream::GetWavFileParameters(Wide(env.Path("text.wav")).c_str(), f), -2);
+    EXPECT_EQ(InputACMSoundFileStream::GetWavFileParameters(Wide(env.Path("no.wav")).c_str(), f),
+              -1);
+    EXPECT_EQ(InputACMSoundFileStream::GetWavFileParameters(Wide(env.Path("text.wav")).c_str(), f),
+              -2);
     EXPECT_EQ(InputACMSoundFileStream::GetWavFileChannelCount(Wide(env.Path("s.wav")).c_str()), 2);
-    EXPECT_EQ(InputACMSoundFileStream::GetWavFileChannelCount(Wide(env.Path("text.wav")).c_str()), -2);
+    EXPECT_EQ(InputACMSoundFileStream::GetWavFileChannelCount(Wide(env.Path("text.wav")).c_str()),
+              -2);
 }
