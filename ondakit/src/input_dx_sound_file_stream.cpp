@@ -131,7 +131,7 @@ void InputDXSoundFileStream::Create(const std::string& narrow, const std::wstrin
 }
 
 // One sample update into the bound buffer: frames filled, 0 at the end, -1 on error.
-int InputDXSoundFileStream::Fill(uint8_t* /*target*/, int /*frames*/)
+int InputDXSoundFileStream::Fill()
 {
     switch (stream_->Update(event_.get()))
     {
@@ -193,7 +193,7 @@ int InputDXSoundFileStream::ReadData(short* buffer, int frames)
                 return RecordError("ReadData", 16), 0;
         }
     }
-    if (!internal_) return std::max(Fill(bound_, frames), 0);
+    if (!internal_) return std::max(Fill(), 0);
 
     const int channels = format_.nChannels;
     const auto copy = [&](int done)
@@ -209,7 +209,7 @@ int InputDXSoundFileStream::ReadData(short* buffer, int frames)
     const int copied = copy(0);
     if (copied == frames || position_ >= sampleCount_) return copied;
     const int64_t first = position_;
-    const int filled = Fill(buffer_.data(), boundBytes_ / blockAlign);
+    const int filled = Fill();
     if (filled < 0) return 0;
     bufferFirst_ = first;
     bufferFrames_ = filled;

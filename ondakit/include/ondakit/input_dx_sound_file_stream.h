@@ -53,7 +53,7 @@ private:
     void Create(const std::string& narrow, const std::wstring& wide);
     void RecordError(const char* function, int code);
     void Close();
-    int Fill(uint8_t* target, int frames);
+    int Fill();
 
     std::string narrowPath_;
     std::wstring widePath_;
