@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 #include <vector>
 
-namespace {
+namespace
+{
 struct Block
 {
     int id = 0;
@@ -34,7 +35,8 @@ TEST(NQueue, FirstInFirstOutWithCountHeadAndTail)
     }
     q.Put(&blocks[0]); // a taken block can come back
     std::vector<int> order;
-    while (Block* b = q.Get()) order.push_back(b->id);
+    while (Block* b = q.Get())
+        order.push_back(b->id);
     EXPECT_EQ(order, (std::vector<int>{3, 4, 0}));
     EXPECT_EQ(q.Count(), 0);
     EXPECT_EQ(q.Head(), nullptr);

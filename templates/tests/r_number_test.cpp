@@ -36,8 +36,10 @@ TEST(RNumber, ArithmeticIsExact)
 
     // One second as 44100 sample periods and as 48000, summed sample by sample.
     R t, u;
-    for (int i = 0; i < 44100; ++i) t += R(1, 44100);
-    for (int i = 0; i < 48000; ++i) u += R(1, 48000);
+    for (int i = 0; i < 44100; ++i)
+        t += R(1, 44100);
+    for (int i = 0; i < 48000; ++i)
+        u += R(1, 48000);
     EXPECT_EQ(t, R(1));
     EXPECT_EQ(t - u, R(0));
     R mixed = R(1, 44100);
@@ -89,9 +91,8 @@ TEST(RNumber, MillisecondConversions)
     }
     EXPECT_EQ(R::FromMs(20) * R(5), R::FromMs(100));
     // The product numerator * 1000 would overflow 64 bits; the wide product does not.
-    EXPECT_EQ(R(INT64_MAX / 10, 1001).ToMs(), static_cast<int64_t>(
-                                                   (__extension__(__int128)(INT64_MAX / 10)) *
-                                                   1000 / 1001));
+    EXPECT_EQ(R(INT64_MAX / 10, 1001).ToMs(),
+              static_cast<int64_t>((__extension__(__int128)(INT64_MAX / 10)) * 1000 / 1001));
     EXPECT_THROW(R(INT64_MAX).ToMs(), RUNTIME_ERROR);
     EXPECT_DOUBLE_EQ(R(-3, 4).ToDouble(), -0.75);
 }

@@ -65,8 +65,8 @@ void THREAD_CLASS::SetTermFlag(bool value)
 THREAD_CLASS::WAIT_RESULT THREAD_CLASS::ThreadWait(unsigned int ms)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    const bool ended = wake_.wait_for(lock, std::chrono::milliseconds(ms),
-                                      [this] { return term_.load(); });
+    const bool ended =
+        wake_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return term_.load(); });
     return ended ? WAIT_TERMINATE : WAIT_TIMEOUT_ELAPSED;
 }
 
@@ -80,9 +80,8 @@ void THREAD_CLASS::Run()
     }
     catch (const std::exception& e)
     {
-        JOURNAL_LOG(JOURNAL::LEVEL_ERROR, "THREAD %s%s%s ended by an exception: %s",
-                    name_.c_str(), instanceName_.empty() ? "" : " ", instanceName_.c_str(),
-                    e.what());
+        JOURNAL_LOG(JOURNAL::LEVEL_ERROR, "THREAD %s%s%s ended by an exception: %s", name_.c_str(),
+                    instanceName_.empty() ? "" : " ", instanceName_.c_str(), e.what());
     }
     catch (...)
     {

@@ -11,7 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
+namespace
+{
 
 // Our own code for a refused share; errno values are all positive and far below it.
 constexpr int kSharingViolation = -32;
@@ -49,7 +50,10 @@ bool Compatible(uint32_t access, uint32_t share, const OpenEntry& other)
 
 A_FILE::~A_FILE() = default;
 
-X_FILE::~X_FILE() { Close(); }
+X_FILE::~X_FILE()
+{
+    Close();
+}
 
 bool X_FILE::Fail(const char* operation, int error)
 {
@@ -58,7 +62,10 @@ bool X_FILE::Fail(const char* operation, int error)
     return false;
 }
 
-bool X_FILE::NotOpen(const char* operation) { return Fail(operation, EBADF); }
+bool X_FILE::NotOpen(const char* operation)
+{
+    return Fail(operation, EBADF);
+}
 
 bool X_FILE::Open(const std::wstring& name, uint32_t access, uint32_t share)
 {
@@ -71,13 +78,16 @@ bool X_FILE::Open(const std::string& utf8Name, uint32_t access, uint32_t share)
     name_ = utf8Name;
     if (!(access & (READ | WRITE))) return Fail("open", EINVAL);
     int flags = O_CLOEXEC;
-    flags |= (access & READ) && (access & WRITE) ? O_RDWR : ((access & WRITE) ? O_WRONLY : O_RDONLY);
+    flags |=
+        (access & READ) && (access & WRITE) ? O_RDWR : ((access & WRITE) ? O_WRONLY : O_RDONLY);
     if (access & CREATE) flags |= O_CREAT;
     if ((access & CREATE) && (access & EXCLUSIVE)) flags |= O_EXCL;
     const int fd = ::open(utf8Name.c_str(), flags, 0666);
     if (fd < 0) return Fail("open", errno);
 
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode))
     {
         const int error = S_ISDIR(st.st_mode) ? EISDIR : errno;
@@ -120,7 +130,7 @@ bool X_FILE::LinkTo(const std::wstring& name, int handle)
     if (fd < 0) return Fail("link", errno);
     const int mode = ::fcntl(fd, F_GETFL);
     access_ = (mode & O_ACCMODE) == O_RDWR ? (READ | WRITE)
-                                            : ((mode & O_ACCMODE) == O_WRONLY ? WRITE : READ);
+                                           : ((mode & O_ACCMODE) == O_WRONLY ? WRITE : READ);
     share_ = SHARE_READ | SHARE_WRITE; // the caller decided the sharing when it opened it
     fd_ = fd;
     return true;
@@ -172,7 +182,8 @@ bool X_FILE::Write(const void* buffer, uint32_t count, uint32_t* done)
 int64_t X_FILE::Seek(int64_t offset, ORIGIN origin)
 {
     if (fd_ < 0) return NotOpen("seek"), -1;
-    const int whence = origin == FROM_BEGIN ? SEEK_SET : (origin == FROM_CURRENT ? SEEK_CUR : SEEK_END);
+    const int whence =
+        origin == FROM_BEGIN ? SEEK_SET : (origin == FROM_CURRENT ? SEEK_CUR : SEEK_END);
     if (origin != FROM_BEGIN && origin != FROM_CURRENT && origin != FROM_END)
         return Fail("seek", EINVAL), -1;
     const off_t pos = ::lseek(fd_, static_cast<off_t>(offset), whence);
@@ -189,7 +200,9 @@ int64_t X_FILE::GetSize()
 bool X_FILE::Stat(STAT* out)
 {
     if (fd_ < 0) return NotOpen("stat");
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (::fstat(fd_, &st) != 0) return Fail("stat", errno);
     if (out)
     {

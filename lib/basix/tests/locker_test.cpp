@@ -14,7 +14,8 @@ TEST(CsLocker, OwnerMayReenter)
     A_LOCKER& asInterface = lock;
     int depth = 0;
     // A command handler that calls back into a command on the same thread.
-    std::function<void(int)> enter = [&](int n) {
+    std::function<void(int)> enter = [&](int n)
+    {
         LOCK_GUARD guard(asInterface);
         ++depth;
         if (n > 0) enter(n - 1);
@@ -24,10 +25,13 @@ TEST(CsLocker, OwnerMayReenter)
 
     // After the re-entries are unwound another thread can take it.
     std::atomic<bool> taken{false};
-    std::thread([&] {
-        LOCK_GUARD guard(lock);
-        taken = true;
-    }).join();
+    std::thread(
+        [&]
+        {
+            LOCK_GUARD guard(lock);
+            taken = true;
+        })
+        .join();
     EXPECT_TRUE(taken.load());
 }
 
@@ -39,11 +43,13 @@ TEST(CsLocker, ExcludesOtherThreads)
 
     lock.Lock();
     lock.Lock(); // held twice: one Unlock must not release it
-    std::thread other([&] {
-        holding.Set();
-        LOCK_GUARD guard(lock);
-        otherInside = true;
-    });
+    std::thread other(
+        [&]
+        {
+            holding.Set();
+            LOCK_GUARD guard(lock);
+            otherInside = true;
+        });
     ASSERT_TRUE(holding.Wait(10000));
     lock.Unlock();
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -56,16 +62,19 @@ TEST(CsLocker, ExcludesOtherThreads)
     long counter = 0;
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&] {
-            for (int i = 0; i < 20000; ++i)
+        threads.emplace_back(
+            [&]
             {
-                LOCK_GUARD guard(lock);
-                LOCK_GUARD again(lock);
-                const long seen = counter;
-                if ((i & 1023) == 0) std::this_thread::yield();
-                counter = seen + 1;
-            }
-        });
-    for (auto& t : threads) t.join();
+                for (int i = 0; i < 20000; ++i)
+                {
+                    LOCK_GUARD guard(lock);
+                    LOCK_GUARD again(lock);
+                    const long seen = counter;
+                    if ((i & 1023) == 0) std::this_thread::yield();
+                    counter = seen + 1;
+                }
+            });
+    for (auto& t : threads)
+        t.join();
     EXPECT_EQ(counter, 80000);
 }

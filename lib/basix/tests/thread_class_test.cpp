@@ -9,7 +9,8 @@
 #include <gtest/gtest.h>
 #include <thread>
 
-namespace {
+namespace
+{
 
 class Worker : public THREAD_CLASS
 {
@@ -106,8 +107,9 @@ TEST(ThreadClass, AnEscapingExceptionIsJournalledNotFatal)
     w.Stop();
     JOURNAL::Destroy();
     EXPECT_EQ(w.ExitCode(), 0xFFFFFFFFu);
-    EXPECT_NE(testsupport::ReadFile(env.Path("j.log")).find("errproc ended by an exception: device gone"),
-              std::string::npos);
+    EXPECT_NE(
+        testsupport::ReadFile(env.Path("j.log")).find("errproc ended by an exception: device gone"),
+        std::string::npos);
 }
 
 TEST(ThreadClass, StopFromTheThreadItselfIsALogicError)

@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 constexpr uint32_t kNewFile = A_FILE::WRITE | A_FILE::CREATE | A_FILE::TRUNCATE;
 }
 
@@ -16,7 +17,8 @@ TEST(XFile, WritesReadsSeeksAndSizes)
     const std::string path = env.Path("a.wav");
     X_FILE f;
     EXPECT_FALSE(f.IsOpen());
-    ASSERT_TRUE(f.Open(path, kNewFile | A_FILE::READ, A_FILE::SHARE_READ)) << f.GetLastErrorAsString();
+    ASSERT_TRUE(f.Open(path, kNewFile | A_FILE::READ, A_FILE::SHARE_READ))
+        << f.GetLastErrorAsString();
     EXPECT_TRUE(f.IsOpen());
     uint32_t done = 99;
     ASSERT_TRUE(f.Write("RIFF....WAVE", 12, &done));

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-namespace {
+namespace
+{
 
 // Only the file's own name: build folders say nothing to whoever reads the message.
 const char* BaseName(const char* path)
@@ -56,8 +57,8 @@ DEBUG_TEXT DebugInfo(int64_t n1, const char* text, const char* file, const char*
     return Compose(n, 1, text, file, date, time, line, threadId);
 }
 
-DEBUG_TEXT DebugInfo(int64_t n1, int64_t n2, const char* text, const char* file,
-                     const char* date, const char* time, int line, uint32_t threadId)
+DEBUG_TEXT DebugInfo(int64_t n1, int64_t n2, const char* text, const char* file, const char* date,
+                     const char* time, int line, uint32_t threadId)
 {
     const int64_t n[] = {n1, n2};
     return Compose(n, 2, text, file, date, time, line, threadId);

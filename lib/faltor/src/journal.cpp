@@ -16,7 +16,8 @@
 
 JOURNAL* JOURNAL::Journal = nullptr;
 
-namespace {
+namespace
+{
 
 std::mutex& CreationMutex()
 {
@@ -62,10 +63,9 @@ std::string Timestamp()
 {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
-    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        now.time_since_epoch())
-                        .count() %
-                    1000;
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
     std::tm local{};
     localtime_r(&seconds, &local);
     char buf[64];
@@ -105,7 +105,10 @@ void JOURNAL::Destroy()
 
 JOURNAL::JOURNAL(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
 
-JOURNAL::~JOURNAL() { ::close(fd_); }
+JOURNAL::~JOURNAL()
+{
+    ::close(fd_);
+}
 
 void JOURNAL::Log(uint32_t level, const char* format, ...)
 {
@@ -179,7 +182,8 @@ void JOURNAL::WriteLine(uint32_t level, const std::string& text)
     line += std::to_string(GetThreadId());
     line += ' ';
     size_t end = text.size();
-    while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
+    while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r'))
+        --end;
     for (size_t i = 0; i < end; ++i)
         line += (text[i] == '\n' || text[i] == '\r') ? ' ' : text[i];
     line += '\n';

@@ -28,7 +28,8 @@ TEST(Exceptions, CarryTheirTextThroughCopiesAndBaseCatches)
     EXPECT_STREQ(other.what(), "Missing CHUNK_FACT");
 
     // Each kind is caught as itself and as EXCEPTION, never as a sibling.
-    auto kindOf = [](auto thrown) -> std::string {
+    auto kindOf = [](auto thrown) -> std::string
+    {
         try
         {
             throw thrown;
@@ -54,8 +55,8 @@ TEST(Exceptions, CarryTheirTextThroughCopiesAndBaseCatches)
 
 TEST(DebugInfo, SaysWhatWhereWhenAndWhichThread)
 {
-    const std::string plain = DebugInfo("device refused", "/src/lib/movra/movra.cpp",
-                                        "Dec  8 2026", "19:00:01", 120, 4711)
+    const std::string plain = DebugInfo("device refused", "/src/lib/movra/movra.cpp", "Dec  8 2026",
+                                        "19:00:01", 120, 4711)
                                   .str();
     EXPECT_EQ(plain, "device refused (movra.cpp:120, built Dec  8 2026 19:00:01, thread 4711)");
 

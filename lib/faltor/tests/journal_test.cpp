@@ -10,13 +10,15 @@
 #include <thread>
 #include <vector>
 
-namespace {
+namespace
+{
 
 std::vector<std::string> Lines(const std::string& path)
 {
     std::vector<std::string> lines;
     std::istringstream in(testsupport::ReadFile(path));
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
 
@@ -133,12 +135,15 @@ TEST_F(JournalTest, LinesFromFourThreadsStayWhole)
     constexpr int kThreads = 4, kLines = 10000;
     std::vector<std::thread> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([t] {
-            for (int i = 0; i < kLines; ++i)
-                JOURNAL::Journal->Log(JOURNAL::LEVEL_DEBUG, "writer %d line %05d %s", t, i,
-                                      "padding-padding-padding-padding-padding-padding");
-        });
-    for (auto& t : threads) t.join();
+        threads.emplace_back(
+            [t]
+            {
+                for (int i = 0; i < kLines; ++i)
+                    JOURNAL::Journal->Log(JOURNAL::LEVEL_DEBUG, "writer %d line %05d %s", t, i,
+                                          "padding-padding-padding-padding-padding-padding");
+            });
+    for (auto& t : threads)
+        t.join();
 
     const auto lines = Lines(path);
     ASSERT_EQ(lines.size(), size_t(kThreads * kLines));
@@ -159,6 +164,7 @@ TEST_F(JournalTest, LinesFromFourThreadsStayWhole)
         }
     }
     std::set<std::string> distinct;
-    for (auto& [w, id] : threadOfWriter) distinct.insert(id);
+    for (auto& [w, id] : threadOfWriter)
+        distinct.insert(id);
     EXPECT_EQ(distinct.size(), size_t(kThreads));
 }

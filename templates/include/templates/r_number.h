@@ -19,15 +19,18 @@
 #include <limits>
 #include <type_traits>
 
-namespace rnumber_detail {
+namespace rnumber_detail
+{
 
 __extension__ typedef __int128 int128;
 
 // Twice the width of T, for exact intermediate products.
-template <typename T>
-using Wide = std::conditional_t<(sizeof(T) <= 4), int64_t, int128>;
+template <typename T> using Wide = std::conditional_t<(sizeof(T) <= 4), int64_t, int128>;
 
-template <typename W> W Abs(W v) { return v < 0 ? -v : v; }
+template <typename W> W Abs(W v)
+{
+    return v < 0 ? -v : v;
+}
 
 template <typename W> W WideGcd(W a, W b)
 {

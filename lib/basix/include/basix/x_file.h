@@ -21,8 +21,8 @@ public:
     // Access flags.
     static constexpr uint32_t READ = 1;
     static constexpr uint32_t WRITE = 2;
-    static constexpr uint32_t CREATE = 4;   // create a missing file (mode 0666 less umask)
-    static constexpr uint32_t TRUNCATE = 8; // cut an existing file to 0 bytes
+    static constexpr uint32_t CREATE = 4;     // create a missing file (mode 0666 less umask)
+    static constexpr uint32_t TRUNCATE = 8;   // cut an existing file to 0 bytes
     static constexpr uint32_t EXCLUSIVE = 16; // with CREATE: fail when the file exists
     // Share flags.
     static constexpr uint32_t SHARE_NONE = 0;

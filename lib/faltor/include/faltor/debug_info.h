@@ -31,8 +31,8 @@ DEBUG_TEXT DebugInfo(const char* text, const char* file, const char* date, const
                      int line, uint32_t threadId);
 DEBUG_TEXT DebugInfo(int64_t n1, const char* text, const char* file, const char* date,
                      const char* time, int line, uint32_t threadId);
-DEBUG_TEXT DebugInfo(int64_t n1, int64_t n2, const char* text, const char* file,
-                     const char* date, const char* time, int line, uint32_t threadId);
+DEBUG_TEXT DebugInfo(int64_t n1, int64_t n2, const char* text, const char* file, const char* date,
+                     const char* time, int line, uint32_t threadId);
 DEBUG_TEXT DebugInfo(int64_t n1, int64_t n2, int64_t n3, const char* text, const char* file,
                      const char* date, const char* time, int line, uint32_t threadId);
 

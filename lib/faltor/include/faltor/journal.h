@@ -63,9 +63,9 @@ private:
 };
 
 // Writes to the journal when there is one and the level passes its filter.
-#define JOURNAL_LOG(level, ...)                                                                \
-    do                                                                                         \
-    {                                                                                          \
-        if (JOURNAL::Journal && JOURNAL::Journal->Accepts(level))                              \
-            JOURNAL::Journal->Log((level), __VA_ARGS__);                                       \
+#define JOURNAL_LOG(level, ...)                                                                    \
+    do                                                                                             \
+    {                                                                                              \
+        if (JOURNAL::Journal && JOURNAL::Journal->Accepts(level))                                  \
+            JOURNAL::Journal->Log((level), __VA_ARGS__);                                           \
     } while (0)
