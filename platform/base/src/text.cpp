@@ -1,5 +1,7 @@
 #include "platform/text.h"
 
+#include <locale.h>
+
 
 namespace platform {
 
@@ -131,6 +133,33 @@ bool EqualsNoCase(std::wstring_view a, std::wstring_view b)
 bool EqualsNoCaseUtf8(std::string_view a, std::string_view b)
 {
     return EqualsNoCase(Utf8ToWide(a), Utf8ToWide(b));
+}
+
+} // namespace platform
+
+namespace platform {
+
+namespace {
+locale_t Utf8Locale()
+{
+    // Made once and never freed: threads may still use it while the process ends.
+    static locale_t loc = [] {
+        locale_t l = ::newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(0));
+        if (!l) l = ::newlocale(LC_CTYPE_MASK, "en_US.UTF-8", static_cast<locale_t>(0));
+        return l;
+    }();
+    return loc;
+}
+} // namespace
+
+ScopedUtf8Locale::ScopedUtf8Locale()
+{
+    if (locale_t l = Utf8Locale()) previous_ = ::uselocale(l);
+}
+
+ScopedUtf8Locale::~ScopedUtf8Locale()
+{
+    if (previous_) ::uselocale(static_cast<locale_t>(previous_));
 }
 
 } // namespace platform

@@ -21,4 +21,18 @@ bool IsValidUtf8(std::string_view utf8);
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
 bool EqualsNoCaseUtf8(std::string_view a, std::string_view b);
 
+// While alive, the calling thread converts wide characters as UTF-8 (printf's %S and %ls,
+// wcstombs, ...) whatever the process locale is. Falls back silently when no UTF-8 locale
+// is installed.
+class ScopedUtf8Locale {
+public:
+    ScopedUtf8Locale();
+    ~ScopedUtf8Locale();
+    ScopedUtf8Locale(const ScopedUtf8Locale&) = delete;
+    ScopedUtf8Locale& operator=(const ScopedUtf8Locale&) = delete;
+
+private:
+    void* previous_ = nullptr;
+};
+
 } // namespace platform
