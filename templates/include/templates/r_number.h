@@ -1,6 +1,8 @@
 // RNUMBER<T, G>: an exact rational number, used by the player core for time in seconds.
-// The fraction is kept reduced by G (a greatest-common-divisor functor), the sign on the
-// numerator and the denominator above zero, so equal values have equal fields.
+// The fraction is kept reduced, the sign on the numerator and the denominator above zero,
+// so equal values have equal fields. G (a greatest-common-divisor functor on T) cross-reduces
+// the factors of a product; the final reduction of a result runs at double width, where the
+// unreduced fields live.
 //
 // Arithmetic works on products twice as wide as T (__int128 for 64-bit T), so sums,
 // products and comparisons of realistic times (sample counts over sample rates) are exact.
