@@ -9,9 +9,11 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace platform::devio {
+namespace platform::devio
+{
 
-namespace {
+namespace
+{
 
 thread_local uint32_t t_lastError = 0;
 
@@ -23,7 +25,9 @@ bool Fail(uint32_t error)
 
 bool IsDeviceHandle(DeviceHandle handle)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return handle >= 0 && ::fstat(handle, &st) == 0 && S_ISSOCK(st.st_mode);
 }
 
@@ -124,8 +128,8 @@ DeviceHandle OpenDevice(const std::string& path)
     return fd;
 }
 
-bool DeviceControl(DeviceHandle handle, uint32_t code, const void* in, uint32_t inLength,
-                   void* out, uint32_t outCapacity, uint32_t* returned)
+bool DeviceControl(DeviceHandle handle, uint32_t code, const void* in, uint32_t inLength, void* out,
+                   uint32_t outCapacity, uint32_t* returned)
 {
     return Transact(handle, kOpControl, code, in, inLength, out, outCapacity, returned);
 }
@@ -142,7 +146,13 @@ bool CloseDevice(DeviceHandle handle)
     return true;
 }
 
-uint32_t LastError() { return t_lastError; }
-void SetLastError(uint32_t error) { t_lastError = error; }
+uint32_t LastError()
+{
+    return t_lastError;
+}
+void SetLastError(uint32_t error)
+{
+    t_lastError = error;
+}
 
 } // namespace platform::devio

@@ -6,7 +6,8 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-namespace platform::devio {
+namespace platform::devio
+{
 
 std::string DeviceFolder()
 {
@@ -34,7 +35,9 @@ std::vector<std::string> EnumerateInterfaces(const std::string& classGuid)
     {
         if (entry->d_name[0] == '.') continue;
         const std::string path = platform::JoinPath(folder, entry->d_name);
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (::stat(path.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) paths.push_back(path);
     }
     ::closedir(dir);

@@ -1,6 +1,7 @@
 #include "platform/devio_frame.h"
 
-namespace platform::devio {
+namespace platform::devio
+{
 
 std::vector<uint8_t> EncodeRequest(const RequestHeader& header, const uint8_t* input)
 {

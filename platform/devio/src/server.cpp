@@ -1,5 +1,5 @@
-#include "platform/devio_server.h"
 #include "platform/devio.h"
+#include "platform/devio_server.h"
 #include "platform/paths.h"
 
 #include <cerrno>
@@ -13,7 +13,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
-namespace platform::devio {
+namespace platform::devio
+{
 
 bool PeerUid(int fd, uid_t* uid)
 {
@@ -41,7 +42,8 @@ struct DeviceServer::Connection
     bool closeWhenFlushed = false;
 };
 
-namespace {
+namespace
+{
 
 bool MakeAddress(const std::string& path, sockaddr_un* addr)
 {
@@ -68,10 +70,12 @@ bool IsLive(const std::string& path)
 
 DeviceServer::DeviceServer() : allowedUid_(::geteuid()) {}
 
-DeviceServer::~DeviceServer() { Unpublish(); }
+DeviceServer::~DeviceServer()
+{
+    Unpublish();
+}
 
-bool DeviceServer::Publish(const std::string& classGuid, const std::string& name,
-                           Handler handler)
+bool DeviceServer::Publish(const std::string& classGuid, const std::string& name, Handler handler)
 {
     if (published_ || name.empty() || name[0] == '.' || name.find('/') != std::string::npos)
         return false;
@@ -120,7 +124,8 @@ void DeviceServer::Run()
     std::map<uint64_t, Connection> connections;
     uint64_t nextId = 1;
 
-    const auto removeSocket = [&] {
+    const auto removeSocket = [&]
+    {
         if (listenFd_ >= 0)
         {
             ::unlink(path_.c_str());
@@ -129,7 +134,8 @@ void DeviceServer::Run()
         }
         published_ = false;
     };
-    const auto closeConnection = [&](uint64_t id) {
+    const auto closeConnection = [&](uint64_t id)
+    {
         auto it = connections.find(id);
         if (it == connections.end()) return;
         ::close(it->second.fd);
@@ -137,7 +143,8 @@ void DeviceServer::Run()
         if (connectionHook_) connectionHook_(id, false);
     };
     // Sends what is pending; false when the connection has failed.
-    const auto flush = [](Connection& c) {
+    const auto flush = [](Connection& c)
+    {
         while (c.outSent < c.out.size())
         {
             const ssize_t n =
@@ -153,7 +160,8 @@ void DeviceServer::Run()
     };
     // Serves every complete request in the input buffer; false when the peer sent a frame
     // that ends the connection.
-    const auto serve = [&](Connection& c) {
+    const auto serve = [&](Connection& c)
+    {
         size_t used = 0;
         bool ok = true;
         while (c.out.empty() && !c.closeWhenFlushed && c.in.size() - used >= kRequestHeaderSize)
@@ -185,9 +193,9 @@ void DeviceServer::Run()
             }
             else if (request.op == kOpRead)
             {
-                answer.outputLength = std::min<uint32_t>(
-                    {answer.outputLength, request.outputCapacity,
-                     static_cast<uint32_t>(answer.output.size())});
+                answer.outputLength =
+                    std::min<uint32_t>({answer.outputLength, request.outputCapacity,
+                                        static_cast<uint32_t>(answer.output.size())});
             }
             else
             {

@@ -1,5 +1,5 @@
-#include "platform/devio_watcher.h"
 #include "platform/devio.h"
+#include "platform/devio_watcher.h"
 #include "platform/paths.h"
 
 #include <cerrno>
@@ -8,7 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform::devio {
+namespace platform::devio
+{
 
 DeviceWatcher::DeviceWatcher(const std::string& classGuid) : folder_(ClassFolder(classGuid))
 {
@@ -51,7 +52,9 @@ std::vector<DeviceEvent> DeviceWatcher::TakeEvents()
             event.path = platform::JoinPath(folder_, name);
             if (header.mask & (IN_CREATE | IN_MOVED_TO))
             {
-                struct stat st{};
+                struct stat st
+                {
+                };
                 if (::stat(event.path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) continue;
                 event.kind = DeviceEvent::Kind::Arrival;
             }

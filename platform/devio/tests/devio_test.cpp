@@ -20,7 +20,8 @@ using namespace platform::devio;
 using testsupport::ScopedTestEnv;
 using testsupport::WaitFor;
 
-namespace {
+namespace
+{
 
 const std::string kClass = kRecorderClassGuid;
 
@@ -95,7 +96,9 @@ TEST(Devio, EnumerationIsSortedAndListsOnlyPresentDevices)
     ASSERT_TRUE(b.Publish(kClass, "b-recorder", Echo));
     ASSERT_TRUE(a.Publish(kClass, "a-recorder", Echo));
     ASSERT_TRUE(c.Publish(kClass, "c-recorder", Echo));
-    struct stat st{};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(ClassFolder(kClass).c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0700u);
     testsupport::WriteFile(ClassFolder(kClass) + "/0-not-a-socket", "x");
@@ -185,7 +188,8 @@ TEST(Devio, TwoClientsAtOnceEachGetTheirOwnAnswers)
     server.SetConnectionHook([&](uint64_t, bool open) { opened += open ? 1 : 0; });
     ASSERT_TRUE(server.Publish(kClass, "rec", Echo));
     std::atomic<int> failures{0};
-    auto client = [&](uint32_t base) {
+    auto client = [&](uint32_t base)
+    {
         const DeviceHandle h = OpenDevice(server.Path());
         for (uint32_t i = 0; i < 300; ++i)
             if (!EchoWorks(h, base + i)) ++failures;
@@ -202,11 +206,13 @@ TEST(Devio, UnplugAndUnpublishFailOpenHandlesWithDeviceNotConnected)
 {
     ScopedTestEnv env;
     DeviceServer server;
-    ASSERT_TRUE(server.Publish(kClass, "rec", [](const DeviceRequest& r) {
-        DeviceAnswer a = Echo(r);
-        a.unplugAfter = r.code == 0xBEEF;
-        return a;
-    }));
+    ASSERT_TRUE(server.Publish(kClass, "rec",
+                               [](const DeviceRequest& r)
+                               {
+                                   DeviceAnswer a = Echo(r);
+                                   a.unplugAfter = r.code == 0xBEEF;
+                                   return a;
+                               }));
     const DeviceHandle h1 = OpenDevice(server.Path());
     const DeviceHandle h2 = OpenDevice(server.Path());
     ASSERT_TRUE(EchoWorks(h1, 1));
@@ -241,10 +247,12 @@ TEST(Devio, MalformedFramesEndOnlyTheirOwnConnection)
     ScopedTestEnv env;
     DeviceServer server;
     std::atomic<int> served{0};
-    ASSERT_TRUE(server.Publish(kClass, "rec", [&](const DeviceRequest& r) {
-        ++served;
-        return Echo(r);
-    }));
+    ASSERT_TRUE(server.Publish(kClass, "rec",
+                               [&](const DeviceRequest& r)
+                               {
+                                   ++served;
+                                   return Echo(r);
+                               }));
     const DeviceHandle good = OpenDevice(server.Path());
     ASSERT_TRUE(EchoWorks(good, 1));
     const int before = served;
@@ -262,7 +270,8 @@ TEST(Devio, MalformedFramesEndOnlyTheirOwnConnection)
     }
     // Input or output length above 1 MiB, announced without the bytes.
     for (auto [in, out] : {std::pair<uint32_t, uint32_t>{kMaxTransfer + 1, 0},
-                           {0, kMaxTransfer + 1}, {0xFFFFFFFF, 0xFFFFFFFF}})
+                           {0, kMaxTransfer + 1},
+                           {0xFFFFFFFF, 0xFFFFFFFF}})
     {
         const int fd = RawConnect(server.Path());
         RequestHeader h = header;
@@ -319,17 +328,20 @@ TEST(Devio, HostileAnswersFailTheCallAndTheHandle)
     ASSERT_EQ(::bind(lfd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
     ASSERT_EQ(::listen(lfd, 4), 0);
     // Answers every request with the given bytes, once per connection.
-    auto serveOnce = [&](std::vector<uint8_t> reply) {
-        return std::thread([lfd, reply] {
-            const int c = ::accept(lfd, nullptr, nullptr);
-            uint8_t req[kRequestHeaderSize];
-            ::recv(c, req, sizeof req, MSG_WAITALL);
-            ::send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
-            ::shutdown(c, SHUT_WR);
-            char x;
-            ::recv(c, &x, 1, 0);
-            ::close(c);
-        });
+    auto serveOnce = [&](std::vector<uint8_t> reply)
+    {
+        return std::thread(
+            [lfd, reply]
+            {
+                const int c = ::accept(lfd, nullptr, nullptr);
+                uint8_t req[kRequestHeaderSize];
+                ::recv(c, req, sizeof req, MSG_WAITALL);
+                ::send(c, reply.data(), reply.size(), MSG_NOSIGNAL);
+                ::shutdown(c, SHUT_WR);
+                char x;
+                ::recv(c, &x, 1, 0);
+                ::close(c);
+            });
     };
     uint8_t buf[64];
     uint32_t got = 99;
@@ -388,10 +400,12 @@ TEST(Devio, PeerUidCheck)
     DeviceServer server;
     std::atomic<int> served{0};
     server.SetAllowedUid(::geteuid() + 1);
-    ASSERT_TRUE(server.Publish(kClass, "rec", [&](const DeviceRequest& r) {
-        ++served;
-        return Echo(r);
-    }));
+    ASSERT_TRUE(server.Publish(kClass, "rec",
+                               [&](const DeviceRequest& r)
+                               {
+                                   ++served;
+                                   return Echo(r);
+                               }));
     const DeviceHandle h = OpenDevice(server.Path());
     ASSERT_NE(h, kInvalidDeviceHandle);
     EXPECT_FALSE(EchoWorks(h, 1));
@@ -407,9 +421,11 @@ TEST(Devio, WatcherReportsArrivalAndRemovalWithThePath)
     ASSERT_TRUE(watcher.IsValid());
     EXPECT_TRUE(watcher.TakeEvents().empty());
     std::vector<DeviceEvent> events;
-    auto collect = [&](size_t n) {
+    auto collect = [&](size_t n)
+    {
         return WaitFor(
-            [&] {
+            [&]
+            {
                 pollfd p{watcher.Fd(), POLLIN, 0};
                 if (::poll(&p, 1, 0) == 1)
                     for (auto& e : watcher.TakeEvents())

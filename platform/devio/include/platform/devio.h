@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-namespace platform::devio {
+namespace platform::devio
+{
 
 // The recorder's device interface class.
 inline constexpr char kRecorderClassGuid[] = "{0AA4F298-9C53-41DA-A430-5548C31E5DF7}";
@@ -46,8 +47,8 @@ DeviceHandle OpenDevice(const std::string& path);
 // transferred (it may exceed outCapacity for write requests, see devio_frame.h); at most
 // outCapacity bytes are stored in `out`. false with LastError() = the device's status when
 // it refuses, 1167 when it has gone away, 87 for a length above 1 MiB, 6 for a bad handle.
-bool DeviceControl(DeviceHandle handle, uint32_t code, const void* in, uint32_t inLength,
-                   void* out, uint32_t outCapacity, uint32_t* returned);
+bool DeviceControl(DeviceHandle handle, uint32_t code, const void* in, uint32_t inLength, void* out,
+                   uint32_t outCapacity, uint32_t* returned);
 
 // A bulk read of at most `count` bytes; `delivered` receives what the device delivered.
 bool ReadDevice(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* delivered);

@@ -17,7 +17,8 @@
 #include <optional>
 #include <vector>
 
-namespace platform::devio {
+namespace platform::devio
+{
 
 inline constexpr uint32_t kFrameMagic = 0x4F494456; // "VDIO" read as a little-endian word
 inline constexpr uint16_t kOpControl = 1;

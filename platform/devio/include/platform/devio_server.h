@@ -16,7 +16,8 @@
 #include <thread>
 #include <vector>
 
-namespace platform::devio {
+namespace platform::devio
+{
 
 struct DeviceRequest
 {

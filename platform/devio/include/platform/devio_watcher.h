@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-namespace platform::devio {
+namespace platform::devio
+{
 
 struct DeviceEvent
 {
