@@ -216,3 +216,69 @@ TEST(MsgBox, StylesChooseButtonsLayoutAndIcon)
 }
 
 } // namespace
+
+#include "skin/skinned_more.h"
+
+namespace {
+
+TEST(SkinnedMenu, SpansBetweenItemRights)
+{
+    SkinFolder f("[IDD_TEST]\n[IDC_STATIC_MENU]\nsize=400 20\nposition=0 0\nitem_count=3\n"
+                 "item_right=48 135 206\n");
+    TestDlg dlg;
+    auto* m = dlg.Bind(new CSkinnedMenu(&dlg.Skin()), 1103, "IDC_STATIC_MENU");
+    dlg.InitSkin(1, 2, f.root);
+    EXPECT_EQ(m->ItemAt(0), 0);
+    EXPECT_EQ(m->ItemAt(47), 0);
+    EXPECT_EQ(m->ItemAt(48), 1); // right edges are exclusive
+    EXPECT_EQ(m->ItemAt(49), 1);
+    EXPECT_EQ(m->ItemAt(206), -1);
+    QMenu file;
+    QAction* exit = file.addAction("Exit");
+    QSignalSpy triggered(exit, &QAction::triggered);
+    m->SetMenu({&file});
+    dlg.show();
+    QTest::mousePress(m, Qt::LeftButton, {}, QPoint(10, 10));
+    ASSERT_NE(m->OpenPopup(), nullptr);
+    EXPECT_GE(m->OpenPopup()->width(), 112);
+    QTest::mouseRelease(m->OpenPopup(), Qt::LeftButton, {}, QPoint(20, 5));
+    EXPECT_EQ(triggered.count(), 1);
+}
+
+TEST(SkinnedSpin, HalvesAndBuddy)
+{
+    SkinFolder f("[IDD_TEST]\n[IDC_SPIN]\nsize=12 9\nposition_up=10 10\n");
+    TestDlg dlg;
+    QLineEdit buddy(&dlg);
+    auto* s = dlg.Bind(new CSkinnedSpin(&dlg.Skin()), 1140, "IDC_SPIN");
+    dlg.InitSkin(1, 2, f.root);
+    s->SetBuddy(&buddy);
+    s->SetRange(3, 30);
+    s->SetPos(45);
+    EXPECT_EQ(buddy.text(), "30");
+    EXPECT_EQ(s->height(), 19);
+    dlg.show();
+    QTest::mousePress(s, Qt::LeftButton, {}, QPoint(5, 12));
+    EXPECT_EQ(s->PressedHalf(), 2);
+    EXPECT_EQ(buddy.text(), "29");
+    QTest::mouseRelease(s, Qt::LeftButton, {}, QPoint(5, 12));
+    EXPECT_EQ(s->PressedHalf(), 0);
+    buddy.setEnabled(false);
+    QTest::mousePress(s, Qt::LeftButton, {}, QPoint(5, 2));
+    EXPECT_EQ(s->PressedHalf(), 0); // a disabled buddy ignores presses
+}
+
+TEST(SkinnedDateTime, TextByStyle)
+{
+    SkinManager m;
+    CSkinnedDateTime date(&m, false), time(&m, true);
+    QDateTime v(QDate(2026, 12, 8), QTime(9, 5, 7));
+    date.setDateTime(v);
+    time.setDateTime(v);
+    EXPECT_EQ(date.DisplayText(), "08.12.2026");
+    EXPECT_EQ(time.DisplayText(), "09:05:07");
+    time.SetCustomFormat("HH:mm");
+    EXPECT_EQ(time.DisplayText(), "09:05");
+}
+
+} // namespace
