@@ -1,5 +1,7 @@
 #include "skin/msgbox_dlg.h"
 
+#include "platform/thread_locale.h"
+
 namespace skin {
 
 int CMsgBoxDlg::IconFor(uint32_t style)
@@ -22,6 +24,9 @@ CMsgBoxDlg::CMsgBoxDlg(QWidget* parent, const std::string& text, uint32_t style,
     text_->setText(QString::fromStdString(text));
     text_->setWordWrap(true);
     text_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // Arabic reads right to left: the text runs from the right edge of its field
+    if (platform::PrimaryLanguage(platform::GetThreadLocale()) == 1)
+        text_->setLayoutDirection(Qt::RightToLeft);
     const int iconIds[4] = {IDC_ICON_ERROR, IDC_ICON_WARNING, IDC_ICON_ASK, IDC_ICON_INFO};
     const char* iconNames[4] = {"IDC_ICON_ERROR", "IDC_ICON_WARNING", "IDC_ICON_ASK",
                                 "IDC_ICON_INFO"};

@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
 
 #include "scriba/scriba.h"
 #include "skin/base_dlg.h"
@@ -373,7 +374,11 @@ void CSkinnedStatic::paintEvent(QPaintEvent*)
         p.fillRect(rect(), bg_);
     p.setPen(text_);
     p.setFont(font());
-    p.drawText(rect(), int(alignment()), text());
+    p.setLayoutDirection(layoutDirection());
+    int flags = int(QStyle::visualAlignment(layoutDirection(), alignment()));
+    if (wordWrap())
+        flags |= Qt::TextWordWrap;
+    p.drawText(rect(), flags, text());
 }
 
 // ---- CSkinnedEdit ---------------------------------------------------------------------
