@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "form_skin.h"
 #include "msgbox_skin.h"
 #include "platform/thread_locale.h"
 #include "res/strings.h"
@@ -48,6 +49,17 @@ bool Build(const QString& out)
         platform::SetThreadLocale(l);
         for (int n : {216, 248, 249})
             ok = ok && save(QString("%1/%2.png").arg(l).arg(n), png(builder::MsgBoxBitmap(n)));
+        for (const builder::FormDialog& d : builder::FormDialogs())
+        {
+            for (const std::string& o : builder::FormOverflows(d))
+                std::fprintf(stderr, "skin-builder: label does not fit (%u): %s\n", l, o.c_str());
+            ok = ok && save(QString("%1/%2.png").arg(l).arg(d.bitmap), png(builder::FormBitmap(d)));
+            QString desc = d.descriptionPerLanguage
+                               ? QString("%1/%2.txt").arg(l).arg(d.description)
+                               : QString("neutral/%1.txt").arg(d.description);
+            if (d.descriptionPerLanguage || l == platform::kLcidEnglish)
+                ok = ok && save(desc, QByteArray::fromStdString(builder::FormDescription(d)));
+        }
     }
     QString qrc = "<RCC>\n  <qresource prefix=\"/vark/skins\">\n";
     for (const QString& f : files)
@@ -87,6 +99,9 @@ bool Preview(const QString& skins, const QString& out)
             QImage shot = box.grab().toImage();
             ok = ok && shot.save(out + "/IDD_MSGBOX_DIALOG-" + lang + ".png");
         }
+        for (const builder::FormDialog& d : builder::FormDialogs())
+            ok = ok && builder::FormPreview(d).save(
+                           QString("%1/%2-%3.png").arg(out, QString::fromStdString(d.name), lang));
         for (const Variant& v : variants)
         {
             skin::CMsgBoxDlg box(nullptr, res::LoadString(v.text), v.style, skins);

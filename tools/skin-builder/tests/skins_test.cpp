@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <set>
 
 #include "res/strings.h"
 #include "skin/msgbox_dlg.h"
@@ -70,6 +71,69 @@ TEST_F(GeneratedSkins, MessageBoxButtonsSitWhereTheSkinSays)
     yesNo.show();
     yesNo.Yes()->click();
     EXPECT_EQ(yesNo.result(), IDYES);
+}
+
+} // namespace
+
+namespace {
+
+// The form dialogs: every section's pictures lie inside the bitmap of every language, and
+// every language describes the same sections.
+TEST_F(GeneratedSkins, FormDialogsAreConsistentAcrossLanguages)
+{
+    struct Form
+    {
+        const char* name;
+        int bitmap, description;
+        std::vector<std::string> controls;
+    } forms[] = {
+        {"IDD_PIN_DIALOG", 199, 193, {"IDC_EDIT_UIN", "IDC_EDIT_PIN", "IDOK", "IDCANCEL", "IDC_CANCEL"}},
+        {"IDD_CHANGE_PIN_DIALOG", 200, 201,
+         {"IDC_EDIT_PIN_OLD", "IDC_EDIT_PIN_NEW1", "IDC_EDIT_PIN_NEW2", "IDOK", "IDCANCEL", "IDC_CANCEL"}},
+        {"IDD_DEVICE_DIALOG", 203, 202, {"IDC_CMB_DEVICE", "IDOK", "IDCANCEL", "IDC_CANCEL"}},
+    };
+    for (const Form& f : forms)
+    {
+        std::set<std::string> firstKeys;
+        for (platform::Lcid l : res::Languages())
+        {
+            platform::SetThreadLocale(l);
+            SkinManager m;
+            m.RegisterName(f.name, 1);
+            int id = 100;
+            for (const std::string& c : f.controls)
+                m.RegisterName(c, id++);
+            m.Load(f.bitmap, f.description);
+            ASSERT_FALSE(m.Bitmap().isNull()) << f.name << l;
+            std::set<std::string> keys;
+            for (const auto& [sid, table] : m.Sections())
+                for (const auto& kv : table)
+                    keys.insert(std::to_string(sid) + kv.first);
+            EXPECT_EQ(m.Sections().size(), f.controls.size() + 1) << f.name;
+            if (firstKeys.empty())
+                firstKeys = keys;
+            EXPECT_EQ(keys, firstKeys) << f.name << " " << l;
+            for (auto [sid, table] : m.Sections())
+            {
+                QSize size;
+                if (!SkinManager::ReadSize(table, "size", size))
+                    SkinManager::ReadSize(table, "button_size", size);
+                for (auto& [key, value] : KeyTable(table))
+                {
+                    QPoint p;
+                    if (key.rfind("skin_", 0) == 0 && SkinManager::ReadPoint(table, key, p))
+                    {
+                        QSize s = key.find("button") != std::string::npos && key != "skin_button_position" &&
+                                          key.rfind("skin_button", 0) != 0
+                                      ? QSize(24, size.height())
+                                      : size;
+                        EXPECT_TRUE(m.Bitmap().rect().contains(QRect(p, s)))
+                            << f.name << " " << sid << " " << key;
+                    }
+                }
+            }
+        }
+    }
 }
 
 } // namespace
