@@ -16,6 +16,6 @@ function(vark_add_test)
     target_link_libraries(${T_NAME} PRIVATE GTest::gtest_main)
   endif()
   gtest_discover_tests(${T_NAME}
-    PROPERTIES ENVIRONMENT "VARK_AUDIO=null;VARK_BIN_DIR=${CMAKE_BINARY_DIR}/bin"
+    PROPERTIES ENVIRONMENT "VARK_AUDIO=null"
     DISCOVERY_TIMEOUT 60)
 endfunction()

@@ -82,8 +82,9 @@ void RemoveTree(const std::string& path)
 
 std::string BinDir()
 {
-    const char* dir = std::getenv("VARK_BIN_DIR");
-    return dir ? dir : "";
+    if (const char* dir = std::getenv("VARK_BIN_DIR"); dir && *dir) return dir;
+    // Test programs are built into the same folder as every other program.
+    return std::filesystem::canonical("/proc/self/exe").parent_path().string();
 }
 
 namespace {

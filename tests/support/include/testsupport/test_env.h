@@ -31,7 +31,7 @@ void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
 void RemoveTree(const std::string& path);
 
-// Where the built programs are (the tests get VARK_BIN_DIR from CTest).
+// Where the built programs are: $VARK_BIN_DIR, else the test program's own folder.
 std::string BinDir();
 
 struct ProcessResult {

@@ -1,0 +1,63 @@
+// The program settings (section "Common" of Varke.ini) and the user-interface language.
+#pragma once
+
+#include "shell/settings.h"
+
+#include <cstdint>
+#include <string>
+
+class CAppSettings : public CIniFileSettings {
+public:
+    CAppSettings(std::wstring path, std::wstring section = L"Common");
+
+    std::wstring OutDeviceName;
+    std::wstring LastExportDirectory;
+    std::wstring LastOpenWaveDirectory;
+    std::wstring LastOpenDsgDirectory;
+    std::wstring LastOpenVrpDirectory;
+    uint32_t RingLength = 5;
+    uint32_t PauseLength = 1;
+    uint32_t Language = 0;
+    uint32_t DigitalSign = 0;
+    uint32_t LoadListOrder = 0;
+    uint32_t LogLevel = 4;
+    uint32_t LogFlags = 0;
+    uint32_t PlayerOptionsWinPosX = 0;
+    uint32_t PlayerOptionsWinPosY = 0;
+    uint32_t SignMode = 2;
+    uint32_t IgnoreTimerOverlapping = 0;
+
+    // Set at construction: on this platform always true (the system's "operating system
+    // above version 5"): the language follows the user's locale and the Language menu is
+    // disabled. Tests may clear it to reach the stored-language path.
+    bool followUserLanguage = true;
+
+    // Counts completed saves; the program saves exactly once, at Exit.
+    int SaveCount() const { return saveCount_; }
+    bool Save() override;
+
+protected:
+    void Validate(bool saving) override;
+    void Exchange(bool saving) override;
+
+private:
+    int saveCount_ = 0;
+};
+
+// Published right after the settings are loaded at start-up; null before and after.
+extern CAppSettings* g_appSettings;
+
+// The primary language identifiers the program carries resources for.
+constexpr uint32_t kLangArabic = 1, kLangEnglish = 9, kLangPolish = 21, kLangPortuguese = 22,
+                   kLangRussian = 25;
+
+// Picks the language (stored value, or the user's locale when it must be followed), falling
+// back to English; sets it as this thread's and the default thread locale and stores it back
+// into `settings.Language`. Returns the locale identifier (1025, 1033, 1045, 1046 or 1049).
+uint32_t ApplyLanguage(CAppSettings& settings);
+// Sets the calling thread's locale to the one ApplyLanguage chose (worker threads do this
+// first so their resources come in the same language).
+void ReapplyThreadLanguage();
+// The primary language of the user's locale (LC_ALL, LC_MESSAGES, LANG, in that order);
+// 0 when none of them names a language we know.
+uint32_t UserDefaultLanguage();
