@@ -71,6 +71,16 @@ void Apartment::Forget(Channel* channel)
         channels.erase(it);
 }
 
+void Apartment::KickIfFramesWait()
+{
+    for (auto& c : channels)
+        if (c->HasFrames()) {
+            uint64_t one = 1;
+            (void)!::write(eventFd, &one, 8);
+            return;
+        }
+}
+
 } // namespace detail
 
 HRESULT CoInitialize(void*)

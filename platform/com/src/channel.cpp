@@ -290,6 +290,8 @@ HRESULT Channel::Call(uint8_t type, uint64_t oid, const IID& iid, uint16_t slot,
             if (!r.ok())
                 return RPC_E_INVALID_DATA;
             reply.assign(body.begin() + 4, body.end());
+            if (apartment)
+                apartment->KickIfFramesWait();
             return hr;
         }
         if (dead || !apartment)

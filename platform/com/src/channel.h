@@ -43,6 +43,7 @@ public:
     uint64_t Export(IUnknown* object);
     void* Import(Reader& reader, const IID& iid);
     size_t ExportCount() const { return exports_.size(); }
+    bool HasFrames() const { return !frames_.empty(); }
     std::map<uint64_t, ProxyManager*> proxies;
 
 private:
@@ -75,6 +76,9 @@ struct Apartment {
     std::shared_ptr<QueueImpl> queue;
     void Add(const std::shared_ptr<Channel>& channel);
     void Forget(Channel* channel);
+    // Makes the apartment fd readable: frames were read ahead while waiting for a reply and
+    // now wait in memory, where the owner's event loop cannot see them.
+    void KickIfFramesWait();
 };
 
 Apartment* CurrentApartment();
