@@ -1,0 +1,484 @@
+#include "device/vark_device.h"
+
+#include "device/flash_ecc.h"
+
+#include "platform/devio.h"
+#include "scriba/scriba.h"
+
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace vark {
+
+namespace dev = platform::devio;
+
+namespace {
+
+void PutU16(uint8_t* p, uint16_t v)
+{
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutU32(uint8_t* p, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t GetU32(const uint8_t* p)
+{
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+
+void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+} // namespace
+
+CVarkDevice::CVarkDevice() = default;
+CVarkDevice::~CVarkDevice() = default;
+
+bool CVarkDevice::Open(const std::string& devicePath)
+{
+    if (IsOpen()) Close();
+    handle_ = dev::OpenDevice(devicePath);
+    if (handle_ < 0) return false;
+    Frame reply = {};
+    if (!VarkeControlRead(0, reply)) return false; // stays open; the caller drops it
+    serialNumber_ = static_cast<int16_t>(GetU16(reply + 4));
+    return true;
+}
+
+bool CVarkDevice::Close()
+{
+    if (handle_ >= 0) dev::CloseDevice(handle_);
+    handle_ = -1;
+    firmwareVersion_ = 0;
+    return true;
+}
+
+void CVarkDevice::ClearFrame(Frame frame) const
+{
+    std::memset(frame, 0, kFrameSize);
+    PutU32(frame, accessCode_);
+}
+
+bool CVarkDevice::VarkeControlWrite(int command, const Frame frame)
+{
+    if (!IsOpen()) return false;
+    uint32_t returned = 0;
+    if (!dev::DeviceControl(handle_, WriteCode(command), frame, kFrameSize, nullptr, 0, &returned)) {
+        SLOG_ERR("VarkeControlWrite command: %d, errCode = %d", command,
+                 static_cast<int>(dev::LastError()));
+        return false;
+    }
+    if (returned != kFrameSize) {
+        SLOG_ERR("VarkeControlWrite command: %d, return %d bytes", command,
+                 static_cast<int>(returned));
+        return false;
+    }
+    return true;
+}
+
+bool CVarkDevice::VarkeControlRead(int command, Frame reply)
+{
+    if (!IsOpen()) return false;
+    for (int attempt = 1;; ++attempt) {
+        uint32_t returned = 0;
+        if (!dev::DeviceControl(handle_, QueryCode(command), nullptr, 0, reply, kFrameSize,
+                                &returned))
+            return false;
+        if (returned == kFrameSize) return true;
+        if (returned != 0 || attempt >= kNotReadyAttempts) return false;
+        SleepMs(kNotReadyPauseMs); // the recorder is not ready yet
+    }
+}
+
+uint32_t CVarkDevice::Read(void* buffer, uint32_t count)
+{
+    if (!IsOpen() || count == 0) return 0;
+    auto* out = static_cast<uint8_t*>(buffer);
+    if (firmwareVersion_ < kFirmwareTransferSizeOnOpen) {
+        Frame frame;
+        ClearFrame(frame);
+        PutU16(frame + 4, static_cast<uint16_t>(count));
+        if (!VarkeControlWrite(14, frame)) return 0;
+        uint32_t delivered = 0;
+        return dev::ReadDevice(handle_, out, count, &delivered) ? delivered : 0;
+    }
+    if (firmwareVersion_ < kFirmwarePages) {
+        uint32_t delivered = 0;
+        return dev::ReadDevice(handle_, out, count, &delivered) ? delivered : 0;
+    }
+    uint8_t page[kPageSize]; // one local page, no allocation per read
+    for (uint32_t offset = 0; offset < count; offset += kPageDataSize) {
+        uint32_t delivered = 0;
+        if (!dev::ReadDevice(handle_, page, kPageSize, &delivered)) {
+            SLOG_ERR("CVarkDevice::Read: ReadFile return FALSE, error %u", dev::LastError());
+            return offset;
+        }
+        if (delivered != kPageSize) {
+            SLOG("CVarkDevice::Read: ReadFile return %u bytes", delivered);
+            return offset;
+        }
+        CheckPage(page);
+        const uint32_t take = count - offset < kPageDataSize ? count - offset : kPageDataSize;
+        std::memcpy(out + offset, page, take);
+    }
+    return count;
+}
+
+// ---- simple commands ----------------------------------------------------------------
+
+bool CVarkDevice::GetClock(platform::AutoDate& date)
+{
+    Frame reply;
+    if (!VarkeControlRead(1, reply)) return false;
+    date = RecorderTimeToDate(GetU32(reply + 4));
+    return true;
+}
+
+bool CVarkDevice::SetClock(const platform::AutoDate& date)
+{
+    if (!IsOpen()) return false;
+    uint32_t seconds = 0;
+    if (!DateToRecorderTime(date, seconds)) return false;
+    Frame frame;
+    ClearFrame(frame);
+    PutU32(frame + 4, seconds);
+    return VarkeControlWrite(1, frame) && Commit();
+}
+
+bool CVarkDevice::GetMemory(uint32_t& total, uint32_t& free)
+{
+    Frame reply;
+    if (!VarkeControlRead(7, reply)) return false;
+    total = GetU32(reply + 4);
+    free = GetU32(reply + 8);
+    return true;
+}
+
+uint8_t CVarkDevice::GetBattery(bool& charging)
+{
+    Frame reply;
+    if (!VarkeControlRead(8, reply)) return 0;
+    charging = reply[5] == 1;
+    return reply[4];
+}
+
+uint16_t CVarkDevice::GetRecordCount()
+{
+    Frame reply;
+    return VarkeControlRead(9, reply) ? GetU16(reply + 4) : 0;
+}
+
+bool CVarkDevice::GetInputLevel(uint8_t levels[2])
+{
+    Frame reply;
+    if (!VarkeControlRead(19, reply)) return false;
+    levels[0] = reply[4];
+    levels[1] = reply[5];
+    return true;
+}
+
+uint8_t CVarkDevice::GetBatteryIndication()
+{
+    Frame reply;
+    return VarkeControlRead(41, reply) ? reply[4] : 0;
+}
+
+bool CVarkDevice::SetBatteryIndication(bool on) { return WriteByte(41, on ? 1 : 0); }
+
+uint8_t CVarkDevice::GetCapabilityLevel()
+{
+    Frame reply;
+    return VarkeControlRead(43, reply) ? reply[4] : 0;
+}
+
+bool CVarkDevice::Commit()
+{
+    if (!IsOpen()) return false;
+    Frame frame;
+    ClearFrame(frame);
+    return VarkeControlWrite(31, frame);
+}
+
+bool CVarkDevice::WriteByte(int command, uint8_t value)
+{
+    if (!IsOpen()) return false;
+    Frame frame;
+    ClearFrame(frame);
+    frame[4] = value;
+    return VarkeControlWrite(command, frame);
+}
+
+bool CVarkDevice::QueryByte(int command, uint8_t& value)
+{
+    Frame reply;
+    if (!VarkeControlRead(command, reply)) return false;
+    value = reply[4];
+    return true;
+}
+
+// ---- access code --------------------------------------------------------------------
+
+bool PinTextToAccessCode(const std::wstring& pin, uint32_t& code)
+{
+    if (pin.size() > 8) return false;
+    size_t i = 0;
+    while (i < pin.size() && (pin[i] == L' ' || (pin[i] >= L'\t' && pin[i] <= L'\r'))) ++i;
+    bool negative = false;
+    if (i < pin.size() && (pin[i] == L'+' || pin[i] == L'-')) negative = pin[i++] == L'-';
+    const auto digit = [](wchar_t c) -> int {
+        if (c >= L'0' && c <= L'9') return c - L'0';
+        if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+        if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+        return -1;
+    };
+    if (i + 2 < pin.size() && pin[i] == L'0' && (pin[i + 1] == L'x' || pin[i + 1] == L'X') &&
+        digit(pin[i + 2]) >= 0)
+        i += 2;
+    uint64_t magnitude = 0;
+    for (; i < pin.size() && digit(pin[i]) >= 0; ++i) {
+        magnitude = magnitude * 16 + static_cast<unsigned>(digit(pin[i]));
+        if (magnitude > 0x80000000ull) magnitude = 0x80000001ull; // saturate, keep going
+    }
+    int64_t value = negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude);
+    if (value > 0x7FFFFFFF) value = 0x7FFFFFFF;
+    if (value < -0x80000000ll) value = -0x80000000ll;
+    code = static_cast<uint32_t>(static_cast<int32_t>(value));
+    return true;
+}
+
+bool CVarkDevice::PresentAccessCode(const std::wstring& pin)
+{
+    uint32_t code = 0;
+    if (!IsOpen() || !PinTextToAccessCode(pin, code)) return false;
+    Frame frame;
+    ClearFrame(frame); // dword 0: the code held so far
+    PutU32(frame + 4, code);
+    if (!VarkeControlWrite(29, frame)) return false;
+    accessCode_ = code;
+    Frame reply;
+    if (!VarkeControlRead(34, reply)) return false;
+    firmwareVersion_ = GetU16(reply + 4);
+    return true;
+}
+
+bool CVarkDevice::ChangeAccessCode(const std::wstring& newPin)
+{
+    uint32_t code = 0;
+    if (!IsOpen() || !PinTextToAccessCode(newPin, code)) return false;
+    Frame frame;
+    ClearFrame(frame);
+    PutU32(frame + 4, code);
+    return VarkeControlWrite(28, frame) && Commit() && PresentAccessCode(newPin);
+}
+
+// ---- record access ------------------------------------------------------------------
+
+bool CVarkDevice::PollRecordReady()
+{
+    for (;;) {
+        Frame reply;
+        if (!VarkeControlRead(10, reply)) return false;
+        if (reply[4] == 0) return true;
+    }
+}
+
+bool CVarkDevice::OpenRecord(uint16_t index)
+{
+    if (!IsOpen()) return false;
+    ClearFrame(sequence_);
+    PutU16(sequence_ + 4, index);
+    if (!VarkeControlWrite(10, sequence_) || !PollRecordReady()) return false;
+    if (firmwareVersion_ < kFirmwareTransferSizeOnOpen) return true;
+    PutU16(sequence_ + 4, 0x4000); // same frame: later bytes of the sequence remain
+    return VarkeControlWrite(14, sequence_);
+}
+
+bool CVarkDevice::SeekRecord(uint32_t position, uint8_t flag)
+{
+    if (!IsOpen()) return false;
+    ClearFrame(sequence_);
+    PutU32(sequence_ + 4, position);
+    sequence_[8] = flag;
+    if (!VarkeControlWrite(13, sequence_)) return false;
+    if (firmwareVersion_ < kFirmwareTransferSizeOnOpen) return true;
+    PutU16(sequence_ + 4, 0x4000);
+    return VarkeControlWrite(14, sequence_);
+}
+
+bool CVarkDevice::CloseRecord()
+{
+    if (!IsOpen()) return false;
+    Frame frame;
+    ClearFrame(frame);
+    return VarkeControlWrite(11, frame);
+}
+
+bool CVarkDevice::GetRecordInfo(uint16_t index, RecordInfo& info)
+{
+    if (!IsOpen()) return false;
+    Frame frame;
+    ClearFrame(frame);
+    PutU16(frame + 4, index);
+    if (!VarkeControlWrite(10, frame) || !PollRecordReady()) return false;
+    Frame reply;
+    if (!VarkeControlRead(12, reply)) return false;
+    info = DecodeRecordHeader(GetU32(reply + 4), GetU32(reply + 8), GetU32(reply + 12),
+                              serialNumber_);
+    CloseRecord(); // its result does not matter
+    return true;
+}
+
+// ---- erase --------------------------------------------------------------------------
+
+bool CVarkDevice::StartEraseAll() { return WriteByte(26, 1); }
+
+bool CVarkDevice::IsErasing()
+{
+    uint8_t busy = 0;
+    return !QueryByte(26, busy) || busy != 0;
+}
+
+bool WaitForEraseEnd(CVarkDevice& device, const std::function<void(int)>& tick)
+{
+    const auto begin = std::chrono::steady_clock::now();
+    for (;;) {
+        SleepMs(250);
+        if (tick)
+            tick(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                      std::chrono::steady_clock::now() - begin)
+                                      .count()));
+        platform::AutoDate now;
+        if (!device.GetClock(now)) return false; // the recorder is gone
+        if (!device.IsErasing()) return true;
+    }
+}
+
+// ---- parameters ---------------------------------------------------------------------
+
+bool CVarkDevice::ReadParameters()
+{
+    Frame reply;
+    uint8_t b = 0;
+    if (VarkeControlRead(23, reply)) {
+        const uint32_t threshold = GetU32(reply + 4);
+        params_.accuThreshold = static_cast<uint16_t>(threshold);
+        params_.pad154[0] = static_cast<uint8_t>(threshold >> 16);
+        params_.pad154[1] = static_cast<uint8_t>(threshold >> 24);
+        params_.accuEnabled = (threshold & 0xFFFF) != 0 ? 1 : 0;
+    }
+    if (QueryByte(21, b)) params_.agc = b;
+    if (VarkeControlRead(16, reply)) {
+        params_.inputLevelLeft = DecodeInputLevel(reply[4]);
+        params_.inputLevelRight = DecodeInputLevel(reply[5]);
+    }
+    if (QueryByte(22, b)) params_.buttonMode = b;
+    if (QueryByte(30, b)) params_.recordButton = b;
+    for (int i = 0; i < kTimerCount; ++i) {
+        if (!IsOpen()) break;
+        ClearFrame(sequence_);
+        sequence_[4] = static_cast<uint8_t>(i);
+        if (!VarkeControlWrite(24, sequence_) || !VarkeControlRead(25, reply)) continue;
+        VarkTimer& t = params_.timers[i];
+        const uint32_t start = GetU32(reply + 4), duration = GetU32(reply + 8);
+        if (duration == 0) {
+            t.enabled = 0;
+            continue;
+        }
+        t.enabled = 1;
+        const auto date = RecorderTimeToDate(start);
+        const auto span = RecorderSecondsToSpan(duration);
+        t.start = date.Days();
+        t.startStatus = date.IsValid() ? 0 : 1;
+        t.duration = span.Days();
+        t.durationStatus = span.IsValid() ? 0 : 1;
+    }
+    if (VarkeControlRead(27, reply)) {
+        const uint32_t seconds = GetU32(reply + 4);
+        if (seconds == 0) {
+            params_.ringEnabled = 0;
+            params_.ringLength = 0.0625; // 1 h 30 min
+        } else {
+            params_.ringEnabled = 1;
+            params_.ringLength = seconds / 86400.0;
+        }
+        params_.ringLengthStatus = 0;
+    }
+    if (QueryByte(2, b)) params_.rate16k = b;
+    if (QueryByte(3, b)) params_.compression = b == 0 ? 1 : 0;
+    if (QueryByte(4, b)) params_.stereo = b != 0 ? 1 : 0;
+    if (QueryByte(5, b)) params_.sourceLeft = b;
+    if (QueryByte(6, b)) params_.sourceRight = b;
+    return true;
+}
+
+bool CVarkDevice::WriteParameters()
+{
+    if (!IsOpen()) return false;
+    const VarkParams& p = params_;
+    Frame frame;
+    ClearFrame(frame);
+    PutU16(frame + 4, p.accuEnabled ? p.accuThreshold : 0);
+    if (!VarkeControlWrite(23, frame)) return false;
+    if (!WriteByte(21, p.agc)) return false;
+    ClearFrame(frame);
+    frame[4] = frame[5] = EncodeInputLevel(p.inputLevelLeft);
+    if (!VarkeControlWrite(16, frame)) return false;
+    if (!WriteByte(22, static_cast<uint8_t>(p.buttonMode))) return false;
+    if (!WriteByte(30, p.recordButton ? 1 : 0)) return false;
+    for (int i = 0; i < kTimerCount; ++i) {
+        const VarkTimer& t = p.timers[i];
+        uint32_t start = 0, duration = 0;
+        if (t.enabled) {
+            // An invalid value is never sent: the timer goes out as off.
+            if (t.startStatus != 0 || t.durationStatus != 0 ||
+                !DateToRecorderTime(platform::AutoDate(t.start), start) ||
+                !SpanToRecorderSeconds(platform::AutoSpan(t.duration), duration))
+                start = duration = 0;
+        }
+        ClearFrame(sequence_);
+        sequence_[4] = static_cast<uint8_t>(i);
+        if (!VarkeControlWrite(24, sequence_)) return false;
+        PutU32(sequence_ + 4, start);
+        PutU32(sequence_ + 8, duration);
+        if (!VarkeControlWrite(25, sequence_)) return false;
+    }
+    uint32_t ring = 0;
+    if (p.ringEnabled && !(p.ringLengthStatus == 0 &&
+                           SpanToRecorderSeconds(platform::AutoSpan(p.ringLength), ring)))
+        ring = 0;
+    ClearFrame(frame);
+    PutU32(frame + 4, ring);
+    if (!VarkeControlWrite(27, frame)) return false;
+    if (!WriteByte(2, p.rate16k)) return false;
+    if (!WriteByte(3, static_cast<uint8_t>(1 - (p.compression ? 1 : 0)))) return false;
+    if (!WriteByte(4, p.stereo)) return false;
+    if (!WriteByte(5, p.sourceLeft)) return false;
+    if (!WriteByte(6, p.sourceRight)) return false;
+    return Commit();
+}
+
+// ---- helpers ------------------------------------------------------------------------
+
+uint32_t MemoryKilobytes(uint32_t raw, uint16_t firmwareVersion)
+{
+    return firmwareVersion < kFirmwareSectorUnits ? raw >> 10 : raw >> 1;
+}
+
+platform::AutoSpan RecordingTimeLeft(uint32_t freeKilobytes, const VarkParams& params)
+{
+    const double bytes = static_cast<double>(freeKilobytes) * 1024.0;
+    return platform::AutoSpan(bytes / BytesPerSecond(params) / 86400.0);
+}
+
+bool FindRecorder(const std::function<bool(const std::string&)>& connect)
+{
+    for (const std::string& path : dev::EnumerateInterfaces(dev::kRecorderClassGuid))
+        if (connect(path)) return true;
+    return false;
+}
+
+} // namespace vark

@@ -1,0 +1,57 @@
+#include "transfer/record_row.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace vark {
+
+std::wstring DurationText(const platform::AutoSpan& duration)
+{
+    const double ms = duration.IsValid() ? duration.TotalSeconds() * 1000.0 : 0.0;
+    const int64_t seconds = static_cast<int64_t>(ms + 500.0) / 1000;
+    wchar_t buf[48];
+    std::swprintf(buf, 48, L"%lld:%02d:%02d", static_cast<long long>(seconds / 3600),
+                  static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+    return buf;
+}
+
+std::wstring SourceNames(uint32_t s, bool stereo, const StringLookup& text)
+{
+    uint32_t l = s, r = s;
+    if (s & (1u | 8u)) l &= ~4u;
+    if (s & (2u | 16u)) r &= ~4u;
+    if (!stereo) r = 0;
+    if ((l | r) == 4) r = 0;
+    std::wstring out;
+    const auto add = [&](bool present, uint32_t id) {
+        if (!present) return;
+        if (!out.empty()) out += L", ";
+        out += text(id);
+    };
+    add(l & 4, ids::kInternalMic);
+    add(l & 8, ids::kLeftExternalMic);
+    add(l & 1, ids::kLeftLinearInput);
+    add(r & 4, ids::kInternalMic);
+    add(r & 2, ids::kRightExternalMic);
+    add(r & 16, ids::kRightLinearInput);
+    return out;
+}
+
+RecordRow RecordRowTexts(int index, const RecordInfo& info, const StringLookup& text,
+                         const DateTimeFormatter& formatDate)
+{
+    RecordRow row;
+    row[0] = std::to_wstring(index + 1);
+    row[1] = info.markL ? text(ids::kMarkL) : L"";
+    if (info.marks & kMarkBitA) row[2] += text(ids::kMarkA);
+    if (info.marks & kMarkBitT) row[2] += text(ids::kMarkT);
+    row[3] = formatDate(info.start);
+    row[4] = DurationText(info.duration);
+    row[5] = info.rate16k ? L"16000" : L"8000";
+    row[6] = text(info.compressed ? ids::kYes : ids::kNo);
+    row[7] = text(info.stereo ? ids::kStereo : ids::kMono);
+    row[8] = SourceNames(info.sources, info.stereo != 0, text);
+    return row;
+}
+
+} // namespace vark

@@ -1,0 +1,51 @@
+// vark-audio: the sound-file tool. Subcommands are rows of one table, so new ones (play,
+// process) are added as rows.
+#include "commands.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace
+{
+
+struct Command
+{
+    const char* name;
+    const char* usage;
+    int (*run)(const varkaudio::Args&);
+};
+
+const Command kCommands[] = {
+    {"info", "info FILE                 reader, rate, channels, frames, length, format",
+     varkaudio::Info},
+    {"decode", "decode FILE OUT.wav [--mono]  16-bit PCM WAV (optionally mixed to mono)",
+     varkaudio::Decode},
+};
+
+int Usage(FILE* to)
+{
+    std::fprintf(to, "usage: vark-audio COMMAND ...\n");
+    for (const Command& c : kCommands)
+        std::fprintf(to, "  vark-audio %s\n", c.usage);
+    return to == stdout ? 0 : 2;
+}
+
+} // namespace
+
+namespace varkaudio
+{
+void Complain(const std::string& text)
+{
+    std::fprintf(stderr, "vark-audio: %s\n", text.c_str());
+}
+} // namespace varkaudio
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) return Usage(stderr);
+    if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) return Usage(stdout);
+    for (const Command& c : kCommands)
+        if (!std::strcmp(argv[1], c.name)) return c.run(varkaudio::Args(argv + 2, argv + argc));
+    varkaudio::Complain(std::string("unknown command \"") + argv[1] + "\"");
+    return Usage(stderr);
+}

@@ -1,0 +1,76 @@
+// vark-cli: the headless front end. Every command works on the first recorder that opens,
+// or on --device PATH; --json prints one JSON object instead of text. Exit status: 0 success,
+// 1 failure (the program's message on stderr), 2 usage error.
+#pragma once
+
+#include "device/vark_device.h"
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli {
+
+inline constexpr int kExitOk = 0, kExitFailure = 1, kExitUsage = 2;
+
+// The arguments after the command name, split into options and positional words.
+struct Args {
+    std::vector<std::string> positional;
+    std::map<std::string, std::string> options; // "--name" -> value ("" for a flag)
+    bool Has(const std::string& name) const { return options.count(name) != 0; }
+    std::optional<std::string> Get(const std::string& name) const;
+};
+
+// Thrown for a usage error; main prints it with the usage text and exits with 2.
+struct UsageError {
+    std::string message;
+};
+
+// A connected recorder and how it was unlocked.
+struct Session {
+    vark::CVarkDevice device;
+    std::string path;
+    bool pinLocked = false; // the empty PIN was refused
+};
+
+struct Context {
+    Args args;
+    bool json = false;
+    // Finds and unlocks the recorder (--device, --pin); prints the failure and returns
+    // false when that is not possible.
+    bool Connect(Session& session);
+};
+
+using Command = std::function<int(Context&)>;
+
+int CmdStatus(Context&);
+int CmdList(Context&);
+int CmdParams(Context&);
+int CmdClock(Context&);
+int CmdPin(Context&);
+int CmdErase(Context&);
+
+// Output helpers shared by the commands.
+std::string Narrow(const std::wstring& w);
+void Fail(const std::string& message); // prints to stderr
+std::string KilobyteText(uint32_t kb);  // "%u", "%u,%03u", "%u,%03u,%03u"
+
+// A small JSON object writer: keys keep their order.
+class Json {
+public:
+    Json& Str(const std::string& key, const std::string& value);
+    Json& Num(const std::string& key, double value);
+    Json& Int(const std::string& key, int64_t value);
+    Json& Bool(const std::string& key, bool value);
+    Json& Raw(const std::string& key, const std::string& json);
+    std::string Text() const { return "{" + body_ + "}"; }
+    static std::string Quote(const std::string& s);
+
+private:
+    void Key(const std::string& key);
+    std::string body_;
+};
+
+} // namespace cli

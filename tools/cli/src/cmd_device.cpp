@@ -1,0 +1,179 @@
+// status, clock, pin and erase.
+#include "cli.h"
+
+#include "platform/text.h"
+
+#include <cstdio>
+#include <iostream>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+std::string FirmwareText(uint16_t v)
+{
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d.%02d", v >> 8, v & 0xFF);
+    return buf;
+}
+
+std::string TimeLeftText(const platform::AutoSpan& span)
+{
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%ld:", span.TotalHours());
+    return buf + span.Format("%M:%S");
+}
+
+bool AskYesNo(const std::string& question)
+{
+    if (!::isatty(0)) return false;
+    std::cerr << question << " [y/N] " << std::flush;
+    std::string answer;
+    std::getline(std::cin, answer);
+    return !answer.empty() && (answer[0] == 'y' || answer[0] == 'Y');
+}
+
+bool ParseDateTime(const std::string& text, platform::AutoDate& date)
+{
+    int y, mo, d, h, mi, s;
+    char tail;
+    if (std::sscanf(text.c_str(), "%d-%d-%d %d:%d:%d%c", &y, &mo, &d, &h, &mi, &s, &tail) != 6)
+        return false;
+    date = platform::AutoDate::FromParts(y, mo, d, h, mi, s);
+    return date.IsValid();
+}
+
+} // namespace
+
+int CmdStatus(Context& ctx)
+{
+    Session s;
+    if (!ctx.Connect(s)) return kExitFailure;
+    vark::CVarkDevice& dev = s.device;
+    dev.ReadParameters();
+    platform::AutoDate clock;
+    const bool haveClock = dev.GetClock(clock);
+    uint32_t total = 0, free = 0;
+    const bool haveMemory = dev.GetMemory(total, free);
+    const uint16_t fw = dev.FirmwareVersion();
+    const uint32_t totalKb = haveMemory ? vark::MemoryKilobytes(total, fw) : 0;
+    const uint32_t freeKb = haveMemory ? vark::MemoryKilobytes(free, fw) : 0;
+    const uint32_t usedKb = totalKb >= freeKb ? totalKb - freeKb : 0;
+    const uint32_t freePercent = totalKb ? static_cast<uint32_t>(uint64_t{freeKb} * 100 / totalKb) : 0;
+    const std::string timeLeft =
+        haveMemory ? TimeLeftText(vark::RecordingTimeLeft(freeKb, dev.Params())) : "00:00:00";
+    bool charging = false;
+    const uint8_t battery = dev.GetBattery(charging);
+    const bool batteryLevelKnown = fw >= vark::kFirmwareSectorUnits;
+    const uint16_t records = dev.GetRecordCount();
+    const std::string clockText = haveClock ? clock.Format("%Y.%m.%d %H:%M:%S") : "";
+
+    if (ctx.json) {
+        Json j;
+        j.Str("connection", "Connected").Bool("pinLocked", s.pinLocked).Str("device", s.path);
+        j.Int("serialNumber", dev.SerialNumber()).Str("firmware", FirmwareText(fw));
+        j.Int("capabilityLevel", dev.GetCapabilityLevel()).Str("clock", clockText);
+        j.Int("totalKB", totalKb).Int("usedKB", usedKb).Int("freeKB", freeKb);
+        j.Int("freePercent", freePercent).Str("timeLeft", timeLeft);
+        if (batteryLevelKnown) j.Int("batteryPercent", battery);
+        j.Bool("charging", charging).Int("records", records);
+        std::cout << j.Text() << "\n";
+        return kExitOk;
+    }
+    std::printf("Connection:       Connected (%s)\n", s.pinLocked ? "PIN lock on, unlocked" : "no PIN lock");
+    std::printf("Serial number:    %d\n", static_cast<int>(dev.SerialNumber()));
+    std::printf("Firmware:         %s\n", FirmwareText(fw).c_str());
+    std::printf("Capability level: %d\n", dev.GetCapabilityLevel());
+    std::printf("Clock:            %s\n", clockText.c_str());
+    std::printf("Memory total:     %s KB\n", KilobyteText(totalKb).c_str());
+    std::printf("Memory used:      %s KB\n", KilobyteText(usedKb).c_str());
+    std::printf("Memory free:      %s KB (%u%%)\n", KilobyteText(freeKb).c_str(), freePercent);
+    std::printf("Time left:        %s\n", timeLeft.c_str());
+    if (batteryLevelKnown)
+        std::printf("Battery:          %d%%%s\n", battery, charging ? ", charging" : "");
+    else
+        std::printf("Battery:          %s\n", charging ? "charging" : "not charging");
+    std::printf("Records:          %u\n", records);
+    return kExitOk;
+}
+
+int CmdClock(Context& ctx)
+{
+    if (ctx.args.positional.size() != 2 || ctx.args.positional[0] != "set")
+        throw UsageError{"clock set now|\"YYYY-MM-DD HH:MM:SS\""};
+    platform::AutoDate date;
+    if (ctx.args.positional[1] == "now") {
+        date = platform::AutoDate::Now();
+        // Whole seconds, like the time dialog.
+        platform::DateParts p;
+        date.GetParts(p);
+        date = platform::AutoDate::FromParts(p.year, p.month, p.day, p.hour, p.minute, p.second);
+    } else if (!ParseDateTime(ctx.args.positional[1], date)) {
+        throw UsageError{"not a date and time: " + ctx.args.positional[1]};
+    }
+    Session s;
+    if (!ctx.Connect(s)) return kExitFailure;
+    if (!s.device.SetClock(date)) {
+        Fail("Can't save parameters. Please check the connection with device.");
+        return kExitFailure;
+    }
+    if (ctx.json)
+        std::cout << Json().Str("clock", date.Format("%Y.%m.%d %H:%M:%S")).Text() << "\n";
+    else
+        std::printf("Clock set to %s\n", date.Format("%Y.%m.%d %H:%M:%S").c_str());
+    return kExitOk;
+}
+
+int CmdPin(Context& ctx)
+{
+    if (ctx.args.positional.size() != 1 || ctx.args.positional[0] != "change" ||
+        !ctx.args.Has("--new"))
+        throw UsageError{"pin change --old PIN --new PIN"};
+    const std::string newPin = *ctx.args.Get("--new");
+    if (newPin.size() > 8) throw UsageError{"a PIN has at most 8 characters"};
+    if (const auto old = ctx.args.Get("--old")) ctx.args.options["--pin"] = *old;
+    Session s;
+    if (!ctx.Connect(s)) return kExitFailure;
+    if (!s.device.ChangeAccessCode(platform::Utf8ToWide(newPin))) {
+        Fail("Can't set pin code!");
+        return kExitFailure;
+    }
+    if (ctx.json)
+        std::cout << Json().Bool("changed", true).Text() << "\n";
+    else
+        std::printf("PIN changed\n");
+    return kExitOk;
+}
+
+int CmdErase(Context& ctx)
+{
+    if (!ctx.args.Has("--yes")) {
+        if (!AskYesNo("Do you want to delete all records?") ||
+            !AskYesNo("Deleting all records may take several minutes. Do you want to continue?"))
+            return kExitFailure;
+    }
+    Session s;
+    if (!ctx.Connect(s)) return kExitFailure;
+    if (!s.device.StartEraseAll()) {
+        Fail("Can't delete records.");
+        return kExitFailure;
+    }
+    const bool tty = ::isatty(2);
+    const bool done = vark::WaitForEraseEnd(s.device, [&](int ms) {
+        if (tty && !ctx.json) std::fprintf(stderr, "\rErasing... %d s", ms / 1000);
+    });
+    if (tty && !ctx.json) std::fprintf(stderr, "\n");
+    if (!done) {
+        Fail("No connection");
+        return kExitFailure;
+    }
+    const uint16_t left = s.device.GetRecordCount();
+    if (ctx.json)
+        std::cout << Json().Bool("erased", true).Int("records", left).Text() << "\n";
+    else
+        std::printf("All records deleted (%u left)\n", left);
+    return kExitOk;
+}
+
+} // namespace cli

@@ -1,0 +1,68 @@
+#include "cli.h"
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+
+namespace {
+
+const char* kUsage =
+    "usage: vark-cli [--device PATH] [--pin PIN] [--json] COMMAND ...\n"
+    "  status                              the recorder's state\n"
+    "  list [--newest|--oldest]            the records\n"
+    "  params show | save FILE.vrp | load FILE.vrp [--write] | set KEY=VALUE... [--write]\n"
+    "  clock set now|\"YYYY-MM-DD HH:MM:SS\"\n"
+    "  pin change --old PIN --new PIN\n"
+    "  erase --yes                         delete every record\n";
+
+// Options that take a value; every other option is a flag.
+bool TakesValue(const std::string& name)
+{
+    return name == "--device" || name == "--pin" || name == "--old" || name == "--new";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace cli;
+    const std::map<std::string, Command> commands = {
+        {"status", CmdStatus}, {"list", CmdList},   {"params", CmdParams},
+        {"clock", CmdClock},   {"pin", CmdPin},     {"erase", CmdErase}};
+    Context ctx;
+    std::string command;
+    try {
+        for (int i = 1; i < argc; ++i) {
+            std::string a = argv[i];
+            if (a == "-h" || a == "--help") {
+                std::fputs(kUsage, stdout);
+                return kExitOk;
+            }
+            if (a.rfind("--", 0) == 0 && a.size() > 2) {
+                std::string value;
+                if (const auto eq = a.find('='); eq != std::string::npos) {
+                    value = a.substr(eq + 1);
+                    a = a.substr(0, eq);
+                } else if (TakesValue(a)) {
+                    if (i + 1 >= argc) throw UsageError{a + " needs a value"};
+                    value = argv[++i];
+                }
+                if (a == "--json")
+                    ctx.json = true;
+                else
+                    ctx.args.options[a] = value;
+            } else if (command.empty()) {
+                command = a;
+            } else {
+                ctx.args.positional.push_back(a);
+            }
+        }
+        if (command.empty()) throw UsageError{"no command"};
+        const auto it = commands.find(command);
+        if (it == commands.end()) throw UsageError{"unknown command: " + command};
+        return it->second(ctx);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "vark-cli: %s\n%s", e.message.c_str(), kUsage);
+        return kExitUsage;
+    }
+}

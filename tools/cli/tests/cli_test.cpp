@@ -1,0 +1,147 @@
+// vark-cli end to end against `vark-recorder plug` over real sockets.
+#include "testsupport/test_env.h"
+
+#include "device/vark_settings.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <signal.h>
+
+using testsupport::RunProcess;
+
+namespace {
+
+class CliTest : public ::testing::Test {
+protected:
+    void Plug(std::vector<std::string> extra = {})
+    {
+        std::vector<std::string> argv = {testsupport::BinDir() + "/vark-recorder", "plug", "--demo"};
+        argv.insert(argv.end(), extra.begin(), extra.end());
+        recorder_ = std::make_unique<testsupport::ChildProcess>(argv);
+        const std::string folder =
+            env_.Root() + "/devices/{0AA4F298-9C53-41DA-A430-5548C31E5DF7}";
+        ASSERT_TRUE(testsupport::WaitFor(
+            [&] {
+                std::error_code ec;
+                for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+                    if (e.path().filename().string()[0] != '.') return true;
+                return false;
+            },
+            60000))
+            << recorder_->Stderr();
+    }
+    testsupport::ProcessResult Cli(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), testsupport::BinDir() + "/vark-cli");
+        return RunProcess(args, "", 120000);
+    }
+
+    testsupport::ScopedTestEnv env_;
+    std::unique_ptr<testsupport::ChildProcess> recorder_;
+};
+
+} // namespace
+
+TEST_F(CliTest, StatusAndListOfTheDemoRecorder)
+{
+    Plug();
+    const auto status = Cli({"status"});
+    ASSERT_EQ(status.exitCode, 0) << status.err;
+    EXPECT_NE(status.out.find("Connected (no PIN lock)"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("Firmware:         44.16"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find(" KB"), std::string::npos);
+
+    const auto json = Cli({"--json", "status"});
+    ASSERT_EQ(json.exitCode, 0);
+    EXPECT_EQ(json.out.front(), '{');
+    EXPECT_NE(json.out.find("\"pinLocked\":false"), std::string::npos) << json.out;
+
+    const auto oldest = Cli({"list"});
+    ASSERT_EQ(oldest.exitCode, 0) << oldest.err;
+    const auto newest = Cli({"list", "--newest"});
+    ASSERT_EQ(newest.exitCode, 0);
+    // Either order lists the rows 1, 2, 3 ... from the top.
+    EXPECT_EQ(oldest.out, newest.out);
+    EXPECT_NE(oldest.out.find("\n1    "), std::string::npos) << oldest.out;
+    EXPECT_NE(oldest.out.find("mono"), std::string::npos);
+    EXPECT_NE(oldest.out.find("stereo"), std::string::npos);
+    const auto listJson = Cli({"--json", "list"});
+    EXPECT_NE(listJson.out.find("\"sources\":\"Internal mic"), std::string::npos) << listJson.out;
+}
+
+TEST_F(CliTest, ALockedRecorderNeedsTheRightPin)
+{
+    Plug({"--pin", "1234"});
+    const auto none = Cli({"status"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_NE(none.err.find("Wrong PIN code."), std::string::npos);
+    const auto wrong = Cli({"--pin", "9999", "status"});
+    EXPECT_EQ(wrong.exitCode, 1);
+    const auto right = Cli({"--pin", "1234", "status"});
+    ASSERT_EQ(right.exitCode, 0) << right.err;
+    EXPECT_NE(right.out.find("PIN lock on"), std::string::npos);
+
+    ASSERT_EQ(Cli({"pin", "change", "--old", "1234", "--new", "4321"}).exitCode, 0);
+    EXPECT_EQ(Cli({"--pin", "1234", "status"}).exitCode, 1);
+    EXPECT_EQ(Cli({"--pin", "4321", "status"}).exitCode, 0);
+    EXPECT_EQ(Cli({"pin", "change", "--pin", "4321", "--new", "123456789"}).exitCode, 2);
+}
+
+TEST_F(CliTest, ParametersRoundTripThroughAFileByteForByte)
+{
+    Plug();
+    const std::string vrp = env_.Path("p.vrp");
+    ASSERT_EQ(Cli({"params", "save", vrp}).exitCode, 0);
+    const std::string saved = testsupport::ReadFile(vrp);
+    ASSERT_EQ(saved.size(), std::string("[Common]\nVarkParams=\n").size() + 370);
+
+    // Change the recorder, then load the file back and write it: the same record again.
+    const auto set = Cli({"params", "set", "rate=8000", "channels=stereo", "input-level=0",
+                          "timer2.enabled=on", "timer2.start=2031-05-06 07:08:00",
+                          "timer2.duration=1:30", "--write"});
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    const auto shown = Cli({"params", "show"});
+    EXPECT_NE(shown.out.find("\nrate=8000\n"), std::string::npos);
+    EXPECT_NE(shown.out.find("timer2.start=2031-05-06 07:08:00"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("timer2.duration=1:30:00"), std::string::npos);
+    EXPECT_NE(shown.out.find("channels=stereo"), std::string::npos);
+
+    ASSERT_EQ(Cli({"params", "load", vrp, "--write"}).exitCode, 0);
+    const std::string again = env_.Path("again.vrp");
+    ASSERT_EQ(Cli({"params", "save", again}).exitCode, 0);
+    EXPECT_EQ(testsupport::ReadFile(again), saved);
+
+    // Wrong entries change nothing and say why.
+    const auto bad = Cli({"params", "set", "rate=11025", "--write"});
+    EXPECT_EQ(bad.exitCode, 2);
+    EXPECT_NE(bad.err.find("bad value for rate"), std::string::npos);
+    EXPECT_EQ(Cli({"params", "set", "nonsense=1"}).exitCode, 2);
+    testsupport::WriteFile(env_.Path("bad.vrp"), "[Common]\nVarkParams=0a0b\n");
+    EXPECT_EQ(Cli({"params", "load", env_.Path("bad.vrp")}).exitCode, 1);
+}
+
+TEST_F(CliTest, ClockAndEraseAndUsage)
+{
+    Plug({"--erase-seconds", "1"});
+    ASSERT_EQ(Cli({"clock", "set", "2030-01-02 03:04:05"}).exitCode, 0);
+    const auto status = Cli({"status"});
+    EXPECT_NE(status.out.find("Clock:            2030.01.02 03:0"), std::string::npos) << status.out;
+    EXPECT_EQ(Cli({"clock", "set", "2030-02-30 00:00:00"}).exitCode, 2);
+    EXPECT_EQ(Cli({"clock"}).exitCode, 2);
+    EXPECT_EQ(Cli({"frobnicate"}).exitCode, 2);
+    EXPECT_EQ(Cli({}).exitCode, 2);
+
+    // Without --yes and without a terminal nothing is erased.
+    EXPECT_EQ(Cli({"erase"}).exitCode, 1);
+    const auto erased = Cli({"--json", "erase", "--yes"});
+    ASSERT_EQ(erased.exitCode, 0) << erased.err;
+    EXPECT_NE(erased.out.find("\"records\":0"), std::string::npos) << erased.out;
+}
+
+TEST_F(CliTest, NoRecorderIsAClearFailure)
+{
+    const auto r = Cli({"status"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("No connection"), std::string::npos);
+    EXPECT_EQ(Cli({"--device", env_.Path("none"), "list"}).exitCode, 1);
+}
