@@ -9,17 +9,19 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
-namespace com {
-namespace detail {
+namespace com
+{
+namespace detail
+{
 
-class QueueImpl final : public ApartmentQueue {
+class QueueImpl final : public ApartmentQueue
+{
 public:
     explicit QueueImpl(int fd) : fd_(fd) {}
     bool Post(std::function<void()> task) override
     {
         std::lock_guard lock(mutex_);
-        if (!alive_)
-            return false;
+        if (!alive_) return false;
         tasks_.push_back(std::move(task));
         uint64_t one = 1;
         return ::write(fd_, &one, 8) == 8;
@@ -45,11 +47,15 @@ private:
     std::deque<std::function<void()>> tasks_;
 };
 
-namespace {
+namespace
+{
 thread_local Apartment* t_apartment = nullptr;
 }
 
-Apartment* CurrentApartment() { return t_apartment; }
+Apartment* CurrentApartment()
+{
+    return t_apartment;
+}
 
 void Apartment::Add(const std::shared_ptr<Channel>& channel)
 {
@@ -62,19 +68,18 @@ void Apartment::Add(const std::shared_ptr<Channel>& channel)
 
 void Apartment::Forget(Channel* channel)
 {
-    if (channel->fd >= 0)
-        epoll_ctl(epollFd, EPOLL_CTL_DEL, channel->fd, nullptr);
+    if (channel->fd >= 0) epoll_ctl(epollFd, EPOLL_CTL_DEL, channel->fd, nullptr);
     // Keep the channel alive until the caller's frame ends: it is usually on the stack.
     auto it = std::find_if(channels.begin(), channels.end(),
                            [&](const auto& c) { return c.get() == channel; });
-    if (it != channels.end())
-        channels.erase(it);
+    if (it != channels.end()) channels.erase(it);
 }
 
 void Apartment::KickIfFramesWait()
 {
     for (auto& c : channels)
-        if (c->HasFrames()) {
+        if (c->HasFrames())
+        {
             uint64_t one = 1;
             (void)!::write(eventFd, &one, 8);
             return;
@@ -86,7 +91,8 @@ void Apartment::KickIfFramesWait()
 HRESULT CoInitialize(void*)
 {
     using namespace detail;
-    if (t_apartment) {
+    if (t_apartment)
+    {
         ++t_apartment->initCount;
         return S_FALSE;
     }
@@ -94,11 +100,10 @@ HRESULT CoInitialize(void*)
     a->owner = std::this_thread::get_id();
     a->epollFd = epoll_create1(EPOLL_CLOEXEC);
     a->eventFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    if (a->epollFd < 0 || a->eventFd < 0) {
-        if (a->epollFd >= 0)
-            ::close(a->epollFd);
-        if (a->eventFd >= 0)
-            ::close(a->eventFd);
+    if (a->epollFd < 0 || a->eventFd < 0)
+    {
+        if (a->epollFd >= 0) ::close(a->epollFd);
+        if (a->eventFd >= 0) ::close(a->eventFd);
         delete a;
         return E_OUTOFMEMORY;
     }
@@ -116,8 +121,7 @@ void CoUninitialize()
 {
     using namespace detail;
     Apartment* a = t_apartment;
-    if (!a || --a->initCount > 0)
-        return;
+    if (!a || --a->initCount > 0) return;
     auto channels = a->channels;
     for (auto& c : channels)
         c->Disconnect();
@@ -130,22 +134,25 @@ void CoUninitialize()
     delete a;
 }
 
-int ApartmentFd() { return detail::t_apartment ? detail::t_apartment->epollFd : -1; }
+int ApartmentFd()
+{
+    return detail::t_apartment ? detail::t_apartment->epollFd : -1;
+}
 
 bool PumpApartment()
 {
     using namespace detail;
     Apartment* a = t_apartment;
-    if (!a)
-        return false;
+    if (!a) return false;
     auto channels = a->channels;
-    for (auto& c : channels) {
+    for (auto& c : channels)
+    {
         c->ReadAvailable();
-        while (c->ProcessOneFrame()) {
+        while (c->ProcessOneFrame())
+        {
         }
     }
-    if (t_apartment != a)
-        return true;
+    if (t_apartment != a) return true;
     for (auto& task : a->queue->Take())
         task();
     return true;
@@ -154,8 +161,7 @@ bool PumpApartment()
 bool PumpApartmentWait(int timeoutMs)
 {
     const int fd = ApartmentFd();
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     epoll_event e;
     epoll_wait(fd, &e, 1, timeoutMs);
     return PumpApartment();
@@ -166,15 +172,23 @@ std::shared_ptr<ApartmentQueue> CurrentApartmentQueue()
     return detail::t_apartment ? detail::t_apartment->queue : nullptr;
 }
 
-namespace {
-std::atomic<int> g_timeout{[] {
-    const char* v = std::getenv("VARK_COM_TIMEOUT_MS");
-    int ms = v ? std::atoi(v) : 0;
-    return ms > 0 ? ms : 30000;
-}()};
+namespace
+{
+std::atomic<int> g_timeout{[]
+                           {
+                               const char* v = std::getenv("VARK_COM_TIMEOUT_MS");
+                               int ms = v ? std::atoi(v) : 0;
+                               return ms > 0 ? ms : 30000;
+                           }()};
 } // namespace
 
-void SetCallTimeout(int ms) { g_timeout = ms > 0 ? ms : 30000; }
-int CallTimeout() { return g_timeout; }
+void SetCallTimeout(int ms)
+{
+    g_timeout = ms > 0 ? ms : 30000;
+}
+int CallTimeout()
+{
+    return g_timeout;
+}
 
 } // namespace com

@@ -14,13 +14,21 @@
 #include <thread>
 #include <vector>
 
-namespace com::detail {
+namespace com::detail
+{
 
-enum FrameType : uint8_t { kCall = 1, kReply = 2, kRelease = 3, kActivate = 4 };
+enum FrameType : uint8_t
+{
+    kCall = 1,
+    kReply = 2,
+    kRelease = 3,
+    kActivate = 4
+};
 
 struct Apartment;
 
-class Channel : public std::enable_shared_from_this<Channel> {
+class Channel : public std::enable_shared_from_this<Channel>
+{
 public:
     Channel(int fd, Apartment* apartment, const ServerClass* server);
     ~Channel();
@@ -52,7 +60,8 @@ private:
     void HandleActivate(Reader& r, uint32_t id);
     void Reply(uint32_t id, HRESULT hr, const std::vector<uint8_t>& payload);
 
-    struct ExportEntry {
+    struct ExportEntry
+    {
         IUnknown* identity;
         uint64_t remoteRefs;
     };
@@ -67,7 +76,8 @@ private:
 
 class QueueImpl;
 
-struct Apartment {
+struct Apartment
+{
     std::thread::id owner;
     int epollFd = -1;
     int eventFd = -1;
@@ -90,7 +100,8 @@ bool IsDispatchInterface(const IID& iid); // IDispatch or a registered dispinter
 // The IDispatch slots on the server side.
 HRESULT DispatchStub(IDispatch* object, uint16_t slot, Reader& in, Writer& out);
 
-class ProxyManager final : public IUnknown {
+class ProxyManager final : public IUnknown
+{
 public:
     ProxyManager(std::shared_ptr<Channel> channel, uint64_t oid);
     HRESULT QueryInterface(REFIID iid, void** out) override;

@@ -3,10 +3,14 @@
 
 #include <mutex>
 
-namespace com {
-namespace detail {
-namespace {
-struct Table {
+namespace com
+{
+namespace detail
+{
+namespace
+{
+struct Table
+{
     std::mutex mutex;
     std::vector<std::unique_ptr<InterfaceDescription>> entries;
     std::vector<GUID> dispinterfaces;
@@ -17,28 +21,31 @@ Table& TheTable()
     return table;
 }
 
-class ConnectionPointProxy : public Proxy<IConnectionPoint> {
+class ConnectionPointProxy : public Proxy<IConnectionPoint>
+{
 public:
     using Proxy::Proxy;
     HRESULT GetConnectionInterface(IID* iid) override { return Call(3, iid); }
-    HRESULT GetConnectionPointContainer(IConnectionPointContainer** c) override { return Call(4, c); }
+    HRESULT GetConnectionPointContainer(IConnectionPointContainer** c) override
+    {
+        return Call(4, c);
+    }
     HRESULT Advise(IUnknown* sink, DWORD* cookie) override { return Call(5, sink, cookie); }
     HRESULT Unadvise(DWORD cookie) override { return Call(6, cookie); }
     HRESULT EnumConnections(IEnumConnections** e) override
     {
-        if (e)
-            *e = nullptr;
+        if (e) *e = nullptr;
         return E_NOTIMPL;
     }
 };
 
-class ContainerProxy : public Proxy<IConnectionPointContainer> {
+class ContainerProxy : public Proxy<IConnectionPointContainer>
+{
 public:
     using Proxy::Proxy;
     HRESULT EnumConnectionPoints(IEnumConnectionPoints** e) override
     {
-        if (e)
-            *e = nullptr;
+        if (e) *e = nullptr;
         return E_NOTIMPL;
     }
     HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override
@@ -47,7 +54,8 @@ public:
     }
 };
 
-struct BaseRegistrations {
+struct BaseRegistrations
+{
     BaseRegistrations()
     {
         RegisterInterface<IDispatch, Proxy<IDispatch>>({});
@@ -67,20 +75,17 @@ const InterfaceDescription* FindDescription(const IID& iid)
     Table& t = TheTable();
     std::lock_guard lock(t.mutex);
     for (auto& e : t.entries)
-        if (e->iid == iid)
-            return e.get();
+        if (e->iid == iid) return e.get();
     return nullptr;
 }
 
 bool IsDispatchInterface(const IID& iid)
 {
-    if (iid == IDispatch::kIid)
-        return true;
+    if (iid == IDispatch::kIid) return true;
     Table& t = TheTable();
     std::lock_guard lock(t.mutex);
     for (auto& g : t.dispinterfaces)
-        if (g == iid)
-            return true;
+        if (g == iid) return true;
     return false;
 }
 } // namespace detail
@@ -90,7 +95,8 @@ void RegisterInterfaceDescription(InterfaceDescription description)
     auto& t = detail::TheTable();
     std::lock_guard lock(t.mutex);
     for (auto& e : t.entries)
-        if (e->iid == description.iid) {
+        if (e->iid == description.iid)
+        {
             *e = std::move(description);
             return;
         }
@@ -103,14 +109,14 @@ void RegisterDispInterface(const IID& iid)
         auto& t = detail::TheTable();
         std::lock_guard lock(t.mutex);
         for (auto& g : t.dispinterfaces)
-            if (g == iid)
-                return;
+            if (g == iid) return;
         t.dispinterfaces.push_back(iid);
     }
     InterfaceDescription d;
     d.iid = iid;
     d.dual = true;
-    d.makeProxy = [](detail::ProxyLink link) {
+    d.makeProxy = [](detail::ProxyLink link)
+    {
         auto* proxy = new Proxy<IDispatch>(link);
         return detail::ProxyInstance{static_cast<IDispatch*>(proxy), proxy};
     };

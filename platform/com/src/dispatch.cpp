@@ -2,9 +2,11 @@
 // writes through them is not carried back (events pass their arguments by value).
 #include "channel.h"
 
-namespace com::detail {
+namespace com::detail
+{
 
-namespace {
+namespace
+{
 constexpr UINT kMaxArgs = 64;
 
 void PutExcep(Writer& w, const EXCEPINFO& e)
@@ -35,18 +37,15 @@ void GetExcep(Reader& r, EXCEPINFO* e)
 
 HRESULT RemoteGetTypeInfoCount(const ProxyLink& link, UINT* count)
 {
-    if (!count)
-        return E_POINTER;
+    if (!count) return E_POINTER;
     *count = 0;
     Writer w(link.channel());
     std::vector<uint8_t> reply;
     HRESULT hr = link.Invoke(3, w, reply);
-    if (reply.empty())
-        return hr;
+    if (reply.empty()) return hr;
     Reader r(reply.data(), reply.size());
     const UINT n = r.U32();
-    if (!r.ok() || !r.AtEnd())
-        return RPC_E_INVALID_DATA;
+    if (!r.ok() || !r.AtEnd()) return RPC_E_INVALID_DATA;
     *count = n;
     return hr;
 }
@@ -54,24 +53,22 @@ HRESULT RemoteGetTypeInfoCount(const ProxyLink& link, UINT* count)
 HRESULT RemoteGetIDsOfNames(const ProxyLink& link, REFIID iid, LPOLESTR* names, UINT count,
                             LCID lcid, DISPID* ids)
 {
-    if (!names || !ids || count == 0 || count > kMaxArgs)
-        return E_INVALIDARG;
+    if (!names || !ids || count == 0 || count > kMaxArgs) return E_INVALIDARG;
     Writer w(link.channel());
     w.Guid(iid);
     w.U32(lcid);
     w.U32(count);
-    for (UINT i = 0; i < count; ++i) {
+    for (UINT i = 0; i < count; ++i)
+    {
         BSTR s = SysAllocString(names[i] ? names[i] : L"");
         w.Bstr(s);
         SysFreeString(s);
     }
     std::vector<uint8_t> reply;
     HRESULT hr = link.Invoke(5, w, reply);
-    if (reply.empty())
-        return hr;
+    if (reply.empty()) return hr;
     Reader r(reply.data(), reply.size());
-    if (r.U32() != count)
-        return RPC_E_INVALID_DATA;
+    if (r.U32() != count) return RPC_E_INVALID_DATA;
     for (UINT i = 0; i < count; ++i)
         ids[i] = r.I32();
     return r.ok() && r.AtEnd() ? hr : RPC_E_INVALID_DATA;
@@ -84,8 +81,7 @@ HRESULT RemoteInvoke(const ProxyLink& link, DISPID id, REFIID iid, LCID lcid, WO
     if (args > kMaxArgs || named > args || (args && !params->rgvarg) ||
         (named && !params->rgdispidNamedArgs))
         return E_INVALIDARG;
-    if (result)
-        VariantInit(result);
+    if (result) VariantInit(result);
     Writer w(link.channel());
     w.I32(id);
     w.Guid(iid);
@@ -101,8 +97,7 @@ HRESULT RemoteInvoke(const ProxyLink& link, DISPID id, REFIID iid, LCID lcid, WO
     w.U8(exception ? 1 : 0);
     std::vector<uint8_t> reply;
     HRESULT hr = link.Invoke(6, w, reply);
-    if (reply.empty())
-        return hr;
+    if (reply.empty()) return hr;
     Reader r(reply.data(), reply.size(), link.channel());
     VARIANT value;
     r.Variant(&value);
@@ -110,32 +105,29 @@ HRESULT RemoteInvoke(const ProxyLink& link, DISPID id, REFIID iid, LCID lcid, WO
         *result = value;
     else
         VariantClear(&value);
-    if (r.U8() == 1)
-        GetExcep(r, exception);
+    if (r.U8() == 1) GetExcep(r, exception);
     const UINT error = r.U32();
-    if (argError && r.ok())
-        *argError = error;
+    if (argError && r.ok()) *argError = error;
     return r.ok() && r.AtEnd() ? hr : RPC_E_INVALID_DATA;
 }
 
 HRESULT DispatchStub(IDispatch* object, uint16_t slot, Reader& in, Writer& out)
 {
-    if (slot == 3) {
-        if (!in.AtEnd())
-            return RPC_E_INVALID_DATA;
+    if (slot == 3)
+    {
+        if (!in.AtEnd()) return RPC_E_INVALID_DATA;
         UINT count = 0;
         HRESULT hr = object->GetTypeInfoCount(&count);
         out.U32(count);
         return hr;
     }
-    if (slot == 4)
-        return E_NOTIMPL;
-    if (slot == 5) {
+    if (slot == 4) return E_NOTIMPL;
+    if (slot == 5)
+    {
         const GUID iid = in.Guid();
         const LCID lcid = in.U32();
         const UINT count = in.U32();
-        if (!in.ok() || count == 0 || count > kMaxArgs)
-            return RPC_E_INVALID_DATA;
+        if (!in.ok() || count == 0 || count > kMaxArgs) return RPC_E_INVALID_DATA;
         std::vector<BSTR> names(count, nullptr);
         for (auto& n : names)
             n = in.Bstr();
@@ -144,11 +136,11 @@ HRESULT DispatchStub(IDispatch* object, uint16_t slot, Reader& in, Writer& out)
         bool ok = in.ok() && in.AtEnd();
         for (auto n : names)
             ok = ok && n;
-        if (ok)
-            hr = object->GetIDsOfNames(iid, names.data(), count, lcid, ids.data());
+        if (ok) hr = object->GetIDsOfNames(iid, names.data(), count, lcid, ids.data());
         for (auto n : names)
             SysFreeString(n);
-        if (ok) {
+        if (ok)
+        {
             out.U32(count);
             for (DISPID d : ids)
                 out.I32(d);
@@ -161,8 +153,7 @@ HRESULT DispatchStub(IDispatch* object, uint16_t slot, Reader& in, Writer& out)
     const LCID lcid = in.U32();
     const WORD flags = in.U16();
     const UINT args = in.U32();
-    if (!in.ok() || args > kMaxArgs)
-        return RPC_E_INVALID_DATA;
+    if (!in.ok() || args > kMaxArgs) return RPC_E_INVALID_DATA;
     std::deque<VARIANT> holders;
     std::vector<VARIANT> values(args);
     for (auto& v : values)
@@ -175,9 +166,10 @@ HRESULT DispatchStub(IDispatch* object, uint16_t slot, Reader& in, Writer& out)
     const bool wantResult = in.U8() == 1;
     const bool wantExcep = in.U8() == 1;
     HRESULT hr = RPC_E_INVALID_DATA;
-    if (in.ok() && in.AtEnd() && named <= args) {
-        DISPPARAMS params{args ? values.data() : nullptr, named ? namedIds.data() : nullptr,
-                          args, named};
+    if (in.ok() && in.AtEnd() && named <= args)
+    {
+        DISPPARAMS params{args ? values.data() : nullptr, named ? namedIds.data() : nullptr, args,
+                          named};
         VARIANT result;
         VariantInit(&result);
         EXCEPINFO excep{};
@@ -186,8 +178,7 @@ HRESULT DispatchStub(IDispatch* object, uint16_t slot, Reader& in, Writer& out)
                             wantExcep ? &excep : nullptr, &argError);
         out.Variant(result);
         out.U8(wantExcep ? 1 : 0);
-        if (wantExcep)
-            PutExcep(out, excep);
+        if (wantExcep) PutExcep(out, excep);
         out.U32(argError);
         VariantClear(&result);
         ClearExcepInfo(&excep);

@@ -3,12 +3,15 @@
 
 #include <atomic>
 
-namespace com {
+namespace com
+{
 
-namespace {
+namespace
+{
 thread_local IErrorInfo* t_errorInfo = nullptr;
 
-class ErrorInfo final : public IErrorInfo {
+class ErrorInfo final : public IErrorInfo
+{
 public:
     ErrorInfo(const GUID& guid, const std::wstring& source, const std::wstring& description)
         : guid_(guid), source_(source), description_(description)
@@ -16,9 +19,9 @@ public:
     }
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
-        if (!out)
-            return E_POINTER;
-        if (iid == IUnknown::kIid || iid == IErrorInfo::kIid) {
+        if (!out) return E_POINTER;
+        if (iid == IUnknown::kIid || iid == IErrorInfo::kIid)
+        {
             *out = static_cast<IErrorInfo*>(this);
             AddRef();
             return S_OK;
@@ -30,8 +33,7 @@ public:
     ULONG Release() override
     {
         ULONG n = --refs_;
-        if (n == 0)
-            delete this;
+        if (n == 0) delete this;
         return n;
     }
     HRESULT GetGUID(GUID* g) override { return g ? (*g = guid_, S_OK) : E_POINTER; }
@@ -44,8 +46,7 @@ private:
     ~ErrorInfo() = default;
     static HRESULT Give(const std::wstring& text, BSTR* out)
     {
-        if (!out)
-            return E_POINTER;
+        if (!out) return E_POINTER;
         *out = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
         return *out ? S_OK : E_OUTOFMEMORY;
     }
@@ -54,11 +55,11 @@ private:
     std::wstring source_, description_;
 };
 
-struct ThreadSlotCleanup {
+struct ThreadSlotCleanup
+{
     ~ThreadSlotCleanup()
     {
-        if (t_errorInfo)
-            t_errorInfo->Release();
+        if (t_errorInfo) t_errorInfo->Release();
         t_errorInfo = nullptr;
     }
 };
@@ -67,21 +68,17 @@ thread_local ThreadSlotCleanup t_cleanup;
 
 HRESULT SetErrorInfo(ULONG reserved, IErrorInfo* info)
 {
-    if (reserved != 0)
-        return E_INVALIDARG;
+    if (reserved != 0) return E_INVALIDARG;
     (void)&t_cleanup;
-    if (info)
-        info->AddRef();
-    if (t_errorInfo)
-        t_errorInfo->Release();
+    if (info) info->AddRef();
+    if (t_errorInfo) t_errorInfo->Release();
     t_errorInfo = info;
     return S_OK;
 }
 
 HRESULT GetErrorInfo(ULONG reserved, IErrorInfo** info)
 {
-    if (reserved != 0 || !info)
-        return E_INVALIDARG;
+    if (reserved != 0 || !info) return E_INVALIDARG;
     *info = t_errorInfo;
     t_errorInfo = nullptr;
     return *info ? S_OK : S_FALSE;

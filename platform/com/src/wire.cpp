@@ -3,7 +3,8 @@
 
 #include <cstring>
 
-namespace com {
+namespace com
+{
 
 void Writer::U16(uint16_t v)
 {
@@ -36,7 +37,8 @@ void Writer::Guid(const GUID& g)
 }
 void Writer::Bstr(BSTR s)
 {
-    if (!s) {
+    if (!s)
+    {
         U8(0);
         return;
     }
@@ -47,43 +49,89 @@ void Writer::Bstr(BSTR s)
         U32(static_cast<uint32_t>(s[i]));
 }
 
-namespace {
+namespace
+{
 constexpr VARTYPE kBadType = 0xFFFF;
 
 bool ScalarType(VARTYPE t)
 {
-    switch (t) {
-    case VT_EMPTY: case VT_NULL: case VT_I2: case VT_I4: case VT_R8: case VT_BSTR:
-    case VT_DISPATCH: case VT_ERROR: case VT_BOOL: case VT_UNKNOWN: case VT_UI1: case VT_UI4:
-    case VT_INT: case VT_UINT:
+    switch (t)
+    {
+    case VT_EMPTY:
+    case VT_NULL:
+    case VT_I2:
+    case VT_I4:
+    case VT_R8:
+    case VT_BSTR:
+    case VT_DISPATCH:
+    case VT_ERROR:
+    case VT_BOOL:
+    case VT_UNKNOWN:
+    case VT_UI1:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
         return true;
-    default: return false;
+    default:
+        return false;
     }
 }
 
 // The value stored at `slot`, which has the layout of the variant union's member for `t`.
 void PutScalar(Writer& w, VARTYPE t, const void* slot)
 {
-    switch (t) {
-    case VT_EMPTY: case VT_NULL: break;
-    case VT_I2: case VT_BOOL: { int16_t v; std::memcpy(&v, slot, 2); w.U16(uint16_t(v)); break; }
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_ERROR: {
-        uint32_t v; std::memcpy(&v, slot, 4); w.U32(v); break;
+    switch (t)
+    {
+    case VT_EMPTY:
+    case VT_NULL:
+        break;
+    case VT_I2:
+    case VT_BOOL:
+    {
+        int16_t v;
+        std::memcpy(&v, slot, 2);
+        w.U16(uint16_t(v));
+        break;
     }
-    case VT_UI1: w.U8(*static_cast<const uint8_t*>(slot)); break;
-    case VT_R8: { double v; std::memcpy(&v, slot, 8); w.F64(v); break; }
-    case VT_BSTR: w.Bstr(*static_cast<BSTR const*>(slot)); break;
-    case VT_UNKNOWN: w.Interface(*static_cast<IUnknown* const*>(slot), IUnknown::kIid); break;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_ERROR:
+    {
+        uint32_t v;
+        std::memcpy(&v, slot, 4);
+        w.U32(v);
+        break;
+    }
+    case VT_UI1:
+        w.U8(*static_cast<const uint8_t*>(slot));
+        break;
+    case VT_R8:
+    {
+        double v;
+        std::memcpy(&v, slot, 8);
+        w.F64(v);
+        break;
+    }
+    case VT_BSTR:
+        w.Bstr(*static_cast<BSTR const*>(slot));
+        break;
+    case VT_UNKNOWN:
+        w.Interface(*static_cast<IUnknown* const*>(slot), IUnknown::kIid);
+        break;
     case VT_DISPATCH:
         w.Interface(*static_cast<IUnknown* const*>(slot), IDispatch::kIid);
         break;
-    default: break;
+    default:
+        break;
     }
 }
 
 void PutArray(Writer& w, VARTYPE base, SAFEARRAY* a)
 {
-    if (!a) {
+    if (!a)
+    {
         w.U8(0);
         return;
     }
@@ -92,7 +140,8 @@ void PutArray(Writer& w, VARTYPE base, SAFEARRAY* a)
     const ULONG n = a->rgsabound[0].cElements;
     w.U32(n);
     const auto* data = static_cast<const uint8_t*>(a->pvData);
-    for (ULONG i = 0; i < n; ++i) {
+    for (ULONG i = 0; i < n; ++i)
+    {
         const void* element = data + size_t(i) * a->cbElements;
         if (base == VT_VARIANT)
             w.Variant(*static_cast<const VARIANT*>(element));
@@ -110,30 +159,38 @@ void Writer::Variant(const VARIANT& v)
                        (array ? (ScalarType(base) || base == VT_VARIANT) && base > VT_NULL
                               : ScalarType(base) || (byref && base == VT_VARIANT)) &&
                        (!byref || v.byref);
-    if (!valid) {
+    if (!valid)
+    {
         U16(kBadType);
         return;
     }
     U16(v.vt);
-    if (array) {
+    if (array)
+    {
         SAFEARRAY* a = byref ? *v.pparray : v.parray;
         VARTYPE stored = 0;
-        if (a && (a->cDims != 1 || FAILED(SafeArrayGetVartype(a, &stored)) || stored != base)) {
+        if (a && (a->cDims != 1 || FAILED(SafeArrayGetVartype(a, &stored)) || stored != base))
+        {
             bytes_.resize(bytes_.size() - 2);
             U16(kBadType);
             return;
         }
         PutArray(*this, base, a);
-    } else if (byref && base == VT_VARIANT) {
+    }
+    else if (byref && base == VT_VARIANT)
+    {
         Variant(*v.pvarVal);
-    } else {
+    }
+    else
+    {
         PutScalar(*this, base, byref ? v.byref : static_cast<const void*>(&v.lVal));
     }
 }
 
 bool Reader::Take(void* out, size_t n)
 {
-    if (!ok_ || size_t(end_ - p_) < n) {
+    if (!ok_ || size_t(end_ - p_) < n)
+    {
         ok_ = false;
         std::memset(out, 0, n);
         return false;
@@ -186,57 +243,89 @@ GUID Reader::Guid()
 BSTR Reader::Bstr()
 {
     const uint8_t present = U8();
-    if (!ok_ || present == 0)
-        return nullptr;
-    if (present != 1) {
+    if (!ok_ || present == 0) return nullptr;
+    if (present != 1)
+    {
         ok_ = false;
         return nullptr;
     }
     const uint32_t n = U32();
-    if (!ok_ || n > size_t(end_ - p_) / 4) {
+    if (!ok_ || n > size_t(end_ - p_) / 4)
+    {
         ok_ = false;
         return nullptr;
     }
     BSTR s = SysAllocStringLen(nullptr, n);
-    if (!s) {
+    if (!s)
+    {
         ok_ = false;
         return nullptr;
     }
-    for (uint32_t i = 0; i < n; ++i) {
+    for (uint32_t i = 0; i < n; ++i)
+    {
         uint32_t c = U32();
-        if (c > 0x10FFFF) {
+        if (c > 0x10FFFF)
+        {
             ok_ = false;
             c = 0xFFFD;
         }
         s[i] = static_cast<wchar_t>(c);
     }
-    if (!ok_) {
+    if (!ok_)
+    {
         SysFreeString(s);
         return nullptr;
     }
     return s;
 }
 
-namespace {
+namespace
+{
 // Reads into `slot`, laid out as the variant union's member for `t`; false when malformed.
 bool GetScalar(Reader& r, VARTYPE t, void* slot)
 {
-    switch (t) {
-    case VT_EMPTY: case VT_NULL: return true;
-    case VT_I2: case VT_BOOL: { uint16_t v = r.U16(); std::memcpy(slot, &v, 2); break; }
-    case VT_I4: case VT_UI4: case VT_INT: case VT_UINT: case VT_ERROR: {
-        uint32_t v = r.U32(); std::memcpy(slot, &v, 4); break;
+    switch (t)
+    {
+    case VT_EMPTY:
+    case VT_NULL:
+        return true;
+    case VT_I2:
+    case VT_BOOL:
+    {
+        uint16_t v = r.U16();
+        std::memcpy(slot, &v, 2);
+        break;
     }
-    case VT_UI1: *static_cast<uint8_t*>(slot) = r.U8(); break;
-    case VT_R8: { double v = r.F64(); std::memcpy(slot, &v, 8); break; }
-    case VT_BSTR: *static_cast<BSTR*>(slot) = r.Bstr(); break;
+    case VT_I4:
+    case VT_UI4:
+    case VT_INT:
+    case VT_UINT:
+    case VT_ERROR:
+    {
+        uint32_t v = r.U32();
+        std::memcpy(slot, &v, 4);
+        break;
+    }
+    case VT_UI1:
+        *static_cast<uint8_t*>(slot) = r.U8();
+        break;
+    case VT_R8:
+    {
+        double v = r.F64();
+        std::memcpy(slot, &v, 8);
+        break;
+    }
+    case VT_BSTR:
+        *static_cast<BSTR*>(slot) = r.Bstr();
+        break;
     case VT_UNKNOWN:
         *static_cast<IUnknown**>(slot) = static_cast<IUnknown*>(r.Interface(IUnknown::kIid));
         break;
     case VT_DISPATCH:
         *static_cast<IDispatch**>(slot) = static_cast<IDispatch*>(r.Interface(IDispatch::kIid));
         break;
-    default: return false;
+    default:
+        return false;
     }
     return r.ok();
 }
@@ -246,68 +335,82 @@ void Reader::Variant(VARIANT* out, std::deque<VARIANT>* holders)
 {
     VariantInit(out);
     const VARTYPE vt = U16();
-    if (!ok_)
-        return;
+    if (!ok_) return;
     const VARTYPE base = vt & VT_TYPEMASK;
     const bool byref = vt & VT_BYREF, array = vt & VT_ARRAY;
-    if ((vt & ~(VT_TYPEMASK | VT_BYREF | VT_ARRAY)) != 0 || (byref && !holders) ||
-        ++depth_ > 8) {
+    if ((vt & ~(VT_TYPEMASK | VT_BYREF | VT_ARRAY)) != 0 || (byref && !holders) || ++depth_ > 8)
+    {
         ok_ = false;
         return;
     }
-    struct DepthGuard {
+    struct DepthGuard
+    {
         int& d;
         ~DepthGuard() { --d; }
     } guard{depth_};
     VARIANT value;
     VariantInit(&value);
-    if (array) {
-        if (!(ScalarType(base) || base == VT_VARIANT) || base <= VT_NULL) {
+    if (array)
+    {
+        if (!(ScalarType(base) || base == VT_VARIANT) || base <= VT_NULL)
+        {
             ok_ = false;
             return;
         }
         value.vt = VARTYPE(base | VT_ARRAY);
         const uint8_t present = U8();
-        if (present == 1) {
+        if (present == 1)
+        {
             const int32_t lower = I32();
             const uint32_t n = U32();
-            if (!ok_ || n > size_t(end_ - p_)) { // every element takes at least one byte
+            if (!ok_ || n > size_t(end_ - p_))
+            { // every element takes at least one byte
                 ok_ = false;
                 return;
             }
             SAFEARRAY* a = SafeArrayCreateVector(base, lower, n);
-            if (!a) {
+            if (!a)
+            {
                 ok_ = false;
                 return;
             }
             value.parray = a;
             auto* data = static_cast<uint8_t*>(a->pvData);
-            for (uint32_t i = 0; i < n && ok_; ++i) {
+            for (uint32_t i = 0; i < n && ok_; ++i)
+            {
                 void* element = data + size_t(i) * a->cbElements;
                 if (base == VT_VARIANT)
                     Variant(static_cast<VARIANT*>(element), nullptr);
                 else if (!GetScalar(*this, base, element))
                     ok_ = false;
             }
-        } else if (present != 0) {
+        }
+        else if (present != 0)
+        {
             ok_ = false;
         }
-    } else if (byref && base == VT_VARIANT) {
+    }
+    else if (byref && base == VT_VARIANT)
+    {
         Variant(&value, holders);
-    } else {
-        if (!ScalarType(base)) {
+    }
+    else
+    {
+        if (!ScalarType(base))
+        {
             ok_ = false;
             return;
         }
         value.vt = base;
-        if (!GetScalar(*this, base, &value.lVal))
-            ok_ = false;
+        if (!GetScalar(*this, base, &value.lVal)) ok_ = false;
     }
-    if (!ok_) {
+    if (!ok_)
+    {
         VariantClear(&value);
         return;
     }
-    if (!byref) {
+    if (!byref)
+    {
         *out = value;
         return;
     }

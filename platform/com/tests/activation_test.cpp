@@ -20,12 +20,12 @@
 using namespace comtest;
 using Clock = std::chrono::steady_clock;
 
-namespace {
+namespace
+{
 
 bool ProcessGone(pid_t pid)
 {
-    if (::kill(pid, 0) != 0)
-        return true;
+    if (::kill(pid, 0) != 0) return true;
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string all((std::istreambuf_iterator<char>(stat)), {});
     auto close = all.rfind(')');
@@ -34,7 +34,8 @@ bool ProcessGone(pid_t pid)
 
 // The events sink: records what arrives; optionally calls back into the server from inside
 // the event.
-class Sink final : public IDispatch {
+class Sink final : public IDispatch
+{
 public:
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
@@ -56,17 +57,15 @@ public:
     HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT*, EXCEPINFO*,
                    UINT*) override
     {
-        if (id == 99)
-            return DISP_E_MEMBERNOTFOUND;
-        if (!p || p->cArgs != 1)
-            return DISP_E_BADPARAMCOUNT;
+        if (id == 99) return DISP_E_MEMBERNOTFOUND;
+        if (!p || p->cArgs != 1) return DISP_E_BADPARAMCOUNT;
         VARIANT v;
         VariantInit(&v);
-        if (FAILED(VariantChangeType(&v, &p->rgvarg[0], 0, VT_I4)))
-            return DISP_E_TYPEMISMATCH;
+        if (FAILED(VariantChangeType(&v, &p->rgvarg[0], 0, VT_I4))) return DISP_E_TYPEMISMATCH;
         lastType = p->rgvarg[0].vt;
         values.push_back(v.lVal);
-        if (callBack) {
+        if (callBack)
+        {
             int32_t got = 0;
             nestedResult = callBack->GetValue(&got);
             nestedValue = got;
@@ -81,7 +80,8 @@ public:
     int32_t nestedValue = 0;
 };
 
-class ComEndToEnd : public ::testing::Test {
+class ComEndToEnd : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -192,7 +192,8 @@ TEST_F(ComEndToEnd, DualInterfaceInvokeAndNames)
     DISPPARAMS params{&arg, nullptr, 1, 0};
     VARIANT result;
     EXCEPINFO excep{};
-    ASSERT_EQ(object->Invoke(42, GUID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep, nullptr), S_OK);
+    ASSERT_EQ(object->Invoke(42, GUID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep, nullptr),
+              S_OK);
     EXPECT_EQ(result.vt, VT_I4);
     EXPECT_EQ(result.lVal, 42);
     DISPPARAMS none{nullptr, nullptr, 0, 0};
@@ -270,7 +271,8 @@ TEST_F(ComEndToEnd, ServerExitsWhenItsClientDies)
     ASSERT_EQ(::pipe(pipeFds), 0);
     const pid_t client = ::fork();
     ASSERT_GE(client, 0);
-    if (client == 0) {
+    if (client == 0)
+    {
         ComPtr<ITestObject> object;
         ::close(pipeFds[0]);
         if (FAILED(CoCreateInstance(kClsid, nullptr, CLSCTX_LOCAL_SERVER, ITestObject::kIid,
@@ -316,10 +318,12 @@ TEST_F(ComEndToEnd, KilledServerFailsFastAndForEver)
 {
     auto object = Create();
     const pid_t pid = ServerProcessOf(object.get());
-    std::thread killer([pid] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        ::kill(pid, SIGKILL);
-    });
+    std::thread killer(
+        [pid]
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            ::kill(pid, SIGKILL);
+        });
     const auto start = Clock::now();
     EXPECT_EQ(object->Sleep(20000), RPC_E_DISCONNECTED);
     killer.join();
@@ -355,10 +359,12 @@ TEST_F(ComEndToEnd, CallsFromAnotherThreadAreRefused)
 {
     auto object = Create();
     HRESULT hr = S_OK;
-    std::thread other([&] {
-        int32_t sum;
-        hr = object->Add(1, 1, &sum);
-    });
+    std::thread other(
+        [&]
+        {
+            int32_t sum;
+            hr = object->Add(1, 1, &sum);
+        });
     other.join();
     EXPECT_EQ(hr, RPC_E_WRONG_THREAD);
 }
@@ -371,14 +377,16 @@ TEST(ComServer, SurvivesMalformedFramesAndEndsCleanly)
     ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
     const pid_t pid = ::fork();
     ASSERT_GE(pid, 0);
-    if (pid == 0) {
+    if (pid == 0)
+    {
         ::fcntl(fds[1], F_SETFD, 0);
         const std::string arg = "--com-serve=" + std::to_string(fds[1]);
         ::execl(COM_TEST_SERVER, COM_TEST_SERVER, arg.c_str(), nullptr);
         ::_exit(127);
     }
     ::close(fds[1]);
-    auto send = [&](std::vector<uint8_t> body) {
+    auto send = [&](std::vector<uint8_t> body)
+    {
         Writer w;
         w.U32(0x4D4F4356);
         w.U32(uint32_t(body.size()));
@@ -386,14 +394,13 @@ TEST(ComServer, SurvivesMalformedFramesAndEndsCleanly)
         ASSERT_EQ(::send(fds[0], w.Bytes().data(), w.Bytes().size(), MSG_NOSIGNAL),
                   ssize_t(w.Bytes().size()));
     };
-    auto readReply = [&]() -> int32_t {
+    auto readReply = [&]() -> int32_t
+    {
         pollfd p{fds[0], POLLIN, 0};
-        if (::poll(&p, 1, 10000) != 1)
-            return 0x7FFFFFFF;
+        if (::poll(&p, 1, 10000) != 1) return 0x7FFFFFFF;
         uint8_t buf[4096];
         ssize_t n = ::recv(fds[0], buf, sizeof buf, 0);
-        if (n < 17)
-            return 0x7FFFFFFF;
+        if (n < 17) return 0x7FFFFFFF;
         Reader r(buf + 8, size_t(n) - 8);
         r.U8();
         r.U32();
@@ -436,7 +443,8 @@ TEST(ComServer, SurvivesMalformedFramesAndEndsCleanly)
     const uint8_t junk[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     ::send(fds[0], junk, sizeof junk, MSG_NOSIGNAL);
     int status = 0;
-    ASSERT_TRUE(testsupport::WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000));
+    ASSERT_TRUE(
+        testsupport::WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000));
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
     ::close(fds[0]);

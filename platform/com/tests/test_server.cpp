@@ -13,17 +13,18 @@
 
 using namespace comtest;
 
-namespace {
+namespace
+{
 int g_fd = -1;
 
-template <typename... I> class Object : public I... {
+template <typename... I> class Object : public I...
+{
 public:
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override
     {
         ULONG n = --refs_;
-        if (n == 0)
-            delete this;
+        if (n == 0) delete this;
         return n;
     }
 
@@ -32,13 +33,13 @@ protected:
     std::atomic<ULONG> refs_{1};
 };
 
-class Child final : public Object<IUnknown> {
+class Child final : public Object<IUnknown>
+{
 public:
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
         *out = nullptr;
-        if (iid != IUnknown::kIid)
-            return E_NOINTERFACE;
+        if (iid != IUnknown::kIid) return E_NOINTERFACE;
         *out = static_cast<IUnknown*>(this);
         AddRef();
         return S_OK;
@@ -47,14 +48,14 @@ public:
 
 class TestObject;
 
-class Point final : public Object<IConnectionPoint> {
+class Point final : public Object<IConnectionPoint>
+{
 public:
     explicit Point(TestObject* owner) : owner_(owner) {}
     HRESULT QueryInterface(REFIID iid, void** out) override
     {
         *out = nullptr;
-        if (iid != IUnknown::kIid && iid != IConnectionPoint::kIid)
-            return E_NOINTERFACE;
+        if (iid != IUnknown::kIid && iid != IConnectionPoint::kIid) return E_NOINTERFACE;
         *out = static_cast<IConnectionPoint*>(this);
         AddRef();
         return S_OK;
@@ -63,26 +64,26 @@ public:
     HRESULT GetConnectionPointContainer(IConnectionPointContainer** c) override;
     HRESULT Advise(IUnknown* sink, DWORD* cookie) override
     {
-        if (!sink || !cookie)
-            return E_POINTER;
-        if (sink_)
-            return CONNECT_E_ADVISELIMIT;
+        if (!sink || !cookie) return E_POINTER;
+        if (sink_) return CONNECT_E_ADVISELIMIT;
         HRESULT hr = sink->QueryInterface(kEventsIid, reinterpret_cast<void**>(sink_.put()));
-        if (FAILED(hr))
-            return CONNECT_E_CANNOTCONNECT;
+        if (FAILED(hr)) return CONNECT_E_CANNOTCONNECT;
         *cookie = ++lastCookie_;
         return S_OK;
     }
     HRESULT Unadvise(DWORD cookie) override
     {
-        if (!sink_ || cookie != lastCookie_)
-            return CONNECT_E_NOCONNECTION;
+        if (!sink_ || cookie != lastCookie_) return CONNECT_E_NOCONNECTION;
         sink_.Reset();
         return S_OK;
     }
     HRESULT EnumConnections(IEnumConnections** e) override { return *e = nullptr, E_NOTIMPL; }
     IDispatch* Sink() { return sink_.get(); }
-    void Drop() { sink_.Reset(); owner_ = nullptr; }
+    void Drop()
+    {
+        sink_.Reset();
+        owner_ = nullptr;
+    }
 
 private:
     TestObject* owner_;
@@ -90,7 +91,8 @@ private:
     DWORD lastCookie_ = 0;
 };
 
-class TestObject final : public Object<ITestObject, IConnectionPointContainer> {
+class TestObject final : public Object<ITestObject, IConnectionPointContainer>
+{
 public:
     TestObject() : point_(new Point(this)), child_(new Child) {}
     HRESULT QueryInterface(REFIID iid, void** out) override
@@ -113,22 +115,22 @@ public:
     HRESULT GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
     {
         HRESULT hr = S_OK;
-        for (UINT i = 0; i < count; ++i) {
+        for (UINT i = 0; i < count; ++i)
+        {
             ids[i] = std::wcscmp(names[i], L"Value") == 0 ? 42 : DISPID_UNKNOWN;
-            if (ids[i] == DISPID_UNKNOWN)
-                hr = DISP_E_UNKNOWNNAME;
+            if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
         }
         return hr;
     }
     HRESULT Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* p, VARIANT* result, EXCEPINFO* e,
                    UINT* argError) override
     {
-        if (id != 42)
-            return DISP_E_MEMBERNOTFOUND;
-        if (p->cArgs != 1) {
-            if (argError)
-                *argError = 0;
-            if (e) {
+        if (id != 42) return DISP_E_MEMBERNOTFOUND;
+        if (p->cArgs != 1)
+        {
+            if (argError) *argError = 0;
+            if (e)
+            {
                 e->scode = DISP_E_BADPARAMCOUNT;
                 e->bstrDescription = SysAllocString(L"one argument");
             }
@@ -137,10 +139,10 @@ public:
         VARIANT v;
         VariantInit(&v);
         HRESULT hr = VariantChangeType(&v, &p->rgvarg[0], 0, VT_I4);
-        if (FAILED(hr))
-            return hr;
+        if (FAILED(hr)) return hr;
         value_ = v.lVal;
-        if (result) {
+        if (result)
+        {
             result->vt = VT_I4;
             result->lVal = value_ * 2;
         }
@@ -159,15 +161,17 @@ public:
     HRESULT Fire(int32_t dispid, int32_t value, int32_t byRef) override
     {
         IDispatch* sink = point_->Sink();
-        if (!sink)
-            return CONNECT_E_NOCONNECTION;
+        if (!sink) return CONNECT_E_NOCONNECTION;
         VARIANT arg;
         VariantInit(&arg);
         int32_t held = value;
-        if (byRef) {
+        if (byRef)
+        {
             arg.vt = VT_I4 | VT_BYREF;
             arg.plVal = &held;
-        } else {
+        }
+        else
+        {
             arg.vt = VT_I4;
             arg.lVal = value;
         }
@@ -176,8 +180,8 @@ public:
         VARIANT result;
         VariantInit(&result);
         ++inFire_;
-        HRESULT hr = sink->Invoke(dispid, GUID_NULL, 0, DISPATCH_METHOD, &params, &result,
-                                  &excep, nullptr);
+        HRESULT hr =
+            sink->Invoke(dispid, GUID_NULL, 0, DISPATCH_METHOD, &params, &result, &excep, nullptr);
         --inFire_;
         ClearExcepInfo(&excep);
         VariantClear(&result);
@@ -198,21 +202,26 @@ public:
     HRESULT FireLater(int32_t value) override
     {
         AddRef();
-        CurrentApartmentQueue()->Post([this, value] {
-            Fire(2, value, 0);
-            Release();
-        });
+        CurrentApartmentQueue()->Post(
+            [this, value]
+            {
+                Fire(2, value, 0);
+                Release();
+            });
         return S_OK;
     }
     HRESULT Garbage(int32_t kind) override
     {
-        if (kind == 1) {
+        if (kind == 1)
+        {
             const uint8_t bad[12] = {'X', 'X', 'X', 'X', 4, 0, 0, 0, 1, 2, 3, 4};
             (void)!::send(g_fd, bad, sizeof bad, MSG_NOSIGNAL);
-        } else {
+        }
+        else
+        {
             // 'VCOM', length 3, type 99 + junk; then a call frame cut short after its id.
-            const uint8_t frames[] = {0x56, 0x43, 0x4F, 0x4D, 3, 0, 0, 0, 99, 1, 2,
-                                      0x56, 0x43, 0x4F, 0x4D, 7, 0, 0, 0, 1, 9, 0, 0, 0, 5, 5};
+            const uint8_t frames[] = {0x56, 0x43, 0x4F, 0x4D, 3, 0, 0, 0, 99, 1, 2, 0x56, 0x43,
+                                      0x4F, 0x4D, 7,    0,    0, 0, 1, 9, 0,  0, 0, 5,    5};
             (void)!::send(g_fd, frames, sizeof frames, MSG_NOSIGNAL);
         }
         return S_OK;
@@ -230,12 +239,14 @@ public:
     }
     HRESULT GetPid(int32_t* pid) override { return *pid = int32_t(::getpid()), S_OK; }
 
-    HRESULT EnumConnectionPoints(IEnumConnectionPoints** e) override { return *e = nullptr, E_NOTIMPL; }
+    HRESULT EnumConnectionPoints(IEnumConnectionPoints** e) override
+    {
+        return *e = nullptr, E_NOTIMPL;
+    }
     HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override
     {
         *point = nullptr;
-        if (iid != kEventsIid)
-            return CONNECT_E_NOCONNECTION;
+        if (iid != kEventsIid) return CONNECT_E_NOCONNECTION;
         *point = point_.get();
         point_->AddRef();
         return S_OK;
@@ -251,8 +262,7 @@ private:
 
 HRESULT Point::GetConnectionPointContainer(IConnectionPointContainer** c)
 {
-    if (!owner_)
-        return E_UNEXPECTED;
+    if (!owner_) return E_UNEXPECTED;
     *c = static_cast<IConnectionPointContainer*>(owner_);
     (*c)->AddRef();
     return S_OK;
@@ -262,9 +272,9 @@ HRESULT Point::GetConnectionPointContainer(IConnectionPointContainer** c)
 int main(int argc, char** argv)
 {
     RegisterTestInterfaces();
-    if (argc == 2 && std::strncmp(argv[1], "--com-serve=", 12) == 0)
-        g_fd = std::atoi(argv[1] + 12);
-    ServerClass server{kClsid, [](REFIID iid, void** out) {
+    if (argc == 2 && std::strncmp(argv[1], "--com-serve=", 12) == 0) g_fd = std::atoi(argv[1] + 12);
+    ServerClass server{kClsid, [](REFIID iid, void** out)
+                       {
                            auto* object = new TestObject;
                            HRESULT hr = object->QueryInterface(iid, out);
                            object->Release();

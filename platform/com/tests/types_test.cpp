@@ -20,9 +20,10 @@ TEST(ComGuid, ParsesAndFormatsTheBracedForm)
     EXPECT_EQ(g->Data4[0], 0xAB);
     EXPECT_EQ(g->Data4[7], 0xBC);
     EXPECT_EQ(GuidToString(*g), "{66666666-7C77-4362-ABD9-4B06077A63BC}");
-    for (const char* bad : {"", "66666666-7C77-4362-ABD9-4B06077A63BC",
-                            "{66666666-7C77-4362-ABD9-4B06077A63B}", "{66666666-7C77-4362-ABD94B06077A63BCC}",
-                            "{6666666G-7C77-4362-ABD9-4B06077A63BC}", "{66666666-7C77-4362-ABD9-4B06077A63BC}x"})
+    for (const char* bad :
+         {"", "66666666-7C77-4362-ABD9-4B06077A63BC", "{66666666-7C77-4362-ABD9-4B06077A63B}",
+          "{66666666-7C77-4362-ABD94B06077A63BCC}", "{6666666G-7C77-4362-ABD9-4B06077A63BC}",
+          "{66666666-7C77-4362-ABD9-4B06077A63BC}x"})
         EXPECT_FALSE(GuidFromString(bad)) << bad;
 }
 
@@ -185,7 +186,8 @@ TEST(ComWire, MalformedValuesAreRejected)
     w.Variant(v);
     VariantClear(&v);
     const auto bytes = w.Bytes();
-    for (size_t cut = 0; cut < bytes.size(); ++cut) {
+    for (size_t cut = 0; cut < bytes.size(); ++cut)
+    {
         Reader r(bytes.data(), cut);
         VARIANT out;
         r.Variant(&out);
@@ -200,7 +202,8 @@ TEST(ComWire, MalformedValuesAreRejected)
     VariantClear(&out);
 
     std::mt19937 rng(7);
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < 2000; ++i)
+    {
         std::vector<uint8_t> junk(rng() % 40);
         for (auto& b : junk)
             b = uint8_t(rng());

@@ -7,16 +7,20 @@
 #include <mutex>
 #include <shared_mutex>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
-struct Target {
+namespace
+{
+struct Target
+{
     PostFunction post;
     std::shared_mutex running;
     bool gone = false;
 };
 
-struct Table {
+struct Table
+{
     std::mutex mutex;
     uintptr_t next = 0x10000;
     std::map<uintptr_t, std::shared_ptr<Target>> targets;
@@ -48,8 +52,7 @@ void UnregisterWindowHandle(HWND hwnd)
     {
         std::lock_guard lock(t.mutex);
         auto it = t.targets.find(reinterpret_cast<uintptr_t>(hwnd));
-        if (it == t.targets.end())
-            return;
+        if (it == t.targets.end()) return;
         target = it->second;
         t.targets.erase(it);
     }
@@ -64,13 +67,11 @@ BOOL PostMessageW(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam)
     {
         std::lock_guard lock(t.mutex);
         auto it = t.targets.find(reinterpret_cast<uintptr_t>(hwnd));
-        if (it == t.targets.end())
-            return 0;
+        if (it == t.targets.end()) return 0;
         target = it->second;
     }
     std::shared_lock running(target->running);
-    if (target->gone || !target->post)
-        return 0;
+    if (target->gone || !target->post) return 0;
     target->post(message, wparam, lparam);
     return 1;
 }

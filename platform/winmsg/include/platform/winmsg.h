@@ -7,7 +7,8 @@
 #include <cstdint>
 #include <functional>
 
-namespace platform {
+namespace platform
+{
 
 using HWND = struct HWND__*;
 using WPARAM = uintptr_t;

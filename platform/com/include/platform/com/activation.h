@@ -12,7 +12,8 @@
 #include <string>
 #include <sys/types.h>
 
-namespace com {
+namespace com
+{
 
 std::string RegistryFolder();
 bool RegisterServer(const CLSID& clsid, const std::string& executable);
@@ -23,14 +24,14 @@ std::optional<std::string> LookupServer(const CLSID& clsid);
 // (or the context has no local server), CO_E_SERVER_EXEC_FAILURE when the server cannot be
 // started or dies before answering, CO_E_NOTINITIALIZED outside an apartment,
 // CLASS_E_NOAGGREGATION with an outer object.
-HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid,
-                         void** object);
+HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID iid, void** object);
 
 // The process id of the server behind a proxy; 0 for a local object.
 pid_t ServerProcessOf(IUnknown* object);
 
 // The server side. `create` makes a new object of the class and answers it as `iid`.
-struct ServerClass {
+struct ServerClass
+{
     CLSID clsid;
     std::function<HRESULT(REFIID iid, void** object)> create;
 };

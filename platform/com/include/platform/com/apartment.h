@@ -10,7 +10,8 @@
 #include <functional>
 #include <memory>
 
-namespace com {
+namespace com
+{
 
 // S_OK for the first call on a thread, S_FALSE for nested ones (each needs CoUninitialize).
 HRESULT CoInitialize(void* reserved = nullptr);
@@ -27,7 +28,8 @@ bool PumpApartmentWait(int timeoutMs);
 
 // A handle other threads may use to run work on the apartment's thread (the work runs from
 // PumpApartment, never nested inside a waiting call).
-class ApartmentQueue {
+class ApartmentQueue
+{
 public:
     virtual ~ApartmentQueue() = default;
     // false when the apartment has ended.

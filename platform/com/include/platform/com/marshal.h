@@ -11,6 +11,9 @@
 // Slots 0 to 2 are handled by the runtime; a dual interface (derived from IDispatch) gets
 // slots 3 to 6 marshalled by the runtime too. A dispinterface used only through IDispatch
 // (an event sink) needs only RegisterDispInterface.
+// Proxies belong to the apartment's thread: a call from another thread answers
+// RPC_E_WRONG_THREAD, and AddRef/Release must stay on that thread too (post the work with
+// CurrentApartmentQueue).
 //
 // Example:
 //
@@ -44,21 +47,26 @@
 #include <utility>
 #include <vector>
 
-namespace com {
+namespace com
+{
 
-namespace detail {
+namespace detail
+{
 class ProxyManager;
 
-struct ProxyBase {
+struct ProxyBase
+{
     virtual ~ProxyBase() = default;
 };
-struct ProxyInstance {
-    void* iface = nullptr;  // the interface pointer handed out
+struct ProxyInstance
+{
+    void* iface = nullptr;      // the interface pointer handed out
     ProxyBase* owner = nullptr; // deleted when the object's last reference goes
 };
 
 // What a proxy uses to reach its object.
-struct ProxyLink {
+struct ProxyLink
+{
     ProxyManager* manager = nullptr;
     IID iid{};
     Channel* channel() const;
@@ -79,7 +87,8 @@ HRESULT RemoteInvoke(const ProxyLink& link, DISPID id, REFIID iid, LCID lcid, WO
 
 template <typename T, typename = void> struct Arg;
 
-template <> struct Arg<int32_t> {
+template <> struct Arg<int32_t>
+{
     using Storage = int32_t;
     static void Reset(int32_t) {}
     static void Put(Writer& w, int32_t v) { w.U8(1), w.I32(v); }
@@ -89,7 +98,8 @@ template <> struct Arg<int32_t> {
     static void GetOut(Reader&, int32_t) {}
     static void Drop(Storage&) {}
 };
-template <> struct Arg<uint32_t> {
+template <> struct Arg<uint32_t>
+{
     using Storage = uint32_t;
     static void Reset(uint32_t) {}
     static void Put(Writer& w, uint32_t v) { w.U8(2), w.U32(v); }
@@ -99,7 +109,8 @@ template <> struct Arg<uint32_t> {
     static void GetOut(Reader&, uint32_t) {}
     static void Drop(Storage&) {}
 };
-template <> struct Arg<double> {
+template <> struct Arg<double>
+{
     using Storage = double;
     static void Reset(double) {}
     static void Put(Writer& w, double v) { w.U8(3), w.F64(v); }
@@ -109,7 +120,8 @@ template <> struct Arg<double> {
     static void GetOut(Reader&, double) {}
     static void Drop(Storage&) {}
 };
-template <> struct Arg<GUID> {
+template <> struct Arg<GUID>
+{
     using Storage = GUID;
     static void Reset(const GUID&) {}
     static void Put(Writer& w, const GUID& v) { w.U8(4), w.Guid(v); }
@@ -119,7 +131,8 @@ template <> struct Arg<GUID> {
     static void GetOut(Reader&, const GUID&) {}
     static void Drop(Storage&) {}
 };
-template <> struct Arg<BSTR> {
+template <> struct Arg<BSTR>
+{
     using Storage = BSTR;
     static void Reset(BSTR) {}
     static void Put(Writer& w, BSTR v) { w.U8(5), w.Bstr(v); }
@@ -129,15 +142,15 @@ template <> struct Arg<BSTR> {
     static void GetOut(Reader&, BSTR) {}
     static void Drop(Storage& s) { SysFreeString(s), s = nullptr; }
 };
-template <> struct Arg<VARIANT> {
+template <> struct Arg<VARIANT>
+{
     using Storage = VARIANT;
     static void Reset(const VARIANT&) {}
     static void Put(Writer& w, const VARIANT& v) { w.U8(6), w.Variant(v); }
     static bool Get(Reader& r, Storage& s)
     {
         VariantInit(&s);
-        if (r.U8() != 6)
-            return false;
+        if (r.U8() != 6) return false;
         r.Variant(&s);
         return r.ok();
     }
@@ -148,12 +161,12 @@ template <> struct Arg<VARIANT> {
 };
 
 // Out scalars and strings: nothing travels out, the value comes back.
-template <typename T> struct OutArg {
+template <typename T> struct OutArg
+{
     using Storage = T;
     static void Reset(T* p)
     {
-        if (p)
-            *p = T{};
+        if (p) *p = T{};
     }
     static void Put(Writer& w, T*) { w.U8(7); }
     static bool Get(Reader& r, Storage& s)
@@ -166,7 +179,8 @@ template <typename T> struct OutArg {
     static void GetOut(Reader& r, T* p)
     {
         typename Arg<T>::Storage v{};
-        if (!Arg<T>::Get(r, v)) {
+        if (!Arg<T>::Get(r, v))
+        {
             r.Fail();
             return;
         }
@@ -177,12 +191,23 @@ template <typename T> struct OutArg {
     }
     static void Drop(Storage& s) { Arg<T>::Drop(s); }
 };
-template <> struct Arg<int32_t*> : OutArg<int32_t> {};
-template <> struct Arg<uint32_t*> : OutArg<uint32_t> {};
-template <> struct Arg<double*> : OutArg<double> {};
-template <> struct Arg<GUID*> : OutArg<GUID> {};
-template <> struct Arg<BSTR*> : OutArg<BSTR> {};
-template <> struct Arg<VARIANT*> : OutArg<VARIANT> {
+template <> struct Arg<int32_t*> : OutArg<int32_t>
+{
+};
+template <> struct Arg<uint32_t*> : OutArg<uint32_t>
+{
+};
+template <> struct Arg<double*> : OutArg<double>
+{
+};
+template <> struct Arg<GUID*> : OutArg<GUID>
+{
+};
+template <> struct Arg<BSTR*> : OutArg<BSTR>
+{
+};
+template <> struct Arg<VARIANT*> : OutArg<VARIANT>
+{
     static void Reset(VARIANT* p) { VariantInit(p); }
     static bool Get(Reader& r, Storage& s)
     {
@@ -191,16 +216,15 @@ template <> struct Arg<VARIANT*> : OutArg<VARIANT> {
     }
 };
 
-template <typename I>
-struct Arg<I*, std::enable_if_t<std::is_base_of_v<IUnknown, I>>> {
+template <typename I> struct Arg<I*, std::enable_if_t<std::is_base_of_v<IUnknown, I>>>
+{
     using Storage = I*;
     static void Reset(I*) {}
     static void Put(Writer& w, I* v) { w.U8(8), w.Interface(v, I::kIid); }
     static bool Get(Reader& r, Storage& s)
     {
         s = nullptr;
-        if (r.U8() != 8)
-            return false;
+        if (r.U8() != 8) return false;
         s = static_cast<I*>(r.Interface(I::kIid));
         return r.ok();
     }
@@ -209,19 +233,17 @@ struct Arg<I*, std::enable_if_t<std::is_base_of_v<IUnknown, I>>> {
     static void GetOut(Reader&, I*) {}
     static void Drop(Storage& s)
     {
-        if (s)
-            s->Release();
+        if (s) s->Release();
         s = nullptr;
     }
 };
 
-template <typename I>
-struct Arg<I**, std::enable_if_t<std::is_base_of_v<IUnknown, I>>> {
+template <typename I> struct Arg<I**, std::enable_if_t<std::is_base_of_v<IUnknown, I>>>
+{
     using Storage = I*;
     static void Reset(I** p)
     {
-        if (p)
-            *p = nullptr;
+        if (p) *p = nullptr;
     }
     static void Put(Writer& w, I**) { w.U8(7); }
     static bool Get(Reader& r, Storage& s)
@@ -234,7 +256,8 @@ struct Arg<I**, std::enable_if_t<std::is_base_of_v<IUnknown, I>>> {
     static void GetOut(Reader& r, I** p)
     {
         I* v = nullptr;
-        if (!Arg<I*>::Get(r, v)) {
+        if (!Arg<I*>::Get(r, v))
+        {
             r.Fail();
             return;
         }
@@ -258,7 +281,8 @@ HRESULT CallStub(HRESULT (I::*method)(A...), void* object, Reader& in, Writer& o
     bool ok = true;
     ((ok = ok && ArgOf<A>::Get(in, std::get<N>(storage))), ...);
     HRESULT hr = RPC_E_INVALID_DATA;
-    if (ok && in.AtEnd()) {
+    if (ok && in.AtEnd())
+    {
         hr = (static_cast<I*>(object)->*method)(ArgOf<A>::Pass(std::get<N>(storage))...);
         (ArgOf<A>::PutOut(out, std::get<N>(storage)), ...);
     }
@@ -267,29 +291,31 @@ HRESULT CallStub(HRESULT (I::*method)(A...), void* object, Reader& in, Writer& o
 }
 } // namespace detail
 
-struct MethodEntry {
+struct MethodEntry
+{
     uint16_t slot;
     detail::StubFunction stub;
 };
 
 // One row of the server-side table: the member function at vtable slot `Slot`.
-template <uint16_t Slot, typename I, typename... A>
-MethodEntry Method(HRESULT (I::*method)(A...))
+template <uint16_t Slot, typename I, typename... A> MethodEntry Method(HRESULT (I::*method)(A...))
 {
-    return {Slot, [method](void* object, Reader& in, Writer& out) {
-                return detail::CallStub(method, object, in, out,
-                                        std::index_sequence_for<A...>{});
-            }};
+    return {Slot, [method](void* object, Reader& in, Writer& out)
+            { return detail::CallStub(method, object, in, out, std::index_sequence_for<A...>{}); }};
 }
 
 // Base of proxy classes: IUnknown (and, for dual interfaces, IDispatch) delegated to the
 // runtime, Call for the interface's own methods.
 template <typename I, bool Dual = std::is_base_of_v<IDispatch, I>> class Proxy;
 
-template <typename I> class ProxyCore : public I, public detail::ProxyBase {
+template <typename I> class ProxyCore : public I, public detail::ProxyBase
+{
 public:
     explicit ProxyCore(detail::ProxyLink link) : link_(link) {}
-    HRESULT QueryInterface(REFIID iid, void** out) override { return link_.QueryInterface(iid, out); }
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        return link_.QueryInterface(iid, out);
+    }
     ULONG AddRef() override { return link_.AddRef(); }
     ULONG Release() override { return link_.Release(); }
 
@@ -301,8 +327,7 @@ protected:
         (detail::ArgOf<A>::Put(request, args), ...);
         std::vector<uint8_t> reply;
         HRESULT hr = link_.Invoke(slot, request, reply);
-        if (reply.empty())
-            return hr;
+        if (reply.empty()) return hr;
         Reader in(reply.data(), reply.size(), link_.channel());
         (detail::ArgOf<A>::GetOut(in, args), ...);
         return in.ok() && in.AtEnd() ? hr : RPC_E_INVALID_DATA;
@@ -310,12 +335,14 @@ protected:
     detail::ProxyLink link_;
 };
 
-template <typename I> class Proxy<I, false> : public ProxyCore<I> {
+template <typename I> class Proxy<I, false> : public ProxyCore<I>
+{
 public:
     using ProxyCore<I>::ProxyCore;
 };
 
-template <typename I> class Proxy<I, true> : public ProxyCore<I> {
+template <typename I> class Proxy<I, true> : public ProxyCore<I>
+{
 public:
     using ProxyCore<I>::ProxyCore;
     HRESULT GetTypeInfoCount(UINT* count) override
@@ -325,8 +352,7 @@ public:
     // Type information does not cross processes.
     HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** info) override
     {
-        if (info)
-            *info = nullptr;
+        if (info) *info = nullptr;
         return E_NOTIMPL;
     }
     HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override
@@ -336,12 +362,13 @@ public:
     HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                    VARIANT* result, EXCEPINFO* exception, UINT* argError) override
     {
-        return detail::RemoteInvoke(this->link_, id, iid, lcid, flags, params, result,
-                                    exception, argError);
+        return detail::RemoteInvoke(this->link_, id, iid, lcid, flags, params, result, exception,
+                                    argError);
     }
 };
 
-struct InterfaceDescription {
+struct InterfaceDescription
+{
     IID iid;
     bool dual = false;
     std::function<detail::ProxyInstance(detail::ProxyLink)> makeProxy;
@@ -357,7 +384,8 @@ template <typename I, typename ProxyT> void RegisterInterface(std::vector<Method
     InterfaceDescription d;
     d.iid = I::kIid;
     d.dual = std::is_base_of_v<IDispatch, I>;
-    d.makeProxy = [](detail::ProxyLink link) {
+    d.makeProxy = [](detail::ProxyLink link)
+    {
         auto* proxy = new ProxyT(link);
         return detail::ProxyInstance{static_cast<I*>(proxy), proxy};
     };

@@ -5,7 +5,8 @@
 #include <optional>
 #include <string>
 
-namespace com {
+namespace com
+{
 
 bool RegisterTypeDescription(const std::string& name, const std::string& description);
 bool UnregisterTypeDescription(const std::string& name); // true when none is left

@@ -6,10 +6,11 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
 #include <optional>
+#include <string>
 
-namespace com {
+namespace com
+{
 
 using HRESULT = int32_t;
 using ULONG = uint32_t;
@@ -25,8 +26,14 @@ using BSTR = OLECHAR*;
 using LPOLESTR = OLECHAR*;
 using LPCOLESTR = const OLECHAR*;
 
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
+constexpr bool SUCCEEDED(HRESULT hr)
+{
+    return hr >= 0;
+}
+constexpr bool FAILED(HRESULT hr)
+{
+    return hr < 0;
+}
 
 constexpr HRESULT S_OK = 0;
 constexpr HRESULT S_FALSE = 1;
@@ -80,7 +87,8 @@ constexpr LCID LOCALE_SYSTEM_DEFAULT = 2048;
 constexpr LCID LOCALE_USER_DEFAULT = 1024;
 
 // 16 bytes, Windows layout: Data1 to Data3 are native integers, Data4 the trailing bytes.
-struct GUID {
+struct GUID
+{
     uint32_t Data1;
     uint16_t Data2;
     uint16_t Data3;
@@ -93,8 +101,14 @@ using REFCLSID = const GUID&;
 static_assert(sizeof(GUID) == 16);
 
 bool operator==(const GUID& a, const GUID& b);
-inline bool IsEqualGUID(const GUID& a, const GUID& b) { return a == b; }
-inline bool IsEqualIID(const GUID& a, const GUID& b) { return a == b; }
+inline bool IsEqualGUID(const GUID& a, const GUID& b)
+{
+    return a == b;
+}
+inline bool IsEqualIID(const GUID& a, const GUID& b)
+{
+    return a == b;
+}
 // "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}", upper case.
 std::string GuidToString(const GUID& guid);
 // Accepts the braced form in either case (braces required); nullopt for anything else.
@@ -104,14 +118,15 @@ constexpr GUID GUID_NULL = {0, 0, 0, {0, 0, 0, 0, 0, 0, 0, 0}};
 
 // ---- BSTR ----------------------------------------------------------------------------------
 // The 32-bit prefix holds the length in bytes (characters × sizeof(OLECHAR)), as on Windows.
-BSTR SysAllocString(const OLECHAR* text);            // null text gives null
+BSTR SysAllocString(const OLECHAR* text);                 // null text gives null
 BSTR SysAllocStringLen(const OLECHAR* text, UINT length); // null text: uninitialised zeros
-UINT SysStringLen(BSTR text);                        // characters; 0 for null
+UINT SysStringLen(BSTR text);                             // characters; 0 for null
 UINT SysStringByteLen(BSTR text);
-void SysFreeString(BSTR text);                       // null is fine
+void SysFreeString(BSTR text); // null is fine
 
 // ---- VARIANT and SAFEARRAY -----------------------------------------------------------------
-enum VARENUM : VARTYPE {
+enum VARENUM : VARTYPE
+{
     VT_EMPTY = 0,
     VT_NULL = 1,
     VT_I2 = 2,
@@ -135,7 +150,8 @@ enum VARENUM : VARTYPE {
 constexpr VARIANT_BOOL VARIANT_TRUE = -1;
 constexpr VARIANT_BOOL VARIANT_FALSE = 0;
 
-struct SAFEARRAYBOUND {
+struct SAFEARRAYBOUND
+{
     ULONG cElements;
     int32_t lLbound;
 };
@@ -143,7 +159,8 @@ struct SAFEARRAYBOUND {
 constexpr uint16_t FADF_BSTR = 0x0100;
 constexpr uint16_t FADF_HAVEVARTYPE = 0x0080;
 
-struct SAFEARRAY {
+struct SAFEARRAY
+{
     uint16_t cDims;
     uint16_t fFeatures;
     ULONG cbElements;
@@ -156,10 +173,12 @@ struct IUnknown;
 struct IDispatch;
 struct VARIANT;
 
-struct VARIANT {
+struct VARIANT
+{
     VARTYPE vt;
     WORD wReserved1, wReserved2, wReserved3;
-    union {
+    union
+    {
         int32_t lVal;
         uint32_t ulVal;
         int32_t intVal;
@@ -204,7 +223,7 @@ HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, uint16_t flags, 
 
 // One-dimensional arrays of VT_UI1, VT_I4, VT_R8, VT_BSTR or VT_VARIANT.
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, int32_t lowerBound, ULONG elements);
-HRESULT SafeArrayDestroy(SAFEARRAY* array);      // frees the BSTRs/variants it holds
+HRESULT SafeArrayDestroy(SAFEARRAY* array); // frees the BSTRs/variants it holds
 HRESULT SafeArrayAccessData(SAFEARRAY* array, void** data);
 HRESULT SafeArrayUnaccessData(SAFEARRAY* array);
 HRESULT SafeArrayGetLBound(SAFEARRAY* array, UINT dim, int32_t* bound);
@@ -214,14 +233,16 @@ HRESULT SafeArrayCopy(SAFEARRAY* source, SAFEARRAY** copy);
 UINT SafeArrayGetDim(SAFEARRAY* array);
 
 // ---- Invoke records ------------------------------------------------------------------------
-struct DISPPARAMS {
-    VARIANTARG* rgvarg;          // arguments in reverse order, as on Windows
+struct DISPPARAMS
+{
+    VARIANTARG* rgvarg; // arguments in reverse order, as on Windows
     DISPID* rgdispidNamedArgs;
     UINT cArgs;
     UINT cNamedArgs;
 };
 
-struct EXCEPINFO {
+struct EXCEPINFO
+{
     WORD wCode;
     WORD wReserved;
     BSTR bstrSource;

@@ -8,12 +8,15 @@
 #include <deque>
 #include <vector>
 
-namespace com {
-namespace detail {
+namespace com
+{
+namespace detail
+{
 class Channel;
 }
 
-class Writer {
+class Writer
+{
 public:
     explicit Writer(detail::Channel* channel = nullptr) : channel_(channel) {}
     void U8(uint8_t v) { bytes_.push_back(v); }
@@ -23,8 +26,8 @@ public:
     void I32(int32_t v) { U32(static_cast<uint32_t>(v)); }
     void F64(double v);
     void Guid(const GUID& g);
-    void Bstr(BSTR s);                       // null and empty stay distinct
-    void Variant(const VARIANT& v);          // by-reference variants carry their value
+    void Bstr(BSTR s);                                // null and empty stay distinct
+    void Variant(const VARIANT& v);                   // by-reference variants carry their value
     void Interface(IUnknown* object, const IID& iid); // null allowed
     std::vector<uint8_t>& Bytes() { return bytes_; }
     detail::Channel* ChannelOf() const { return channel_; }
@@ -34,7 +37,8 @@ private:
     std::vector<uint8_t> bytes_;
 };
 
-class Reader {
+class Reader
+{
 public:
     Reader(const uint8_t* data, size_t size, detail::Channel* channel = nullptr)
         : p_(data), end_(data + size), channel_(channel)
@@ -50,7 +54,7 @@ public:
     int32_t I32() { return static_cast<int32_t>(U32()); }
     double F64();
     GUID Guid();
-    BSTR Bstr();                             // caller frees
+    BSTR Bstr(); // caller frees
     // Caller clears. By-reference variants need `holders` for the values they refer to;
     // without it they are malformed.
     void Variant(VARIANT* out, std::deque<VARIANT>* holders = nullptr);
