@@ -2,8 +2,10 @@
 
 #include <array>
 
-namespace vark {
-namespace {
+namespace vark
+{
+namespace
+{
 
 // Codes are sent inverted; the bias of 33 (x4 in 16-bit units) puts segment ends on powers of 2.
 constexpr int kBias = 0x84;
@@ -27,7 +29,10 @@ constexpr std::array<int16_t, 256> kExpansion = MakeExpansionTable();
 
 } // namespace
 
-int16_t MuLawToLinear(uint8_t code) { return kExpansion[code]; }
+int16_t MuLawToLinear(uint8_t code)
+{
+    return kExpansion[code];
+}
 
 uint8_t LinearToMuLaw(int16_t sample)
 {
@@ -42,19 +47,22 @@ uint8_t LinearToMuLaw(int16_t sample)
     value += kBias;
     // Segment = position of the highest set bit above bit 7 of the biased magnitude.
     int segment = 0;
-    for (int v = value >> 8; v != 0; v >>= 1) ++segment;
+    for (int v = value >> 8; v != 0; v >>= 1)
+        ++segment;
     const int code = (segment << 4) | ((value >> (segment + 3)) & 0x0F);
     return static_cast<uint8_t>(code ^ mask);
 }
 
 void MuLawExpand(const uint8_t* in, size_t count, int16_t* out)
 {
-    for (size_t i = 0; i < count; ++i) out[i] = kExpansion[in[i]];
+    for (size_t i = 0; i < count; ++i)
+        out[i] = kExpansion[in[i]];
 }
 
 void MuLawCompress(const int16_t* in, size_t count, uint8_t* out)
 {
-    for (size_t i = 0; i < count; ++i) out[i] = LinearToMuLaw(in[i]);
+    for (size_t i = 0; i < count; ++i)
+        out[i] = LinearToMuLaw(in[i]);
 }
 
 } // namespace vark

@@ -2,7 +2,8 @@
 
 #include <cstdio>
 
-namespace vark {
+namespace vark
+{
 
 SerialKey MakeSerialKey(uint32_t serial)
 {
@@ -24,7 +25,8 @@ std::array<uint8_t, 20> SerialKeyBytes(const SerialKey& key)
 {
     std::array<uint8_t, 20> bytes{};
     for (size_t i = 0; i < key.size(); ++i)
-        for (size_t b = 0; b < 4; ++b) bytes[4 * i + b] = static_cast<uint8_t>(key[i] >> (8 * b));
+        for (size_t b = 0; b < 4; ++b)
+            bytes[4 * i + b] = static_cast<uint8_t>(key[i] >> (8 * b));
     return bytes;
 }
 

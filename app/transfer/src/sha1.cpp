@@ -3,10 +3,15 @@
 #include <algorithm>
 #include <cstring>
 
-namespace vark {
-namespace {
+namespace vark
+{
+namespace
+{
 
-constexpr uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+constexpr uint32_t Rotl(uint32_t x, int n)
+{
+    return (x << n) | (x >> (32 - n));
+}
 
 uint32_t LoadBe32(const uint8_t* p)
 {
@@ -66,7 +71,8 @@ Sha1Status Sha1::Input(const void* data, size_t length)
         messageBlockIndex_ = 0;
     }
     // Whole blocks straight from the caller's buffer.
-    for (; length >= 64; p += 64, length -= 64) ProcessBlock(p);
+    for (; length >= 64; p += 64, length -= 64)
+        ProcessBlock(p);
     std::memcpy(messageBlock_, p, length);
     messageBlockIndex_ = static_cast<int16_t>(length);
     return Sha1Status::kSuccess;
@@ -94,11 +100,13 @@ void Sha1::PadMessage()
     messageBlock_[messageBlockIndex_++] = 0x80;
     if (messageBlockIndex_ > 56)
     {
-        std::memset(messageBlock_ + messageBlockIndex_, 0, 64 - static_cast<size_t>(messageBlockIndex_));
+        std::memset(messageBlock_ + messageBlockIndex_, 0,
+                    64 - static_cast<size_t>(messageBlockIndex_));
         ProcessBlock(messageBlock_);
         messageBlockIndex_ = 0;
     }
-    std::memset(messageBlock_ + messageBlockIndex_, 0, 56 - static_cast<size_t>(messageBlockIndex_));
+    std::memset(messageBlock_ + messageBlockIndex_, 0,
+                56 - static_cast<size_t>(messageBlockIndex_));
     for (int i = 0; i < 4; ++i)
     {
         messageBlock_[56 + i] = static_cast<uint8_t>(lengthHigh_ >> (24 - 8 * i));
@@ -111,12 +119,15 @@ void Sha1::PadMessage()
 void Sha1::ProcessBlock(const uint8_t* block)
 {
     uint32_t w[80];
-    for (int t = 0; t < 16; ++t) w[t] = LoadBe32(block + 4 * t);
-    for (int t = 16; t < 80; ++t) w[t] = Rotl(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
+    for (int t = 0; t < 16; ++t)
+        w[t] = LoadBe32(block + 4 * t);
+    for (int t = 16; t < 80; ++t)
+        w[t] = Rotl(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
 
     uint32_t a = intermediateHash_[0], b = intermediateHash_[1], c = intermediateHash_[2],
              d = intermediateHash_[3], e = intermediateHash_[4];
-    const auto round = [&](uint32_t f, uint32_t k, uint32_t wt) {
+    const auto round = [&](uint32_t f, uint32_t k, uint32_t wt)
+    {
         const uint32_t temp = Rotl(a, 5) + f + e + wt + k;
         e = d;
         d = c;
@@ -124,10 +135,14 @@ void Sha1::ProcessBlock(const uint8_t* block)
         b = a;
         a = temp;
     };
-    for (int t = 0; t < 20; ++t) round((b & c) | (~b & d), 0x5A827999, w[t]);
-    for (int t = 20; t < 40; ++t) round(b ^ c ^ d, 0x6ED9EBA1, w[t]);
-    for (int t = 40; t < 60; ++t) round((b & c) | (b & d) | (c & d), 0x8F1BBCDC, w[t]);
-    for (int t = 60; t < 80; ++t) round(b ^ c ^ d, 0xCA62C1D6, w[t]);
+    for (int t = 0; t < 20; ++t)
+        round((b & c) | (~b & d), 0x5A827999, w[t]);
+    for (int t = 20; t < 40; ++t)
+        round(b ^ c ^ d, 0x6ED9EBA1, w[t]);
+    for (int t = 40; t < 60; ++t)
+        round((b & c) | (b & d) | (c & d), 0x8F1BBCDC, w[t]);
+    for (int t = 60; t < 80; ++t)
+        round(b ^ c ^ d, 0xCA62C1D6, w[t]);
 
     intermediateHash_[0] += a;
     intermediateHash_[1] += b;

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
-namespace vark {
-namespace {
+namespace vark
+{
+namespace
+{
 
 constexpr size_t kTrailerSize = 156;
 constexpr size_t kCommentTextOffset = 92;

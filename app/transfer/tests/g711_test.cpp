@@ -7,7 +7,8 @@
 
 using namespace vark;
 
-namespace {
+namespace
+{
 // G.711 mu-law decoder output of segment s, step q in its 13-bit units: (2q + 33) * 2^s - 33;
 // 16-bit PCM carries it scaled by 4. The code on the line is the complement of sign|s|q.
 int ReferenceExpansion(int code)
@@ -55,8 +56,10 @@ TEST(G711, CompressionOfEverySampleRoundTripsWithinHalfAStep)
     }
     // The compressor reaches all 256 codes (the negative zero from -1 .. -3).
     std::vector<bool> seen(256);
-    for (int x = -32768; x <= 32767; ++x) seen[LinearToMuLaw(static_cast<int16_t>(x))] = true;
-    for (int code = 0; code < 256; ++code) EXPECT_TRUE(seen[static_cast<size_t>(code)]) << code;
+    for (int x = -32768; x <= 32767; ++x)
+        seen[LinearToMuLaw(static_cast<int16_t>(x))] = true;
+    for (int code = 0; code < 256; ++code)
+        EXPECT_TRUE(seen[static_cast<size_t>(code)]) << code;
 }
 
 TEST(G711, CompressionKnownPointsAndReencodingIsStable)

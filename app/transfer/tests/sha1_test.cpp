@@ -7,7 +7,8 @@
 
 using namespace vark;
 
-namespace {
+namespace
+{
 std::string Hex(const Sha1Digest& d)
 {
     std::string out;
@@ -41,7 +42,8 @@ TEST(Sha1, PublishedTestVectors)
     EXPECT_EQ(DigestOf(kTwoBlocks), "84983E441C3BD26EBAAE4AA1F95129E5E54670F1");
     EXPECT_EQ(DigestOf(std::string(1000000, 'a')), "34AA973CD4C4DAA4F61EEB2BDBAD27316534016F");
     std::string eights;
-    for (int i = 0; i < 80; ++i) eights += "01234567";
+    for (int i = 0; i < 80; ++i)
+        eights += "01234567";
     EXPECT_EQ(DigestOf(eights), "DEA356A2CDDD90C7A7ECEDC5EBB563934F460452");
     EXPECT_EQ(DigestOf(""), "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709");
 }
@@ -52,12 +54,14 @@ TEST(Sha1, FeedingInPiecesGivesTheSameDigest)
     for (size_t length : {55u, 56u, 63u, 64u, 65u, 119u, 120u, 1000u})
     {
         std::string message;
-        for (size_t i = 0; i < length; ++i) message += static_cast<char>('a' + i * 7 % 26);
+        for (size_t i = 0; i < length; ++i)
+            message += static_cast<char>('a' + i * 7 % 26);
         const std::string whole = DigestOf(message);
         for (size_t piece : {1u, 3u, 63u, 64u, 100u})
             EXPECT_EQ(DigestOf(message, piece), whole) << length << " in " << piece;
     }
-    EXPECT_EQ(DigestOf(std::string(1000000, 'a'), 32768), "34AA973CD4C4DAA4F61EEB2BDBAD27316534016F");
+    EXPECT_EQ(DigestOf(std::string(1000000, 'a'), 32768),
+              "34AA973CD4C4DAA4F61EEB2BDBAD27316534016F");
 }
 
 TEST(Sha1, InputAfterResultCorruptsUntilReset)

@@ -13,11 +13,13 @@ using namespace vark;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
-namespace {
+namespace
+{
 
 void Put32(std::string& s, size_t at, uint32_t v)
 {
-    for (int i = 0; i < 4; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        s[at + i] = static_cast<char>(v >> (8 * i));
 }
 
 // An exported file as the writer lays it out: header, data, LIST/INFO trailer.
@@ -28,7 +30,8 @@ std::string ExportedWav(const std::string& baseName, size_t dataSize)
     Put32(wav, 16, 18);
     std::memcpy(&wav[38], "data", 4);
     Put32(wav, 42, static_cast<uint32_t>(dataSize));
-    for (size_t i = 0; i < dataSize; ++i) wav += static_cast<char>(i * 31 + 7);
+    for (size_t i = 0; i < dataSize; ++i)
+        wav += static_cast<char>(i * 31 + 7);
     std::string trailer(156, '\0');
     std::memcpy(&trailer[0], "LIST", 4);
     Put32(trailer, 4, 148);
@@ -82,7 +85,8 @@ TEST(SerialKey, WordsTextAndStoredBytes)
 {
     EXPECT_EQ(MakeSerialKey(0), kSerialKeyOffsets);
     const SerialKey k = MakeSerialKey(3);
-    for (size_t i = 0; i < 5; ++i) EXPECT_EQ(k[i], 3u * kSerialKeyMultiplier + kSerialKeyOffsets[i]);
+    for (size_t i = 0; i < 5; ++i)
+        EXPECT_EQ(k[i], 3u * kSerialKeyMultiplier + kSerialKeyOffsets[i]);
     EXPECT_NE(MakeSerialKey(1), MakeSerialKey(2));
 
     EXPECT_EQ(SerialKeyText({0x1, 0xabcdef, 0xffffffff, 0, 0x12345678}),
@@ -235,6 +239,7 @@ TEST_F(SignatureTest, SignFailsOnBadTargetOrBrokenState)
     EXPECT_FALSE(Sign(env_.Path("broken.wav"), broken, kSerial));
     EXPECT_FALSE(std::filesystem::exists(env_.Path("broken.wav.dsg")));
     CloseLog();
-    EXPECT_NE(ReadFile(log).find("HASH = A9 99 3E 36 47 06 81 6A BA 3E 25 71 78 50 C2 6C 9C D0 D8 9D"),
-              std::string::npos);
+    EXPECT_NE(
+        ReadFile(log).find("HASH = A9 99 3E 36 47 06 81 6A BA 3E 25 71 78 50 C2 6C 9C D0 D8 9D"),
+        std::string::npos);
 }

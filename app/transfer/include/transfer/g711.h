@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vark {
+namespace vark
+{
 
 int16_t MuLawToLinear(uint8_t code);
 uint8_t LinearToMuLaw(int16_t sample);

@@ -8,7 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vark {
+namespace vark
+{
 
 inline constexpr size_t kSha1DigestSize = 20;
 using Sha1Digest = std::array<uint8_t, kSha1DigestSize>;

@@ -10,7 +10,8 @@
 #include <filesystem>
 #include <string>
 
-namespace vark {
+namespace vark
+{
 
 // ki = serial x M + Bi (mod 2^32). Fixed once: signing, verifying and the key dialog must
 // all use these same six values, or no signature made earlier verifies again.
