@@ -1,5 +1,7 @@
 #include "transfer/sha1.h"
 
+#include "sha1_blocks.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -67,12 +69,14 @@ Sha1Status Sha1::Input(const void* data, size_t length)
         p += take;
         length -= take;
         if (messageBlockIndex_ < 64) return Sha1Status::kSuccess;
-        ProcessBlock(messageBlock_);
+        ProcessBlocks(messageBlock_, 1);
         messageBlockIndex_ = 0;
     }
     // Whole blocks straight from the caller's buffer.
-    for (; length >= 64; p += 64, length -= 64)
-        ProcessBlock(p);
+    const size_t blocks = length / 64;
+    if (blocks > 0) ProcessBlocks(p, blocks);
+    p += blocks * 64;
+    length -= blocks * 64;
     std::memcpy(messageBlock_, p, length);
     messageBlockIndex_ = static_cast<int16_t>(length);
     return Sha1Status::kSuccess;
@@ -102,7 +106,7 @@ void Sha1::PadMessage()
     {
         std::memset(messageBlock_ + messageBlockIndex_, 0,
                     64 - static_cast<size_t>(messageBlockIndex_));
-        ProcessBlock(messageBlock_);
+        ProcessBlocks(messageBlock_, 1);
         messageBlockIndex_ = 0;
     }
     std::memset(messageBlock_ + messageBlockIndex_, 0,
@@ -112,43 +116,58 @@ void Sha1::PadMessage()
         messageBlock_[56 + i] = static_cast<uint8_t>(lengthHigh_ >> (24 - 8 * i));
         messageBlock_[60 + i] = static_cast<uint8_t>(lengthLow_ >> (24 - 8 * i));
     }
-    ProcessBlock(messageBlock_);
+    ProcessBlocks(messageBlock_, 1);
     messageBlockIndex_ = 0;
 }
 
-void Sha1::ProcessBlock(const uint8_t* block)
+void Sha1::ProcessBlocks(const uint8_t* data, size_t blocks)
 {
-    uint32_t w[80];
-    for (int t = 0; t < 16; ++t)
-        w[t] = LoadBe32(block + 4 * t);
-    for (int t = 16; t < 80; ++t)
-        w[t] = Rotl(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
-
-    uint32_t a = intermediateHash_[0], b = intermediateHash_[1], c = intermediateHash_[2],
-             d = intermediateHash_[3], e = intermediateHash_[4];
-    const auto round = [&](uint32_t f, uint32_t k, uint32_t wt)
-    {
-        const uint32_t temp = Rotl(a, 5) + f + e + wt + k;
-        e = d;
-        d = c;
-        c = Rotl(b, 30);
-        b = a;
-        a = temp;
-    };
-    for (int t = 0; t < 20; ++t)
-        round((b & c) | (~b & d), 0x5A827999, w[t]);
-    for (int t = 20; t < 40; ++t)
-        round(b ^ c ^ d, 0x6ED9EBA1, w[t]);
-    for (int t = 40; t < 60; ++t)
-        round((b & c) | (b & d) | (c & d), 0x8F1BBCDC, w[t]);
-    for (int t = 60; t < 80; ++t)
-        round(b ^ c ^ d, 0xCA62C1D6, w[t]);
-
-    intermediateHash_[0] += a;
-    intermediateHash_[1] += b;
-    intermediateHash_[2] += c;
-    intermediateHash_[3] += d;
-    intermediateHash_[4] += e;
+    if (sha1_detail::HardwareAvailable())
+        sha1_detail::BlocksHardware(intermediateHash_, data, blocks);
+    else
+        sha1_detail::BlocksPortable(intermediateHash_, data, blocks);
 }
+
+namespace sha1_detail
+{
+
+void BlocksPortable(uint32_t state[5], const uint8_t* data, size_t blocks)
+{
+    for (; blocks > 0; --blocks, data += 64)
+    {
+        uint32_t w[80];
+        for (int t = 0; t < 16; ++t)
+            w[t] = LoadBe32(data + 4 * t);
+        for (int t = 16; t < 80; ++t)
+            w[t] = Rotl(w[t - 3] ^ w[t - 8] ^ w[t - 14] ^ w[t - 16], 1);
+
+        uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4];
+        const auto round = [&](uint32_t f, uint32_t k, uint32_t wt)
+        {
+            const uint32_t temp = Rotl(a, 5) + f + e + wt + k;
+            e = d;
+            d = c;
+            c = Rotl(b, 30);
+            b = a;
+            a = temp;
+        };
+        for (int t = 0; t < 20; ++t)
+            round((b & c) | (~b & d), 0x5A827999, w[t]);
+        for (int t = 20; t < 40; ++t)
+            round(b ^ c ^ d, 0x6ED9EBA1, w[t]);
+        for (int t = 40; t < 60; ++t)
+            round((b & c) | (b & d) | (c & d), 0x8F1BBCDC, w[t]);
+        for (int t = 60; t < 80; ++t)
+            round(b ^ c ^ d, 0xCA62C1D6, w[t]);
+
+        state[0] += a;
+        state[1] += b;
+        state[2] += c;
+        state[3] += d;
+        state[4] += e;
+    }
+}
+
+} // namespace sha1_detail
 
 } // namespace vark

@@ -1,9 +1,13 @@
 #include "transfer/sha1.h"
 
+#include "../src/sha1_blocks.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 using namespace vark;
 
@@ -95,4 +99,22 @@ TEST(Sha1, NullAndEmptyInput)
     Sha1Digest d{};
     ASSERT_EQ(sha.Result(d), Sha1Status::kSuccess);
     EXPECT_EQ(Hex(d), "DA39A3EE5E6B4B0D3255BFEF95601890AFD80709");
+}
+
+TEST(Sha1, HardwareAndPortableBlocksAgree)
+{
+    if (!sha1_detail::HardwareAvailable()) GTEST_SKIP() << "no SHA instructions";
+    std::vector<uint8_t> data(64 * 37);
+    uint32_t seed = 1;
+    for (auto& b : data)
+        b = static_cast<uint8_t>((seed = seed * 1103515245 + 12345) >> 16);
+    for (size_t blocks : {1u, 2u, 37u})
+    {
+        uint32_t a[5] = {0x67452301, 0xEFCDAB89, 0x98BADCFE, 0x10325476, 0xC3D2E1F0};
+        uint32_t b[5];
+        std::copy(a, a + 5, b);
+        sha1_detail::BlocksPortable(a, data.data(), blocks);
+        sha1_detail::BlocksHardware(b, data.data(), blocks);
+        EXPECT_TRUE(std::equal(a, a + 5, b)) << blocks;
+    }
 }

@@ -1,7 +1,8 @@
 // SHA-1 of FIPS 180-1. The state keeps the layout of the RFC 3174 reference: five state
 // words, the bit count in two halves, the block index and block, and the computed and
 // corrupted flags. Input after the result has been taken corrupts the state; a corrupted
-// state fails every later call until Reset.
+// state fails every later call until Reset. Blocks go through the processor's SHA
+// instructions where it has them, else through the portable code.
 #pragma once
 
 #include <array>
@@ -35,7 +36,7 @@ public:
     bool Corrupted() const { return corrupted_ != Sha1Status::kSuccess; }
 
 private:
-    void ProcessBlock(const uint8_t* block);
+    void ProcessBlocks(const uint8_t* data, size_t blocks);
     void PadMessage();
 
     uint32_t intermediateHash_[5];
