@@ -1,0 +1,308 @@
+#include "transfer/export_worker.h"
+
+#include "scriba/scriba.h"
+#include "transfer/signature.h"
+#include "transfer/wav_writer.h"
+
+#include <cstdio>
+#include <system_error>
+
+namespace vark
+{
+namespace
+{
+
+// A failure travels to the end of the run as its message number (0 = stop quietly).
+struct ExportFailure
+{
+    uint32_t messageId;
+};
+
+constexpr uint32_t kPiece = 32768;
+
+} // namespace
+
+CExportWorker::CExportWorker(CVarkDevice& device, std::vector<uint16_t> records,
+                             ExportOptions options, ExportHost& host)
+    : device_(device), records_(std::move(records)), options_(std::move(options)), host_(host),
+      writer_(std::make_unique<CWavWriter>())
+{
+}
+
+CExportWorker::~CExportWorker()
+{
+    Join();
+}
+
+bool CExportWorker::Start()
+{
+    if (started_) return false;
+    try
+    {
+        started_ = true;
+        thread_ = std::thread([this] { Run(); });
+    }
+    catch (const std::system_error&)
+    {
+        started_ = false;
+        return false;
+    }
+    return true;
+}
+
+void CExportWorker::Join()
+{
+    if (thread_.joinable()) thread_.join();
+}
+
+ExportProgress CExportWorker::Progress() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return progress_;
+}
+
+std::vector<std::filesystem::path> CExportWorker::Finished() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return finished_;
+}
+
+void CExportWorker::SetStage(uint32_t textId, uint64_t scale)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        progress_.stageScale = scale;
+        progress_.stageDone = 0;
+        progress_.stagePercent = 0;
+    }
+    host_.StageChanged(textId);
+}
+
+void CExportWorker::Advance(uint64_t bytes, bool total)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    progress_.stageDone += bytes;
+    if (progress_.stageScale)
+        progress_.stagePercent = static_cast<int>(progress_.stageDone * 100 / progress_.stageScale);
+    if (total)
+    {
+        progress_.written += bytes;
+        if (progress_.grandTotal)
+            progress_.totalPercent =
+                static_cast<int>(progress_.written * 100 / progress_.grandTotal);
+    }
+}
+
+void CExportWorker::CountDone(uint64_t bytes)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    progress_.written += bytes;
+    if (progress_.grandTotal)
+        progress_.totalPercent = static_cast<int>(progress_.written * 100 / progress_.grandTotal);
+}
+
+void CExportWorker::CheckCancel()
+{
+    if (cancel_.Wait(0) && host_.AskYesNo(export_ids::kCancelQuestion, {})) throw ExportFailure{0};
+}
+
+RecordInfo CExportWorker::Header(uint16_t index)
+{
+    RecordInfo info;
+    if (!device_.GetRecordInfo(index, info)) throw ExportFailure{export_ids::kCantOpenRecord};
+    return info;
+}
+
+void CExportWorker::WriteNoise(uint64_t bytes, bool compressed)
+{
+    const std::string block = MakeNoiseBlock(compressed, RuntimeRandom15);
+    while (bytes > 0)
+    {
+        CheckCancel();
+        const size_t n = static_cast<size_t>(std::min<uint64_t>(bytes, block.size()));
+        if (!writer_->Write(block.data(), n)) throw ExportFailure{export_ids::kDiskError};
+        Advance(n);
+        bytes -= n;
+    }
+}
+
+void CExportWorker::CopyRecord(uint16_t index, uint32_t dataSize)
+{
+    if (!device_.OpenRecord(index)) throw ExportFailure{export_ids::kCantOpenRecord};
+    struct Closer
+    {
+        CVarkDevice& dev;
+        ~Closer() { dev.CloseRecord(); }
+    } closer{device_};
+    std::vector<uint8_t> piece(kPiece);
+    uint32_t done = 0;
+    while (done < dataSize)
+    {
+        CheckCancel();
+        const uint32_t want = std::min<uint32_t>(kPiece, dataSize - done);
+        const uint32_t got = device_.Read(piece.data(), want);
+        if (got == 0) break;
+        if (!writer_->Write(piece.data(), got)) throw ExportFailure{export_ids::kDiskError};
+        Advance(got);
+        done += got;
+    }
+}
+
+void CExportWorker::FinishFile()
+{
+    if (!writer_->IsOpen()) return;
+    const std::filesystem::path path = writer_->Path();
+    const bool trailer = writer_->WriteTrailer(currentBaseName_);
+    if (!writer_->Close() || !trailer) throw ExportFailure{export_ids::kDiskError};
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        finished_.push_back(path);
+    }
+    if (!options_.sign) return;
+
+    std::error_code ec;
+    const uint64_t length = std::filesystem::file_size(path, ec);
+    SetStage(export_ids::kSigning, ec ? 0 : length);
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) throw ExportFailure{export_ids::kDiskError};
+    Sha1 sha;
+    std::vector<uint8_t> piece(kPiece);
+    bool readOk = true;
+    try
+    {
+        for (;;)
+        {
+            CheckCancel();
+            const size_t got = std::fread(piece.data(), 1, piece.size(), f);
+            if (got > 0) sha.Input(piece.data(), got);
+            Advance(got, false);
+            if (got < piece.size())
+            {
+                readOk = std::ferror(f) == 0;
+                break;
+            }
+        }
+    }
+    catch (...)
+    {
+        std::fclose(f);
+        throw;
+    }
+    std::fclose(f);
+    if (!readOk || !Sign(path, sha, options_.serial)) throw ExportFailure{export_ids::kDiskError};
+}
+
+void CExportWorker::Work()
+{
+    // 1. Counting.
+    SetStage(export_ids::kCounting, records_.size());
+    {
+        RecordInfo previous;
+        uint64_t total = 0;
+        for (uint16_t index : records_)
+        {
+            const RecordInfo info = Header(index);
+            total += JoinNoiseBytes(previous, info, options_.pauseMode, options_.pauseSeconds) +
+                     info.dataSize;
+            previous = info;
+            Advance(1, false);
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        progress_.grandTotal = total;
+    }
+
+    // 2. Free space.
+    std::error_code ec;
+    const auto space = std::filesystem::space(options_.folder, ec);
+    if (ec) throw ExportFailure{export_ids::kDiskError};
+    const uint64_t total = Progress().grandTotal;
+    if (total >= space.available &&
+        !host_.AskYesNo(export_ids::kNotEnoughSpace,
+                        {GroupThousands(total >> 10), GroupThousands(space.available >> 10)}))
+        throw ExportFailure{0};
+
+    // 3. The records.
+    RecordInfo previous;
+    bool previousSkipped = false;
+    for (size_t entry = 0; entry < records_.size(); ++entry)
+    {
+        const uint16_t index = records_[entry];
+        const RecordInfo info = Header(index);
+        const uint64_t noise =
+            JoinNoiseBytes(previous, info, options_.pauseMode, options_.pauseSeconds);
+        bool continues = false;
+        if (noise > 0 && !previousSkipped && writer_->IsOpen())
+        {
+            SetStage(export_ids::kWritingNoise, noise);
+            WriteNoise(noise, info.compressed != 0);
+            SetStage(export_ids::kWritingRecord, info.dataSize);
+            continues = true;
+        }
+        else if (noise > 0)
+        {
+            CountDone(noise);
+        }
+        if (!continues)
+        {
+            FinishFile();
+            SetStage(export_ids::kWritingRecord, info.dataSize);
+            const std::string base = ExportBaseName(info);
+            const std::filesystem::path path = options_.folder / (base + ".wav");
+            if (std::filesystem::exists(path, ec) &&
+                !host_.AskYesNo(export_ids::kOverwrite, {path.string()}))
+            {
+                CountDone(info.dataSize);
+                previous = info;
+                previousSkipped = true;
+                continue;
+            }
+            if (!writer_->Create(path, info)) throw ExportFailure{export_ids::kDiskError};
+            currentBaseName_ = base;
+        }
+        CopyRecord(index, info.dataSize);
+        previous = info;
+        previousSkipped = false;
+        if (!options_.keepSelection) host_.DeselectEntry(entry);
+    }
+    // 4. The last file.
+    FinishFile();
+}
+
+uint32_t CExportWorker::Run()
+{
+    uint32_t result = 0;
+    try
+    {
+        Work();
+    }
+    catch (const ExportFailure& failure)
+    {
+        result = failure.messageId;
+    }
+    catch (...)
+    {
+        result = export_ids::kDiskError;
+    }
+    // Ending: the file being written is closed (its header completed); a quiet stop deletes
+    // it, a failure leaves it as far as it was written.
+    if (writer_->IsOpen())
+    {
+        const std::filesystem::path path = writer_->Path();
+        writer_->Close();
+        if (result == 0)
+        {
+            std::error_code ec;
+            std::filesystem::remove(path, ec);
+        }
+    }
+    if (result != 0)
+    {
+        SLOG_ERR("Export failed with message %u", result);
+        host_.ShowError(result);
+    }
+    result_ = result;
+    ended_ = true;
+    return result;
+}
+
+} // namespace vark

@@ -1,0 +1,97 @@
+#include "transfer/record_list_loader.h"
+
+#include "scriba/scriba.h"
+
+#include <system_error>
+
+namespace vark
+{
+
+CRecordListLoader::CRecordListLoader(CVarkDevice& device, int count, int listOrder,
+                                     RecordListHandover handover)
+    : device_(device), count_(count), listOrder_(listOrder), handover_(std::move(handover))
+{
+}
+
+CRecordListLoader::~CRecordListLoader()
+{
+    abandoned_ = true;
+    cancel_.Set();
+    rowTaken_.Set();
+    Join();
+}
+
+bool CRecordListLoader::Start()
+{
+    if (started_ || !handover_.recordReady) return false;
+    try
+    {
+        started_ = true;
+        thread_ = std::thread([this] { Run(); });
+    }
+    catch (const std::system_error&)
+    {
+        started_ = false;
+        return false;
+    }
+    return true;
+}
+
+void CRecordListLoader::Cancel()
+{
+    cancel_.Set();
+}
+
+void CRecordListLoader::Join()
+{
+    if (thread_.joinable()) thread_.join();
+}
+
+std::vector<int> CRecordListLoader::FetchOrder(int count, int listOrder)
+{
+    std::vector<int> order;
+    for (int k = 0; k < count; ++k)
+        order.push_back(listOrder ? count - 1 - k : k);
+    return order;
+}
+
+bool CRecordListLoader::TakeRecord(int& index, RecordInfo& info)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!waiting_) return false;
+    index = waiting_->first;
+    info = *waiting_->second;
+    waiting_.reset();
+    rowTaken_.Set();
+    return true;
+}
+
+void CRecordListLoader::Run()
+{
+    if (handover_.threadStarted) handover_.threadStarted();
+    SLOG("LoadList, listOrder=%d", listOrder_);
+    for (int index : FetchOrder(count_, listOrder_))
+    {
+        if (cancel_.Wait(0) || abandoned_) break;
+        RecordInfo info;
+        if (index > 0xFFFF || !device_.GetRecordInfo(static_cast<uint16_t>(index), info))
+        {
+            if (handover_.failed && !abandoned_) handover_.failed(kMsgCantOpenRecord);
+            break;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            waiting_.emplace(index, &info);
+        }
+        handover_.recordReady(index);
+        rowTaken_.Wait();
+        // Released without the record being taken (the consumer went away): it must not
+        // point at this stack frame any more.
+        std::lock_guard<std::mutex> lock(mutex_);
+        waiting_.reset();
+        if (abandoned_) break;
+    }
+    ended_ = true;
+}
+
+} // namespace vark

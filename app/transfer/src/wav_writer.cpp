@@ -1,0 +1,169 @@
+#include "transfer/wav_writer.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace vark
+{
+namespace
+{
+
+void Put16(std::string& s, size_t at, uint32_t v)
+{
+    s[at] = static_cast<char>(v);
+    s[at + 1] = static_cast<char>(v >> 8);
+}
+
+void Put32(std::string& s, size_t at, uint32_t v)
+{
+    for (size_t i = 0; i < 4; ++i)
+        s[at + i] = static_cast<char>(v >> (8 * i));
+}
+
+void PutText(std::string& s, size_t at, const char* text)
+{
+    std::memcpy(&s[at], text, std::strlen(text));
+}
+
+// At most `chars` characters of UTF-8 text (the system's code page here), never cutting a
+// character in two, and at most `maxBytes` bytes.
+std::string Leading(const std::string& text, size_t chars, size_t maxBytes)
+{
+    size_t end = 0, count = 0;
+    while (end < text.size() && count < chars)
+    {
+        size_t next = end + 1;
+        while (next < text.size() && (static_cast<uint8_t>(text[next]) & 0xC0) == 0x80)
+            ++next;
+        if (next > maxBytes) break;
+        end = next;
+        ++count;
+    }
+    return text.substr(0, end);
+}
+
+} // namespace
+
+std::string WavTrailer(const std::string& baseName)
+{
+    static constexpr char kComment[] = "Start date-time & sound source: ";
+    std::string t(kWavTrailerSize, '\0');
+    PutText(t, 0, "LIST");
+    Put32(t, 4, 148);
+    PutText(t, 8, "INFOINAM");
+    Put32(t, 16, 64);
+    PutText(t, 20, "Varke P");
+    PutText(t, 84, "ICMT");
+    Put32(t, 88, 64);
+    // The 64-byte comment keeps a terminating zero: at most 63 bytes of text.
+    const std::string text = kComment + Leading(baseName, 30, 63 - (sizeof kComment - 1));
+    PutText(t, 92, text.c_str());
+    return t;
+}
+
+std::string CWavWriter::Header() const
+{
+    std::string h(kWavHeaderSize, '\0');
+    PutText(h, 0, "RIFF");
+    Put32(h, 4, 38 + dataSize_ + trailerSize_);
+    PutText(h, 8, "WAVEfmt ");
+    Put32(h, 16, 18);
+    Put16(h, 20, formatTag_);
+    Put16(h, 22, channels_);
+    Put32(h, 24, rate_);
+    const uint32_t blockAlign = uint32_t{channels_} * bytesPerSample_;
+    Put32(h, 28, rate_ * blockAlign);
+    Put16(h, 32, blockAlign);
+    Put16(h, 34, 8u * bytesPerSample_);
+    Put16(h, 36, 0);
+    PutText(h, 38, "data");
+    Put32(h, 42, dataSize_);
+    return h;
+}
+
+bool CWavWriter::Create(const std::filesystem::path& path, const RecordInfo& format)
+{
+    Close();
+    formatTag_ = format.compressed ? 7 : 1;
+    channels_ = static_cast<uint16_t>(format.Channels());
+    bytesPerSample_ = static_cast<uint16_t>(format.BytesPerSample());
+    rate_ = format.Rate();
+    dataSize_ = 0;
+    trailerSize_ = 0;
+    failed_ = false;
+    path_ = path;
+    fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) return false;
+    const std::string header = Header();
+    if (!WriteAll(header.data(), header.size()))
+    {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool CWavWriter::WriteAll(const void* data, size_t bytes)
+{
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (bytes > 0)
+    {
+        const ssize_t n = ::write(fd_, p, bytes);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0)
+        {
+            failed_ = true;
+            return false;
+        }
+        p += n;
+        bytes -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool CWavWriter::Write(const void* data, size_t bytes)
+{
+    if (!IsOpen()) return false;
+    if (bytes >= dataLimit_ || dataSize_ >= dataLimit_ - bytes)
+    {
+        Close();
+        return false;
+    }
+    // Count what reached the file even when the write stops half-way: the header must
+    // describe the bytes that are there.
+    const off_t before = ::lseek(fd_, 0, SEEK_CUR);
+    const bool ok = WriteAll(data, bytes);
+    const off_t after = ::lseek(fd_, 0, SEEK_CUR);
+    if (ok)
+        dataSize_ += static_cast<uint32_t>(bytes);
+    else if (before >= 0 && after > before)
+        dataSize_ += static_cast<uint32_t>(after - before);
+    return ok;
+}
+
+bool CWavWriter::WriteTrailer(const std::string& baseName)
+{
+    if (!IsOpen()) return false;
+    const std::string trailer = WavTrailer(baseName);
+    if (!WriteAll(trailer.data(), trailer.size())) return false;
+    trailerSize_ = static_cast<uint32_t>(trailer.size());
+    return true;
+}
+
+bool CWavWriter::Close()
+{
+    if (!IsOpen()) return true;
+    bool ok = !failed_;
+    const off_t end = ::lseek(fd_, 0, SEEK_CUR);
+    ok = end >= 0 && ::ftruncate(fd_, end) == 0 && ok;
+    const std::string header = Header();
+    ok =
+        ::pwrite(fd_, header.data(), header.size(), 0) == static_cast<ssize_t>(header.size()) && ok;
+    ok = ::close(fd_) == 0 && ok;
+    fd_ = -1;
+    return ok;
+}
+
+} // namespace vark

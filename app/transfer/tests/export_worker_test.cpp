@@ -1,0 +1,236 @@
+// The export worker against the virtual recorder over a real socket.
+#include "transfer/export_worker.h"
+
+#include "recorder/virtual_recorder.h"
+#include "scriba/scriba.h"
+#include "testsupport/test_env.h"
+#include "transfer/signature.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <random>
+
+using namespace vark;
+using testsupport::ReadFile;
+
+namespace
+{
+
+uint32_t Get32(const std::string& s, size_t at)
+{
+    uint32_t v = 0;
+    for (int i = 3; i >= 0; --i)
+        v = (v << 8) | static_cast<uint8_t>(s[at + static_cast<size_t>(i)]);
+    return v;
+}
+
+class TestHost : public ExportHost
+{
+public:
+    void StageChanged(uint32_t id) override { stages.push_back(id); }
+    void DeselectEntry(size_t entry) override { deselected.push_back(entry); }
+    bool AskYesNo(uint32_t id, const std::vector<std::string>& args) override
+    {
+        asked.push_back(id);
+        lastArgs = args;
+        return answers.count(id) ? answers[id] : false;
+    }
+    void ShowError(uint32_t id) override { errors.push_back(id); }
+
+    std::vector<uint32_t> stages, asked, errors;
+    std::vector<size_t> deselected;
+    std::vector<std::string> lastArgs;
+    std::map<uint32_t, bool> answers;
+};
+
+constexpr uint32_t kT0 = 86400 * 366; // 2001-01-01 00:00:00 (2000 is a leap year)
+
+class ExportTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        logPath_ = env_.Path("Varke.log");
+        OpenLog(std::wstring(logPath_.begin(), logPath_.end()).c_str(), 0, 0, 0);
+        out_ = env_.Path("out");
+        std::filesystem::create_directory(out_);
+        // Two voice-activated fragments (8 kHz mono mu-law, 1 s each, 3 s apart) and one
+        // 16 kHz PCM record.
+        AddRecord(kT0, header::kMarkA, 8000, 1);
+        AddRecord(kT0 + 4, header::kMarkA, 8000, 2);
+        AddRecord(kT0 + 100, header::kRate16k | header::kUncompressed, 70000, 3);
+    }
+    void TearDown() override { CloseLog(); }
+
+    void AddRecord(uint32_t start, uint32_t headerWord, size_t bytes, unsigned seed)
+    {
+        recorder::StoredRecord r;
+        r.start = start;
+        r.header = headerWord;
+        std::mt19937 rng(seed);
+        r.data.resize(bytes);
+        for (auto& b : r.data)
+            b = static_cast<uint8_t>(rng());
+        image_.records.push_back(r);
+    }
+    void Plug()
+    {
+        image_.identity.serial = 321;
+        firmware_ = std::make_shared<recorder::RecorderFirmware>(image_);
+        plugged_ = std::make_unique<recorder::VirtualRecorder>(firmware_);
+        ASSERT_TRUE(plugged_->Plug());
+        ASSERT_TRUE(dev_.Open(plugged_->DevicePath()));
+        ASSERT_TRUE(dev_.PresentAccessCode(L""));
+    }
+    ExportOptions Options(bool sign = false)
+    {
+        ExportOptions o;
+        o.folder = out_;
+        o.sign = sign;
+        o.pauseMode = PauseMode::kReal;
+        o.serial = 321;
+        return o;
+    }
+    std::string Data(size_t record) const
+    {
+        const auto& d = image_.records[record].data;
+        return std::string(d.begin(), d.end());
+    }
+    std::string File(const std::string& name) const { return ReadFile(out_ + "/" + name); }
+
+    testsupport::ScopedTestEnv env_;
+    std::string logPath_, out_;
+    recorder::RecorderImage image_;
+    std::shared_ptr<recorder::RecorderFirmware> firmware_;
+    std::unique_ptr<recorder::VirtualRecorder> plugged_;
+    CVarkDevice dev_;
+    TestHost host_;
+};
+
+const std::string kFirst = "2001_01_01 00_00_00.wav";
+const std::string kSecond = "2001_01_01 00_00_04.wav";
+const std::string kThird = "2001_01_01 00_01_40.wav";
+
+} // namespace
+
+TEST_F(ExportTest, FragmentsJoinWithNoiseAndEveryFileIsSigned)
+{
+    Plug();
+    CExportWorker worker(dev_, {0, 1, 2}, Options(true), host_);
+    ASSERT_TRUE(worker.Start());
+    worker.Join();
+    EXPECT_EQ(worker.Result(), 0u);
+    EXPECT_TRUE(host_.errors.empty());
+
+    const std::string joined = File(kFirst);
+    ASSERT_EQ(joined.size(), 46u + 8000 + 24000 + 8000 + 156);
+    EXPECT_EQ(Get32(joined, 4), 38u + 40000 + 156);
+    EXPECT_EQ(Get32(joined, 42), 40000u);
+    EXPECT_EQ(joined.substr(46, 8000), Data(0));
+    EXPECT_EQ(joined.substr(46 + 8000 + 24000, 8000), Data(1));
+    EXPECT_FALSE(std::filesystem::exists(out_ + "/" + kSecond));
+    const std::string pcm = File(kThird);
+    ASSERT_EQ(pcm.size(), 46u + 70000 + 156);
+    EXPECT_EQ(pcm.substr(46, 70000), Data(2));
+
+    for (const std::string& name : {kFirst, kThird})
+    {
+        std::wstring exported;
+        EXPECT_TRUE(Verify(out_ + "/" + name + ".dsg", out_ + "/" + name, 321, exported)) << name;
+        EXPECT_EQ(exported + L".wav", std::wstring(name.begin(), name.end()));
+        EXPECT_FALSE(Verify(out_ + "/" + name + ".dsg", out_ + "/" + name, 322, exported));
+    }
+
+    const ExportProgress p = worker.Progress();
+    EXPECT_EQ(p.grandTotal, 8000u + 24000 + 8000 + 70000);
+    EXPECT_EQ(p.written, p.grandTotal);
+    EXPECT_EQ(p.totalPercent, 100);
+    EXPECT_EQ(host_.deselected, (std::vector<size_t>{0, 1, 2}));
+    using namespace export_ids;
+    EXPECT_EQ(host_.stages,
+              (std::vector<uint32_t>{kCounting, kWritingRecord, kWritingNoise, kWritingRecord,
+                                     kSigning, kWritingRecord, kSigning}));
+    EXPECT_TRUE(host_.asked.empty());
+}
+
+TEST_F(ExportTest, SkippedExistingFileBreaksTheJoin)
+{
+    Plug();
+    testsupport::WriteFile(out_ + "/" + kFirst, "keep me");
+    ExportOptions o = Options();
+    o.keepSelection = true;
+    CExportWorker worker(dev_, {0, 1, 2}, o, host_);
+    EXPECT_EQ(worker.Run(), 0u);
+    EXPECT_EQ(host_.asked, (std::vector<uint32_t>{export_ids::kOverwrite}));
+    EXPECT_EQ(host_.lastArgs, (std::vector<std::string>{out_ + "/" + kFirst}));
+    EXPECT_EQ(File(kFirst), "keep me");
+    const std::string second = File(kSecond);
+    ASSERT_EQ(second.size(), 46u + 8000 + 156);
+    EXPECT_EQ(second.substr(46, 8000), Data(1));
+    EXPECT_TRUE(std::filesystem::exists(out_ + "/" + kThird));
+    EXPECT_FALSE(std::filesystem::exists(out_ + "/" + kThird + ".dsg"));
+    EXPECT_TRUE(host_.deselected.empty());
+    // Skipped bytes and the noise that would have joined count as done.
+    EXPECT_EQ(worker.Progress().written, worker.Progress().grandTotal);
+
+    // Overwriting replaces the old file.
+    TestHost yes;
+    yes.answers[export_ids::kOverwrite] = true;
+    CExportWorker again(dev_, {0}, Options(), yes);
+    EXPECT_EQ(again.Run(), 0u);
+    EXPECT_EQ(File(kFirst).substr(46, 8000), Data(0));
+}
+
+TEST_F(ExportTest, CancelDeletesTheCurrentFileOnly)
+{
+    Plug();
+    CExportWorker first(dev_, {2}, Options(), host_);
+    EXPECT_EQ(first.Run(), 0u);
+    const std::string done = File(kThird);
+
+    host_.answers[export_ids::kCancelQuestion] = false;
+    CExportWorker notCancelled(dev_, {0}, Options(), host_);
+    notCancelled.Cancel();
+    EXPECT_EQ(notCancelled.Run(), 0u); // "No" goes on
+    EXPECT_EQ(File(kFirst).size(), 46u + 8000 + 156);
+
+    host_.answers[export_ids::kCancelQuestion] = true;
+    std::filesystem::remove(out_ + "/" + kFirst);
+    CExportWorker worker(dev_, {0, 1}, Options(), host_);
+    worker.Cancel();
+    EXPECT_EQ(worker.Run(), 0u);
+    EXPECT_FALSE(std::filesystem::exists(out_ + "/" + kFirst));
+    EXPECT_EQ(File(kThird), done);
+    EXPECT_TRUE(host_.errors.empty());
+}
+
+TEST_F(ExportTest, VanishingRecorderEndsWithCantOpenRecordAndAValidFile)
+{
+    Plug();
+    recorder::Fault gone;
+    gone.kind = recorder::Fault::Kind::UnplugAfter;
+    gone.bytes = 5000;
+    firmware_->AddFault(gone);
+    CExportWorker worker(dev_, {0, 1, 2}, Options(), host_);
+    EXPECT_EQ(worker.Run(), export_ids::kCantOpenRecord);
+    EXPECT_EQ(host_.errors, (std::vector<uint32_t>{export_ids::kCantOpenRecord}));
+    const std::string part = File(kFirst);
+    ASSERT_GE(part.size(), 46u);
+    const uint32_t data = Get32(part, 42);
+    EXPECT_EQ(part.size(), 46u + data);
+    EXPECT_EQ(Get32(part, 4), 38u + data);
+    EXPECT_EQ(part.substr(46), Data(0).substr(0, data));
+}
+
+TEST_F(ExportTest, UnwritableTargetEndsWithDiskError)
+{
+    Plug();
+    ExportOptions o = Options();
+    o.folder = env_.Path("missing");
+    CExportWorker worker(dev_, {0}, o, host_);
+    EXPECT_EQ(worker.Run(), export_ids::kDiskError);
+    EXPECT_EQ(host_.errors, (std::vector<uint32_t>{export_ids::kDiskError}));
+}
