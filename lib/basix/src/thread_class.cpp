@@ -45,9 +45,9 @@ void THREAD_CLASS::Start()
 
 void THREAD_CLASS::Stop()
 {
-    if (!thread_.joinable()) return;
-    if (thread_.get_id() == std::this_thread::get_id())
+    if (running_.load() && bodyThread_.load() == std::this_thread::get_id())
         throw LOGIC_ERROR(DEBUG_INFO("THREAD_CLASS::Stop called by the thread itself"));
+    if (!thread_.joinable()) return;
     SetTermFlag(true);
     thread_.join();
 }
@@ -72,6 +72,7 @@ THREAD_CLASS::WAIT_RESULT THREAD_CLASS::ThreadWait(unsigned int ms)
 
 void THREAD_CLASS::Run()
 {
+    bodyThread_.store(std::this_thread::get_id());
     if (!name_.empty()) pthread_setname_np(pthread_self(), name_.substr(0, 15).c_str());
     unsigned int code = 0xFFFFFFFFu;
     try
@@ -89,5 +90,6 @@ void THREAD_CLASS::Run()
                     name_.c_str(), instanceName_.empty() ? "" : " ", instanceName_.c_str());
     }
     exitCode_.store(code);
+    bodyThread_.store(std::thread::id());
     running_.store(false);
 }

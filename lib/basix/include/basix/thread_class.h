@@ -67,5 +67,8 @@ private:
     std::condition_variable wake_;
     std::atomic<bool> term_{false};
     std::atomic<bool> running_{false};
+    // Set by the body's thread itself: the std::thread object may not be assigned yet when
+    // the body first runs.
+    std::atomic<std::thread::id> bodyThread_{};
     std::atomic<unsigned int> exitCode_{0};
 };
