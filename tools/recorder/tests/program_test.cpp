@@ -79,10 +79,9 @@ TEST(VarkRecorderProgram, PlugDemoPublishesOneSocketAndRemovesItOnSigterm)
 {
     ScopedTestEnv env;
     ChildProcess child({Tool(), "plug", "--demo"});
-    const auto started = std::chrono::steady_clock::now();
-    ASSERT_TRUE(WaitFor([] { return !Sockets().empty(); }, 10000)) << child.Stderr();
-    // Generous under the sanitizers; the bound for a normal build is two seconds.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+    // Publishing takes well under two seconds; the bound here only catches a hang, since a
+    // loaded machine running the sanitizer build may be many times slower.
+    ASSERT_TRUE(WaitFor([] { return !Sockets().empty(); }, 30000)) << child.Stderr();
     const std::vector<std::string> sockets = Sockets();
     ASSERT_EQ(sockets.size(), 1u);
     EXPECT_EQ(sockets[0], dv::ClassFolder(dv::kRecorderClassGuid) + "/recorder-4711");
