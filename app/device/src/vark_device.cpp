@@ -3,6 +3,7 @@
 #include "device/flash_ecc.h"
 
 #include "platform/devio.h"
+#include "platform/little_endian.h"
 #include "scriba/scriba.h"
 
 #include <chrono>
@@ -15,21 +16,10 @@ namespace dev = platform::devio;
 
 namespace {
 
-void PutU16(uint8_t* p, uint16_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-void PutU32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-uint16_t GetU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
-uint32_t GetU32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
+using platform::LoadLE16;
+using platform::LoadLE32;
+using platform::StoreLE16;
+using platform::StoreLE32;
 
 void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
@@ -45,7 +35,7 @@ bool CVarkDevice::Open(const std::string& devicePath)
     if (handle_ < 0) return false;
     Frame reply = {};
     if (!VarkeControlRead(0, reply)) return false; // stays open; the caller drops it
-    serialNumber_ = static_cast<int16_t>(GetU16(reply + 4));
+    serialNumber_ = static_cast<int16_t>(LoadLE16(reply + 4));
     return true;
 }
 
@@ -60,7 +50,7 @@ bool CVarkDevice::Close()
 void CVarkDevice::ClearFrame(Frame frame) const
 {
     std::memset(frame, 0, kFrameSize);
-    PutU32(frame, accessCode_);
+    StoreLE32(frame, accessCode_);
 }
 
 bool CVarkDevice::VarkeControlWrite(int command, const Frame frame)
@@ -101,7 +91,7 @@ uint32_t CVarkDevice::Read(void* buffer, uint32_t count)
     if (firmwareVersion_ < kFirmwareTransferSizeOnOpen) {
         Frame frame;
         ClearFrame(frame);
-        PutU16(frame + 4, static_cast<uint16_t>(count));
+        StoreLE16(frame + 4, static_cast<uint16_t>(count));
         if (!VarkeControlWrite(14, frame)) return 0;
         uint32_t delivered = 0;
         return dev::ReadDevice(handle_, out, count, &delivered) ? delivered : 0;
@@ -134,7 +124,7 @@ bool CVarkDevice::GetClock(platform::AutoDate& date)
 {
     Frame reply;
     if (!VarkeControlRead(1, reply)) return false;
-    date = RecorderTimeToDate(GetU32(reply + 4));
+    date = RecorderTimeToDate(LoadLE32(reply + 4));
     return true;
 }
 
@@ -145,7 +135,7 @@ bool CVarkDevice::SetClock(const platform::AutoDate& date)
     if (!DateToRecorderTime(date, seconds)) return false;
     Frame frame;
     ClearFrame(frame);
-    PutU32(frame + 4, seconds);
+    StoreLE32(frame + 4, seconds);
     return VarkeControlWrite(1, frame) && Commit();
 }
 
@@ -153,8 +143,8 @@ bool CVarkDevice::GetMemory(uint32_t& total, uint32_t& free)
 {
     Frame reply;
     if (!VarkeControlRead(7, reply)) return false;
-    total = GetU32(reply + 4);
-    free = GetU32(reply + 8);
+    total = LoadLE32(reply + 4);
+    free = LoadLE32(reply + 8);
     return true;
 }
 
@@ -169,7 +159,7 @@ uint8_t CVarkDevice::GetBattery(bool& charging)
 uint16_t CVarkDevice::GetRecordCount()
 {
     Frame reply;
-    return VarkeControlRead(9, reply) ? GetU16(reply + 4) : 0;
+    return VarkeControlRead(9, reply) ? LoadLE16(reply + 4) : 0;
 }
 
 bool CVarkDevice::GetInputLevel(uint8_t levels[2])
@@ -256,12 +246,12 @@ bool CVarkDevice::PresentAccessCode(const std::wstring& pin)
     if (!IsOpen() || !PinTextToAccessCode(pin, code)) return false;
     Frame frame;
     ClearFrame(frame); // dword 0: the code held so far
-    PutU32(frame + 4, code);
+    StoreLE32(frame + 4, code);
     if (!VarkeControlWrite(29, frame)) return false;
     accessCode_ = code;
     Frame reply;
     if (!VarkeControlRead(34, reply)) return false;
-    firmwareVersion_ = GetU16(reply + 4);
+    firmwareVersion_ = LoadLE16(reply + 4);
     return true;
 }
 
@@ -271,7 +261,7 @@ bool CVarkDevice::ChangeAccessCode(const std::wstring& newPin)
     if (!IsOpen() || !PinTextToAccessCode(newPin, code)) return false;
     Frame frame;
     ClearFrame(frame);
-    PutU32(frame + 4, code);
+    StoreLE32(frame + 4, code);
     return VarkeControlWrite(28, frame) && Commit() && PresentAccessCode(newPin);
 }
 
@@ -290,10 +280,10 @@ bool CVarkDevice::OpenRecord(uint16_t index)
 {
     if (!IsOpen()) return false;
     ClearFrame(sequence_);
-    PutU16(sequence_ + 4, index);
+    StoreLE16(sequence_ + 4, index);
     if (!VarkeControlWrite(10, sequence_) || !PollRecordReady()) return false;
     if (firmwareVersion_ < kFirmwareTransferSizeOnOpen) return true;
-    PutU16(sequence_ + 4, 0x4000); // same frame: later bytes of the sequence remain
+    StoreLE16(sequence_ + 4, 0x4000); // same frame: later bytes of the sequence remain
     return VarkeControlWrite(14, sequence_);
 }
 
@@ -301,11 +291,11 @@ bool CVarkDevice::SeekRecord(uint32_t position, uint8_t flag)
 {
     if (!IsOpen()) return false;
     ClearFrame(sequence_);
-    PutU32(sequence_ + 4, position);
+    StoreLE32(sequence_ + 4, position);
     sequence_[8] = flag;
     if (!VarkeControlWrite(13, sequence_)) return false;
     if (firmwareVersion_ < kFirmwareTransferSizeOnOpen) return true;
-    PutU16(sequence_ + 4, 0x4000);
+    StoreLE16(sequence_ + 4, 0x4000);
     return VarkeControlWrite(14, sequence_);
 }
 
@@ -322,11 +312,11 @@ bool CVarkDevice::GetRecordInfo(uint16_t index, RecordInfo& info)
     if (!IsOpen()) return false;
     Frame frame;
     ClearFrame(frame);
-    PutU16(frame + 4, index);
+    StoreLE16(frame + 4, index);
     if (!VarkeControlWrite(10, frame) || !PollRecordReady()) return false;
     Frame reply;
     if (!VarkeControlRead(12, reply)) return false;
-    info = DecodeRecordHeader(GetU32(reply + 4), GetU32(reply + 8), GetU32(reply + 12),
+    info = DecodeRecordHeader(LoadLE32(reply + 4), LoadLE32(reply + 8), LoadLE32(reply + 12),
                               serialNumber_);
     CloseRecord(); // its result does not matter
     return true;
@@ -364,7 +354,7 @@ bool CVarkDevice::ReadParameters()
     Frame reply;
     uint8_t b = 0;
     if (VarkeControlRead(23, reply)) {
-        const uint32_t threshold = GetU32(reply + 4);
+        const uint32_t threshold = LoadLE32(reply + 4);
         params_.accuThreshold = static_cast<uint16_t>(threshold);
         params_.pad154[0] = static_cast<uint8_t>(threshold >> 16);
         params_.pad154[1] = static_cast<uint8_t>(threshold >> 24);
@@ -383,7 +373,7 @@ bool CVarkDevice::ReadParameters()
         sequence_[4] = static_cast<uint8_t>(i);
         if (!VarkeControlWrite(24, sequence_) || !VarkeControlRead(25, reply)) continue;
         VarkTimer& t = params_.timers[i];
-        const uint32_t start = GetU32(reply + 4), duration = GetU32(reply + 8);
+        const uint32_t start = LoadLE32(reply + 4), duration = LoadLE32(reply + 8);
         if (duration == 0) {
             t.enabled = 0;
             continue;
@@ -397,7 +387,7 @@ bool CVarkDevice::ReadParameters()
         t.durationStatus = span.IsValid() ? 0 : 1;
     }
     if (VarkeControlRead(27, reply)) {
-        const uint32_t seconds = GetU32(reply + 4);
+        const uint32_t seconds = LoadLE32(reply + 4);
         if (seconds == 0) {
             params_.ringEnabled = 0;
             params_.ringLength = 0.0625; // 1 h 30 min
@@ -421,7 +411,7 @@ bool CVarkDevice::WriteParameters()
     const VarkParams& p = params_;
     Frame frame;
     ClearFrame(frame);
-    PutU16(frame + 4, p.accuEnabled ? p.accuThreshold : 0);
+    StoreLE16(frame + 4, p.accuEnabled ? p.accuThreshold : 0);
     if (!VarkeControlWrite(23, frame)) return false;
     if (!WriteByte(21, p.agc)) return false;
     ClearFrame(frame);
@@ -442,8 +432,8 @@ bool CVarkDevice::WriteParameters()
         ClearFrame(sequence_);
         sequence_[4] = static_cast<uint8_t>(i);
         if (!VarkeControlWrite(24, sequence_)) return false;
-        PutU32(sequence_ + 4, start);
-        PutU32(sequence_ + 8, duration);
+        StoreLE32(sequence_ + 4, start);
+        StoreLE32(sequence_ + 8, duration);
         if (!VarkeControlWrite(25, sequence_)) return false;
     }
     uint32_t ring = 0;
@@ -451,7 +441,7 @@ bool CVarkDevice::WriteParameters()
                            SpanToRecorderSeconds(platform::AutoSpan(p.ringLength), ring)))
         ring = 0;
     ClearFrame(frame);
-    PutU32(frame + 4, ring);
+    StoreLE32(frame + 4, ring);
     if (!VarkeControlWrite(27, frame)) return false;
     if (!WriteByte(2, p.rate16k)) return false;
     if (!WriteByte(3, static_cast<uint8_t>(1 - (p.compression ? 1 : 0)))) return false;

@@ -1,5 +1,7 @@
 #include "device/vark_params.h"
 
+#include "platform/little_endian.h"
+
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -8,24 +10,14 @@ namespace vark {
 
 namespace {
 
+// Field writers and readers at byte offsets of the record, little-endian.
 class Writer {
 public:
     explicit Writer(uint8_t* p) : p_(p) {}
     void U8(size_t at, uint8_t v) { p_[at] = v; }
-    void U16(size_t at, uint16_t v)
-    {
-        p_[at] = static_cast<uint8_t>(v);
-        p_[at + 1] = static_cast<uint8_t>(v >> 8);
-    }
-    void U32(size_t at, uint32_t v)
-    {
-        for (int i = 0; i < 4; ++i) p_[at + i] = static_cast<uint8_t>(v >> (8 * i));
-    }
-    void F64(size_t at, double v)
-    {
-        const auto bits = std::bit_cast<uint64_t>(v);
-        for (int i = 0; i < 8; ++i) p_[at + i] = static_cast<uint8_t>(bits >> (8 * i));
-    }
+    void U16(size_t at, uint16_t v) { platform::StoreLE16(p_ + at, v); }
+    void U32(size_t at, uint32_t v) { platform::StoreLE32(p_ + at, v); }
+    void F64(size_t at, double v) { platform::StoreLEDouble(p_ + at, v); }
     void Bytes(size_t at, const uint8_t* src, size_t n) { std::memcpy(p_ + at, src, n); }
 
 private:
@@ -36,19 +28,9 @@ class Reader {
 public:
     explicit Reader(const uint8_t* p) : p_(p) {}
     uint8_t U8(size_t at) const { return p_[at]; }
-    uint16_t U16(size_t at) const { return static_cast<uint16_t>(p_[at] | p_[at + 1] << 8); }
-    uint32_t U32(size_t at) const
-    {
-        uint32_t v = 0;
-        for (int i = 3; i >= 0; --i) v = v << 8 | p_[at + i];
-        return v;
-    }
-    double F64(size_t at) const
-    {
-        uint64_t bits = 0;
-        for (int i = 7; i >= 0; --i) bits = bits << 8 | p_[at + i];
-        return std::bit_cast<double>(bits);
-    }
+    uint16_t U16(size_t at) const { return platform::LoadLE16(p_ + at); }
+    uint32_t U32(size_t at) const { return platform::LoadLE32(p_ + at); }
+    double F64(size_t at) const { return platform::LoadLEDouble(p_ + at); }
     void Bytes(size_t at, uint8_t* dst, size_t n) const { std::memcpy(dst, p_ + at, n); }
 
 private:

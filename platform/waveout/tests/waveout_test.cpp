@@ -100,12 +100,14 @@ TEST(WaveOut, CaptureHearsTheSignalBitForBitInAValidGrowingFile)
     EXPECT_EQ(out->BackEnd(), "capture:" + path);
     blocks.SubmitAll(*out);
 
-    // Part way through, the header already describes exactly what the file holds.
+    // Part way through, the header already describes what the file holds: the played part,
+    // possibly short of a block the writer is appending right now.
     ASSERT_TRUE(testsupport::WaitFor([&] { return blocks.Returned() >= 10; }, 10000));
     const std::string partial = testsupport::ReadFile(path);
     ASSERT_GE(partial.size(), 44u);
-    EXPECT_EQ(Le32(partial, 4), partial.size() - 8);
-    EXPECT_EQ(Le32(partial, 40), partial.size() - 44);
+    EXPECT_GT(Le32(partial, 40), 0u);
+    EXPECT_LE(Le32(partial, 40), partial.size() - 44);
+    EXPECT_LE(Le32(partial, 4), partial.size() - 8);
 
     ASSERT_TRUE(testsupport::WaitFor([&] { return blocks.Returned() == 40; }, 10000));
     out.reset();

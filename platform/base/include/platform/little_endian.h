@@ -38,4 +38,18 @@ inline void StoreLE32(uint8_t* p, uint32_t v)
     p[3] = static_cast<uint8_t>(v >> 24);
 }
 
+inline uint64_t LoadLE64(const uint8_t* p)
+{
+    return static_cast<uint64_t>(LoadLE32(p)) | (static_cast<uint64_t>(LoadLE32(p + 4)) << 32);
+}
+
+inline void StoreLE64(uint8_t* p, uint64_t v)
+{
+    StoreLE32(p, static_cast<uint32_t>(v));
+    StoreLE32(p + 4, static_cast<uint32_t>(v >> 32));
+}
+
+inline double LoadLEDouble(const uint8_t* p) { return std::bit_cast<double>(LoadLE64(p)); }
+inline void StoreLEDouble(uint8_t* p, double v) { StoreLE64(p, std::bit_cast<uint64_t>(v)); }
+
 } // namespace platform
