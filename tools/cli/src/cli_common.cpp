@@ -2,6 +2,7 @@
 
 #include "platform/devio.h"
 #include "platform/text.h"
+#include "res/strings.h"
 
 #include <cstdio>
 #include <iostream>
@@ -57,7 +58,7 @@ bool Context::Connect(Session& s)
     else
         ok = vark::FindRecorder(connect);
     if (!ok) {
-        Fail(refused ? "Wrong PIN code." : "No connection");
+        Fail(res::LoadString(refused ? 40001 : 168));
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 #include "cli.h"
 
 #include "platform/text.h"
+#include "res/strings.h"
 
 #include <cstdio>
 #include <iostream>
@@ -81,7 +82,7 @@ int CmdStatus(Context& ctx)
         std::cout << j.Text() << "\n";
         return kExitOk;
     }
-    std::printf("Connection:       Connected (%s)\n", s.pinLocked ? "PIN lock on, unlocked" : "no PIN lock");
+    std::printf("Connection:       %s (%s)\n", res::LoadString(154).c_str(), s.pinLocked ? "PIN lock on, unlocked" : "no PIN lock");
     std::printf("Serial number:    %d\n", static_cast<int>(dev.SerialNumber()));
     std::printf("Firmware:         %s\n", FirmwareText(fw).c_str());
     std::printf("Capability level: %d\n", dev.GetCapabilityLevel());
@@ -115,7 +116,7 @@ int CmdClock(Context& ctx)
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
     if (!s.device.SetClock(date)) {
-        Fail("Can't save parameters. Please check the connection with device.");
+        Fail(res::LoadString(170));
         return kExitFailure;
     }
     if (ctx.json)
@@ -136,7 +137,7 @@ int CmdPin(Context& ctx)
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
     if (!s.device.ChangeAccessCode(platform::Utf8ToWide(newPin))) {
-        Fail("Can't set pin code!");
+        Fail(res::LoadString(40007));
         return kExitFailure;
     }
     if (ctx.json)
@@ -149,8 +150,7 @@ int CmdPin(Context& ctx)
 int CmdErase(Context& ctx)
 {
     if (!ctx.args.Has("--yes")) {
-        if (!AskYesNo("Do you want to delete all records?") ||
-            !AskYesNo("Deleting all records may take several minutes. Do you want to continue?"))
+        if (!AskYesNo(res::LoadString(40011)) || !AskYesNo(res::LoadString(40012)))
             return kExitFailure;
     }
     Session s;
@@ -165,7 +165,7 @@ int CmdErase(Context& ctx)
     });
     if (tty && !ctx.json) std::fprintf(stderr, "\n");
     if (!done) {
-        Fail("No connection");
+        Fail(res::LoadString(168));
         return kExitFailure;
     }
     const uint16_t left = s.device.GetRecordCount();

@@ -5,25 +5,16 @@
 #include "transfer/record_row.h"
 
 #include "platform/text.h"
+#include "res/strings.h"
 
 #include <cstdio>
 #include <iostream>
-#include <map>
 
 namespace cli {
 
 namespace {
 
-// Texts of the records list. They move to the program's string tables with the dialogs.
-std::wstring RowText(uint32_t id)
-{
-    static const std::map<uint32_t, std::wstring> texts = {
-        {115, L"Internal mic"}, {116, L"Left external mic"}, {117, L"Right external mic"},
-        {118, L"Left linear input"}, {119, L"Right linear input"}, {156, L"stereo"},
-        {157, L"mono"}, {158, L"yes"}, {159, L"no"}, {160, L"L"}, {161, L"T"}, {162, L"A"}};
-    const auto it = texts.find(id);
-    return it == texts.end() ? L"" : it->second;
-}
+std::wstring RowText(uint32_t id) { return platform::Utf8ToWide(res::LoadString(id)); }
 
 std::wstring IsoDate(const platform::AutoDate& d)
 {
@@ -74,7 +65,7 @@ int CmdList(Context& ctx)
                         Narrow(row[7]).c_str(), Narrow(row[8]).c_str());
     }
     if (failed) {
-        Fail("Can't open record.");
+        Fail(res::LoadString(155));
         return kExitFailure;
     }
     return kExitOk;

@@ -4,6 +4,7 @@
 
 #include "device/vark_settings.h"
 #include "platform/text.h"
+#include "res/strings.h"
 
 #include <cstdio>
 #include <iostream>
@@ -27,7 +28,7 @@ void Show(const Context& ctx, const vark::VarkParams& p)
 int Write(vark::CVarkDevice& device)
 {
     if (device.WriteParameters()) return kExitOk;
-    Fail("Can't save parameters. Please check the connection with device.");
+    Fail(res::LoadString(170));
     return kExitFailure;
 }
 
@@ -67,7 +68,7 @@ int CmdParams(Context& ctx)
     }
     if (what == "save") {
         if (!vark::SaveParamsFile(platform::Utf8ToWide(pos[1]), p)) {
-            Fail("Error writing onto the disk.");
+            Fail(res::LoadString(191));
             return kExitFailure;
         }
         if (!ctx.json) std::printf("Saved %s\n", pos[1].c_str());

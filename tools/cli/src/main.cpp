@@ -1,5 +1,8 @@
 #include "cli.h"
 
+#include "platform/thread_locale.h"
+#include "shell/app_settings.h"
+
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -29,6 +32,13 @@ int main(int argc, char** argv)
     const std::map<std::string, Command> commands = {
         {"status", CmdStatus}, {"list", CmdList},   {"params", CmdParams},
         {"clock", CmdClock},   {"pin", CmdPin},     {"erase", CmdErase}};
+    // Messages in the user's language, as the program shows them.
+    uint32_t language = UserDefaultLanguage();
+    if (language != kLangArabic && language != kLangPolish && language != kLangPortuguese &&
+        language != kLangRussian)
+        language = kLangEnglish;
+    platform::SetDefaultThreadLocale(language | 0x400);
+    platform::SetThreadLocale(language | 0x400);
     Context ctx;
     std::string command;
     try {

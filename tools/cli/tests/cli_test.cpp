@@ -13,6 +13,8 @@ namespace {
 
 class CliTest : public ::testing::Test {
 protected:
+    CliTest() { env_.Set("LC_ALL", std::string("C")); } // the messages below are English
+
     void Plug(std::vector<std::string> extra = {})
     {
         std::vector<std::string> argv = {testsupport::BinDir() + "/vark-recorder", "plug", "--demo"};
@@ -136,6 +138,15 @@ TEST_F(CliTest, ClockAndEraseAndUsage)
     const auto erased = Cli({"--json", "erase", "--yes"});
     ASSERT_EQ(erased.exitCode, 0) << erased.err;
     EXPECT_NE(erased.out.find("\"records\":0"), std::string::npos) << erased.out;
+}
+
+TEST_F(CliTest, MessagesFollowTheUsersLanguage)
+{
+    env_.Set("LC_ALL", std::string("ru_RU.UTF-8"));
+    const auto r = Cli({"status"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.err.find("No connection"), std::string::npos) << r.err;
+    EXPECT_FALSE(r.err.empty());
 }
 
 TEST_F(CliTest, NoRecorderIsAClearFailure)
