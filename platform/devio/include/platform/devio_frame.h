@@ -12,6 +12,8 @@
 // capacity. All integers are little-endian.
 #pragma once
 
+#include "platform/little_endian.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -44,26 +46,11 @@ struct AnswerHeader
     uint32_t outputLength = 0;
 };
 
-// Little-endian helpers shared by every wire format of the stand-ins.
-inline void PutU16(uint8_t* p, uint16_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-inline void PutU32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
-inline uint16_t GetU16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] | (p[1] << 8));
-}
-inline uint32_t GetU32(const uint8_t* p)
-{
-    return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
-           (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
+// The frame code's names for the shared little-endian helpers.
+inline void PutU16(uint8_t* p, uint16_t v) { StoreLE16(p, v); }
+inline void PutU32(uint8_t* p, uint32_t v) { StoreLE32(p, v); }
+inline uint16_t GetU16(const uint8_t* p) { return LoadLE16(p); }
+inline uint32_t GetU32(const uint8_t* p) { return LoadLE32(p); }
 
 // Header followed by the input bytes.
 std::vector<uint8_t> EncodeRequest(const RequestHeader& header, const uint8_t* input);
