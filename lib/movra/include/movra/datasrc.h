@@ -6,10 +6,13 @@
 // which refuse (false), and adds its own Open and Put. Every source is used only with the
 // core's lock held.
 //
-// Beyond these slots the core calls DATASRC_FILE's own (non-virtual) operations: `Open`
-// with the entry list of COpenFile, and the open entries' names, the first reader's sample
-// rate, channel count and format text, and the name of the file being read (for the error
-// text when a read fails).
+// Beyond these slots the core calls these non-virtual operations of DATASRC_FILE:
+//     bool Open(const std::vector<std::wstring>& entries);   // the list given to COpenFile
+//     bool GetFileNames(std::vector<std::wstring>& names) const; // open files, opening order
+//     bool GetSampleRate(long& rate) const;         // of the first reader
+//     bool GetChannelsCount(long& channels) const;  // channels of a message it reads
+//     bool GetFormat(std::string& format) const;    // of the first reader
+//     std::wstring GetReadingName() const;          // for the error text of a failed read
 #pragma once
 
 #include "movra/smsg.h"
