@@ -169,16 +169,29 @@ void WAVE_FILE::FillFact()
     const WAVEFORMATEX& f = *format_;
     if (FrameCoded(f))
         samples_ = dataSize_ / f.nBlockAlign;
-    else if ((f.wFormatTag == WAVE_FORMAT_ADPCM || f.wFormatTag == WAVE_FORMAT_IMA_ADPCM) &&
-             f.cbSize >= 2 && platform::LoadLE16(platform::WaveFormatExtra(format_.get())) > 0)
-        samples_ = dataSize_ / f.nBlockAlign *
-                   platform::LoadLE16(platform::WaveFormatExtra(format_.get()));
+    else if (const uint64_t perBlock = SamplesPerBlock(); perBlock > 0)
+        samples_ = dataSize_ / f.nBlockAlign * perBlock;
     else if (f.nAvgBytesPerSec > 0 && f.nSamplesPerSec > 0)
         // A constant bit rate gives the length from the size.
         samples_ = dataSize_ / f.nAvgBytesPerSec * f.nSamplesPerSec +
                    dataSize_ % f.nAvgBytesPerSec * f.nSamplesPerSec / f.nAvgBytesPerSec;
     else
         throw LOGIC_ERROR(DEBUG_INFO("Missing CHUNK_FACT"));
+}
+
+uint64_t WAVE_FILE::SamplesPerBlock() const
+{
+    const WAVEFORMATEX& f = *format_;
+    const bool ima = f.wFormatTag == WAVE_FORMAT_IMA_ADPCM, ms = f.wFormatTag == WAVE_FORMAT_ADPCM;
+    if (!ima && !ms) return 0;
+    if (f.cbSize >= 2)
+        if (const uint16_t n = platform::LoadLE16(platform::WaveFormatExtra(format_.get())))
+            return n;
+    // Without the field the block layout tells: a header per channel (4 bytes and one sample
+    // for IMA, 7 bytes and two samples for MS), then two samples a byte.
+    const unsigned header = (ima ? 4u : 7u) * f.nChannels;
+    if (f.nBlockAlign <= header) return 0;
+    return uint64_t(f.nBlockAlign - header) * 2 / f.nChannels + (ima ? 1 : 2);
 }
 
 int64_t WAVE_FILE::GetFileSizeBytes()
@@ -365,6 +378,12 @@ bool WAVE_FILE::Seek(const RNUMBER64& target, RNUMBER64& reached)
     {
         position_ = uint64_t(FloorOf(t * RNUMBER64(f.nSamplesPerSec)));
         byte = position_ * f.nBlockAlign;
+    }
+    else if (const uint64_t perBlock = SamplesPerBlock(); perBlock > 0)
+    {
+        const auto block = uint64_t(FloorOf(t * RNUMBER64(f.nSamplesPerSec))) / perBlock;
+        byte = std::min(block * f.nBlockAlign, dataSize_ / f.nBlockAlign * f.nBlockAlign);
+        position_ = byte / f.nBlockAlign * perBlock;
     }
     else
     {

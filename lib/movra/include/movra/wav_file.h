@@ -93,6 +93,8 @@ private:
     // Reads and handles the chunk at the current position; false when it is not known.
     bool GetChunk(uint32_t id);
     int64_t GetFileSizeBytes();
+    // Frames per block of the ADPCM formats; 0 for the others.
+    uint64_t SamplesPerBlock() const;
     // More coded data into the read buffer; the bytes added.
     size_t ReadCodecSrcData();
     // Converts more sound into the converted buffer; false at the end of the data.
