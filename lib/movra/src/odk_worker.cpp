@@ -37,7 +37,15 @@ protected:
         {
             if (!command_.Wait(50)) continue;
             JOURNAL_LOG(JOURNAL::LEVEL_TRACE, "DX_WorkerThread_Task: PerformCommand call");
-            result_ = InputDXSoundFileStream::Open(name_.c_str());
+            try
+            {
+                result_ = InputDXSoundFileStream::Open(name_.c_str());
+            }
+            catch (...)
+            {
+                // The caller waits without a time limit: it must always get an answer.
+                result_ = nullptr;
+            }
             done_.Set();
         }
         return 0;

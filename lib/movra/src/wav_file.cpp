@@ -308,6 +308,8 @@ bool WAVE_FILE::Convert()
         if (codedTail_ - codedHead_ < align || codedTail_ == codedHead_) ReadCodecSrcData();
         const bool final = codedPos_ >= dataSize_;
         size_t size = codedTail_ - codedHead_;
+        // A torn frame at the end of a file still being written waits for its rest.
+        if (final && FrameCoded(*format_)) size -= size % align;
         if (final && size == 0 && drained_) return false;
         const size_t offered = size;
         const size_t produced = converter_->Convert(coded_.data() + codedHead_, size, final);

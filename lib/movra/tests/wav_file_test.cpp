@@ -94,6 +94,13 @@ TEST(WaveFile, ReadsPcmInPiecesSeeksAndRaisesTheEndFlag)
     wanted = Ms(1);
     ASSERT_TRUE(reader.Read(at, wanted, read));
     EXPECT_EQ(reader.GetBuffer()[0], Ramp(4000, 0));
+    // A copy is a second reader at the same place.
+    WAVE_FILE copy(reader);
+    wanted = Ms(1);
+    const short* data = nullptr;
+    ASSERT_TRUE(copy.Read(at, wanted, data, read));
+    EXPECT_EQ(at, Ms(501));
+    EXPECT_EQ(data[0], Ramp(4008, 0));
     // Beyond the end is the end.
     ASSERT_TRUE(reader.Seek(Ms(5000), reached));
     EXPECT_EQ(reached, RNUMBER64(1));
@@ -235,31 +242,36 @@ TEST(WaveFile, AFileThatGrowsWhileReadGrowsItsLength)
 {
     Fixture f;
     const std::string path = f.env.Path("grow.wav");
-    testsupport::WriteFile(path, PcmFile(8000, 1, 16000));
+    testsupport::WriteFile(path, PcmFile(8000, 2, 16000));
     WAVE_FILE_READER_NATIVE reader(platform::Utf8ToWide(path), 0);
     RNUMBER64 length;
     reader.Size(length);
     EXPECT_EQ(length, RNUMBER64(2));
     RNUMBER64 at, wanted = Ms(500), read;
     reader.Read(at, wanted, read);
+    std::vector<int16_t> all(reader.GetBuffer(), reader.GetBuffer() + 8000);
     EXPECT_FALSE(reader.TakeSizeChanged());
 
-    // Someone appends one second (the header they leave alone).
+    // Someone appends one second (the header they leave alone), torn in the middle of a
+    // frame; the reader catches up in between.
+    const std::string more = Pcm16(Interleaved(8000, 2, 16000));
+    const auto append = [&](const std::string& bytes)
     {
         FILE* file = std::fopen(path.c_str(), "ab");
-        const std::string more = Pcm16(Interleaved(8000, 1, 16000));
-        std::fwrite(more.data(), 1, more.size(), file);
+        std::fwrite(bytes.data(), 1, bytes.size(), file);
         std::fclose(file);
-    }
-    std::vector<int16_t> all(reader.GetBuffer(), reader.GetBuffer() + 4000);
-    const auto rest = ReadAll(reader);
-    all.insert(all.end(), rest.begin(), rest.end());
+        const auto got = ReadAll(reader);
+        all.insert(all.end(), got.begin(), got.end());
+        reader.ClearEOF();
+    };
+    append(more.substr(0, 8002));
+    append(more.substr(8002));
     reader.Size(length);
     EXPECT_EQ(length, RNUMBER64(3));
     EXPECT_TRUE(reader.TakeSizeChanged());
     EXPECT_FALSE(reader.TakeSizeChanged());
-    EXPECT_EQ(all, Interleaved(24000, 1));
-    EXPECT_EQ(f.JournalCount("OnFileSizeChange"), 1u);
+    EXPECT_EQ(all, Interleaved(24000, 2));
+    EXPECT_EQ(f.JournalCount("OnFileSizeChange"), 2u);
 }
 
 TEST(WaveFile, GrowthBehindALaterChunkIsNotSound)
