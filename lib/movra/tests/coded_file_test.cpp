@@ -5,6 +5,7 @@
 #include "acmtest/codec_files.h"
 #include "platform/text.h"
 #include "testsupport/test_env.h"
+#include "wave_bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -15,16 +16,7 @@ namespace
 
 std::vector<int16_t> ReadAll(WAVE_FILE_READER& reader)
 {
-    std::vector<int16_t> all;
-    while (!reader.IsEOF())
-    {
-        RNUMBER64 at, wanted = RNUMBER64::FromMs(20), read;
-        reader.Read(at, wanted, read);
-        const auto n =
-            size_t(read.Num() * reader.GetSampleRate() / read.Den()) * reader.GetChannelCount();
-        all.insert(all.end(), reader.GetBuffer(), reader.GetBuffer() + n);
-    }
-    return all;
+    return wavetest::ReadToEof(reader, reader.GetSampleRate(), reader.GetChannelCount());
 }
 
 } // namespace

@@ -14,16 +14,7 @@ namespace
 
 std::vector<int16_t> ReadAll(DATASRC_FILE_WORKER& reader)
 {
-    std::vector<int16_t> all;
-    while (!reader.IsEOF())
-    {
-        RNUMBER64 at, wanted = RNUMBER64::FromMs(20), read;
-        if (!reader.Read(at, wanted, read)) break;
-        const auto n =
-            size_t(read.Num() * reader.GetSampleRate() / read.Den()) * reader.GetChannelsCount();
-        all.insert(all.end(), reader.GetBuffer(), reader.GetBuffer() + n);
-    }
-    return all;
+    return ReadToEof(reader, reader.GetSampleRate(), reader.GetChannelsCount());
 }
 
 } // namespace

@@ -44,20 +44,9 @@ RNUMBER64 Ms(int64_t ms)
     return RNUMBER64::FromMs(ms);
 }
 
-// Reads the whole file in `pieceMs` pieces; the interleaved samples.
 std::vector<int16_t> ReadAll(WAVE_FILE_READER& reader, int64_t pieceMs = 20)
 {
-    std::vector<int16_t> all;
-    for (int guard = 0; guard < 1000000 && !reader.IsEOF(); ++guard)
-    {
-        RNUMBER64 at, wanted = Ms(pieceMs), read;
-        EXPECT_TRUE(reader.Read(at, wanted, read));
-        if (wanted == RNUMBER64(0)) break;
-        const auto n =
-            size_t(read.Num() * reader.GetSampleRate() / read.Den()) * reader.GetChannelCount();
-        if (n) all.insert(all.end(), reader.GetBuffer(), reader.GetBuffer() + n);
-    }
-    return all;
+    return ReadToEof(reader, reader.GetSampleRate(), reader.GetChannelCount(), pieceMs);
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Hand-built RIFF WAVE files for the reader tests.
 #pragma once
 
+#include "templates/r_number.h"
+
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -85,6 +87,23 @@ inline std::vector<int16_t> Interleaved(size_t frames, unsigned channels, size_t
 inline std::string PcmFile(uint32_t rate, uint16_t channels, size_t frames)
 {
     return Riff(Fmt(1, channels, rate, 16) + Chunk("data", Pcm16(Interleaved(frames, channels))));
+}
+
+// Reads a file reader (any class with Read, GetBuffer and IsEOF) to its end in `pieceMs`
+// pieces; the interleaved samples.
+template <typename READER>
+std::vector<int16_t> ReadToEof(READER& reader, unsigned rate, unsigned channels,
+                               int64_t pieceMs = 20)
+{
+    std::vector<int16_t> all;
+    for (int guard = 0; guard < 1000000 && !reader.IsEOF(); ++guard)
+    {
+        RNUMBER64 at, wanted = RNUMBER64::FromMs(pieceMs), read;
+        if (!reader.Read(at, wanted, read) || wanted == RNUMBER64(0)) break;
+        const auto n = size_t(read.Num() * rate / read.Den()) * channels;
+        if (n) all.insert(all.end(), reader.GetBuffer(), reader.GetBuffer() + n);
+    }
+    return all;
 }
 
 } // namespace wavetest
