@@ -246,14 +246,26 @@ int PushMonitoring(MOVRA& core, const std::string& path)
         Complain(path + ": no usable sample rate or channel count");
         return 1;
     }
-    const double pieceMs = 100.0 / static_cast<double>(DeviceSpeed());
+    const double speed = static_cast<double>(DeviceSpeed());
     const int frames = rate / 10;
     std::vector<short> samples(static_cast<size_t>(frames) * static_cast<size_t>(channels));
     std::vector<signed char> bytes;
+    const auto start = std::chrono::steady_clock::now();
+    // Device time passed since the start, in ms of sound.
+    const auto played = [&] {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                   .count() *
+               speed;
+    };
+    double pushedMs = 0;
     core.CMonitoringOpen(1);
     for (;;)
     {
         if (gInterrupted) return 0;
+        // Like a live source, but a little ahead of the device, so that a late wake-up
+        // never lets the stream run dry.
+        while (pushedMs > played() + 2000 && !gInterrupted)
+            SleepMs(5);
         const int got = stream->ReadData(samples.data(), frames);
         if (got <= 0) break;
         bytes.resize(static_cast<size_t>(got) * static_cast<size_t>(channels) * 2);
@@ -264,12 +276,12 @@ int PushMonitoring(MOVRA& core, const std::string& path)
             bytes[2 * i + 1] = static_cast<signed char>(u >> 8);
         }
         core.CMonitoringPut(bytes, channels, rate);
-        SleepMs(pieceMs);
+        pushedMs += 1000.0 * got / rate;
     }
-    // What is queued (the 1 s pre-buffer and what the card holds) plays out before the
-    // stream closes.
-    for (int i = 0; i < 25 && !gInterrupted; ++i)
-        SleepMs(pieceMs);
+    // What is queued (the pre-buffer and what the card holds) plays out before the stream
+    // closes.
+    while (played() < pushedMs + 2500 && !gInterrupted)
+        SleepMs(5);
     core.CMonitoringClose();
     return 0;
 }
