@@ -13,8 +13,8 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <string>
 #include <thread>
@@ -80,7 +80,8 @@ std::string MakeFile()
     {
         noise = noise * 1664525u + 1013904223u;
         const double t = static_cast<double>(f) / kRate;
-        const double v = 8000 * std::sin(2 * M_PI * 220 * t) + 3000 * std::sin(2 * M_PI * 2500 * t) +
+        const double v = 8000 * std::sin(2 * M_PI * 220 * t) +
+                         3000 * std::sin(2 * M_PI * 2500 * t) +
                          static_cast<double>(static_cast<int32_t>(noise >> 20) - 2048);
         platform::StoreLE16(p + 44 + 4 * f, static_cast<uint16_t>(static_cast<int16_t>(v)));
         platform::StoreLE16(p + 46 + 4 * f, static_cast<uint16_t>(static_cast<int16_t>(-v / 2)));

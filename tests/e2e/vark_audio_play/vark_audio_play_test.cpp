@@ -155,3 +155,14 @@ TEST_F(PlayTest, WrongUseAndMissingFiles)
     // A ring beyond the end is refused by the core.
     EXPECT_EQ(RunProcess({Tool(), "play", in, "--ring", "0-5000"}).exitCode, 1);
 }
+
+TEST_F(PlayTest, FilterOptionSetsTheGainsAndSwitchesTheFilterOn)
+{
+    WriteMono(in, 8000, 800);
+    const auto r = RunProcess({Tool(), "play", in, "--filter", "6,-3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("OnObject 5 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("OnHLFilter 6 -3\n"), std::string::npos) << r.out;
+    // The gains are kept in the settings file: put the neutral ones back for later runs.
+    EXPECT_EQ(RunProcess({Tool(), "play", in, "--filter", "0,0"}).exitCode, 0);
+}
