@@ -472,3 +472,32 @@ TEST_F(CoreTest, AFailingCycleClosesTheSourceAndTheCoreServesOn)
     ASSERT_TRUE(core->CPlay());
     EXPECT_TRUE(WaitLine("OnEndOfFile"));
 }
+
+TEST_F(CoreTest, FilesSideBySideAreMixedOntoBothSides)
+{
+    const size_t shortFrames = 4000, longFrames = 6000;
+    {
+        auto core = Make();
+        ASSERT_TRUE(core->COpenFile(
+            {File("a.wav", 8000, 1, shortFrames), File("b.wav", 8000, 1, longFrames)}));
+        long size = 0, channels = 0;
+        core->CGetSize(size);
+        core->CGetFileChannelsCount(channels);
+        EXPECT_EQ(size, 750); // the longer file
+        EXPECT_EQ(channels, 2);
+        ASSERT_TRUE(core->CPlay());
+        ASSERT_TRUE(WaitLine("OnEndOfFile"));
+        EXPECT_TRUE(host.Has("OnMixerChannelsCounter 2"));
+    }
+    const Capture c = ReadCapture(capture);
+    const std::vector<int16_t> ramp = Interleaved(longFrames, 1);
+    ASSERT_GE(c.left.size(), longFrames);
+    for (size_t i = 0; i < longFrames; ++i)
+    {
+        // Both files hold the same ramp; the first is silent after its end.
+        const int sum = i < shortFrames ? 2 * ramp[i] : ramp[i];
+        const auto expected = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
+        ASSERT_EQ(c.left[i], expected) << i;
+        ASSERT_EQ(c.right[i], expected) << i;
+    }
+}
