@@ -57,12 +57,12 @@ struct CoreTest : ::testing::Test
     RecordingHost host;
     std::string capture = env.Path("out.wav");
 
-    std::unique_ptr<MOVRA> Make(bool captured = true)
+    std::unique_ptr<MOVRA> Make(bool captured = true, const char* speed = "10")
     {
         if (captured)
         {
             env.Set("VARK_AUDIO", "capture:" + capture);
-            env.Set("VARK_AUDIO_SPEED", "10");
+            env.Set("VARK_AUDIO_SPEED", speed);
         }
         auto core = std::make_unique<MOVRA>(-1);
         core->CSetInterface(&host);
@@ -500,4 +500,27 @@ TEST_F(CoreTest, FilesSideBySideAreMixedOntoBothSides)
         ASSERT_EQ(c.left[i], expected) << i;
         ASSERT_EQ(c.right[i], expected) << i;
     }
+}
+
+TEST_F(CoreTest, PositionReportsFollowWhatIsHeard)
+{
+    auto core = Make(true, "4");
+    ASSERT_TRUE(core->COpenFile({File("in.wav", 8000, 1, 8 * 8000)}));
+    host.Clear();
+    ASSERT_TRUE(core->CPlay());
+    ASSERT_TRUE(WaitLine("OnEndOfFile"));
+    std::vector<long> positions;
+    for (const std::string& line : host.Lines())
+    {
+        if (line == "OnState 0 0") break; // the stop at the end
+        if (line.rfind("OnPositionChange ", 0) == 0)
+            positions.push_back(std::stol(line.substr(17)));
+    }
+    ASSERT_GE(positions.size(), 4u);
+    ASSERT_EQ(positions.back(), 0); // the rewind, reported just before the stop
+    positions.pop_back();
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()))
+        << ::testing::PrintToString(positions);
+    EXPECT_GT(positions.back(), 4000); // well into the file before the end
+    EXPECT_LE(positions.back(), 8000);
 }
