@@ -62,6 +62,7 @@ QString Sample(const F& c)
 int Align(int flags)
 {
     int h = flags & flag::kCenter                 ? Qt::AlignHCenter
+            : flags & flag::kLeft                 ? Qt::AlignLeft
             : (Rtl() != bool(flags & flag::kEnd)) ? Qt::AlignRight
                                                   : Qt::AlignLeft;
     return Qt::AlignAbsolute | h | Qt::AlignVCenter;
@@ -788,7 +789,9 @@ QImage FormPreview(const FormDialog& d)
                      data);
             break;
         case F::Edit:
-            DrawText(p, c.rect.adjusted(8, 0, -8, 0), s, FontOf(c), colour::text, Align(c.flags),
+            // paths, serial numbers and keys read left to right in every language
+            DrawText(p, c.rect.adjusted(8, 0, -8, 0), s, FontOf(c), colour::text,
+                     data ? Qt::AlignAbsolute | Qt::AlignLeft | Qt::AlignVCenter : Align(c.flags),
                      data);
             break;
         case F::Combo:

@@ -25,7 +25,7 @@ struct FormControl
         Heading, // a group heading with a hairline to the end of its rectangle
         Panel,   // a raised panel
         Well,    // an inset field behind a text control
-              // controls with a section
+                 // controls with a section
         Static,
         Edit,
         Combo,
@@ -66,7 +66,8 @@ constexpr int kPrimary = 1, // the accent button
     kFigure = 8,            // figures in the display font
     kSecondary = 16,        // secondary text colour
     kLarge = 32,            // a large figure or title
-    kNoPreview = 128;       // left out of previews (hidden at start)
+    kNoPreview = 128,       // left out of previews (hidden at start)
+    kLeft = 256;            // text at the left in every language (a unit after its field)
 } // namespace flag
 
 struct FormDialog

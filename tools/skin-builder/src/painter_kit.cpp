@@ -146,18 +146,18 @@ void PaintIcon(QPainter& p, const QRectF& r, Icon icon, const QColor& ink)
         break;
     }
     case Icon::Connected:
-    case Icon::Disconnected:
-    {
-        // a plug; disconnected: the plug stands apart from the socket with a gap
-        bool on = icon == Icon::Connected;
-        double gap = on ? 0 : 2;
-        p.drawLine(QPointF(1.5, 8), QPointF(4.5 - gap, 8));
-        p.drawRoundedRect(QRectF(4.5 - gap, 5, 4, 6), 1, 1);
-        p.drawLine(QPointF(8.5 - gap, 6.5), QPointF(10.5 - gap, 6.5));
-        p.drawLine(QPointF(8.5 - gap, 9.5), QPointF(10.5 - gap, 9.5));
-        p.drawRoundedRect(QRectF(11 + gap * 0.5, 4, 3.5, 8), 1, 1);
+        // a filled lamp with a check: on
+        p.setPen(Qt::NoPen);
+        p.setBrush(ink);
+        p.drawEllipse(QPointF(8, 8), 6.5, 6.5);
+        p.setPen(QPen(colour::inset, 1.8, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        p.drawPolyline(QPolygonF({{5, 8.2}, {7.2, 10.4}, {11, 6}}));
         break;
-    }
+    case Icon::Disconnected:
+        // a hollow lamp crossed out: off, told apart by shape as well as colour
+        p.drawEllipse(QPointF(8, 8), 5.8, 5.8);
+        p.drawLine(QPointF(4, 12), QPointF(12, 4));
+        break;
     case Icon::Charging:
         fill(QPolygonF({{9.5, 1.5}, {3.5, 9}, {7.5, 9}, {6.5, 14.5}, {12.5, 7}, {8.5, 7}}));
         break;
