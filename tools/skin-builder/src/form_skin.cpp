@@ -1,5 +1,7 @@
 #include "form_skin.h"
 
+#include "describe.h"
+
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
@@ -18,18 +20,6 @@ using F = FormControl;
 
 constexpr int kTitle = 23;
 
-QString Str(uint32_t id)
-{
-    return QString::fromStdString(res::LoadString(id));
-}
-std::string Pt(QPoint p)
-{
-    return std::to_string(p.x()) + " " + std::to_string(p.y());
-}
-std::string Sz(QSize s)
-{
-    return std::to_string(s.width()) + " " + std::to_string(s.height());
-}
 std::string Rgb(const QColor& c)
 {
     return std::to_string(c.red()) + " " + std::to_string(c.green()) + " " +

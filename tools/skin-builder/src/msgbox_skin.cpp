@@ -2,6 +2,7 @@
 
 #include <QPainter>
 
+#include "describe.h"
 #include "painter_kit.h"
 #include "res/strings.h"
 
@@ -21,20 +22,6 @@ constexpr int kStripY = kH;          // button pictures: 3 rows (OK, Yes, No) x 
 constexpr int kIconY = kH + 3 * 28;  // icons: 4 kinds x (normal, highlight)
 constexpr int kCloseY = kIconY + 32; // close: normal, pushed, disabled
 constexpr int kBitmapH = kCloseY + 16;
-
-QString Str(uint32_t id)
-{
-    return QString::fromStdString(res::LoadString(id));
-}
-
-std::string Pt(QPoint p)
-{
-    return std::to_string(p.x()) + " " + std::to_string(p.y());
-}
-std::string Sz(QSize s)
-{
-    return std::to_string(s.width()) + " " + std::to_string(s.height());
-}
 
 } // namespace
 

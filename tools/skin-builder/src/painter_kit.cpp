@@ -265,26 +265,6 @@ void PaintIconButton(QPainter& p, const QRect& r, Icon icon, State s, bool prima
     PaintIcon(p, box, icon, ink);
 }
 
-void PaintMinimizeButton(QPainter& p, const QRect& r, State s)
-{
-    p.save();
-    p.fillRect(r, colour::panel);
-    p.setRenderHint(QPainter::Antialiasing, true);
-    if (s == State::Pressed || s == State::Hover)
-    {
-        p.setPen(Qt::NoPen);
-        p.setBrush(s == State::Pressed ? colour::accentPressed : colour::hairline);
-        p.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
-    }
-    QColor ink = s == State::Disabled  ? colour::disabled
-                 : s == State::Pressed ? colour::text
-                                       : colour::secondary;
-    p.setPen(QPen(ink, 1.5, Qt::SolidLine, Qt::RoundCap));
-    QPointF c = QRectF(r).center();
-    p.drawLine(c + QPointF(-4, 3), c + QPointF(4, 3));
-    p.restore();
-}
-
 void PaintField(QPainter& p, const QRect& r, bool enabled)
 {
     p.save();
@@ -428,7 +408,11 @@ void PaintSliderThumb(QPainter& p, const QPointF& c, State s)
     p.restore();
 }
 
-void PaintCloseButton(QPainter& p, const QRect& r, State s)
+namespace
+{
+// The small buttons of the title band: a rounded plate while pressed, then the glyph.
+template <class Glyph>
+void PaintBandButton(QPainter& p, const QRect& r, State s, const QColor& pressed, Glyph glyph)
 {
     p.save();
     p.fillRect(r, colour::panel);
@@ -436,17 +420,32 @@ void PaintCloseButton(QPainter& p, const QRect& r, State s)
     if (s == State::Pressed || s == State::Hover)
     {
         p.setPen(Qt::NoPen);
-        p.setBrush(s == State::Pressed ? colour::error : colour::hairline);
+        p.setBrush(s == State::Pressed ? pressed : colour::hairline);
         p.drawRoundedRect(QRectF(r).adjusted(0.5, 0.5, -0.5, -0.5), 4, 4);
     }
     QColor ink = s == State::Disabled  ? colour::disabled
                  : s == State::Pressed ? colour::text
                                        : colour::secondary;
     p.setPen(QPen(ink, 1.5, Qt::SolidLine, Qt::RoundCap));
-    QPointF c = QRectF(r).center();
-    p.drawLine(c + QPointF(-4, -4), c + QPointF(4, 4));
-    p.drawLine(c + QPointF(-4, 4), c + QPointF(4, -4));
+    glyph(QRectF(r).center());
     p.restore();
+}
+} // namespace
+
+void PaintCloseButton(QPainter& p, const QRect& r, State s)
+{
+    PaintBandButton(p, r, s, colour::error,
+                    [&](QPointF c)
+                    {
+                        p.drawLine(c + QPointF(-4, -4), c + QPointF(4, 4));
+                        p.drawLine(c + QPointF(-4, 4), c + QPointF(4, -4));
+                    });
+}
+
+void PaintMinimizeButton(QPainter& p, const QRect& r, State s)
+{
+    PaintBandButton(p, r, s, colour::accentPressed,
+                    [&](QPointF c) { p.drawLine(c + QPointF(-4, 3), c + QPointF(4, 3)); });
 }
 
 void PaintMessageIcon(QPainter& p, const QRect& r, int kind, bool highlight)

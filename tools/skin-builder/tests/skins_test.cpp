@@ -16,6 +16,7 @@
 #include "skin/skinned_more.h"
 #include "skin/skinned_slider.h"
 #include "skin_data/skin_data.h"
+#include "testsupport/test_env.h"
 
 namespace
 {
@@ -269,6 +270,63 @@ TEST_F(GeneratedSkins, NeutralAndPerLanguageDescriptionsAreWhereTheProgramLooks)
             EXPECT_TRUE(QFile::exists(QString(":/vark/skins/%1/%2.png").arg(l).arg(n)));
     for (int n = 266; n <= 271; ++n)
         EXPECT_TRUE(QFile::exists(QString(":/vark/skins/neutral/%1.png").arg(n)));
+}
+
+TEST_F(GeneratedSkins, NeutralDescriptionsFitTheBitmapOfEveryLanguage)
+{
+    // a neutral description is written once, from English, and serves every bitmap: the
+    // geometry and the picture places must not move with the language
+    for (const builder::FormDialog& f : builder::FormDialogs())
+    {
+        std::string first;
+        QSize firstSize;
+        for (platform::Lcid l : res::Languages())
+        {
+            platform::SetThreadLocale(l);
+            std::string d = builder::FormDescription(f);
+            QSize size = builder::FormBitmap(f).size();
+            if (first.empty())
+            {
+                first = d;
+                firstSize = size;
+            }
+            if (!f.descriptionPerLanguage)
+            {
+                EXPECT_EQ(d, first) << f.name << " " << l;
+            }
+            EXPECT_EQ(size, firstSize) << f.name << " " << l;
+        }
+    }
+}
+
+TEST(SkinBuilderTool, PreviewWritesEveryDialogInEveryLanguage)
+{
+    testsupport::ScopedTestEnv env;
+    std::string out = env.Path("previews");
+    testsupport::ProcessResult r =
+        testsupport::RunProcess({testsupport::BinDir() + "/skin-builder", "--preview", out,
+                                 "--skins", env.Path("skins"), "--out", env.Path("skins")},
+                                "", 240000);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    for (const DialogSkin& d : ProgramDialogs())
+        for (platform::Lcid l : res::Languages())
+        {
+            QImage shot(QString::fromStdString(out + "/" + d.name + "-" + res::LanguageFileName(l) +
+                                               ".png"));
+            ASSERT_FALSE(shot.isNull()) << d.name << " " << l;
+            // the window as the user sees it, not its whole bitmap with the picture strip
+            if (const builder::FormDialog* f = [&]() -> const builder::FormDialog*
+                {
+                    for (const builder::FormDialog& x : builder::FormDialogs())
+                        if (x.name == d.name) return &x;
+                    return nullptr;
+                }())
+            {
+                EXPECT_EQ(shot.size(), f->size) << d.name;
+            }
+        }
+    for (const char* kind : {"error", "question", "warning", "information"})
+        EXPECT_TRUE(testsupport::FileExists(out + "/IDD_MSGBOX_DIALOG_" + kind + "-ar.png"));
 }
 
 TEST_F(GeneratedSkins, MessageBoxButtonsSitWhereTheSkinSays)
