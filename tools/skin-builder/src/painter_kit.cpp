@@ -73,14 +73,7 @@ void PaintIcon(QPainter& p, const QRectF& r, Icon icon, const QColor& ink)
     case Icon::OpenFile:
     {
         // a page with a folded corner and a note on it
-        QPainterPath page;
-        page.moveTo(3.5, 1.5);
-        page.lineTo(9.5, 1.5);
-        page.lineTo(12.5, 4.5);
-        page.lineTo(12.5, 14.5);
-        page.lineTo(3.5, 14.5);
-        page.closeSubpath();
-        p.drawPath(page);
+        p.drawPolygon(QPolygonF({{3.5, 1.5}, {9.5, 1.5}, {12.5, 4.5}, {12.5, 14.5}, {3.5, 14.5}}));
         p.drawPolyline(QPolygonF({{9.5, 1.5}, {9.5, 4.5}, {12.5, 4.5}}));
         p.drawLine(QPointF(9, 7.5), QPointF(9, 11.5));
         p.setBrush(ink);
@@ -88,18 +81,9 @@ void PaintIcon(QPainter& p, const QRectF& r, Icon icon, const QColor& ink)
         break;
     }
     case Icon::Folder:
-    {
-        QPainterPath f;
-        f.moveTo(1.5, 4);
-        f.lineTo(6, 4);
-        f.lineTo(7.5, 5.5);
-        f.lineTo(14.5, 5.5);
-        f.lineTo(14.5, 13);
-        f.lineTo(1.5, 13);
-        f.closeSubpath();
-        p.drawPath(f);
+        p.drawPolygon(
+            QPolygonF({{1.5, 4}, {6, 4}, {7.5, 5.5}, {14.5, 5.5}, {14.5, 13}, {1.5, 13}}));
         break;
-    }
     case Icon::Options:
         // three sliders
         for (int i = 0; i < 3; ++i)
