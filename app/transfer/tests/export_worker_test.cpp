@@ -1,8 +1,11 @@
 // The export worker against the virtual recorder over a real socket.
 #include "transfer/export_worker.h"
 
+#include "platform/thread_locale.h"
 #include "recorder/virtual_recorder.h"
+#include "res/strings.h"
 #include "scriba/scriba.h"
+#include "shell/app_settings.h"
 #include "testsupport/test_env.h"
 #include "transfer/signature.h"
 
@@ -30,7 +33,12 @@ uint32_t Get32(const std::string& s, size_t at)
 class TestHost : public ExportHost
 {
 public:
-    void StageChanged(uint32_t id) override { stages.push_back(id); }
+    void StageChanged(uint32_t id) override
+    {
+        stages.push_back(id);
+        stageLocales.push_back(platform::GetThreadLocale());
+        stageTexts.push_back(res::LoadString(id));
+    }
     void DeselectEntry(size_t entry) override { deselected.push_back(entry); }
     bool AskYesNo(uint32_t id, const std::vector<std::string>& args) override
     {
@@ -41,6 +49,8 @@ public:
     void ShowError(uint32_t id) override { errors.push_back(id); }
 
     std::vector<uint32_t> stages, asked, errors;
+    std::vector<platform::Lcid> stageLocales;
+    std::vector<std::string> stageTexts;
     std::vector<size_t> deselected;
     std::vector<std::string> lastArgs;
     std::map<uint32_t, bool> answers;
@@ -223,6 +233,69 @@ TEST_F(ExportTest, VanishingRecorderEndsWithCantOpenRecordAndAValidFile)
     EXPECT_EQ(part.size(), 46u + data);
     EXPECT_EQ(Get32(part, 4), 38u + data);
     EXPECT_EQ(part.substr(46), Data(0).substr(0, data));
+}
+
+TEST_F(ExportTest, RecordThatEndsEarlyIsAFailureAlsoWhenItIsTheLast)
+{
+    Plug();
+    // The recorder goes away inside the last (here the only) record: no later request would
+    // notice, so the short record itself must end the export.
+    recorder::Fault gone;
+    gone.kind = recorder::Fault::Kind::UnplugAfter;
+    gone.bytes = 30000;
+    firmware_->AddFault(gone);
+    CExportWorker worker(dev_, {2}, Options(true), host_);
+    EXPECT_EQ(worker.Run(), export_ids::kCantOpenRecord);
+    EXPECT_EQ(host_.errors, (std::vector<uint32_t>{export_ids::kCantOpenRecord}));
+    EXPECT_TRUE(worker.Finished().empty());
+    EXPECT_TRUE(host_.deselected.empty());
+    const std::string part = File(kThird);
+    ASSERT_GT(part.size(), 46u);
+    const uint32_t data = Get32(part, 42);
+    EXPECT_LT(data, 70000u);
+    EXPECT_EQ(part.size(), 46u + data); // closed with its header completed, no trailer
+    EXPECT_EQ(Get32(part, 4), 38u + data);
+    EXPECT_EQ(part.substr(46), Data(2).substr(0, data));
+    EXPECT_FALSE(std::filesystem::exists(out_ + "/" + kThird + ".dsg"));
+}
+
+TEST_F(ExportTest, ReadThatLosesPartOfATransferIsNotReportedAsSuccess)
+{
+    Plug();
+    recorder::Fault shortRead;
+    shortRead.kind = recorder::Fault::Kind::ShortRead;
+    shortRead.bytes = 1000;
+    shortRead.skip = 3;
+    shortRead.times = 1;
+    firmware_->AddFault(shortRead);
+    CExportWorker worker(dev_, {2}, Options(), host_);
+    EXPECT_EQ(worker.Run(), export_ids::kCantOpenRecord);
+    EXPECT_TRUE(worker.Finished().empty());
+}
+
+TEST_F(ExportTest, WorkerThreadSpeaksTheProgramsLanguage)
+{
+    Plug();
+    CAppSettings settings(L"");
+    settings.followUserLanguage = false;
+    settings.Language = kLangRussian;
+    ApplyLanguage(settings);
+    // A thread that did not take the chosen language would start in English.
+    platform::SetDefaultThreadLocale(platform::kLcidEnglish);
+    platform::SetThreadLocale(platform::kLcidEnglish);
+
+    CExportWorker worker(dev_, {0}, Options(), host_);
+    ASSERT_TRUE(worker.Start());
+    worker.Join();
+    settings.Language = kLangEnglish;
+    ApplyLanguage(settings);
+
+    EXPECT_EQ(worker.Result(), 0u);
+    ASSERT_FALSE(host_.stageLocales.empty());
+    for (platform::Lcid lcid : host_.stageLocales)
+        EXPECT_EQ(lcid, 1049u);
+    EXPECT_EQ(host_.stageTexts.front(), res::LoadString(export_ids::kCounting, 1049));
+    EXPECT_NE(host_.stageTexts.front(), res::LoadString(export_ids::kCounting, 1033));
 }
 
 TEST_F(ExportTest, UnwritableTargetEndsWithDiskError)
