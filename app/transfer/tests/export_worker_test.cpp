@@ -1,6 +1,7 @@
 // The export worker against the virtual recorder over a real socket.
 #include "transfer/export_worker.h"
 
+#include "platform/little_endian.h"
 #include "platform/thread_locale.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
@@ -24,10 +25,7 @@ namespace
 
 uint32_t Get32(const std::string& s, size_t at)
 {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<uint8_t>(s[at + static_cast<size_t>(i)]);
-    return v;
+    return platform::LoadLE32(reinterpret_cast<const uint8_t*>(s.data() + at));
 }
 
 class TestHost : public ExportHost

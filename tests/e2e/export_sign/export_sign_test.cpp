@@ -84,17 +84,7 @@ TEST(ExportSignE2E, ExportedDataEqualsTheImageDespiteFlashErrorsAndVerifies)
     }
     ASSERT_GE(plug.size(), 5 + 2 * image.records.size());
     testsupport::ChildProcess plugged(plug);
-    const std::string devices = env.Root() + "/devices/{0AA4F298-9C53-41DA-A430-5548C31E5DF7}";
-    ASSERT_TRUE(testsupport::WaitFor(
-        [&]
-        {
-            std::error_code ec;
-            for (const auto& e : std::filesystem::directory_iterator(devices, ec))
-                if (e.path().filename().string()[0] != '.') return true;
-            return false;
-        },
-        60000))
-        << plugged.Stderr();
+    ASSERT_TRUE(testsupport::WaitForRecorder(env, 60000)) << plugged.Stderr();
 
     const auto exported = RunProcess(
         {BinDir() + "/vark-cli", "export", "--all", "--sign", "--out", out, "--yes"}, "", 300000);

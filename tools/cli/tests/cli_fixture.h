@@ -21,17 +21,7 @@ protected:
         std::vector<std::string> argv = {testsupport::BinDir() + "/vark-recorder", "plug", source};
         argv.insert(argv.end(), extra.begin(), extra.end());
         recorder_ = std::make_unique<testsupport::ChildProcess>(argv);
-        const std::string folder = env_.Root() + "/devices/{0AA4F298-9C53-41DA-A430-5548C31E5DF7}";
-        ASSERT_TRUE(testsupport::WaitFor(
-            [&]
-            {
-                std::error_code ec;
-                for (const auto& e : std::filesystem::directory_iterator(folder, ec))
-                    if (e.path().filename().string()[0] != '.') return true;
-                return false;
-            },
-            60000))
-            << recorder_->Stderr();
+        ASSERT_TRUE(testsupport::WaitForRecorder(env_, 60000)) << recorder_->Stderr();
     }
     testsupport::ProcessResult Cli(std::vector<std::string> args, const std::string& input = "")
     {

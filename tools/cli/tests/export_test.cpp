@@ -2,6 +2,7 @@
 // test writes, so every exported byte can be compared with the records.
 #include "cli_fixture.h"
 
+#include "platform/little_endian.h"
 #include "recorder/image.h"
 #include "transfer/signature.h"
 
@@ -20,10 +21,7 @@ namespace
 
 uint32_t Get32(const std::string& s, size_t at)
 {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<uint8_t>(s[at + static_cast<size_t>(i)]);
-    return v;
+    return platform::LoadLE32(reinterpret_cast<const uint8_t*>(s.data() + at));
 }
 
 constexpr uint32_t kT0 = 86400 * 366; // 2001-01-01 00:00:00
