@@ -1,6 +1,7 @@
 #include "transfer/export_worker.h"
 
 #include "scriba/scriba.h"
+#include "shell/app_settings.h"
 #include "transfer/signature.h"
 #include "transfer/wav_writer.h"
 
@@ -40,7 +41,13 @@ bool CExportWorker::Start()
     try
     {
         started_ = true;
-        thread_ = std::thread([this] { Run(); });
+        // Its questions and stage texts come out in the language the program chose.
+        thread_ = std::thread(
+            [this]
+            {
+                ReapplyThreadLanguage();
+                Run();
+            });
     }
     catch (const std::system_error&)
     {
@@ -146,6 +153,9 @@ void CExportWorker::CopyRecord(uint16_t index, uint32_t dataSize)
         Advance(got);
         done += got;
     }
+    // A record that ends early (the recorder went away during it) is lost data, even when it
+    // is the last one and no later request would notice.
+    if (done < dataSize) throw ExportFailure{export_ids::kCantOpenRecord};
 }
 
 void CExportWorker::FinishFile()

@@ -3,6 +3,7 @@
 #if defined(__x86_64__) || defined(__i386__)
 #include <cpuid.h>
 #include <immintrin.h>
+#include <utility>
 
 namespace vark::sha1_detail
 {
@@ -26,20 +27,29 @@ namespace
 
 #define VARK_SHA_TARGET __attribute__((target("sha,sse4.1,ssse3")))
 
-// The round function's immediate must be a constant: one case per group of 20 rounds.
-VARK_SHA_TARGET inline __m128i Rounds4(__m128i abcd, __m128i e, int stage)
+// One group of four rounds, G = 0..19, all indexes known at compile time so that the 20
+// groups unroll into straight code with everything in registers. E alternates between the
+// two registers: one feeds this group, the other keeps A from before it for the next one.
+template <int G> VARK_SHA_TARGET inline void Group(__m128i& abcd, __m128i (&e)[2], __m128i (&w)[4])
 {
-    switch (stage)
-    {
-    case 0:
-        return _mm_sha1rnds4_epu32(abcd, e, 0);
-    case 1:
-        return _mm_sha1rnds4_epu32(abcd, e, 1);
-    case 2:
-        return _mm_sha1rnds4_epu32(abcd, e, 2);
-    default:
-        return _mm_sha1rnds4_epu32(abcd, e, 3);
-    }
+    if constexpr (G >= 4)
+        w[G & 3] = _mm_sha1msg2_epu32(
+            _mm_xor_si128(_mm_sha1msg1_epu32(w[G & 3], w[(G + 1) & 3]), w[(G + 2) & 3]),
+            w[(G + 3) & 3]);
+    constexpr int cur = G & 1;
+    if constexpr (G == 0)
+        e[0] = _mm_add_epi32(e[0], w[0]);
+    else
+        e[cur] = _mm_sha1nexte_epu32(e[cur], w[G & 3]);
+    e[cur ^ 1] = abcd;
+    abcd = _mm_sha1rnds4_epu32(abcd, e[cur], G / 5);
+}
+
+template <int... G>
+VARK_SHA_TARGET inline void Groups(__m128i& abcd, __m128i (&e)[2], __m128i (&w)[4],
+                                   std::integer_sequence<int, G...>)
+{
+    (Group<G>(abcd, e, w), ...);
 }
 
 } // namespace
@@ -59,19 +69,7 @@ VARK_SHA_TARGET void BlocksHardware(uint32_t state[5], const uint8_t* data, size
             w[i] = _mm_shuffle_epi8(
                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + 16 * i)), byteSwap);
         __m128i e[2] = {e0, _mm_setzero_si128()};
-        // 20 groups of four rounds; e alternates between the two registers: one feeds this
-        // group, the other keeps A from before it for the next group's E.
-        for (int g = 0; g < 20; ++g)
-        {
-            if (g >= 4)
-                w[g & 3] = _mm_sha1msg2_epu32(
-                    _mm_xor_si128(_mm_sha1msg1_epu32(w[g & 3], w[(g + 1) & 3]), w[(g + 2) & 3]),
-                    w[(g + 3) & 3]);
-            const int cur = g & 1;
-            e[cur] = (g == 0) ? _mm_add_epi32(e[0], w[0]) : _mm_sha1nexte_epu32(e[cur], w[g & 3]);
-            e[cur ^ 1] = abcd;
-            abcd = Rounds4(abcd, e[cur], g / 5);
-        }
+        Groups(abcd, e, w, std::make_integer_sequence<int, 20>{});
         e0 = _mm_sha1nexte_epu32(e[0], eSaved);
         abcd = _mm_add_epi32(abcd, abcdSaved);
     }

@@ -1,8 +1,12 @@
 // The export worker against the virtual recorder over a real socket.
 #include "transfer/export_worker.h"
 
+#include "platform/little_endian.h"
+#include "platform/thread_locale.h"
 #include "recorder/virtual_recorder.h"
+#include "res/strings.h"
 #include "scriba/scriba.h"
+#include "shell/app_settings.h"
 #include "testsupport/test_env.h"
 #include "transfer/signature.h"
 
@@ -21,16 +25,18 @@ namespace
 
 uint32_t Get32(const std::string& s, size_t at)
 {
-    uint32_t v = 0;
-    for (int i = 3; i >= 0; --i)
-        v = (v << 8) | static_cast<uint8_t>(s[at + static_cast<size_t>(i)]);
-    return v;
+    return platform::LoadLE32(reinterpret_cast<const uint8_t*>(s.data() + at));
 }
 
 class TestHost : public ExportHost
 {
 public:
-    void StageChanged(uint32_t id) override { stages.push_back(id); }
+    void StageChanged(uint32_t id) override
+    {
+        stages.push_back(id);
+        stageLocales.push_back(platform::GetThreadLocale());
+        stageTexts.push_back(res::LoadString(id));
+    }
     void DeselectEntry(size_t entry) override { deselected.push_back(entry); }
     bool AskYesNo(uint32_t id, const std::vector<std::string>& args) override
     {
@@ -41,6 +47,8 @@ public:
     void ShowError(uint32_t id) override { errors.push_back(id); }
 
     std::vector<uint32_t> stages, asked, errors;
+    std::vector<platform::Lcid> stageLocales;
+    std::vector<std::string> stageTexts;
     std::vector<size_t> deselected;
     std::vector<std::string> lastArgs;
     std::map<uint32_t, bool> answers;
@@ -209,20 +217,84 @@ TEST_F(ExportTest, CancelDeletesTheCurrentFileOnly)
 
 TEST_F(ExportTest, VanishingRecorderEndsWithCantOpenRecordAndAValidFile)
 {
-    Plug();
-    recorder::Fault gone;
-    gone.kind = recorder::Fault::Kind::UnplugAfter;
-    gone.bytes = 5000;
-    firmware_->AddFault(gone);
+    // A file left behind is closed with its header completed and no trailer: a valid WAV of
+    // what was copied.
+    const auto expectPartial = [&](const std::string& name, size_t record)
+    {
+        const std::string part = File(name);
+        ASSERT_GT(part.size(), 46u);
+        const uint32_t data = Get32(part, 42);
+        EXPECT_LT(data, Data(record).size());
+        EXPECT_EQ(part.size(), 46u + data);
+        EXPECT_EQ(Get32(part, 4), 38u + data);
+        EXPECT_EQ(part.substr(46), Data(record).substr(0, data));
+    };
+    const auto unplugAfter = [&](uint64_t bytes)
+    {
+        Plug();
+        recorder::Fault gone;
+        gone.kind = recorder::Fault::Kind::UnplugAfter;
+        gone.bytes = bytes;
+        firmware_->AddFault(gone);
+    };
+
+    unplugAfter(7000); // inside the second page of the first record
     CExportWorker worker(dev_, {0, 1, 2}, Options(), host_);
     EXPECT_EQ(worker.Run(), export_ids::kCantOpenRecord);
     EXPECT_EQ(host_.errors, (std::vector<uint32_t>{export_ids::kCantOpenRecord}));
-    const std::string part = File(kFirst);
-    ASSERT_GE(part.size(), 46u);
-    const uint32_t data = Get32(part, 42);
-    EXPECT_EQ(part.size(), 46u + data);
-    EXPECT_EQ(Get32(part, 4), 38u + data);
-    EXPECT_EQ(part.substr(46), Data(0).substr(0, data));
+    expectPartial(kFirst, 0);
+
+    // Inside the last record no later request would notice: the short record itself must
+    // end the export, and it is not signed.
+    dev_.Close();
+    unplugAfter(30000);
+    TestHost last;
+    CExportWorker lastWorker(dev_, {2}, Options(true), last);
+    EXPECT_EQ(lastWorker.Run(), export_ids::kCantOpenRecord);
+    EXPECT_EQ(last.errors, (std::vector<uint32_t>{export_ids::kCantOpenRecord}));
+    EXPECT_TRUE(lastWorker.Finished().empty());
+    EXPECT_TRUE(last.deselected.empty());
+    expectPartial(kThird, 2);
+    EXPECT_FALSE(std::filesystem::exists(out_ + "/" + kThird + ".dsg"));
+}
+
+TEST_F(ExportTest, ReadThatLosesPartOfATransferIsNotReportedAsSuccess)
+{
+    Plug();
+    recorder::Fault shortRead;
+    shortRead.kind = recorder::Fault::Kind::ShortRead;
+    shortRead.bytes = 1000;
+    shortRead.skip = 3;
+    shortRead.times = 1;
+    firmware_->AddFault(shortRead);
+    CExportWorker worker(dev_, {2}, Options(), host_);
+    EXPECT_EQ(worker.Run(), export_ids::kCantOpenRecord);
+    EXPECT_TRUE(worker.Finished().empty());
+}
+
+TEST_F(ExportTest, WorkerThreadSpeaksTheProgramsLanguage)
+{
+    Plug();
+    CAppSettings settings(L"");
+    settings.followUserLanguage = false;
+    settings.Language = kLangRussian;
+    ApplyLanguage(settings);
+    // A thread that did not take the chosen language would start in English.
+    platform::SetDefaultThreadLocale(platform::kLcidEnglish);
+    platform::SetThreadLocale(platform::kLcidEnglish);
+
+    CExportWorker worker(dev_, {0}, Options(), host_);
+    ASSERT_TRUE(worker.Start());
+    worker.Join();
+    settings.Language = kLangEnglish;
+    ApplyLanguage(settings);
+
+    EXPECT_EQ(worker.Result(), 0u);
+    ASSERT_FALSE(host_.stageLocales.empty());
+    for (platform::Lcid lcid : host_.stageLocales)
+        EXPECT_EQ(lcid, 1049u);
+    EXPECT_EQ(host_.stageTexts.front(), res::LoadString(export_ids::kCounting, 1049));
+    EXPECT_NE(host_.stageTexts.front(), res::LoadString(export_ids::kCounting, 1033));
 }
 
 TEST_F(ExportTest, UnwritableTargetEndsWithDiskError)

@@ -37,7 +37,10 @@ bool Event::Wait(uint32_t timeoutMs)
 {
     std::unique_lock lock(mutex_);
     const auto ready = [this] { return set_; };
-    if (timeoutMs == kInfinite)
+    if (timeoutMs == 0) {
+        // A poll (the workers' cancel checks, once per piece): no timed wait in the kernel.
+        if (!set_) return false;
+    } else if (timeoutMs == kInfinite)
         cv_.wait(lock, ready);
     else if (!cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
         return false;

@@ -224,4 +224,17 @@ std::string ChildProcess::Stderr()
     return err_;
 }
 
+bool WaitForRecorder(const ScopedTestEnv& env, int timeoutMs)
+{
+    const std::string folder = env.Root() + "/devices/{0AA4F298-9C53-41DA-A430-5548C31E5DF7}";
+    return WaitFor(
+        [&] {
+            std::error_code ec;
+            for (const auto& e : std::filesystem::directory_iterator(folder, ec))
+                if (e.path().filename().string()[0] != '.') return true;
+            return false;
+        },
+        timeoutMs);
+}
+
 } // namespace testsupport

@@ -51,6 +51,9 @@ int CmdParams(Context&);
 int CmdClock(Context&);
 int CmdPin(Context&);
 int CmdErase(Context&);
+int CmdExport(Context&);
+int CmdVerify(Context&);
+int CmdKey(Context&);
 
 // Output helpers shared by the commands.
 std::string Narrow(const std::wstring& w);

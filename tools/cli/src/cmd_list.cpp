@@ -2,7 +2,11 @@
 #include "cli.h"
 
 #include "device/vark_settings.h"
+#include "transfer/record_list_loader.h"
 #include "transfer/record_row.h"
+
+#include "platform/event.h"
+#include "shell/app_settings.h"
 
 #include "platform/text.h"
 #include "res/strings.h"
@@ -30,20 +34,36 @@ int CmdList(Context& ctx)
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
     const int count = s.device.GetRecordCount();
+    const int listOrder = newest ? 1 : 0;
     std::vector<vark::RecordRow> rows;
     bool failed = false;
-    for (int k = 0; k < count; ++k) {
-        const int index = newest ? count - 1 - k : k;
-        vark::RecordInfo info;
-        if (!s.device.GetRecordInfo(static_cast<uint16_t>(index), info)) {
-            failed = true;
-            break;
+    if (count > 0) {
+        // The program's loader, as the "Load records list" dialog runs it; this thread takes
+        // each record the way the dialog does.
+        platform::Event ready{platform::Event::Reset::automatic};
+        vark::RecordListHandover handover;
+        handover.threadStarted = ReapplyThreadLanguage;
+        handover.recordReady = [&ready](int) { ready.Set(); };
+        handover.failed = [&failed](uint32_t) { failed = true; };
+        vark::CRecordListLoader loader(s.device, count, listOrder, handover);
+        if (!loader.Start()) {
+            Fail(res::LoadString(vark::kMsgCantOpenRecord));
+            return kExitFailure;
         }
-        auto row = vark::RecordRowTexts(index, info, RowText, IsoDate);
-        if (newest)
-            rows.insert(rows.begin(), row);
-        else
-            rows.push_back(row);
+        for (;;) {
+            ready.Wait(100);
+            int index = 0;
+            vark::RecordInfo info;
+            if (loader.TakeRecord(index, info)) {
+                const auto row = vark::RecordRowTexts(index, info, RowText, IsoDate);
+                rows.insert(rows.begin() + vark::CRecordListLoader::RowPosition(
+                                               listOrder, static_cast<int>(rows.size())),
+                            row);
+            } else if (!loader.Running()) {
+                break;
+            }
+        }
+        loader.Join();
     }
     static const char* kNames[] = {"number", "markL", "marks", "start", "length",
                                    "rate", "compressed", "channels", "sources"};

@@ -1,6 +1,5 @@
 #include "cli.h"
 
-#include "platform/thread_locale.h"
 #include "shell/app_settings.h"
 
 #include <cstdio>
@@ -16,12 +15,22 @@ const char* kUsage =
     "  params show | save FILE.vrp | load FILE.vrp [--write] | set KEY=VALUE... [--write]\n"
     "  clock set now|\"YYYY-MM-DD HH:MM:SS\"\n"
     "  pin change --old PIN --new PIN\n"
-    "  erase --yes                         delete every record\n";
+    "  erase --yes                         delete every record\n"
+    "  export --out DIR (--all | --records 1,3-5) [--pause SECONDS | --real-pause] [--sign]\n"
+    "         [--overwrite | --skip-existing] [--yes]\n"
+    "                                      copy records to WAV files (--yes: go on when the\n"
+    "                                      space looks short; without a terminal existing\n"
+    "                                      files are kept)\n"
+    "  verify FILE.wav [--dsg FILE.dsg] (--serial N | --attached)\n"
+    "                                      exit 0 authentic, 1 changed, 2 wrong entry\n"
+    "  key (--serial N | --attached)       the serial key\n";
 
 // Options that take a value; every other option is a flag.
 bool TakesValue(const std::string& name)
 {
-    return name == "--device" || name == "--pin" || name == "--old" || name == "--new";
+    return name == "--device" || name == "--pin" || name == "--old" || name == "--new" ||
+           name == "--out" || name == "--records" || name == "--pause" || name == "--dsg" ||
+           name == "--serial";
 }
 
 } // namespace
@@ -31,14 +40,12 @@ int main(int argc, char** argv)
     using namespace cli;
     const std::map<std::string, Command> commands = {
         {"status", CmdStatus}, {"list", CmdList},   {"params", CmdParams},
-        {"clock", CmdClock},   {"pin", CmdPin},     {"erase", CmdErase}};
-    // Messages in the user's language, as the program shows them.
-    uint32_t language = UserDefaultLanguage();
-    if (language != kLangArabic && language != kLangPolish && language != kLangPortuguese &&
-        language != kLangRussian)
-        language = kLangEnglish;
-    platform::SetDefaultThreadLocale(language | 0x400);
-    platform::SetThreadLocale(language | 0x400);
+        {"clock", CmdClock},   {"pin", CmdPin},     {"erase", CmdErase},
+        {"export", CmdExport}, {"verify", CmdVerify}, {"key", CmdKey}};
+    // Messages in the user's language, as the program shows them; worker threads take the
+    // same language from here.
+    CAppSettings settings(L"");
+    ApplyLanguage(settings);
     Context ctx;
     std::string command;
     try {

@@ -1,5 +1,5 @@
 // vark-cli end to end against `vark-recorder plug` over real sockets.
-#include "testsupport/test_env.h"
+#include "cli_fixture.h"
 
 #include "device/vark_settings.h"
 
@@ -8,41 +8,6 @@
 #include <signal.h>
 
 using testsupport::RunProcess;
-
-namespace {
-
-class CliTest : public ::testing::Test {
-protected:
-    CliTest() { env_.Set("LC_ALL", std::string("C")); } // the messages below are English
-
-    void Plug(std::vector<std::string> extra = {})
-    {
-        std::vector<std::string> argv = {testsupport::BinDir() + "/vark-recorder", "plug", "--demo"};
-        argv.insert(argv.end(), extra.begin(), extra.end());
-        recorder_ = std::make_unique<testsupport::ChildProcess>(argv);
-        const std::string folder =
-            env_.Root() + "/devices/{0AA4F298-9C53-41DA-A430-5548C31E5DF7}";
-        ASSERT_TRUE(testsupport::WaitFor(
-            [&] {
-                std::error_code ec;
-                for (const auto& e : std::filesystem::directory_iterator(folder, ec))
-                    if (e.path().filename().string()[0] != '.') return true;
-                return false;
-            },
-            60000))
-            << recorder_->Stderr();
-    }
-    testsupport::ProcessResult Cli(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), testsupport::BinDir() + "/vark-cli");
-        return RunProcess(args, "", 120000);
-    }
-
-    testsupport::ScopedTestEnv env_;
-    std::unique_ptr<testsupport::ChildProcess> recorder_;
-};
-
-} // namespace
 
 TEST_F(CliTest, StatusAndListOfTheDemoRecorder)
 {

@@ -70,10 +70,12 @@ public:
     CExportWorker(const CExportWorker&) = delete;
     CExportWorker& operator=(const CExportWorker&) = delete;
 
+    // Starts the worker thread, which first takes the program's thread language
+    // (ReapplyThreadLanguage) so the host's texts come out in the user's language.
     bool Start();
     bool Running() const { return started_ && !ended_; }
     void Join();
-    // Runs the export on the calling thread; returns the ending message number (0 = done or
+    // Runs the export on the calling thread (in that thread's language); returns the ending message number (0 = done or
     // stopped quietly).
     uint32_t Run();
     // The user asked to cancel: the worker asks "Do you want to cancel copying?" at its next

@@ -70,6 +70,10 @@ private:
     std::optional<int> status_;
 };
 
+// Waits until a recorder is published in the device folder of the test environment (what
+// `vark-recorder plug` does once it is ready).
+bool WaitForRecorder(const ScopedTestEnv& env, int timeoutMs);
+
 // Polls `condition` every 10 ms for at most `timeoutMs`.
 template <typename F> bool WaitFor(F condition, int timeoutMs);
 

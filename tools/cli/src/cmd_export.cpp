@@ -1,0 +1,344 @@
+// export: "Copy to disk" from the command line, through the program's export worker.
+#include "cli.h"
+#include "entries.h"
+
+#include "res/strings.h"
+#include "transfer/export_worker.h"
+#include "transfer/signature.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <iostream>
+#include <mutex>
+#include <optional>
+#include <poll.h>
+#include <pthread.h>
+#include <unistd.h>
+
+namespace cli
+{
+namespace
+{
+
+// A message of the string table with its %s filled; a translation whose specifiers do not
+// match the arguments is shown as it stands rather than formatted.
+std::string Message(uint32_t id, const std::vector<std::string>& args)
+{
+    const std::string text = res::LoadString(id);
+    const auto specifiers = res::PrintfSpecifiers(text);
+    if (specifiers.size() != args.size() ||
+        !std::all_of(specifiers.begin(), specifiers.end(),
+                     [](const std::string& s) { return s == "%s"; }))
+        return text;
+    if (args.size() == 1) return res::FormatText(text.c_str(), args[0].c_str());
+    if (args.size() == 2) return res::FormatText(text.c_str(), args[0].c_str(), args[1].c_str());
+    return text;
+}
+
+// Standard error shared by the progress line, the questions and the messages.
+class Console
+{
+public:
+    Console(bool canAsk, bool redraw) : canAsk_(canAsk), redraw_(redraw) {}
+
+    bool CanAsk() const { return canAsk_; }
+    bool Redraws() const { return redraw_; }
+    bool Asking() const { return asking_; }
+
+    void Progress(const std::string& line)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (asking_) return;
+        if (redraw_)
+            std::fprintf(stderr, "\r%s\033[K", line.c_str());
+        else
+            std::fprintf(stderr, "%s\n", line.c_str());
+        lineShown_ = redraw_;
+    }
+    void EndLine()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (lineShown_) std::fputc('\n', stderr);
+        lineShown_ = false;
+    }
+    void Say(const std::string& text)
+    {
+        EndLine();
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::fprintf(stderr, "%s\n", text.c_str());
+    }
+
+    // Asks on the terminal; nullopt when Ctrl-C came instead of an answer.
+    std::optional<bool> Ask(const std::string& question)
+    {
+        const std::string yes = res::LoadString(40021), no = res::LoadString(40022);
+        EndLine();
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            std::fprintf(stderr, "%s [%s/%s] ", question.c_str(), yes.c_str(), no.c_str());
+            std::fflush(stderr);
+            interrupted_ = false;
+            asking_ = true;
+        }
+        std::string answer;
+        bool ended = false;
+        while (!ended)
+        {
+            if (interrupted_)
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                std::fputc('\n', stderr);
+                asking_ = false;
+                return std::nullopt;
+            }
+            pollfd p{0, POLLIN, 0};
+            if (::poll(&p, 1, 100) <= 0) continue;
+            char c = 0;
+            const ssize_t n = ::read(0, &c, 1);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0 || c == '\n')
+                ended = true;
+            else
+                answer += c;
+        }
+        asking_ = false;
+        return IsYesAnswer(answer, yes, no);
+    }
+    void Interrupt() { interrupted_ = true; }
+
+private:
+    const bool canAsk_, redraw_;
+    std::mutex mutex_;
+    bool lineShown_ = false;
+    std::atomic<bool> asking_{false}, interrupted_{false};
+};
+
+class CliExportHost : public vark::ExportHost
+{
+public:
+    CliExportHost(const ExportRequest& request, Console& console)
+        : request_(request), console_(console)
+    {
+    }
+    void SetWorker(vark::CExportWorker* worker) { worker_ = worker; }
+
+    // The user wants out without another question (Ctrl-C without a terminal, or during one).
+    void CancelAtOnce()
+    {
+        cancelAtOnce_ = true;
+        if (worker_) worker_->Cancel();
+    }
+    bool Cancelled() const { return cancelled_; }
+    bool Declined() const { return declined_; }
+    uint32_t Error() const { return error_; }
+
+    std::string ProgressLine() const
+    {
+        const vark::ExportProgress p = worker_->Progress();
+        std::lock_guard<std::mutex> lock(mutex_);
+        char numbers[64];
+        std::snprintf(numbers, sizeof numbers, "  %3d%%  %3d%%  ", p.stagePercent, p.totalPercent);
+        return stage_ + numbers + vark::GroupThousands(p.written >> 10) + " / " +
+               vark::GroupThousands(p.grandTotal >> 10) + " KB";
+    }
+
+    void StageChanged(uint32_t stageTextId) override
+    {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stage_ = res::LoadString(stageTextId); // the worker's language
+        }
+        if (!console_.Redraws()) console_.Progress(ProgressLine());
+    }
+    void DeselectEntry(size_t) override {}
+
+    bool AskYesNo(uint32_t messageId, const std::vector<std::string>& args) override
+    {
+        using namespace vark::export_ids;
+        const std::string text = Message(messageId, args);
+        std::optional<bool> answer;
+        if (messageId == kOverwrite && request_.existing != Existing::kAsk)
+            answer = request_.existing == Existing::kOverwrite;
+        else if (messageId == kNotEnoughSpace && request_.yes)
+            answer = true;
+        else if (messageId == kCancelQuestion && cancelAtOnce_)
+            answer = true;
+        else if (console_.CanAsk())
+        {
+            answer = console_.Ask(text);
+            if (!answer)
+            {
+                // Ctrl-C instead of an answer: this question is No, and the export stops.
+                CancelAtOnce();
+                answer = messageId == kCancelQuestion;
+            }
+        }
+        else
+        {
+            // Nobody to ask: keep what exists and stop rather than guess.
+            answer = messageId == kCancelQuestion;
+            console_.Say(text + " " + res::LoadString(*answer ? 40021 : 40022));
+        }
+        if (messageId == kCancelQuestion && *answer) cancelled_ = true;
+        if (messageId == kNotEnoughSpace && !*answer) declined_ = true;
+        return *answer;
+    }
+
+    void ShowError(uint32_t messageId) override
+    {
+        error_ = messageId;
+        console_.Say(res::LoadString(messageId));
+    }
+
+private:
+    const ExportRequest& request_;
+    Console& console_;
+    vark::CExportWorker* worker_ = nullptr;
+    mutable std::mutex mutex_;
+    std::string stage_;
+    std::atomic<bool> cancelAtOnce_{false}, cancelled_{false}, declined_{false};
+    std::atomic<uint32_t> error_{0};
+};
+
+// Ctrl-C and termination are taken by the waiting thread only, so the worker is never
+// interrupted in the middle of a request or a write.
+class BlockedSignals
+{
+public:
+    BlockedSignals()
+    {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGINT);
+        sigaddset(&set_, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &set_, &old_);
+    }
+    ~BlockedSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
+    // The signal that arrived within `ms`, or 0.
+    int Wait(int ms)
+    {
+        const timespec t{ms / 1000, (ms % 1000) * 1000000L};
+        const int sig = sigtimedwait(&set_, nullptr, &t);
+        return sig > 0 ? sig : 0;
+    }
+
+private:
+    sigset_t set_, old_;
+};
+
+} // namespace
+
+int CmdExport(Context& ctx)
+{
+    const ExportRequest request = ParseExportRequest(ctx.args);
+    Session s;
+    if (!ctx.Connect(s)) return kExitFailure;
+    const int count = s.device.GetRecordCount();
+    std::vector<uint16_t> indexes;
+    if (request.all)
+    {
+        for (int i = 0; i < count; ++i)
+            indexes.push_back(static_cast<uint16_t>(i));
+    }
+    else
+    {
+        for (int number : request.records)
+        {
+            if (number > count)
+            {
+                Fail("vark-cli: no record " + std::to_string(number) + " (the recorder has " +
+                     std::to_string(count) + ")");
+                return kExitUsage;
+            }
+            indexes.push_back(static_cast<uint16_t>(number - 1));
+        }
+    }
+
+    std::error_code ec;
+    std::filesystem::create_directories(request.out, ec);
+    if (ec || !std::filesystem::is_directory(request.out, ec))
+    {
+        Fail(res::LoadString(vark::export_ids::kDiskError));
+        return kExitFailure;
+    }
+
+    vark::ExportOptions options;
+    options.folder = request.out;
+    options.sign = request.sign;
+    options.keepSelection = true; // no list rows to deselect here
+    options.pauseMode = request.pauseMode;
+    options.pauseSeconds = request.pauseSeconds;
+    options.serial = SignatureSerial(s.device.SerialNumber());
+
+    Console console(::isatty(0) != 0, ::isatty(2) != 0);
+    CliExportHost host(request, console);
+    std::vector<std::filesystem::path> finished;
+    vark::ExportProgress progress;
+    {
+        BlockedSignals signals; // before the worker starts, so it inherits the mask
+        vark::CExportWorker worker(s.device, indexes, options, host);
+        host.SetWorker(&worker);
+        if (!worker.Start())
+        {
+            Fail(res::LoadString(vark::export_ids::kDiskError));
+            return kExitFailure;
+        }
+        while (worker.Running())
+        {
+            const int sig = signals.Wait(200);
+            if (sig == SIGINT && console.CanAsk())
+            {
+                if (console.Asking())
+                    console.Interrupt();
+                else
+                    worker.Cancel(); // the worker asks "Do you want to cancel copying?"
+            }
+            else if (sig != 0)
+            {
+                host.CancelAtOnce();
+                console.Interrupt();
+            }
+            if (console.Redraws()) console.Progress(host.ProgressLine());
+        }
+        worker.Join();
+        if (host.Error() == 0 && !host.Cancelled()) console.Progress(host.ProgressLine());
+        console.EndLine();
+        finished = worker.Finished();
+        progress = worker.Progress();
+    }
+
+    const bool ok = host.Error() == 0 && !host.Cancelled() && !host.Declined();
+    if (ctx.json)
+    {
+        std::string files = "[";
+        for (size_t i = 0; i < finished.size(); ++i)
+        {
+            Json f;
+            f.Str("wav", finished[i].string());
+            const auto dsg = vark::SignaturePathFor(finished[i]);
+            if (request.sign && std::filesystem::exists(dsg, ec)) f.Str("dsg", dsg.string());
+            files += (i ? "," : "") + f.Text();
+        }
+        Json j;
+        j.Bool("completed", ok).Int("message", host.Error()).Bool("cancelled", host.Cancelled());
+        j.Int("writtenKB", static_cast<int64_t>(progress.written >> 10));
+        j.Int("totalKB", static_cast<int64_t>(progress.grandTotal >> 10));
+        std::cout << j.Raw("files", files + "]").Text() << "\n";
+    }
+    else
+    {
+        for (const auto& path : finished)
+        {
+            std::cout << path.string() << "\n";
+            const auto dsg = vark::SignaturePathFor(path);
+            if (request.sign && std::filesystem::exists(dsg, ec)) std::cout << dsg.string() << "\n";
+        }
+    }
+    return ok ? kExitOk : kExitFailure;
+}
+
+} // namespace cli

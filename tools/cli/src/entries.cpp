@@ -1,0 +1,158 @@
+#include "entries.h"
+
+#include "platform/text.h"
+#include "res/strings.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <set>
+
+namespace cli
+{
+namespace
+{
+
+std::optional<int> RecordNumber(const std::string& text)
+{
+    if (text.empty() || text.size() > 5) return std::nullopt;
+    int n = 0;
+    for (char c : text)
+    {
+        if (c < '0' || c > '9') return std::nullopt;
+        n = n * 10 + (c - '0');
+    }
+    if (n < 1 || n > 65535) return std::nullopt;
+    return n;
+}
+
+// Case folding for the answers the five languages give: ASCII, Latin-1 and Cyrillic.
+wchar_t Fold(wchar_t c)
+{
+    if (c >= L'A' && c <= L'Z') return c + 32;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+    if (c >= 0x410 && c <= 0x42F) return c + 32;
+    if (c >= 0x400 && c <= 0x40F) return c + 80;
+    return c;
+}
+
+std::wstring Folded(const std::string& text)
+{
+    std::wstring w = platform::Utf8ToWide(text);
+    const auto space = [](wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r'; };
+    while (!w.empty() && space(w.back()))
+        w.pop_back();
+    size_t start = 0;
+    while (start < w.size() && space(w[start]))
+        ++start;
+    w.erase(0, start);
+    for (wchar_t& c : w)
+        c = Fold(c);
+    return w;
+}
+
+} // namespace
+
+std::optional<std::vector<int>> ParseRecordList(const std::string& text)
+{
+    if (text.empty()) return std::nullopt;
+    std::set<int> numbers;
+    size_t at = 0;
+    for (;;)
+    {
+        const size_t comma = text.find(',', at);
+        const std::string item = text.substr(at, comma == std::string::npos ? comma : comma - at);
+        const size_t dash = item.find('-');
+        const auto first = RecordNumber(item.substr(0, dash));
+        if (!first) return std::nullopt;
+        int last = *first;
+        if (dash != std::string::npos)
+        {
+            const auto end = RecordNumber(item.substr(dash + 1));
+            if (!end || *end < *first) return std::nullopt;
+            last = *end;
+        }
+        for (int n = *first; n <= last; ++n)
+            numbers.insert(n);
+        if (comma == std::string::npos) break;
+        at = comma + 1;
+    }
+    return std::vector<int>(numbers.begin(), numbers.end());
+}
+
+ExportRequest ParseExportRequest(const Args& args)
+{
+    static const std::set<std::string> kKnown = {
+        "--out",       "--all",           "--records", "--pause",  "--real-pause", "--sign",
+        "--overwrite", "--skip-existing", "--yes",     "--device", "--pin"};
+    for (const auto& [name, value] : args.options)
+        if (!kKnown.count(name)) throw UsageError{"unknown option for export: " + name};
+    if (!args.positional.empty())
+        throw UsageError{"unexpected argument: " + args.positional.front()};
+
+    ExportRequest r;
+    r.out = args.Get("--out").value_or("");
+    if (r.out.empty()) throw UsageError{res::LoadString(187)}; // "Enter target folder."
+
+    r.all = args.Has("--all");
+    const auto records = args.Get("--records");
+    if (r.all == records.has_value()) throw UsageError{"give either --all or --records LIST"};
+    if (records)
+    {
+        const auto list = ParseRecordList(*records);
+        if (!list) throw UsageError{"bad record list '" + *records + "' (e.g. 1,3-5)"};
+        r.records = *list;
+    }
+
+    const auto pause = args.Get("--pause");
+    if (pause && args.Has("--real-pause"))
+        throw UsageError{"--pause and --real-pause exclude each other"};
+    if (args.Has("--real-pause"))
+    {
+        r.pauseMode = vark::PauseMode::kReal;
+        r.pauseSeconds = 0;
+    }
+    else if (pause)
+    {
+        // Read as the pause edit is read: anything but a number counts as 0.
+        r.pauseSeconds = vark::ParsePauseText(platform::Utf8ToWide(*pause));
+        if (!vark::PauseAccepted(vark::PauseMode::kFixed, r.pauseSeconds))
+            throw UsageError{res::LoadString(188)};
+    }
+
+    if (args.Has("--overwrite") && args.Has("--skip-existing"))
+        throw UsageError{"--overwrite and --skip-existing exclude each other"};
+    if (args.Has("--overwrite")) r.existing = Existing::kOverwrite;
+    if (args.Has("--skip-existing")) r.existing = Existing::kSkip;
+    r.sign = args.Has("--sign");
+    r.yes = args.Has("--yes");
+    return r;
+}
+
+std::optional<uint32_t> ParseSerial(const std::string& text)
+{
+    if (text.empty()) return std::nullopt;
+    size_t at = 0;
+    const bool negative = text[0] == '-';
+    if (text[0] == '-' || text[0] == '+') at = 1;
+    if (at == text.size() || text.size() - at > 10) return std::nullopt;
+    uint64_t n = 0;
+    for (; at < text.size(); ++at)
+    {
+        if (text[at] < '0' || text[at] > '9') return std::nullopt;
+        n = n * 10 + static_cast<uint64_t>(text[at] - '0');
+    }
+    if (negative ? n > 0x80000000ull : n > 0xFFFFFFFFull) return std::nullopt;
+    if (n == 0) return std::nullopt;
+    return negative ? static_cast<uint32_t>(-static_cast<int64_t>(n)) : static_cast<uint32_t>(n);
+}
+
+bool IsYesAnswer(const std::string& answer, const std::string& yesText, const std::string& noText)
+{
+    const std::wstring a = Folded(answer), yes = Folded(yesText), no = Folded(noText);
+    if (a.empty()) return false;
+    if (a == L"y" || a == L"yes" || a == yes) return true;
+    return a.size() == 1 && !yes.empty() && a[0] == yes[0] && (no.empty() || no[0] != yes[0]);
+}
+
+} // namespace cli

@@ -1,0 +1,58 @@
+// The user's entries of `export`, `verify` and `key`, checked before the recorder is touched:
+// record lists, pauses, serial numbers and Yes/No answers.
+#pragma once
+
+#include "cli.h"
+#include "transfer/export_rules.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cli
+{
+
+// What to do with a file that already exists.
+enum class Existing
+{
+    kAsk,
+    kOverwrite,
+    kSkip,
+};
+
+struct ExportRequest
+{
+    std::string out;
+    bool all = false;
+    std::vector<int> records; // 1-based numbers as the list shows them, ascending, once each
+    vark::PauseMode pauseMode = vark::PauseMode::kFixed;
+    int pauseSeconds = 1;
+    bool sign = false;
+    Existing existing = Existing::kAsk;
+    bool yes = false;
+};
+
+// "1,3-5" -> 1 3 4 5 (ascending, each once); nullopt for an empty list, an empty item, a
+// number outside 1..65535, a range that runs backwards or anything that is not a number.
+std::optional<std::vector<int>> ParseRecordList(const std::string& text);
+
+// The options of `export`; throws UsageError for a wrong entry (the program's message where
+// the program has one: "Enter target folder.", the pause range).
+ExportRequest ParseExportRequest(const Args& args);
+
+// A decimal serial number as the signature dialog reads it: optional sign, digits, nothing
+// else, within 32 bits (negative numbers are the recorder's device numbers above 32767);
+// 0 is refused like an empty entry.
+std::optional<uint32_t> ParseSerial(const std::string& text);
+// The serial number signatures carry for a recorder's device number.
+inline uint32_t SignatureSerial(int16_t deviceNumber)
+{
+    return static_cast<uint32_t>(static_cast<int32_t>(deviceNumber));
+}
+
+// A typed answer to a Yes/No question: "y", "yes", the language's Yes text or its first
+// letter (when No does not start with it) mean Yes, case ignored; everything else is No.
+bool IsYesAnswer(const std::string& answer, const std::string& yesText, const std::string& noText);
+
+} // namespace cli
