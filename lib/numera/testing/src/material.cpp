@@ -108,7 +108,7 @@ std::vector<double> BandLimit(const std::vector<double>& x, int rate, double low
     constexpr int kN = 1024, kHop = kN / 2;
     numera::SOR_TWIDDLE fft;
     numera::sor_twiddle(fft, kN);
-    std::vector<double> out(x.size() + kN, 0.0), frame(kN);
+    std::vector<double> out(x.size() + 2 * kN, 0.0), frame(kN);
     for (size_t start = 0; start < x.size() + kHop; start += kHop)
     {
         for (int i = 0; i < kN; ++i)
