@@ -9,6 +9,7 @@ constexpr double kFrameMs = 25.6;
 constexpr int kMeanHalves = 30;     // the level the gain aims at: about 0.38 s
 constexpr int kPeakHalves = 28;     // the output frame and the 13 frames ahead of it
 constexpr double kPeakHeadroom = 4; // loudest half frame may reach 4 x the target
+constexpr double kFullScale = 32000; // what the loudest sample ahead may be raised to
 constexpr double kSpike = 4;        // a half frame this far above both neighbours is a click
 } // namespace
 
@@ -41,6 +42,7 @@ void AGC_ENGINE::Reset()
 {
     std::fill(delay_.begin(), delay_.end(), 0);
     std::fill(std::begin(envelope_), std::end(envelope_), 0.0);
+    std::fill(std::begin(peaks_), std::end(peaks_), 0);
     partialFill_ = 0;
     newest_ = 0;
     realFrames_ = 0;
@@ -97,6 +99,16 @@ void AGC_ENGINE::Frame(std::vector<int16_t>& out, size_t keep)
     double sums[2] = {0, 0};
     for (size_t i = 0; i < frame_; ++i)
         sums[i < half ? 0 : 1] += std::abs(static_cast<int>(partial_[i]));
+
+    // Into the delay line; the slot after it holds the frame 13 frames older, which goes out.
+    newest_ = (newest_ + 1) % kDelayFrames;
+    std::copy(partial_.begin(), partial_.end(),
+              delay_.begin() + static_cast<std::ptrdiff_t>(newest_ * frame_));
+    int peak = 0;
+    for (int16_t v : partial_)
+        peak = std::max(peak, std::abs(static_cast<int>(v)));
+    peaks_[newest_] = peak;
+
     std::move(std::begin(envelope_) + 2, std::end(envelope_), std::begin(envelope_));
     envelope_[kEnvelopeHalves - 2] = sums[0] / static_cast<double>(std::max<size_t>(half, 1));
     envelope_[kEnvelopeHalves - 1] = sums[1] / static_cast<double>(frame_ - half);
@@ -104,18 +116,24 @@ void AGC_ENGINE::Frame(std::vector<int16_t>& out, size_t keep)
     {
         const double around = std::max(envelope_[i - 1], envelope_[i + 1]);
         if (envelope_[i] > kSpike * around && envelope_[i] > 100)
-            envelope_[i] = (envelope_[i - 1] + envelope_[i + 1]) / 2;
+        {
+            // A click: it must not pull the gain down, so its frame's peak is scaled back
+            // with its envelope value and the limiter takes the click itself.
+            const double corrected = (envelope_[i - 1] + envelope_[i + 1]) / 2;
+            const size_t slot = i == kEnvelopeHalves - 2 ? newest_ : (newest_ + kDelayFrames - 1) % kDelayFrames;
+            peaks_[slot] = static_cast<int>(peaks_[slot] * corrected / envelope_[i]);
+            envelope_[i] = corrected;
+        }
     }
-
-    // Into the delay line; the slot after it holds the frame 13 frames older, which goes out.
-    newest_ = (newest_ + 1) % kDelayFrames;
-    std::copy(partial_.begin(), partial_.end(),
-              delay_.begin() + static_cast<std::ptrdiff_t>(newest_ * frame_));
     const size_t outSlot = (newest_ + 1) % kDelayFrames;
     const int16_t* src = delay_.data() + outSlot * frame_;
 
     const double from = applied_;
     gain_ = ChooseGain();
+    // The gain at the end of this frame also starts the next one: neither may be driven past
+    // full scale. Normally the look-ahead in ChooseGain has brought the gain down already.
+    const int nearPeak = std::max(peaks_[outSlot], peaks_[(outSlot + 1) % kDelayFrames]);
+    if (nearPeak > 0) gain_ = std::min(gain_, kFullScale / nearPeak);
     applied_ = gain_;
     // Ramp across the frame so a gain step makes no click.
     const size_t base = out.size();
@@ -144,7 +162,11 @@ double AGC_ENGINE::ChooseGain()
     // stretch is background, not speech: do not chase it, or the noise between sentences
     // would be pumped up. Quiet speech still has peaks and is raised up to the limit.
     quietFrames_ = byPeak > quietThreshold_ ? quietFrames_ + 1 : 0;
+    int samplePeak = 0;
+    for (int p : peaks_)
+        samplePeak = std::max(samplePeak, p);
     double wanted = std::min({byMean, kPeakHeadroom * byPeak, maxGain_});
+    if (samplePeak > 0) wanted = std::min(wanted, kFullScale / samplePeak);
     if (quietFrames_ > 0) wanted = std::min(wanted, gain_);
 
     if (wanted >= gain_) return std::min(wanted, gain_ * rise_);

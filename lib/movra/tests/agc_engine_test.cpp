@@ -142,6 +142,9 @@ TEST(AgcEngine, RaisesQuietSpeechAndNeverLeavesTheRange)
     // The quiet speech came out louder than it went in (after the first second).
     const size_t from = 8000 + agc.Latency(), to = quiet.size() + agc.Latency();
     EXPECT_GT(MeanAbs(out, from, to), 4 * MeanAbs(quiet, 8000, quiet.size()));
+    // Speech peaks are foreseen and held below full scale, not clipped.
+    for (size_t i = from; i < to; ++i)
+        ASSERT_LT(std::abs(static_cast<int>(out[i])), 32766) << i;
 }
 
 TEST(AgcEngine, IsolatedClickDoesNotDuckTheGain)

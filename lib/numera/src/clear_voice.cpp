@@ -100,7 +100,9 @@ struct ClearVoiceEngine
         const int bins = hop + 1;
         Spectrum(analysis.data());
         tracker.Update(power, t.noiseMemory);
-        CapToBroadband(tracker.Noise(), 16, 8.0, noise);
+        // The reference moves as slowly as the noise estimate: every fourth frame is enough.
+        if (frames++ % 4 == 0) BroadbandReference(tracker.Noise(), 16, reference);
+        CapToBroadband(tracker.Noise(), reference, 8.0, noise);
         // Below 60 Hz there is no speech and no tone worth keeping; rumble is all noise.
         for (int k = 0; k < bins && static_cast<double>(k) * rate / n < 60.0; ++k)
             noise[static_cast<size_t>(k)] = tracker.Noise()[static_cast<size_t>(k)];
@@ -130,6 +132,7 @@ struct ClearVoiceEngine
         }
 
         const double floorGain = std::pow(10.0, -std::clamp(depthDb, 0, 60) / 20.0);
+        const double logFloor = std::log(floorGain);
         for (int k = 0; k < bins; ++k)
         {
             const size_t b = static_cast<size_t>(k);
@@ -144,9 +147,12 @@ struct ClearVoiceEngine
                 xi = std::max(xi, kXiMin);
                 // Where speech is unlikely the gain sinks towards the floor: geometric blend
                 // by the presence probability.
-                const double lsa = std::clamp(LsaGain(xi, gamma), floorGain, 1.0);
                 const double p = std::max(presence[b], frameSpeech);
-                g = std::pow(lsa, p) * std::pow(floorGain, 1 - p);
+                if (p > 0.001)
+                {
+                    const double lsa = std::clamp(LsaGain(xi, gamma), floorGain, 1.0);
+                    g = std::exp(p * std::log(lsa) + (1 - p) * logFloor);
+                }
             }
             gain[b] = g;
             cleanPrev[b] = g * g * power[b];
@@ -175,6 +181,8 @@ struct ClearVoiceEngine
     std::vector<double> presence; // speech presence per bin, smoothed over time and frequency
     std::vector<double> raw;
     double frameSpeech = 1;
+    std::vector<double> reference; // of the broadband cap
+    long frames = 0;
     std::vector<int16_t> input;
 };
 

@@ -53,34 +53,42 @@ double PresenceProbability(double gamma)
     return 1.0 / (1.0 + (1 + kXiPresent) * std::exp(-std::min(gamma * exponent, 700.0)));
 }
 
-void CapToBroadband(const std::vector<double>& noise, int halfWidth, double factor,
-                    std::vector<double>& capped)
+void BroadbandReference(const std::vector<double>& noise, int halfWidth,
+                        std::vector<double>& reference)
 {
-    // A bin is compared with the median of each side, leaving out its close neighbours: a
-    // tone and its skirt stand high above both sides, while the edge of a band of noise has
-    // one side as high as itself and is left alone.
+    // A bin is compared with the median of each side, leaving out its close neighbours
+    // (bins 4..halfWidth away): a tone and its skirt stand high above both sides, while the
+    // edge of a band of noise has one side as high as itself. Both sides of every bin are
+    // windows of the same width, so each window's median is found once.
     const int bins = static_cast<int>(noise.size());
-    const int gap = 4;
-    capped.resize(noise.size());
-    std::vector<double> side;
-    side.reserve(static_cast<size_t>(halfWidth));
-    const auto sideMedian = [&](int from, int to) -> double
+    const int gap = 4, width = std::min(halfWidth - gap + 1, 64);
+    std::vector<double> medians(static_cast<size_t>(std::max(bins - width + 1, 0)));
+    double window[64];
+    for (size_t j = 0; j < medians.size(); ++j)
     {
-        side.clear();
-        for (int j = std::max(0, from); j <= std::min(bins - 1, to); ++j)
-            side.push_back(noise[static_cast<size_t>(j)]);
-        if (side.size() < 3) return -1; // too close to the end of the spectrum to judge
-        auto mid = side.begin() + static_cast<std::ptrdiff_t>(side.size() / 2);
-        std::nth_element(side.begin(), mid, side.end());
-        return *mid;
-    };
+        std::copy(noise.begin() + static_cast<std::ptrdiff_t>(j),
+                  noise.begin() + static_cast<std::ptrdiff_t>(j) + width, window);
+        std::nth_element(window, window + width / 2, window + width);
+        medians[j] = window[width / 2];
+    }
+    reference.assign(noise.size(), -1.0);
     for (int k = 0; k < bins; ++k)
     {
-        const double low = sideMedian(k - halfWidth, k - gap);
-        const double high = sideMedian(k + gap, k + halfWidth);
-        const double reference = std::max(low, high);
-        const double own = noise[static_cast<size_t>(k)];
-        capped[static_cast<size_t>(k)] = reference < 0 ? own : std::min(own, factor * reference);
+        // Windows cut by the end of the spectrum are left out: too little to judge by.
+        const int low = k - gap - width + 1, high = k + gap;
+        double r = -1;
+        if (low >= 0) r = std::max(r, medians[static_cast<size_t>(low)]);
+        if (high + width <= bins) r = std::max(r, medians[static_cast<size_t>(high)]);
+        reference[static_cast<size_t>(k)] = r;
     }
 }
+
+void CapToBroadband(const std::vector<double>& noise, const std::vector<double>& reference,
+                    double factor, std::vector<double>& capped)
+{
+    capped.resize(noise.size());
+    for (size_t k = 0; k < noise.size(); ++k)
+        capped[k] = reference[k] < 0 ? noise[k] : std::min(noise[k], factor * reference[k]);
+}
+
 } // namespace numera

@@ -31,9 +31,12 @@ private:
 double PresenceProbability(double gamma);
 
 // Keeps the estimate broadband: a bin's noise is capped at `factor` times the higher of the
-// medians of the bins 4..halfWidth below and above it, so a steady tone is not taken for
-// noise while the edges of band-limited noise still are.
-void CapToBroadband(const std::vector<double>& noise, int halfWidth, double factor,
-                    std::vector<double>& capped);
+// medians of the bins 4..halfWidth below and above it (its `reference`; -1 where the spectrum
+// ends too soon to judge), so a steady tone is not taken for noise while the edges of
+// band-limited noise still are.
+void BroadbandReference(const std::vector<double>& noise, int halfWidth,
+                        std::vector<double>& reference);
+void CapToBroadband(const std::vector<double>& noise, const std::vector<double>& reference,
+                    double factor, std::vector<double>& capped);
 
 } // namespace numera

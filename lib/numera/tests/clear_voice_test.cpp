@@ -1,5 +1,6 @@
 #include "numera/clear_voice.h"
 #include "numera_testing/material.h"
+#include "../src/lsa_gain.h"
 
 #include <gtest/gtest.h>
 
@@ -271,4 +272,16 @@ TEST(ClearVoice, ExtremeInputsStayInRangeAndKeepFlowing)
         const auto out = s.Run(*in, 1); // one sample at a time as well
         EXPECT_EQ(out.size(), in->size());
     }
+}
+
+TEST(ClearVoice, ExponentialIntegralAndGainOfTheEstimator)
+{
+    // E1 at known points; the gain tends to the Wiener-like xi / (1 + xi) at high SNR.
+    const std::pair<double, double> e1[] = {{0.01, 4.037929577}, {0.1, 1.822923958},
+                                            {1.0, 0.219383934}, {2.0, 0.048900511},
+                                            {5.0, 0.001148296}, {20.0, 9.8355e-11}};
+    for (auto [x, v] : e1)
+        EXPECT_NEAR(numera::ExpIntegralE1(x) / v, 1.0, 1e-4) << x;
+    EXPECT_NEAR(numera::LsaGain(1000, 1000), 1000.0 / 1001, 1e-3);
+    EXPECT_GT(numera::LsaGain(1, 2), numera::LsaGain(0.1, 2));
 }
