@@ -276,30 +276,6 @@ void AgcTable()
     std::printf("\n");
 }
 
-// Shortest lag whose normalised autocorrelation is within 10 % of the best (rate/400..rate/60).
-double PitchHz(const Samples& x, int rate)
-{
-    const size_t from = x.size() / 4, len = static_cast<size_t>(rate) / 4;
-    std::vector<double> rs(static_cast<size_t>(rate / 60 + 1), -1.0);
-    double best = -1;
-    for (int l = rate / 400; l <= rate / 60; ++l)
-    {
-        double xy = 0, xx = 0, yy = 0;
-        for (size_t i = from; i < from + len; ++i)
-        {
-            const double a = x[i], b = x[i + static_cast<size_t>(l)];
-            xy += a * b;
-            xx += a * a;
-            yy += b * b;
-        }
-        rs[static_cast<size_t>(l)] = xy / std::sqrt(xx * yy + 1);
-        best = std::max(best, rs[static_cast<size_t>(l)]);
-    }
-    for (size_t l = static_cast<size_t>(rate / 400 + 1); l + 1 < rs.size(); ++l)
-        if (rs[l] >= 0.9 * best && rs[l] >= rs[l - 1] && rs[l] >= rs[l + 1])
-            return static_cast<double>(rate) / static_cast<double>(l);
-    return 0;
-}
 
 Samples Stretch(const Samples& in, int rate, int step)
 {
@@ -325,7 +301,7 @@ void StretcherTable()
             v += std::sin(2 * M_PI * 140 * h * static_cast<double>(i) / rate + 0.7 * h) / h;
         voiced[i] = static_cast<int16_t>(std::lround(6000 * v));
     }
-    const double pitchIn = PitchHz(voiced, rate);
+    const double pitchIn = material::PitchHz(voiced, rate);
     std::printf("\nStretcher at 16000 Hz: duration error = out/in duration against 1/speed on "
                 "speech; pitch = output pitch / input pitch on a 140 Hz voiced sound.\n");
     std::printf("%5s %7s %12s %10s\n", "step", "speed", "dur. error", "pitch");
@@ -336,7 +312,7 @@ void StretcherTable()
         const double speed = STRETCH_ENGINE::SpeedOf(step);
         const Samples out = Stretch(speech, rate, step);
         const double err = (static_cast<double>(out.size()) / speech.size() * speed - 1) * 100;
-        const double pitch = PitchHz(Stretch(voiced, rate, step), rate) / pitchIn;
+        const double pitch = material::PitchHz(Stretch(voiced, rate, step), rate) / pitchIn;
         worstDur = std::max(worstDur, std::fabs(err));
         worstPitch = std::max(worstPitch, std::fabs(pitch - 1) * 100);
         std::printf("%5d %7.3f %+11.2f%% %10.4f\n", step, speed, err, pitch);
@@ -377,14 +353,8 @@ void DetectorTable()
         int falseFinds = 0;
         for (const std::string kind : {"white", "pink", "babble", "line"})
         {
-            const auto noise = NoiseOfKind(kind, rate, static_cast<size_t>(rate) * 60);
-            Samples n(noise.size());
-            double p = 0;
-            for (double v : noise)
-                p += v * v;
-            const double k = 2000 / std::sqrt(p / static_cast<double>(noise.size()));
-            for (size_t i = 0; i < n.size(); ++i)
-                n[i] = static_cast<int16_t>(std::lround(std::clamp(noise[i] * k, -32768.0, 32767.0)));
+            const Samples n =
+                material::ScaledToRms(NoiseOfKind(kind, rate, static_cast<size_t>(rate) * 60), 2000);
             SPEECH_DETECTOR d;
             d.Reinit(rate);
             falseFinds += d.Feed(n.data(), n.size()) ? 1 : 0;

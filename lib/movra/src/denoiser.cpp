@@ -2,12 +2,11 @@
 
 #include "movra/movra.h"
 
-#include "chain_refill.h"
 #include "numera/clear_voice.h"
 
 #include <algorithm>
 
-OBJ_DENOISER::OBJ_DENOISER() : HISTORY_OBJECT(MOVRA::OBJ_ID_DENOISER, 8000), produced_(2)
+OBJ_DENOISER::OBJ_DENOISER() : HELD_OBJECT(MOVRA::OBJ_ID_DENOISER, 8000)
 {
     for (auto& s : states_)
         s = std::make_unique<numera::Broadband_noise>();
@@ -23,6 +22,7 @@ OBJ_DENOISER::~OBJ_DENOISER()
 void OBJ_DENOISER::Reinit()
 {
     ready_ = true;
+    size_t delay[2] = {0, 0};
     for (size_t c = 0; c < 2; ++c)
     {
         numera::Broadband_noise* s = states_[c].get();
@@ -36,9 +36,9 @@ void OBJ_DENOISER::Reinit()
         s->suppression_depth = static_cast<int>(level_ / 1000);
         s->option_flag = mode_ ? 0 : 1;
         numera::clear_voice_start(s, nullptr, 0, &latency);
-        skip_[c] = static_cast<size_t>(latency);
+        delay[c] = static_cast<size_t>(latency);
     }
-    started_ = false;
+    Restart(delay[0], delay[1]);
 }
 
 void OBJ_DENOISER::NotifyState()
@@ -57,32 +57,8 @@ void OBJ_DENOISER::Set(long mode, long level)
 
 long OBJ_DENOISER::Process(SMSG& msg)
 {
-    if (!IsEnabled()) return TONEXT;
+    if (!Admit(msg)) return TONEXT;
     const bool end = msg.eof;
-    if (end && msg.Frames() == 0)
-    {
-        if (!started_)
-        {
-            Reinit();
-            return TONEXT;
-        }
-        msg.rate = Rate(); // an empty end mark carries what is held
-        msg.channels = channels_;
-    }
-    if (!end && PassesThrough(msg)) return TONEXT;
-    if (!ready_ || msg.channels < 1 || msg.channels > 2 || (end && msg.rate != Rate()))
-    {
-        if (end) Reinit();
-        return TONEXT;
-    }
-    if (started_ && msg.channels != channels_) Reinit(); // both states must hold the same
-    channels_ = msg.channels;
-    if (!started_)
-    {
-        next_ = msg.start;
-        started_ = true;
-    }
-    produced_.resize(msg.channels);
     const int count = static_cast<int>(msg.Frames());
     for (unsigned long c = 0; c < msg.channels; ++c)
     {
@@ -108,20 +84,7 @@ long OBJ_DENOISER::Process(SMSG& msg)
             numera::clear_voice_finish(s, buffer_.data() + made, &tail);
             made += tail;
         }
-        std::vector<int16_t>& out = produced_[c];
-        const size_t drop = std::min(skip_[c], static_cast<size_t>(made));
-        out.assign(buffer_.begin() + static_cast<std::ptrdiff_t>(drop), buffer_.begin() + made);
-        skip_[c] -= drop;
+        produced_[c].assign(buffer_.begin(), buffer_.begin() + made);
     }
-    const RNUMBER64 start = next_;
-    const size_t frames = produced_[0].size();
-    next_ += RNUMBER64(static_cast<int64_t>(frames), Rate());
-    long result = TONEXT;
-    if (frames > 0 || end)
-        RefillMessage(msg, produced_, start);
-    else
-        result = REMOVE;
-    produced_.resize(2);
-    if (end) Reinit();
-    return result;
+    return Deliver(msg);
 }

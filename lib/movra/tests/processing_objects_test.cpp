@@ -66,17 +66,6 @@ Collected RunObject(BASEOBJECT& object, std::vector<SMSG> messages)
     return c;
 }
 
-std::vector<int16_t> Scaled(const std::vector<double>& x, double rms)
-{
-    double p = 0;
-    for (double v : x)
-        p += v * v;
-    const double k = rms / std::sqrt(p / static_cast<double>(x.size()));
-    std::vector<int16_t> out(x.size());
-    for (size_t i = 0; i < x.size(); ++i)
-        out[i] = static_cast<int16_t>(std::lround(std::clamp(x[i] * k, -32768.0, 32767.0)));
-    return out;
-}
 
 double Db(double ratio) { return 10 * std::log10(ratio); }
 
@@ -90,8 +79,8 @@ TEST(DenoiserObject, LowersNoiseKeepsLengthAndTiming)
     denoiser.Set(1, 20000);
     denoiser.Enable();
     const int rate = 8000;
-    const auto left = Scaled(material::WhiteNoise(rate * 3, 1), 1500);
-    const auto right = Scaled(material::WhiteNoise(rate * 3, 2), 500);
+    const auto left = material::ScaledToRms(material::WhiteNoise(rate * 3, 1), 1500);
+    const auto right = material::ScaledToRms(material::WhiteNoise(rate * 3, 2), 500);
     const Collected c = RunObject(denoiser, Messages(rate, left, right, 100)); // pieces < a frame
     EXPECT_GT(c.removed, 0);
     ASSERT_EQ(c.left.size(), left.size());

@@ -8,17 +8,6 @@
 
 namespace
 {
-std::vector<int16_t> Scaled(const std::vector<double>& x, double rms)
-{
-    double p = 0;
-    for (double v : x)
-        p += v * v;
-    const double k = rms / std::sqrt(p / static_cast<double>(x.size()));
-    std::vector<int16_t> out(x.size());
-    for (size_t i = 0; i < x.size(); ++i)
-        out[i] = static_cast<int16_t>(std::lround(std::clamp(x[i] * k, -32768.0, 32767.0)));
-    return out;
-}
 
 size_t Onset(const std::vector<int16_t>& clean)
 {
@@ -50,8 +39,8 @@ TEST(SpeechDetector, StaysQuietOnSilenceAndSteadyNoise)
     {
         const size_t n = static_cast<size_t>(rate) * 10;
         const std::vector<std::vector<int16_t>> inputs = {
-            std::vector<int16_t>(n, 0), Scaled(material::WhiteNoise(n, 5), 300),
-            Scaled(material::WhiteNoise(n, 6), 8000), Scaled(material::PinkNoise(n, 7), 2000)};
+            std::vector<int16_t>(n, 0), material::ScaledToRms(material::WhiteNoise(n, 5), 300),
+            material::ScaledToRms(material::WhiteNoise(n, 6), 8000), material::ScaledToRms(material::PinkNoise(n, 7), 2000)};
         for (size_t i = 0; i < inputs.size(); ++i)
         {
             SPEECH_DETECTOR d;

@@ -23,30 +23,6 @@ std::vector<int16_t> Voiced(int rate, double f0, size_t n)
     return out;
 }
 
-// The shortest lag between rate/400 and rate/60 whose normalised autocorrelation is a local
-// peak within 10 % of the highest (the highest alone may be a multiple of the period).
-double Pitch(const std::vector<int16_t>& x, int rate)
-{
-    const size_t from = x.size() / 4, len = static_cast<size_t>(rate) / 4;
-    std::vector<double> rs(static_cast<size_t>(rate / 60 + 1), -1.0);
-    double best = -1;
-    for (int l = rate / 400; l <= rate / 60; ++l)
-    {
-        double xy = 0, xx = 0, yy = 0;
-        for (size_t i = from; i < from + len; ++i)
-        {
-            xy += static_cast<double>(x[i]) * x[i + static_cast<size_t>(l)];
-            xx += static_cast<double>(x[i]) * x[i];
-            yy += static_cast<double>(x[i + static_cast<size_t>(l)]) * x[i + static_cast<size_t>(l)];
-        }
-        rs[static_cast<size_t>(l)] = xy / std::sqrt(xx * yy + 1);
-        best = std::max(best, rs[static_cast<size_t>(l)]);
-    }
-    for (size_t l = static_cast<size_t>(rate / 400 + 1); l + 1 < rs.size(); ++l)
-        if (rs[l] >= 0.9 * best && rs[l] >= rs[l - 1] && rs[l] >= rs[l + 1])
-            return static_cast<double>(rate) / static_cast<double>(l);
-    return 0;
-}
 
 std::vector<int16_t> Stretch(STRETCH_ENGINE& s, const std::vector<int16_t>& in, size_t piece)
 {
@@ -111,7 +87,7 @@ TEST(StretchEngine, KeepsThePitchOfAVoicedSound)
                 s.Reinit(rate);
                 s.SetStep(step);
                 const auto out = Stretch(s, voiced, 4096);
-                EXPECT_NEAR(Pitch(out, rate) / f0, 1.0, 0.03)
+                EXPECT_NEAR(material::PitchHz(out, rate) / f0, 1.0, 0.03)
                     << rate << " Hz, f0 " << f0 << ", step " << step;
             }
         }

@@ -64,17 +64,6 @@ struct Suppressor
 
 double Db(double ratio) { return 10 * std::log10(ratio); }
 
-std::vector<int16_t> Scaled(const std::vector<double>& x, double rms)
-{
-    double p = 0;
-    for (double v : x)
-        p += v * v;
-    const double k = rms / std::sqrt(p / static_cast<double>(x.size()));
-    std::vector<int16_t> out(x.size());
-    for (size_t i = 0; i < x.size(); ++i)
-        out[i] = static_cast<int16_t>(std::lround(std::clamp(x[i] * k, -32768.0, 32767.0)));
-    return out;
-}
 
 } // namespace
 
@@ -158,7 +147,7 @@ TEST(ClearVoice, LowersStationaryNoiseByTheDepth)
 {
     for (int rate : {8000, 16000})
     {
-        const auto noise = Scaled(material::WhiteNoise(static_cast<size_t>(rate) * 4, 3), 1000);
+        const auto noise = material::ScaledToRms(material::WhiteNoise(static_cast<size_t>(rate) * 4, 3), 1000);
         for (int option : {0, 1})
         {
             Suppressor s(rate, 20, option);
@@ -170,7 +159,7 @@ TEST(ClearVoice, LowersStationaryNoiseByTheDepth)
             EXPECT_LT(cut, 21.5) << "the floor of -20 dB holds";
         }
     }
-    const auto noise = Scaled(material::WhiteNoise(32000, 4), 1000);
+    const auto noise = material::ScaledToRms(material::WhiteNoise(32000, 4), 1000);
     Suppressor shallow(8000, 6, 0), deep(8000, 36, 0);
     const double cutShallow =
         Db(material::Power(noise, 8000) / material::Power(shallow.Run(noise), 8000));
@@ -250,9 +239,9 @@ TEST(ClearVoice, LineOptionCutsWhatLiesOutsideTheTelephoneBand)
 TEST(ClearVoice, NoisePrimerSuppressesFromTheFirstFrame)
 {
     const int rate = 8000;
-    const auto noise = Scaled(material::WhiteNoise(rate * 2, 21), 2000);
+    const auto noise = material::ScaledToRms(material::WhiteNoise(rate * 2, 21), 2000);
     // Start the noise estimate from a different stretch of the same noise.
-    const auto primer = Scaled(material::WhiteNoise(rate, 22), 2000);
+    const auto primer = material::ScaledToRms(material::WhiteNoise(rate, 22), 2000);
     Suppressor primed(rate, 20, 0, &primer);
     const auto out = primed.Run(noise);
     EXPECT_GT(Db(material::Power(noise, 0, rate / 4) / material::Power(out, 0, rate / 4)), 12.0);

@@ -5,14 +5,14 @@
 // output keeps the input's timing: the engine's initial delay is not played.
 #pragma once
 
-#include "movra/bobject.h"
+#include "movra/held_object.h"
 
 #include <memory>
 #include <vector>
 
 class AGC_ENGINE;
 
-class OBJ_AGC : public HISTORY_OBJECT
+class OBJ_AGC : public HELD_OBJECT
 {
 public:
     static constexpr long kMinLevel = 1;
@@ -35,9 +35,4 @@ public:
 private:
     long level_ = kDefaultLevel;
     std::unique_ptr<AGC_ENGINE> engines_[2]; // left and right
-    std::vector<std::vector<int16_t>> produced_;
-    size_t skip_[2] = {0, 0}; // delay-line silence still to drop, per channel
-    RNUMBER64 next_;          // start time of the next sample to come out
-    bool started_ = false;
-    unsigned long channels_ = 2; // of the sound held
 };

@@ -6,7 +6,7 @@
 // not played, so the output keeps the input's timing. Rates it cannot serve pass unchanged.
 #pragma once
 
-#include "movra/bobject.h"
+#include "movra/held_object.h"
 
 #include <memory>
 #include <vector>
@@ -16,7 +16,7 @@ namespace numera
 struct Broadband_noise;
 }
 
-class OBJ_DENOISER : public HISTORY_OBJECT
+class OBJ_DENOISER : public HELD_OBJECT
 {
 public:
     static constexpr long kMinLevel = 6000;
@@ -29,6 +29,7 @@ public:
     void NotifyState() override;
     long Process(SMSG& msg) override;
     void Reinit() override;
+    bool Ready() const override { return ready_; }
 
     // Rebuilds the state (Reinit) when something changed.
     void Set(long mode, long level);
@@ -39,11 +40,6 @@ private:
     bool mode_ = false;
     long level_ = kDefaultLevel;
     std::unique_ptr<numera::Broadband_noise> states_[2]; // left and right
-    std::vector<std::vector<int16_t>> produced_;
     std::vector<int16_t> buffer_;
-    size_t skip_[2] = {0, 0}; // the suppressor's delay still to drop, per channel
-    RNUMBER64 next_;
-    bool started_ = false;
     bool ready_ = false; // the states accepted the rate
-    unsigned long channels_ = 2;
 };

@@ -156,6 +156,44 @@ std::vector<int16_t> MixAtSnr(const std::vector<int16_t>& clean, const std::vect
     return out;
 }
 
+std::vector<int16_t> ScaledToRms(const std::vector<double>& x, double rms)
+{
+    double p = 0;
+    for (double v : x)
+        p += v * v;
+    const double k = p > 0 ? rms / std::sqrt(p / static_cast<double>(x.size())) : 0;
+    std::vector<int16_t> out(x.size());
+    for (size_t i = 0; i < x.size(); ++i)
+        out[i] = static_cast<int16_t>(std::lround(std::clamp(x[i] * k, -32768.0, 32767.0)));
+    return out;
+}
+
+double PitchHz(const std::vector<int16_t>& x, int rate)
+{
+    const size_t from = x.size() / 4, len = static_cast<size_t>(rate) / 4;
+    const int maxLag = rate / 60;
+    if (from + len + static_cast<size_t>(maxLag) > x.size()) return 0;
+    std::vector<double> rs(static_cast<size_t>(maxLag + 1), -1.0);
+    double best = -1;
+    for (int l = rate / 400; l <= maxLag; ++l)
+    {
+        double xy = 0, xx = 0, yy = 0;
+        for (size_t i = from; i < from + len; ++i)
+        {
+            const double a = x[i], b = x[i + static_cast<size_t>(l)];
+            xy += a * b;
+            xx += a * a;
+            yy += b * b;
+        }
+        rs[static_cast<size_t>(l)] = xy / std::sqrt(xx * yy + 1);
+        best = std::max(best, rs[static_cast<size_t>(l)]);
+    }
+    for (size_t l = static_cast<size_t>(rate / 400 + 1); l + 1 < rs.size(); ++l)
+        if (rs[l] >= 0.9 * best && rs[l] >= rs[l - 1] && rs[l] >= rs[l + 1])
+            return static_cast<double>(rate) / static_cast<double>(l);
+    return 0;
+}
+
 double Power(const std::vector<int16_t>& x, size_t from, size_t to)
 {
     to = std::min(to, x.size());

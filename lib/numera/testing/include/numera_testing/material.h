@@ -27,6 +27,14 @@ std::vector<double> BandLimit(const std::vector<double>& x, int rate, double low
 std::vector<int16_t> MixAtSnr(const std::vector<int16_t>& clean, const std::vector<double>& noise,
                               double snrDb, std::vector<double>* noiseOut = nullptr);
 
+// `x` scaled to an RMS of `rms`, rounded and clipped to 16 bits.
+std::vector<int16_t> ScaledToRms(const std::vector<double>& x, double rms);
+
+// Pitch of a voiced stretch (the middle quarter second after the first quarter of `x`): the
+// shortest lag between rate/400 and rate/60 whose normalised autocorrelation is a local peak
+// within 10 % of the highest (the highest alone may be a multiple of the period). 0 if none.
+double PitchHz(const std::vector<int16_t>& x, int rate);
+
 double Power(const std::vector<int16_t>& x, size_t from = 0, size_t to = SIZE_MAX);
 
 // A sine of `hz` and peak `amplitude`.
