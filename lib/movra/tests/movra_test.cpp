@@ -57,12 +57,12 @@ struct CoreTest : ::testing::Test
     RecordingHost host;
     std::string capture = env.Path("out.wav");
 
-    std::unique_ptr<MOVRA> Make(bool captured = true)
+    std::unique_ptr<MOVRA> Make(bool captured = true, const char* speed = "10")
     {
         if (captured)
         {
             env.Set("VARK_AUDIO", "capture:" + capture);
-            env.Set("VARK_AUDIO_SPEED", "10");
+            env.Set("VARK_AUDIO_SPEED", speed);
         }
         auto core = std::make_unique<MOVRA>(-1);
         core->CSetInterface(&host);
@@ -471,4 +471,56 @@ TEST_F(CoreTest, AFailingCycleClosesTheSourceAndTheCoreServesOn)
     ASSERT_TRUE(core->COpenFile({File("ok.wav", 8000, 1, 4000)}));
     ASSERT_TRUE(core->CPlay());
     EXPECT_TRUE(WaitLine("OnEndOfFile"));
+}
+
+TEST_F(CoreTest, FilesSideBySideAreMixedOntoBothSides)
+{
+    const size_t shortFrames = 4000, longFrames = 6000;
+    {
+        auto core = Make();
+        ASSERT_TRUE(core->COpenFile(
+            {File("a.wav", 8000, 1, shortFrames), File("b.wav", 8000, 1, longFrames)}));
+        long size = 0, channels = 0;
+        core->CGetSize(size);
+        core->CGetFileChannelsCount(channels);
+        EXPECT_EQ(size, 750); // the longer file
+        EXPECT_EQ(channels, 2);
+        ASSERT_TRUE(core->CPlay());
+        ASSERT_TRUE(WaitLine("OnEndOfFile"));
+        EXPECT_TRUE(host.Has("OnMixerChannelsCounter 2"));
+    }
+    const Capture c = ReadCapture(capture);
+    const std::vector<int16_t> ramp = Interleaved(longFrames, 1);
+    ASSERT_GE(c.left.size(), longFrames);
+    for (size_t i = 0; i < longFrames; ++i)
+    {
+        // Both files hold the same ramp; the first is silent after its end.
+        const int sum = i < shortFrames ? 2 * ramp[i] : ramp[i];
+        const auto expected = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
+        ASSERT_EQ(c.left[i], expected) << i;
+        ASSERT_EQ(c.right[i], expected) << i;
+    }
+}
+
+TEST_F(CoreTest, PositionReportsFollowWhatIsHeard)
+{
+    auto core = Make(true, "4");
+    ASSERT_TRUE(core->COpenFile({File("in.wav", 8000, 1, 8 * 8000)}));
+    host.Clear();
+    ASSERT_TRUE(core->CPlay());
+    ASSERT_TRUE(WaitLine("OnEndOfFile"));
+    std::vector<long> positions;
+    for (const std::string& line : host.Lines())
+    {
+        if (line == "OnState 0 0") break; // the stop at the end
+        if (line.rfind("OnPositionChange ", 0) == 0)
+            positions.push_back(std::stol(line.substr(17)));
+    }
+    ASSERT_GE(positions.size(), 4u);
+    ASSERT_EQ(positions.back(), 0); // the rewind, reported just before the stop
+    positions.pop_back();
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()))
+        << ::testing::PrintToString(positions);
+    EXPECT_GT(positions.back(), 4000); // well into the file before the end
+    EXPECT_LE(positions.back(), 8000);
 }

@@ -91,15 +91,18 @@ TEST_F(PlayTest, MonoFileComesOutOnBothChannelsSampleForSample)
     }
 }
 
-TEST_F(PlayTest, SeekStartsLater)
+TEST_F(PlayTest, SeekAndOffsetStartLater)
 {
     WriteMono(in, 8000, 16000);
-    const auto r = RunProcess({Tool(), "play", in, "--seek", "1500"});
-    ASSERT_EQ(r.exitCode, 0) << r.err;
-    const auto [left, right] = Captured(out);
-    ASSERT_GE(left.size(), 4000u);
-    for (size_t i = 0; i < 4000; ++i)
-        ASSERT_EQ(left[i], Sample(12000 + i)) << i;
+    for (const char* option : {"--seek", "--offset"})
+    {
+        const auto r = RunProcess({Tool(), "play", in, option, "1500"});
+        ASSERT_EQ(r.exitCode, 0) << option << r.err;
+        const auto [left, right] = Captured(out);
+        ASSERT_GE(left.size(), 4000u) << option;
+        for (size_t i = 0; i < 4000; ++i)
+            ASSERT_EQ(left[i], Sample(12000 + i)) << option << " " << i;
+    }
 }
 
 TEST_F(PlayTest, RingLoopsUntilInterrupted)
