@@ -2,9 +2,25 @@
 
 #include "movra/movra.h"
 
+#include "chain_refill.h"
+#include "speech_detector.h"
+
 #include <algorithm>
 
-OBJ_SPEECHSEARCH::OBJ_SPEECHSEARCH() : HISTORY_OBJECT(MOVRA::OBJ_ID_SPEECHSEARCH, 8000) {}
+OBJ_SPEECHSEARCH::OBJ_SPEECHSEARCH()
+    : HISTORY_OBJECT(MOVRA::OBJ_ID_SPEECHSEARCH, 8000),
+      detector_(std::make_unique<SPEECH_DETECTOR>())
+{
+    Reinit();
+}
+
+OBJ_SPEECHSEARCH::~OBJ_SPEECHSEARCH() = default;
+
+void OBJ_SPEECHSEARCH::Reinit()
+{
+    ready_ = detector_->Reinit(static_cast<int>(Rate()));
+    detector_->SetThreshold(static_cast<int>(threshold_));
+}
 
 void OBJ_SPEECHSEARCH::NotifyState()
 {
@@ -21,6 +37,7 @@ void OBJ_SPEECHSEARCH::SetThreshold(long threshold)
 {
     if (threshold == threshold_) return;
     threshold_ = std::clamp(threshold, kMinThreshold, kMaxThreshold);
+    detector_->SetThreshold(static_cast<int>(threshold_));
     NotifyState();
 }
 
@@ -37,5 +54,18 @@ long OBJ_SPEECHSEARCH::Process(SMSG& msg)
     }
     if (msg.IsEmpty()) return REMOVE;
     PassesThrough(msg);
+    if (!ready_)
+    {
+        Disable(); // nothing to search with at this rate: let the sound be heard
+        return TONEXT;
+    }
+    MonoMix(msg, mono_);
+    if (detector_->Feed(mono_.data(), mono_.size()))
+    {
+        Disable();
+        return TONEXT;
+    }
+    msg.length = RNUMBER64(0);
+    msg.samples.clear();
     return TONEXT;
 }

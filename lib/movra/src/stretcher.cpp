@@ -2,6 +2,9 @@
 
 #include "movra/movra.h"
 
+#include "chain_refill.h"
+#include "stretch_engine.h"
+
 #include <algorithm>
 #include <array>
 
@@ -51,7 +54,19 @@ size_t Index(long step)
 
 } // namespace
 
-OBJ_STRETCHER::OBJ_STRETCHER() : HISTORY_OBJECT(MOVRA::OBJ_ID_STRETCHER, 10000) {}
+OBJ_STRETCHER::OBJ_STRETCHER()
+    : HISTORY_OBJECT(MOVRA::OBJ_ID_STRETCHER, 10000), engine_(std::make_unique<STRETCH_ENGINE>())
+{
+    Reinit();
+}
+
+OBJ_STRETCHER::~OBJ_STRETCHER() = default;
+
+void OBJ_STRETCHER::Reinit()
+{
+    ready_ = engine_->Reinit(static_cast<int>(Rate()));
+    engine_->SetStep(static_cast<int>(step_));
+}
 
 const std::vector<int>& OBJ_STRETCHER::Pattern(long step)
 {
@@ -74,6 +89,7 @@ void OBJ_STRETCHER::SetStep(long step)
     if (step == step_) return;
     step_ = std::clamp(step, kMinStep, kMaxStep);
     patternIndex_ = 0;
+    engine_->SetStep(static_cast<int>(step_));
     if (step_ != 0)
         Enable();
     else
@@ -83,6 +99,26 @@ void OBJ_STRETCHER::SetStep(long step)
 
 long OBJ_STRETCHER::Process(SMSG& msg)
 {
-    PassesThrough(msg);
+    if (!IsEnabled()) return TONEXT;
+    const bool end = msg.eof;
+    if (end && msg.Frames() == 0)
+    {
+        msg.rate = Rate(); // an empty end mark carries what is held
+        msg.channels = 2;
+    }
+    if (!end && PassesThrough(msg)) return TONEXT;
+    if (!ready_ || msg.channels < 1 || (end && msg.rate != Rate()))
+    {
+        if (end) Reinit();
+        return TONEXT;
+    }
+    MonoMix(msg, mono_);
+    std::vector<int16_t> out;
+    engine_->Process(mono_.data(), mono_.size(), out);
+    if (end) engine_->Flush(out);
+    if (out.empty() && !end) return REMOVE;
+    produced_.assign(msg.channels, out);
+    RefillMessage(msg, produced_, msg.start);
+    if (end) Reinit();
     return TONEXT;
 }

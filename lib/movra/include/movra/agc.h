@@ -1,12 +1,18 @@
 // OBJ_AGC (id 2): automatic gain control, one state per channel. This object keeps and
 // clamps its level (1..96 dB), reports it, switches on and off and rebuilds for the rate of
-// the sound (1000..192000 Hz); messages pass through unchanged until the gain control
-// itself arrives with the signal-processing work, behind this same interface.
+// the sound (1000..192000 Hz). The gain works in whole frames and looks 13 frames ahead, so
+// a message may give nothing yet (REMOVE); what it holds comes out with the end mark. The
+// output keeps the input's timing: the engine's initial delay is not played.
 #pragma once
 
-#include "movra/bobject.h"
+#include "movra/held_object.h"
 
-class OBJ_AGC : public HISTORY_OBJECT
+#include <memory>
+#include <vector>
+
+class AGC_ENGINE;
+
+class OBJ_AGC : public HELD_OBJECT
 {
 public:
     static constexpr long kMinLevel = 1;
@@ -16,6 +22,7 @@ public:
     static constexpr long kMaxRate = 192000;
 
     OBJ_AGC();
+    ~OBJ_AGC() override;
 
     void NotifyState() override;
     long Process(SMSG& msg) override;
@@ -27,4 +34,5 @@ public:
 
 private:
     long level_ = kDefaultLevel;
+    std::unique_ptr<AGC_ENGINE> engines_[2]; // left and right
 };

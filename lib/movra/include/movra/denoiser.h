@@ -1,13 +1,22 @@
 // OBJ_DENOISER (id 1): broadband noise suppression, one state per channel. This object
-// keeps its mode (stored as mode == 1) and level (6000..36000, the suppression depth in
-// thousandths), reports them, switches on and off and rebuilds for the rate; messages pass
-// through unchanged until the suppressor itself arrives with the signal-processing work,
-// behind this same interface.
+// keeps its mode (stored as mode == 1: "Microphone"; otherwise "Telephone line") and level
+// (6000..36000, the suppression depth in thousandths of a dB), reports them, switches on and
+// off and rebuilds for the rate. The suppressor works in whole frames, so a message may give
+// nothing yet (REMOVE); what it holds comes out with the end mark, and its one-frame delay is
+// not played, so the output keeps the input's timing. Rates it cannot serve pass unchanged.
 #pragma once
 
-#include "movra/bobject.h"
+#include "movra/held_object.h"
 
-class OBJ_DENOISER : public HISTORY_OBJECT
+#include <memory>
+#include <vector>
+
+namespace numera
+{
+struct Broadband_noise;
+}
+
+class OBJ_DENOISER : public HELD_OBJECT
 {
 public:
     static constexpr long kMinLevel = 6000;
@@ -15,10 +24,12 @@ public:
     static constexpr long kDefaultLevel = 20000;
 
     OBJ_DENOISER();
+    ~OBJ_DENOISER() override;
 
     void NotifyState() override;
     long Process(SMSG& msg) override;
-    void Reinit() override {}
+    void Reinit() override;
+    bool Ready() const override { return ready_; }
 
     // Rebuilds the state (Reinit) when something changed.
     void Set(long mode, long level);
@@ -28,4 +39,7 @@ public:
 private:
     bool mode_ = false;
     long level_ = kDefaultLevel;
+    std::unique_ptr<numera::Broadband_noise> states_[2]; // left and right
+    std::vector<int16_t> buffer_;
+    bool ready_ = false; // the states accepted the rate
 };

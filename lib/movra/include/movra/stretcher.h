@@ -2,11 +2,15 @@
 // pitch periods several times or dropping them, after a pattern chosen by the step
 // (-7..6). This object keeps and clamps the step, selects the pattern and its speed
 // factor, switches itself on for a non-zero step and off for 0, reports the step and
-// rebuilds for the rate; messages pass through unchanged until the period processing itself
-// arrives with the signal-processing work, behind this same interface.
+// rebuilds for the rate. It works on the mono mix of the channels and writes the result into
+// every channel. Output comes in whole periods, so a message may give nothing yet (REMOVE);
+// what is held comes out with the end mark. A rate whose period search does not fit the
+// input buffer (above about 131 kHz) passes unchanged.
 #pragma once
 
 #include "movra/bobject.h"
+
+#include <memory>
 
 #include <vector>
 
@@ -17,10 +21,11 @@ public:
     static constexpr long kMaxStep = 6;
 
     OBJ_STRETCHER();
+    ~OBJ_STRETCHER() override;
 
     void NotifyState() override;
     long Process(SMSG& msg) override;
-    void Reinit() override {}
+    void Reinit() override;
 
     // Clamps, selects the pattern (restarting it) and follows the step: on unless 0.
     void SetStep(long step);
@@ -37,4 +42,8 @@ public:
 private:
     long step_ = 0;
     size_t patternIndex_ = 0; // the next pattern entry to apply
+    std::unique_ptr<class STRETCH_ENGINE> engine_;
+    bool ready_ = false;
+    std::vector<int16_t> mono_;
+    std::vector<std::vector<int16_t>> produced_;
 };

@@ -1,0 +1,265 @@
+#include "numera/clear_voice.h"
+
+#include "lsa_gain.h"
+#include "noise_tracker.h"
+#include "numera/fft.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <vector>
+
+namespace numera
+{
+
+namespace
+{
+
+// Tuning of the two options. The line option follows noise faster (line noise changes with
+// the connection) and cuts what lies outside the 300-3400 Hz channel, where no speech is.
+struct Tuning
+{
+    double noiseMemory; // per-frame smoothing of the noise estimate
+    double ddMemory;    // weight of the previous frame in the decision-directed a-priori SNR
+    double bandLowHz, bandHighHz;
+};
+constexpr Tuning kMicrophone{0.95, 0.98, 0.0, 1e9};
+constexpr Tuning kTelephone{0.85, 0.97, 250.0, 3500.0};
+
+constexpr double kXiMin = 0.0032; // -25 dB
+constexpr double kTiny = 1e-10;
+
+int FftSizeFor(int rate)
+{
+    // The power of two nearest (on a log scale) to 32 ms, at least 64 points.
+    const double ideal = std::log2(rate * 0.032);
+    return std::max(64, 1 << static_cast<int>(std::lround(ideal)));
+}
+
+int16_t ToSample(double v)
+{
+    return static_cast<int16_t>(std::lround(std::clamp(v, -32768.0, 32767.0)));
+}
+
+} // namespace
+
+struct ClearVoiceEngine
+{
+    ClearVoiceEngine(int rate, int hop) : rate(rate), hop(hop), n(2 * hop), tracker(hop + 1)
+    {
+        sor_twiddle(fft, n);
+        window.resize(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i)
+            window[static_cast<size_t>(i)] =
+                std::sin(std::numbers::pi * i / n); // square root of the periodic Hann window
+        analysis.assign(static_cast<size_t>(n), 0.0);
+        overlap.assign(static_cast<size_t>(n), 0.0);
+        spectrum.assign(static_cast<size_t>(n), 0.0);
+        power.assign(static_cast<size_t>(hop + 1), 0.0);
+        cleanPrev.assign(static_cast<size_t>(hop + 1), 0.0);
+        gain.assign(static_cast<size_t>(hop + 1), 1.0);
+        presence.assign(static_cast<size_t>(hop + 1), 0.5);
+        raw.assign(static_cast<size_t>(hop + 1), 0.5);
+        input.reserve(static_cast<size_t>(hop));
+    }
+
+    void Spectrum(const double* samples)
+    {
+        for (int i = 0; i < n; ++i)
+            spectrum[static_cast<size_t>(i)] = samples[i] * window[static_cast<size_t>(i)];
+        sor_forward(fft, spectrum.data());
+        sor_power(spectrum.data(), n, power.data());
+    }
+
+    void Prime(const int16_t* samples, int count)
+    {
+        std::vector<double> mean(static_cast<size_t>(hop + 1), 0.0), frame(static_cast<size_t>(n));
+        int frames = 0;
+        for (int start = 0; start + n <= count; start += hop, ++frames)
+        {
+            for (int i = 0; i < n; ++i)
+                frame[static_cast<size_t>(i)] = samples[start + i];
+            Spectrum(frame.data());
+            for (size_t k = 0; k < mean.size(); ++k)
+                mean[k] += power[k];
+        }
+        if (frames == 0) return;
+        for (double& m : mean)
+            m /= frames;
+        tracker.Prime(mean);
+    }
+
+    // One hop: analyse the newest frame, apply the gain, overlap-add, hand out one hop.
+    void Frame(int depthDb, const Tuning& t, int16_t* out)
+    {
+        std::copy(analysis.begin() + hop, analysis.end(), analysis.begin());
+        for (int i = 0; i < hop; ++i)
+            analysis[static_cast<size_t>(hop + i)] = input[static_cast<size_t>(i)];
+        input.clear();
+
+        const int bins = hop + 1;
+        Spectrum(analysis.data());
+        tracker.Update(power, t.noiseMemory);
+        // The reference moves as slowly as the noise estimate: every fourth frame is enough.
+        if (frames++ % 4 == 0) BroadbandReference(tracker.Noise(), 16, reference);
+        CapToBroadband(tracker.Noise(), reference, 8.0, noise);
+        // Below 60 Hz there is no speech and no tone worth keeping; rumble is all noise.
+        for (int k = 0; k < bins && static_cast<double>(k) * rate / n < 60.0; ++k)
+            noise[static_cast<size_t>(k)] = tracker.Noise()[static_cast<size_t>(k)];
+
+        // Presence against the broadband noise, so a steady tone counts as signal; smoothed
+        // over neighbouring bins, rising at once and falling over a few frames so that word
+        // endings are not clipped.
+        const size_t last = static_cast<size_t>(hop);
+        for (size_t k = 0; k <= last; ++k)
+            raw[k] = PresenceProbability(power[k] / std::max(noise[k], kTiny));
+        for (size_t k = 0; k <= last; ++k)
+        {
+            const double across =
+                (raw[k == 0 ? 0 : k - 1] + raw[k] + raw[k == last ? last : k + 1]) / 3;
+            presence[k] = std::max(across, 0.7 * presence[k] + 0.3 * across);
+        }
+        // Whole frames of noise (pauses) go down to the floor; within speech the bins keep the
+        // estimator's own gain, which spares weak speech. About 3 % of the bins of pure noise
+        // pass a presence of one half; speech frames have several times more.
+        {
+            int strong = 0;
+            for (size_t k = 0; k <= last; ++k)
+                strong += raw[k] > 0.5 ? 1 : 0;
+            const double frac = static_cast<double>(strong) / static_cast<double>(last + 1);
+            const double likely = std::clamp((frac - 0.05) / 0.1, 0.0, 1.0);
+            frameSpeech = std::max(likely, 0.9 * frameSpeech);
+        }
+
+        const double floorGain = std::pow(10.0, -std::clamp(depthDb, 0, 60) / 20.0);
+        const double logFloor = std::log(floorGain);
+        for (int k = 0; k < bins; ++k)
+        {
+            const size_t b = static_cast<size_t>(k);
+            const double f = static_cast<double>(k) * rate / n;
+            double g = floorGain;
+            if (f >= t.bandLowHz && f <= t.bandHighHz)
+            {
+                const double nk = std::max(noise[b], kTiny);
+                const double gamma = power[b] / nk;
+                double xi = t.ddMemory * cleanPrev[b] / nk +
+                            (1 - t.ddMemory) * std::max(gamma - 1, 0.0);
+                xi = std::max(xi, kXiMin);
+                // Where speech is unlikely the gain sinks towards the floor: geometric blend
+                // by the presence probability.
+                const double p = std::max(presence[b], frameSpeech);
+                if (p > 0.001)
+                {
+                    const double lsa = std::clamp(LsaGain(xi, gamma), floorGain, 1.0);
+                    g = std::exp(p * std::log(lsa) + (1 - p) * logFloor);
+                }
+            }
+            gain[b] = g;
+            cleanPrev[b] = g * g * power[b];
+        }
+        spectrum[0] *= gain[0];
+        spectrum[static_cast<size_t>(hop)] *= gain[static_cast<size_t>(hop)];
+        for (int k = 1; k < hop; ++k)
+        {
+            spectrum[static_cast<size_t>(k)] *= gain[static_cast<size_t>(k)];
+            spectrum[static_cast<size_t>(n - k)] *= gain[static_cast<size_t>(k)];
+        }
+        sor_inverse(fft, spectrum.data());
+        for (int i = 0; i < n; ++i)
+            overlap[static_cast<size_t>(i)] +=
+                spectrum[static_cast<size_t>(i)] * window[static_cast<size_t>(i)] / n;
+        for (int i = 0; i < hop; ++i)
+            out[i] = ToSample(overlap[static_cast<size_t>(i)]);
+        std::copy(overlap.begin() + hop, overlap.end(), overlap.begin());
+        std::fill(overlap.begin() + hop, overlap.end(), 0.0);
+    }
+
+    int rate, hop, n;
+    SOR_TWIDDLE fft;
+    NoiseTracker tracker;
+    std::vector<double> window, analysis, overlap, spectrum, power, noise, cleanPrev, gain;
+    std::vector<double> presence; // speech presence per bin, smoothed over time and frequency
+    std::vector<double> raw;
+    double frameSpeech = 1;
+    std::vector<double> reference; // of the broadband cap
+    long frames = 0;
+    std::vector<int16_t> input;
+};
+
+Broadband_noise::Broadband_noise() = default;
+Broadband_noise::~Broadband_noise() = default;
+
+int init_clear_voice_struct(Broadband_noise* state, int rate, int channels)
+{
+    if (!state) return CLEAR_VOICE_BAD_ARGUMENT;
+    state->engine.reset();
+    state->rate = state->channels = state->frame = 0;
+    if (rate < 1000 || rate > 192000 || channels != 1) return CLEAR_VOICE_BAD_ARGUMENT;
+    state->rate = rate;
+    state->channels = channels;
+    state->frame = FftSizeFor(rate) / 2;
+    state->suppression_depth = 20;
+    state->option_flag = 0;
+    return CLEAR_VOICE_OK;
+}
+
+int clear_voice_start(Broadband_noise* state, const int16_t* primer, int primerCount,
+                      int* latency)
+{
+    if (!state) return CLEAR_VOICE_BAD_ARGUMENT;
+    if (state->frame <= 0) return CLEAR_VOICE_NOT_STARTED;
+    if (primerCount < 0 || (primerCount > 0 && !primer)) return CLEAR_VOICE_BAD_ARGUMENT;
+    state->engine = std::make_unique<ClearVoiceEngine>(state->rate, state->frame);
+    if (primer) state->engine->Prime(primer, primerCount);
+    if (latency) *latency = state->frame;
+    return CLEAR_VOICE_OK;
+}
+
+int clear_voice_process(Broadband_noise* state, const int16_t* input, int count, int* consumed,
+                        int16_t* output, int* produced)
+{
+    if (consumed) *consumed = 0;
+    if (produced) *produced = 0;
+    if (!state || !consumed || !produced || count < 0 || (count > 0 && !input))
+        return CLEAR_VOICE_BAD_ARGUMENT;
+    ClearVoiceEngine* e = state->engine.get();
+    if (!e) return CLEAR_VOICE_NOT_STARTED;
+    const int room = e->hop - static_cast<int>(e->input.size());
+    const int take = std::min(count, room);
+    if (take == room && !output) return CLEAR_VOICE_BAD_ARGUMENT;
+    e->input.insert(e->input.end(), input, input + take);
+    *consumed = take;
+    if (static_cast<int>(e->input.size()) == e->hop)
+    {
+        e->Frame(state->suppression_depth, state->option_flag == 1 ? kTelephone : kMicrophone,
+                 output);
+        *produced = e->hop;
+    }
+    return CLEAR_VOICE_OK;
+}
+
+int clear_voice_finish(Broadband_noise* state, int16_t* output, int* produced)
+{
+    if (produced) *produced = 0;
+    if (!state) return CLEAR_VOICE_BAD_ARGUMENT;
+    ClearVoiceEngine* e = state->engine.get();
+    if (e && output)
+    {
+        // Pad the partial frame with silence and push one more frame through for the latency;
+        // only the samples that stand for real input are handed out.
+        const int held = static_cast<int>(e->input.size());
+        const Tuning& t = state->option_flag == 1 ? kTelephone : kMicrophone;
+        std::vector<int16_t> tail(static_cast<size_t>(2 * e->hop));
+        e->input.resize(static_cast<size_t>(e->hop), 0);
+        e->Frame(state->suppression_depth, t, tail.data());
+        e->input.assign(static_cast<size_t>(e->hop), 0);
+        e->Frame(state->suppression_depth, t, tail.data() + e->hop);
+        const int count = e->hop + held;
+        std::copy(tail.begin(), tail.begin() + count, output);
+        if (produced) *produced = count;
+    }
+    state->engine.reset();
+    return CLEAR_VOICE_OK;
+}
+
+} // namespace numera
