@@ -165,3 +165,20 @@ inline void RegisterPlayerInterfaces()
 }
 
 } // namespace trillo
+
+#include <unistd.h>
+
+namespace trillo
+{
+
+// Registers `executable` as the player server unless a server that can be started is
+// registered already. False when neither is the case.
+inline bool RegisterPlayerServerIfMissing(const std::string& executable)
+{
+    const auto current = LookupServer(CLSID_PlayerCase);
+    if (current && ::access(current->c_str(), X_OK) == 0) return true;
+    if (::access(executable.c_str(), X_OK) != 0) return false;
+    return RegisterServer(CLSID_PlayerCase, executable);
+}
+
+} // namespace trillo
