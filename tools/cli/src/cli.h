@@ -51,6 +51,7 @@ int CmdParams(Context&);
 int CmdClock(Context&);
 int CmdPin(Context&);
 int CmdErase(Context&);
+int CmdPlay(Context&);
 
 // Output helpers shared by the commands.
 std::string Narrow(const std::wstring& w);

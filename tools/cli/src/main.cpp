@@ -16,12 +16,15 @@ const char* kUsage =
     "  params show | save FILE.vrp | load FILE.vrp [--write] | set KEY=VALUE... [--write]\n"
     "  clock set now|\"YYYY-MM-DD HH:MM:SS\"\n"
     "  pin change --old PIN --new PIN\n"
-    "  erase --yes                         delete every record\n";
+    "  erase --yes                         delete every record\n"
+    "  play FILE [--gain N] [--denoiser MODE,DEPTH] [--agc LEVEL] [--stretch STEP]\n"
+    "                                      play a sound file through the player server\n";
 
 // Options that take a value; every other option is a flag.
 bool TakesValue(const std::string& name)
 {
-    return name == "--device" || name == "--pin" || name == "--old" || name == "--new";
+    return name == "--device" || name == "--pin" || name == "--old" || name == "--new" ||
+           name == "--gain" || name == "--denoiser" || name == "--agc" || name == "--stretch";
 }
 
 } // namespace
@@ -31,7 +34,8 @@ int main(int argc, char** argv)
     using namespace cli;
     const std::map<std::string, Command> commands = {
         {"status", CmdStatus}, {"list", CmdList},   {"params", CmdParams},
-        {"clock", CmdClock},   {"pin", CmdPin},     {"erase", CmdErase}};
+        {"clock", CmdClock},   {"pin", CmdPin},     {"erase", CmdErase},
+        {"play", CmdPlay}};
     // Messages in the user's language, as the program shows them.
     uint32_t language = UserDefaultLanguage();
     if (language != kLangArabic && language != kLangPolish && language != kLangPortuguese &&
