@@ -14,10 +14,14 @@ std::string_view TypeName(ParamType type)
 {
     switch (type)
     {
-    case ParamType::Int32: return "int32";
-    case ParamType::Double: return "double";
-    case ParamType::Variant: return "VARIANT";
-    case ParamType::VariantRef: return "VARIANT*";
+    case ParamType::Int32:
+        return "int32";
+    case ParamType::Double:
+        return "double";
+    case ParamType::Variant:
+        return "VARIANT";
+    case ParamType::VariantRef:
+        return "VARIANT*";
     }
     return "?";
 }
@@ -26,9 +30,12 @@ std::string_view ResultName(ResultType type)
 {
     switch (type)
     {
-    case ResultType::None: return "void";
-    case ResultType::Hresult: return "HRESULT";
-    case ResultType::Int32: return "int32";
+    case ResultType::None:
+        return "void";
+    case ResultType::Hresult:
+        return "HRESULT";
+    case ResultType::Int32:
+        return "int32";
     }
     return "?";
 }
@@ -217,8 +224,7 @@ __attribute__((destructor)) void LibraryUnloaded()
 
 } // namespace trillo
 
-extern "C" {
-
+// C linkage comes from the declarations in trillo.h.
 int DllMain(void*, uint32_t reason, void*)
 {
     // The interfaces must be known to the COM runtime before the first player crosses.
@@ -244,5 +250,4 @@ int32_t DllUnregisterServer()
 int32_t DllCanUnloadNow()
 {
     return trillo::TheModule().CanUnloadNow();
-}
 }

@@ -14,8 +14,8 @@ namespace
 IUnknown* IdentityOf(IUnknown* object)
 {
     IUnknown* identity = nullptr;
-    if (!object || FAILED(object->QueryInterface(IUnknown::kIid, reinterpret_cast<void**>(
-                                                                     &identity))))
+    if (!object ||
+        FAILED(object->QueryInterface(IUnknown::kIid, reinterpret_cast<void**>(&identity))))
         return nullptr;
     return identity;
 }
@@ -115,19 +115,44 @@ HRESULT CReceiver::Dispatch(int handler, const EventArgs& a)
     Tril& t = *m_owner;
     switch (handler)
     {
-    case 2: t.OnMonitor(a.i[0], a.i[1]); break;
-    case 3: t.OnOpenFile(a.v[0]); break;
-    case 4: t.OnCloseFile(); break;
-    case 5: t.OnSetFileSize(a.i[0]); break;
-    case 6: t.OnPositionChange(a.i[0]); break;
-    case 7: t.OnPlay(a.i[0]); break;
-    case 8: t.OnStop(a.i[0]); break;
-    case 9: t.OnPause(a.i[0]); break;
-    case 10: t.OnStretcher(a.i[0]); break;
-    case 11: t.OnRing(a.i[0], a.i[1], a.i[2]); break;
-    case 12: t.OnRingSize(a.i[0]); break;
-    case 13: t.OnLevelChanged(a.i[0], a.i[1]); break;
-    default: return S_FALSE;
+    case 2:
+        t.OnMonitor(a.i[0], a.i[1]);
+        break;
+    case 3:
+        t.OnOpenFile(a.v[0]);
+        break;
+    case 4:
+        t.OnCloseFile();
+        break;
+    case 5:
+        t.OnSetFileSize(a.i[0]);
+        break;
+    case 6:
+        t.OnPositionChange(a.i[0]);
+        break;
+    case 7:
+        t.OnPlay(a.i[0]);
+        break;
+    case 8:
+        t.OnStop(a.i[0]);
+        break;
+    case 9:
+        t.OnPause(a.i[0]);
+        break;
+    case 10:
+        t.OnStretcher(a.i[0]);
+        break;
+    case 11:
+        t.OnRing(a.i[0], a.i[1], a.i[2]);
+        break;
+    case 12:
+        t.OnRingSize(a.i[0]);
+        break;
+    case 13:
+        t.OnLevelChanged(a.i[0], a.i[1]);
+        break;
+    default:
+        return S_FALSE;
     }
     return S_OK;
 }

@@ -18,10 +18,10 @@ struct Subscription
 
 // Subscription order; Unhook undoes it in the same order.
 constexpr Subscription kSubscriptions[] = {
-    {DISPID_OnMonitor, 2},        {DISPID_OnOpenFile, 3},  {DISPID_OnCloseFile, 4},
-    {DISPID_OnSetFileSize, 5},    {DISPID_OnPositionChange, 6}, {DISPID_OnPlay, 7},
-    {DISPID_OnStop, 8},           {DISPID_OnPause, 9},     {DISPID_OnStretcher, 10},
-    {DISPID_OnRing, 11},          {DISPID_OnRingSize, 12}, {DISPID_OnLevelChanged, 13},
+    {DISPID_OnMonitor, 2},     {DISPID_OnOpenFile, 3},       {DISPID_OnCloseFile, 4},
+    {DISPID_OnSetFileSize, 5}, {DISPID_OnPositionChange, 6}, {DISPID_OnPlay, 7},
+    {DISPID_OnStop, 8},        {DISPID_OnPause, 9},          {DISPID_OnStretcher, 10},
+    {DISPID_OnRing, 11},       {DISPID_OnRingSize, 12},      {DISPID_OnLevelChanged, 13},
 };
 } // namespace
 

@@ -24,8 +24,7 @@ template <typename SetParameter> bool SwitchObject(int32_t kind, int32_t on, Set
 }
 } // namespace
 
-extern "C" {
-
+// C linkage comes from the declarations in trillo.h.
 bool TRIL_Init(int, platform::HWND hwnd, int message, bool, int)
 {
     Tril& t = TheTril();
@@ -37,8 +36,8 @@ bool TRIL_Init(int, platform::HWND hwnd, int message, bool, int)
         return true;
     }
     IPlayerCase* player = nullptr;
-    HRESULT hr = CoCreateInstance(CLSID_PlayerCase, nullptr, CLSCTX_LOCAL_SERVER,
-                                  IPlayerCase::kIid, reinterpret_cast<void**>(&player));
+    HRESULT hr = CoCreateInstance(CLSID_PlayerCase, nullptr, CLSCTX_LOCAL_SERVER, IPlayerCase::kIid,
+                                  reinterpret_cast<void**>(&player));
     if (FAILED(hr) || !player)
     {
         SLOG_ERR("TRIL_Init, CoCreateInstance hr=%d", hr);
@@ -165,8 +164,7 @@ bool TRIL_SetMonitoring(int32_t on)
 
 bool TRIL_SetAgc(int32_t coefficient, int32_t on)
 {
-    return SwitchObject(kObjectAgc, on,
-                        [&](IPlayerCase* p) { return p->SetAgc(coefficient); });
+    return SwitchObject(kObjectAgc, on, [&](IPlayerCase* p) { return p->SetAgc(coefficient); });
 }
 
 bool TRIL_SetDenoiser(int32_t mode, int32_t depth, int32_t on)
@@ -224,5 +222,3 @@ bool TRIL_OpenFile(const wchar_t* path)
     SLOG(1, "TRIL_Openfile, ret=%d, file=%S", hr, path);
     return SUCCEEDED(hr);
 }
-
-} // extern "C"

@@ -115,8 +115,8 @@ protected:
         std::vector<VARIANT> reversed(args.rbegin(), args.rend());
         DISPPARAMS p{reversed.empty() ? nullptr : reversed.data(), nullptr, UINT(reversed.size()),
                      0};
-        const HRESULT hr = source.sink->Invoke(id, GUID_NULL, 0, DISPATCH_METHOD, &p, nullptr,
-                                               nullptr, argError);
+        const HRESULT hr =
+            source.sink->Invoke(id, GUID_NULL, 0, DISPATCH_METHOD, &p, nullptr, nullptr, argError);
         for (auto& v : reversed)
             VariantClear(&v);
         return hr;
@@ -238,8 +238,8 @@ TEST_F(ReceiverTest, NamedArgumentsGoByPosition)
     VARIANT args[2] = {Int(70), Int(20)}; // rgvarg[0] named "right" (1), rgvarg[1] positional
     DISPID named[1] = {1};
     DISPPARAMS p{args, named, 2, 1};
-    EXPECT_EQ(source.sink->Invoke(DISPID_OnLevelChanged, GUID_NULL, 0, DISPATCH_METHOD, &p,
-                                  nullptr, nullptr, nullptr),
+    EXPECT_EQ(source.sink->Invoke(DISPID_OnLevelChanged, GUID_NULL, 0, DISPATCH_METHOD, &p, nullptr,
+                                  nullptr, nullptr),
               S_OK);
     EXPECT_EQ(tril.m_leftLevel, 20);
     EXPECT_EQ(tril.m_rightLevel, 70);
@@ -258,8 +258,8 @@ TEST_F(ReceiverTest, NamedArgumentsGoByPosition)
 TEST_F(ReceiverTest, NamesResolveWithoutRegardToCase)
 {
     tril.Hook(static_cast<IPlState*>(&source));
-    OLECHAR a[] = L"onopenFILE", b[] = L"balance", c[] = L"_Right", d[] = L"HOGH",
-            e[] = L"nothing", f[] = L"pos";
+    OLECHAR a[] = L"onopenFILE", b[] = L"balance", c[] = L"_Right", d[] = L"HOGH", e[] = L"nothing",
+            f[] = L"pos";
     LPOLESTR names[] = {a, b, c, d, e, f};
     DISPID ids[6];
     EXPECT_EQ(source.sink->GetIDsOfNames(GUID_NULL, names, 6, 0, ids), DISP_E_UNKNOWNNAME);
@@ -316,8 +316,14 @@ TEST_F(ReceiverTest, HandlersKeepTheCacheAndPostOnlyWithAWindow)
 
     const auto m = Messages();
     const std::vector<std::pair<platform::WPARAM, platform::LPARAM>> expected = {
-        {4, 1200}, {5, -3}, {6, 1200}, {7, 1300}, {8, 0},
-        {0, 0},    {1, reinterpret_cast<platform::LPARAM>(tril.m_title)}, {2, 0}};
+        {4, 1200},
+        {5, -3},
+        {6, 1200},
+        {7, 1300},
+        {8, 0},
+        {0, 0},
+        {1, reinterpret_cast<platform::LPARAM>(tril.m_title)},
+        {2, 0}};
     ASSERT_EQ(m.size(), expected.size());
     for (size_t i = 0; i < m.size(); ++i)
     {
@@ -330,8 +336,8 @@ TEST_F(ReceiverTest, HandlersKeepTheCacheAndPostOnlyWithAWindow)
     ComPtr<IDispatch> kept = source.sink;
     tril.Unhook(static_cast<IPlState*>(&source));
     DISPPARAMS p{nullptr, nullptr, 0, 0};
-    EXPECT_EQ(kept->Invoke(DISPID_OnCloseFile, GUID_NULL, 0, DISPATCH_METHOD, &p, nullptr,
-                           nullptr, nullptr),
+    EXPECT_EQ(kept->Invoke(DISPID_OnCloseFile, GUID_NULL, 0, DISPATCH_METHOD, &p, nullptr, nullptr,
+                           nullptr),
               S_FALSE);
 }
 

@@ -74,8 +74,8 @@ public:
     {
         Log("Advise");
         if (sink_) return CONNECT_E_ADVISELIMIT;
-        if (FAILED(sink->QueryInterface(DIID__IPlStateEvents,
-                                        reinterpret_cast<void**>(sink_.put()))))
+        if (FAILED(
+                sink->QueryInterface(DIID__IPlStateEvents, reinterpret_cast<void**>(sink_.put()))))
             return CONNECT_E_CANNOTCONNECT;
         *cookie = 7;
         return S_OK;
@@ -98,8 +98,8 @@ public:
                           UINT(reversed.size()), 0};
         VARIANT result;
         VariantInit(&result);
-        const HRESULT hr = sink_->Invoke(id, GUID_NULL, 0, DISPATCH_METHOD, &params, &result,
-                                         nullptr, nullptr);
+        const HRESULT hr =
+            sink_->Invoke(id, GUID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
         Log("fired " + std::to_string(id) + " hr=" + std::to_string(hr));
         VariantClear(&result);
         for (auto& v : args)
@@ -275,9 +275,9 @@ public:
             for (uint32_t i = 0; i < bytes; ++i)
                 sum = sum * 31 + static_cast<uint8_t*>(data.parray->pvData)[i];
         }
-        return Enter("SetSound", "vt=" + std::to_string(data.vt) + " bytes=" +
-                                     std::to_string(bytes) + " sum=" + std::to_string(sum) +
-                                     " " + Args({channels, rate}));
+        return Enter("SetSound", "vt=" + std::to_string(data.vt) +
+                                     " bytes=" + std::to_string(bytes) +
+                                     " sum=" + std::to_string(sum) + " " + Args({channels, rate}));
     }
     HRESULT SetRingSize(int32_t size) override
     {

@@ -19,8 +19,7 @@ protected:
     ~CliPlay() override
     {
         EXPECT_TRUE(testsupport::WaitFor(
-            [&] { return testsupport::ProcessesUnder("vark-player", env.Root()).empty(); },
-            10000));
+            [&] { return testsupport::ProcessesUnder("vark-player", env.Root()).empty(); }, 10000));
     }
     testsupport::ProcessResult Play(std::vector<std::string> args)
     {
@@ -71,7 +70,8 @@ TEST_F(CliPlay, BadFilesAndOptionsFail)
     EXPECT_NE(r.err.find("cannot open"), std::string::npos) << r.err;
     r = Play({env.Path("missing.wav")});
     EXPECT_EQ(r.exitCode, 1);
-    testsupport::WriteFile(env.Path("in.wav"), testsupport::MonoWav(testsupport::TestTone(80), 8000));
+    testsupport::WriteFile(env.Path("in.wav"),
+                           testsupport::MonoWav(testsupport::TestTone(80), 8000));
     EXPECT_EQ(Play({env.Path("in.wav"), "--gain", "loud"}).exitCode, 2);
     EXPECT_EQ(Play({env.Path("in.wav"), "--gain", "101"}).exitCode, 2);
     EXPECT_EQ(Play({env.Path("in.wav"), "--denoiser", "1"}).exitCode, 2);

@@ -16,8 +16,7 @@ std::string LogFolder()
 {
     std::string folder = platform::RoamingAppDataFolder();
     if (folder.empty()) folder = platform::ExecutableFolder();
-    return platform::JoinPath(platform::JoinPath(platform::JoinPath(folder, "Mirvanta"),
-                                                 "Varke-P"),
+    return platform::JoinPath(platform::JoinPath(platform::JoinPath(folder, "Mirvanta"), "Varke-P"),
                               "Log");
 }
 } // namespace
@@ -45,8 +44,8 @@ int main(int argc, char** argv)
                                 catch (const std::exception& e)
                                 {
                                     if (JOURNAL::Journal)
-                                        JOURNAL::Journal->Log(JOURNAL::LEVEL_ERROR,
-                                                              "no player: %s", e.what());
+                                        JOURNAL::Journal->Log(JOURNAL::LEVEL_ERROR, "no player: %s",
+                                                              e.what());
                                     return com::E_FAIL;
                                 }
                             }};

@@ -69,8 +69,7 @@ template <typename F> HRESULT Guarded(const char* what, F call)
     }
     catch (const std::exception& e)
     {
-        if (JOURNAL::Journal)
-            JOURNAL::Journal->Log(JOURNAL::LEVEL_ERROR, "%s: %s", what, e.what());
+        if (JOURNAL::Journal) JOURNAL::Journal->Log(JOURNAL::LEVEL_ERROR, "%s: %s", what, e.what());
         return E_FAIL;
     }
 }

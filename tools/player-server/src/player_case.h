@@ -3,8 +3,8 @@
 // is written to the journal and answers E_FAIL too.
 #pragma once
 
-#include "player_notify.h"
 #include "pl_state.h"
+#include "player_notify.h"
 
 #include <memory>
 
@@ -23,8 +23,7 @@ public:
 
     HRESULT GetTypeInfoCount(UINT* count) override;
     HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid,
-                          DISPID* ids) override;
+    HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
     HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
                    VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 

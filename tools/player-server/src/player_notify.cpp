@@ -187,8 +187,10 @@ void CPlayerNotify::OnDenoiser(bool mode, long level)
 
 void CPlayerNotify::OnHLFilter(double lowGain, double highGain)
 {
-    Deliver([lowGain, highGain](CPlState& state)
-            { state.Fire(DISPID_OnHLFilter, {Double(lowGain), Double(highGain)}); });
+    Deliver(
+        [lowGain, highGain](CPlState& state) {
+            state.Fire(DISPID_OnHLFilter, {Double(lowGain), Double(highGain)});
+        });
 }
 
 void CPlayerNotify::OnEndOfFile()

@@ -25,28 +25,28 @@ struct IPlayerCase : IDispatch
 {
     static constexpr GUID kIid = {
         0x66666666, 0xAD8A, 0x46AD, {0x93, 0x37, 0x96, 0x14, 0x87, 0x64, 0x9B, 0x51}};
-    virtual HRESULT Play() = 0;                                           // 7
-    virtual HRESULT Stop() = 0;                                           // 8
-    virtual HRESULT Pause() = 0;                                          // 9
-    virtual HRESULT Ring(int32_t mode, int32_t high, int32_t low) = 0;    // 10
-    virtual HRESULT SetPosition(int32_t position) = 0;                    // 12
-    virtual HRESULT GetState(IDispatch** state) = 0;                      // 13
-    virtual HRESULT OpenFile(BSTR path) = 0;                              // 14
-    virtual HRESULT CloseFile() = 0;                                      // 15
-    virtual HRESULT SetMonitoring(int32_t on) = 0;                        // 17
+    virtual HRESULT Play() = 0;                                                 // 7
+    virtual HRESULT Stop() = 0;                                                 // 8
+    virtual HRESULT Pause() = 0;                                                // 9
+    virtual HRESULT Ring(int32_t mode, int32_t high, int32_t low) = 0;          // 10
+    virtual HRESULT SetPosition(int32_t position) = 0;                          // 12
+    virtual HRESULT GetState(IDispatch** state) = 0;                            // 13
+    virtual HRESULT OpenFile(BSTR path) = 0;                                    // 14
+    virtual HRESULT CloseFile() = 0;                                            // 15
+    virtual HRESULT SetMonitoring(int32_t on) = 0;                              // 17
     virtual HRESULT SetSound(VARIANT data, int32_t channels, int32_t rate) = 0; // 18
-    virtual HRESULT SetRingSize(int32_t size) = 0;                        // 20
-    virtual HRESULT RingOn() = 0;                                         // 21
-    virtual HRESULT GetGain(int32_t* gain) = 0;                           // 22
-    virtual HRESULT SetGain(int32_t gain) = 0;                            // 23
-    virtual HRESULT EnableObject(int32_t kind, int32_t on) = 0;           // 26
-    virtual HRESULT SetAgc(int32_t coefficient) = 0;                      // 30
-    virtual HRESULT SetSpeechSearch(int32_t threshold) = 0;               // 32
-    virtual HRESULT SetStretch(int32_t speed) = 0;                        // 34
-    virtual HRESULT SetDenoiser(int32_t mode, int32_t depth) = 0;         // 36
-    virtual HRESULT GetFileValue1(int32_t* value) = 0;                    // 39
-    virtual HRESULT GetFileValue2(int32_t* value) = 0;                    // 40
-    virtual HRESULT GetFileTitle(BSTR* title) = 0;                        // 41
+    virtual HRESULT SetRingSize(int32_t size) = 0;                              // 20
+    virtual HRESULT RingOn() = 0;                                               // 21
+    virtual HRESULT GetGain(int32_t* gain) = 0;                                 // 22
+    virtual HRESULT SetGain(int32_t gain) = 0;                                  // 23
+    virtual HRESULT EnableObject(int32_t kind, int32_t on) = 0;                 // 26
+    virtual HRESULT SetAgc(int32_t coefficient) = 0;                            // 30
+    virtual HRESULT SetSpeechSearch(int32_t threshold) = 0;                     // 32
+    virtual HRESULT SetStretch(int32_t speed) = 0;                              // 34
+    virtual HRESULT SetDenoiser(int32_t mode, int32_t depth) = 0;               // 36
+    virtual HRESULT GetFileValue1(int32_t* value) = 0;                          // 39
+    virtual HRESULT GetFileValue2(int32_t* value) = 0;                          // 40
+    virtual HRESULT GetFileTitle(BSTR* title) = 0;                              // 41
 
 protected:
     ~IPlayerCase() = default;
@@ -147,18 +147,28 @@ public:
 // Both sides call this once before the first object crosses (repeating it is harmless).
 inline void RegisterPlayerInterfaces()
 {
-    RegisterInterface<IPlayerCase, PlayerCaseProxy>(
-        {Method<7>(&IPlayerCase::Play), Method<8>(&IPlayerCase::Stop),
-         Method<9>(&IPlayerCase::Pause), Method<10>(&IPlayerCase::Ring),
-         Method<12>(&IPlayerCase::SetPosition), Method<13>(&IPlayerCase::GetState),
-         Method<14>(&IPlayerCase::OpenFile), Method<15>(&IPlayerCase::CloseFile),
-         Method<17>(&IPlayerCase::SetMonitoring), Method<18>(&IPlayerCase::SetSound),
-         Method<20>(&IPlayerCase::SetRingSize), Method<21>(&IPlayerCase::RingOn),
-         Method<22>(&IPlayerCase::GetGain), Method<23>(&IPlayerCase::SetGain),
-         Method<26>(&IPlayerCase::EnableObject), Method<30>(&IPlayerCase::SetAgc),
-         Method<32>(&IPlayerCase::SetSpeechSearch), Method<34>(&IPlayerCase::SetStretch),
-         Method<36>(&IPlayerCase::SetDenoiser), Method<39>(&IPlayerCase::GetFileValue1),
-         Method<40>(&IPlayerCase::GetFileValue2), Method<41>(&IPlayerCase::GetFileTitle)});
+    RegisterInterface<IPlayerCase, PlayerCaseProxy>({Method<7>(&IPlayerCase::Play),
+                                                     Method<8>(&IPlayerCase::Stop),
+                                                     Method<9>(&IPlayerCase::Pause),
+                                                     Method<10>(&IPlayerCase::Ring),
+                                                     Method<12>(&IPlayerCase::SetPosition),
+                                                     Method<13>(&IPlayerCase::GetState),
+                                                     Method<14>(&IPlayerCase::OpenFile),
+                                                     Method<15>(&IPlayerCase::CloseFile),
+                                                     Method<17>(&IPlayerCase::SetMonitoring),
+                                                     Method<18>(&IPlayerCase::SetSound),
+                                                     Method<20>(&IPlayerCase::SetRingSize),
+                                                     Method<21>(&IPlayerCase::RingOn),
+                                                     Method<22>(&IPlayerCase::GetGain),
+                                                     Method<23>(&IPlayerCase::SetGain),
+                                                     Method<26>(&IPlayerCase::EnableObject),
+                                                     Method<30>(&IPlayerCase::SetAgc),
+                                                     Method<32>(&IPlayerCase::SetSpeechSearch),
+                                                     Method<34>(&IPlayerCase::SetStretch),
+                                                     Method<36>(&IPlayerCase::SetDenoiser),
+                                                     Method<39>(&IPlayerCase::GetFileValue1),
+                                                     Method<40>(&IPlayerCase::GetFileValue2),
+                                                     Method<41>(&IPlayerCase::GetFileTitle)});
     RegisterInterface<IPlState, PlStateProxy>(
         {Method<7>(&IPlState::End), Method<8>(&IPlState::Begin)});
     RegisterDispInterface(DIID__IPlStateEvents);
