@@ -33,7 +33,7 @@ protected:
     void SetUp() override
     {
         env.Set("VARK_AUDIO", "capture:" + env.Path("heard.wav"));
-        env.Set("VARK_AUDIO_SPEED", std::string("8"));
+        env.Set("VARK_AUDIO_SPEED", std::string("2"));
         ASSERT_TRUE(RegisterPlayerServerIfMissing(testsupport::BinDir() + "/vark-player"));
         ASSERT_EQ(CoInitialize(), S_OK);
         hwnd = platform::RegisterWindowHandle(
