@@ -1,6 +1,7 @@
 // Flash page checking throughput, in bytes of page data per second, on clean pages and on
 // pages with one correctable error in every sector, beside a by-definition reference.
 #include "device/flash_ecc.h"
+#include "device_reference/reference_ecc.h"
 #include "ratio_reporter.h"
 
 #include <cstring>
@@ -9,29 +10,7 @@
 
 namespace {
 
-int Parity(unsigned x) { return __builtin_popcount(x & 0xFF) & 1; }
-
-// The code computed bit by bit from its definition, as a reader of the format would.
-vark::SectorEcc ReferenceEcc(const uint8_t* d)
-{
-    int lp[18] = {};
-    uint8_t x = 0;
-    for (unsigned a = 0; a < 512; ++a) {
-        const int p = Parity(d[a]);
-        for (unsigned k = 0; k < 9; ++k) lp[2 * k + ((a >> k) & 1)] ^= p;
-        x ^= d[a];
-    }
-    const int cp[6] = {Parity(x & 0x55), Parity(x & 0xAA), Parity(x & 0x33),
-                       Parity(x & 0xCC), Parity(x & 0x0F), Parity(x & 0xF0)};
-    vark::SectorEcc c{};
-    for (int j = 0; j < 8; ++j) {
-        c[0] |= static_cast<uint8_t>((!lp[j]) << j);
-        c[1] |= static_cast<uint8_t>((!lp[8 + j]) << j);
-    }
-    c[2] = static_cast<uint8_t>((!lp[16]) | (!lp[17]) << 1);
-    for (int j = 0; j < 6; ++j) c[2] |= static_cast<uint8_t>((!cp[j]) << (2 + j));
-    return c;
-}
+using vark::reference::ReferenceEcc;
 
 void ReferenceCheckPage(uint8_t* page)
 {
@@ -51,12 +30,7 @@ std::vector<uint8_t> Pages(size_t count)
     for (size_t p = 0; p < count; ++p) {
         uint8_t* page = pages.data() + p * vark::kPageSize;
         for (size_t i = 0; i < vark::kPageSize; ++i) page[i] = static_cast<uint8_t>(rng());
-        for (unsigned k = 0; k < 8; ++k) {
-            const auto code = ReferenceEcc(page + 512 * k);
-            std::memcpy(page + 4096 + 3 * k, code.data(), 3);
-        }
-        page[4096 + 24] = 0x42;
-        page[4096 + 25] = 0x45;
+        vark::reference::SealPage(page);
     }
     return pages;
 }

@@ -1,4 +1,5 @@
 #include "device/flash_ecc.h"
+#include "device_reference/reference_ecc.h"
 
 #include "scriba/scriba.h"
 #include "testsupport/test_env.h"
@@ -8,33 +9,9 @@
 #include <vector>
 
 using namespace vark;
+using vark::reference::ReferenceEcc;
 
 namespace {
-
-int Parity(unsigned x) { return __builtin_popcount(x & 0xFF) & 1; }
-
-// The code straight from its definition: line parities over byte addresses, column
-// parities over the XOR of all bytes, every bit complemented.
-SectorEcc ReferenceEcc(const uint8_t* d)
-{
-    int lp[18] = {};
-    uint8_t x = 0;
-    for (unsigned a = 0; a < 512; ++a) {
-        const int p = Parity(d[a]);
-        for (unsigned k = 0; k < 9; ++k) lp[2 * k + ((a >> k) & 1)] ^= p;
-        x ^= d[a];
-    }
-    const int cp[6] = {Parity(x & 0x55), Parity(x & 0xAA), Parity(x & 0x33),
-                       Parity(x & 0xCC), Parity(x & 0x0F), Parity(x & 0xF0)};
-    SectorEcc c{};
-    for (int j = 0; j < 8; ++j) {
-        c[0] |= static_cast<uint8_t>((!lp[j]) << j);
-        c[1] |= static_cast<uint8_t>((!lp[8 + j]) << j);
-    }
-    c[2] = static_cast<uint8_t>((!lp[16]) | (!lp[17]) << 1);
-    for (int j = 0; j < 6; ++j) c[2] |= static_cast<uint8_t>((!cp[j]) << (2 + j));
-    return c;
-}
 
 std::vector<uint8_t> RandomBytes(size_t n, unsigned seed)
 {
@@ -47,12 +24,7 @@ std::vector<uint8_t> RandomBytes(size_t n, unsigned seed)
 std::vector<uint8_t> MakePage(unsigned seed)
 {
     auto page = RandomBytes(kPageSize, seed);
-    for (unsigned k = 0; k < 8; ++k) {
-        const auto code = ReferenceEcc(page.data() + 512 * k);
-        std::copy(code.begin(), code.end(), page.begin() + 4096 + 3 * k);
-    }
-    page[4096 + 24] = 0x42;
-    page[4096 + 25] = 0x45;
+    reference::SealPage(page.data());
     return page;
 }
 

@@ -46,6 +46,7 @@ void SB_OUTPUT_CARD::Open()
         throw RUNTIME_ERROR(
             DEBUG_INFO(deviceNumber_, rate_, ("waveOutOpen failed: " + error).c_str()));
     opened_ = true;
+    deviceFailed_ = false;
 }
 
 void SB_OUTPUT_CARD::Close()
@@ -86,6 +87,17 @@ void SB_OUTPUT_CARD::Recycle()
         WaveOut::Unprepare(&block->header);
         PutFree(block);
     }
+}
+
+// Called on the core's side only (device_ changes there): the recycling thread must not
+// touch the device object.
+void SB_OUTPUT_CARD::CheckDevice()
+{
+    if (deviceFailed_ || !opened_) return;
+    const std::string error = device_->DeviceError();
+    if (error.empty()) return;
+    deviceFailed_ = true;
+    JOURNAL_LOG(JOURNAL::LEVEL_ERROR, "SB_OUTPUT_CARD: device error: %s", error.c_str());
 }
 
 unsigned int SB_OUTPUT_CARD::MainThread()
@@ -129,6 +141,7 @@ bool SB_OUTPUT_CARD::Write(long channel, const short* left, const short* right, 
     *takenLeft = 0;
     *takenRight = 0;
     if (count <= 0 || !opened_) return true;
+    CheckDevice();
     long taken = 0;
     while (taken < count)
     {
@@ -231,6 +244,7 @@ bool SB_OUTPUT_CARD::GetOutChanState(long channel, long* state)
 bool SB_OUTPUT_CARD::GetFreeSpace(long channel, long* frames, long* frames2)
 {
     A_OUTPUT_DRV::GetFreeSpace(channel, frames, frames2);
+    CheckDevice();
     const long room = current_ ? kBlockSamples - current_->filled : 0;
     *frames = *frames2 = (FreeBlocks() * kBlockSamples + room) / 2;
     return true;

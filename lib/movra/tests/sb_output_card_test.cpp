@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace
 {
 
@@ -213,4 +215,28 @@ TEST(SbOutputCard, VolumeConversionAndReopenOnlyOnARateChange)
     EXPECT_NE(text.find("level=50 balance=5"), std::string::npos);
     EXPECT_NE(text.find("resulting: left=16383 right=32767"), std::string::npos);
     EXPECT_NE(text.find("THREAD INFO: SB_OUTPUT_CARD::MainThread id = "), std::string::npos);
+}
+
+TEST(SbOutputCard, ADeviceThatFailsWhilePlayingGivesItsBlocksBackAndIsJournalled)
+{
+    testsupport::ScopedTestEnv env;
+    ASSERT_TRUE(JOURNAL::Create(env.Path("journal.log")));
+    // A pipe takes the header but cannot be positioned: every block fails as played.
+    const std::string path = env.Path("gone.wav");
+    ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
+    env.Set("VARK_AUDIO", "capture:" + path);
+    env.Set("VARK_AUDIO_SPEED", "20");
+    {
+        SB_OUTPUT_CARD card(-1);
+        card.SetOutChanMode(0, 16000);
+        card.SetOutChanState(0, CH_STARTED);
+        WriteAll(card, Signal(3 * SB_OUTPUT_CARD::kCapacityFrames));
+        card.Flush();
+        EXPECT_TRUE(testsupport::WaitFor([&] { return Pending(card) == 0; }, 20000));
+        card.SetOutChanState(0, CH_STOPPED);
+        EXPECT_EQ(card.FreeBlocks(), SB_OUTPUT_CARD::kBlocks);
+    }
+    JOURNAL::Destroy();
+    const std::string journal = testsupport::ReadFile(env.Path("journal.log"));
+    EXPECT_NE(journal.find("SB_OUTPUT_CARD: device error: capture"), std::string::npos) << journal;
 }

@@ -1,6 +1,7 @@
 #include "platform/acm.h"
 
 #include "platform/little_endian.h"
+#include "platform/s16_resampler.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -13,7 +14,6 @@ extern "C"
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
-#include <libswresample/swresample.h>
 }
 
 namespace platform::acm
@@ -218,10 +218,7 @@ struct ConversionStream::Impl
     AVCodecParserContext* parser = nullptr;
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
-    SwrContext* swr = nullptr;
-    AVChannelLayout outLayout{};
-    // What the resampler is set up for, so a change of the decoded format re-creates it.
-    int swrFormat = -1, swrRate = 0, swrChannels = 0;
+    S16Resampler resampler;
     std::vector<uint8_t> held;
     size_t heldFront = 0;
     std::vector<uint8_t> scratch;
@@ -229,12 +226,10 @@ struct ConversionStream::Impl
 
     ~Impl()
     {
-        swr_free(&swr);
         av_parser_close(parser);
         avcodec_free_context(&ctx);
         av_packet_free(&packet);
         av_frame_free(&frame);
-        av_channel_layout_uninit(&outLayout);
     }
 
     bool OpenCodec(std::string* error)
@@ -264,7 +259,7 @@ struct ConversionStream::Impl
             return Fail(error, "decoder refused the format");
         if (plan.parsed && !(parser = av_parser_init(plan.codec)))
             return Fail(error, "no parser for this format");
-        av_channel_layout_default(&outLayout, destination.nChannels);
+        resampler.SetOutput(static_cast<int>(destination.nSamplesPerSec), destination.nChannels);
         return true;
     }
 
@@ -280,58 +275,19 @@ struct ConversionStream::Impl
         return n;
     }
 
-    bool SetUpResampler(const AVFrame* fr)
-    {
-        AVChannelLayout in{};
-        if (fr->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-            av_channel_layout_default(&in, fr->ch_layout.nb_channels);
-        else
-            av_channel_layout_copy(&in, &fr->ch_layout);
-        swr_free(&swr);
-        const int rc = swr_alloc_set_opts2(
-            &swr, &outLayout, AV_SAMPLE_FMT_S16, static_cast<int>(destination.nSamplesPerSec), &in,
-            static_cast<AVSampleFormat>(fr->format), fr->sample_rate, 0, nullptr);
-        av_channel_layout_uninit(&in);
-        if (rc < 0 || swr_init(swr) < 0)
-        {
-            swr_free(&swr);
-            return false;
-        }
-        swrFormat = fr->format;
-        swrRate = fr->sample_rate;
-        swrChannels = fr->ch_layout.nb_channels;
-        return true;
-    }
-
-    void Resample(const uint8_t** in, int inFrames)
-    {
-        const int room = swr_get_out_samples(swr, inFrames);
-        if (room <= 0) return;
-        const size_t old = held.size();
-        held.resize(old + static_cast<size_t>(room) * FrameBytes());
-        uint8_t* out = held.data() + old;
-        const int got = swr_convert(swr, &out, room, in, inFrames);
-        held.resize(old + static_cast<size_t>(std::max(got, 0)) * FrameBytes());
-    }
-
     void Append(const AVFrame* fr)
     {
         if (fr->nb_samples <= 0) return;
         const bool direct = fr->format == AV_SAMPLE_FMT_S16 &&
                             fr->ch_layout.nb_channels == destination.nChannels &&
                             fr->sample_rate == static_cast<int>(destination.nSamplesPerSec);
-        if (direct && !swr)
+        if (direct && !resampler.Active())
         {
             const size_t n = static_cast<size_t>(fr->nb_samples) * FrameBytes();
             held.insert(held.end(), fr->data[0], fr->data[0] + n);
             return;
         }
-        if (!swr || swrFormat != fr->format || swrRate != fr->sample_rate ||
-            swrChannels != fr->ch_layout.nb_channels)
-        {
-            if (!SetUpResampler(fr)) return;
-        }
-        Resample(const_cast<const uint8_t**>(fr->extended_data), fr->nb_samples);
+        resampler.Append(*fr, held);
     }
 
     void ReceiveAll()
@@ -389,12 +345,7 @@ struct ConversionStream::Impl
         }
         if (avcodec_send_packet(ctx, nullptr) >= 0) ReceiveAll();
         avcodec_flush_buffers(ctx);
-        if (swr)
-        {
-            Resample(nullptr, 0);
-            swr_free(&swr);
-            swrFormat = -1;
-        }
+        resampler.Drain(held);
     }
 };
 
@@ -510,8 +461,7 @@ void ConversionStream::Reset()
         av_parser_close(m.parser);
         m.parser = av_parser_init(m.plan.codec);
     }
-    swr_free(&m.swr);
-    m.swrFormat = -1;
+    m.resampler.Reset();
     m.held.clear();
     m.heldFront = 0;
     m.atEnd = false;

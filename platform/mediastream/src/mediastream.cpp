@@ -1,5 +1,7 @@
 #include "platform/mediastream.h"
 
+#include "platform/s16_resampler.h"
+
 #include <algorithm>
 #include <cstring>
 #include <mutex>
@@ -9,9 +11,7 @@ extern "C"
 {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
-#include <libswresample/swresample.h>
 }
 
 namespace platform::mediastream
@@ -36,9 +36,7 @@ struct AudioStream::Impl
     AVCodecContext* codec = nullptr;
     AVPacket* packet = nullptr;
     AVFrame* frame = nullptr;
-    SwrContext* swr = nullptr;
-    AVChannelLayout outLayout{};
-    int swrFormat = -1, swrRate = 0, swrChannels = 0;
+    S16Resampler resampler;
     int streamIndex = -1;
     WAVEFORMATEX wave{};
     std::vector<uint8_t> pcm; // decoded, not yet delivered
@@ -52,51 +50,14 @@ struct AudioStream::Impl
 
     ~Impl()
     {
-        swr_free(&swr);
         avcodec_free_context(&codec);
         avformat_close_input(&format);
         av_packet_free(&packet);
         av_frame_free(&frame);
-        av_channel_layout_uninit(&outLayout);
     }
 
     size_t FrameBytes() const { return wave.nBlockAlign; }
     size_t Held() const { return pcm.size() - pcmFront; }
-
-    bool SetUpResampler(const AVFrame* fr)
-    {
-        AVChannelLayout in{};
-        if (fr->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-            av_channel_layout_default(&in, fr->ch_layout.nb_channels);
-        else
-            av_channel_layout_copy(&in, &fr->ch_layout);
-        swr_free(&swr);
-        const int rc = swr_alloc_set_opts2(
-            &swr, &outLayout, AV_SAMPLE_FMT_S16, static_cast<int>(wave.nSamplesPerSec), &in,
-            static_cast<AVSampleFormat>(fr->format), fr->sample_rate, 0, nullptr);
-        av_channel_layout_uninit(&in);
-        if (rc < 0 || swr_init(swr) < 0)
-        {
-            swr_free(&swr);
-            return false;
-        }
-        swrFormat = fr->format;
-        swrRate = fr->sample_rate;
-        swrChannels = fr->ch_layout.nb_channels;
-        return true;
-    }
-
-    void Resample(const uint8_t** in, int inFrames)
-    {
-        if (!swr) return;
-        const int room = swr_get_out_samples(swr, inFrames);
-        if (room <= 0) return;
-        const size_t old = pcm.size();
-        pcm.resize(old + static_cast<size_t>(room) * FrameBytes());
-        uint8_t* out = pcm.data() + old;
-        const int got = swr_convert(swr, &out, room, in, inFrames);
-        pcm.resize(old + static_cast<size_t>(std::max(got, 0)) * FrameBytes());
-    }
 
     // The frame's first sample, counted from the stream's start, or -1 when unknown.
     int64_t FirstFrameOf(const AVFrame* fr) const
@@ -112,13 +73,8 @@ struct AudioStream::Impl
     void Append(AVFrame* fr)
     {
         if (fr->nb_samples <= 0) return;
-        if (!swr || swrFormat != fr->format || swrRate != fr->sample_rate ||
-            swrChannels != fr->ch_layout.nb_channels)
-        {
-            if (!SetUpResampler(fr)) return;
-        }
         const size_t before = pcm.size();
-        Resample(const_cast<const uint8_t**>(fr->extended_data), fr->nb_samples);
+        if (!resampler.Append(*fr, pcm)) return;
         if (skipToFrame >= 0)
         {
             const int64_t first = FirstFrameOf(fr);
@@ -166,7 +122,7 @@ struct AudioStream::Impl
             else
             {
                 if (avcodec_send_packet(codec, nullptr) >= 0) ReceiveAll();
-                Resample(nullptr, 0);
+                resampler.Drain(pcm);
                 decoderDrained = true;
             }
         }
@@ -208,7 +164,7 @@ std::unique_ptr<AudioStream> AudioStream::Open(const std::string& path, OpenErro
         if (static_cast<int>(i) != m->streamIndex) m->format->streams[i]->discard = AVDISCARD_ALL;
     m->wave =
         MakePcmFormat(static_cast<uint32_t>(par->sample_rate), static_cast<uint16_t>(channels));
-    av_channel_layout_default(&m->outLayout, channels);
+    m->resampler.SetOutput(par->sample_rate, channels);
     if (error) *error = OpenError::none;
     return std::unique_ptr<AudioStream>(new AudioStream(std::move(m)));
 }
@@ -288,8 +244,7 @@ bool AudioStream::Seek(int64_t time)
     if (st->start_time != AV_NOPTS_VALUE) ts += st->start_time;
     if (av_seek_frame(m.format, m.streamIndex, ts, AVSEEK_FLAG_BACKWARD) < 0) return false;
     avcodec_flush_buffers(m.codec);
-    swr_free(&m.swr);
-    m.swrFormat = -1;
+    m.resampler.Reset();
     m.pcm.clear();
     m.pcmFront = 0;
     m.demuxEnd = false;

@@ -118,6 +118,12 @@ public:
         resetDone_.wait(lock, [this] { return !resetPending_; });
     }
 
+    std::string Failure() const
+    {
+        std::lock_guard lock(mutex_);
+        return failure_;
+    }
+
     uint64_t Position() const
     {
         std::lock_guard lock(mutex_);
@@ -232,6 +238,7 @@ private:
                 // A vanished device must not hold the blocks: they keep coming back, and the
                 // error is logged once.
                 failed_ = true;
+                failure_ = error;
                 SLOG_ERR("waveout: %s; blocks are returned unplayed", error.c_str());
             }
             if (current_ != header) continue; // a reset during Play already returned it
@@ -255,6 +262,7 @@ private:
     bool stop_ = false;
     bool resetPending_ = false;
     bool failed_ = false;
+    std::string failure_;
     bool clockRunning_ = false;
     Clock::time_point clockStart_;
     uint64_t clockFrames_ = 0; // frames played since clockStart_
@@ -378,6 +386,11 @@ void WaveOut::GetVolume(uint16_t* left, uint16_t* right) const
 uint32_t WaveOut::Rate() const
 {
     return impl_->rate_;
+}
+
+std::string WaveOut::DeviceError() const
+{
+    return impl_->Failure();
 }
 
 std::string WaveOut::BackEnd() const

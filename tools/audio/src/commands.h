@@ -12,6 +12,7 @@ using Args = std::vector<std::string>;
 
 int Info(const Args& args);
 int Decode(const Args& args);
+int Play(const Args& args);
 
 // "vark-audio: <text>" on standard error.
 void Complain(const std::string& text);

@@ -1,5 +1,5 @@
-// vark-audio: the sound-file tool. Subcommands are rows of one table, so new ones (play,
-// process) are added as rows.
+// vark-audio: the sound-file tool. Subcommands are rows of one table, so new ones are added
+// as rows.
 #include "commands.h"
 
 #include <cstdio>
@@ -20,6 +20,10 @@ const Command kCommands[] = {
      varkaudio::Info},
     {"decode", "decode FILE OUT.wav [--mono]  16-bit PCM WAV (optionally mixed to mono)",
      varkaudio::Decode},
+    {"play",
+     "play FILE... [--offset MS] [--seek MS] [--ring FROM-TO] [--gain N] [--balance B]\n"
+     "                 [--filter LOW,HIGH] [--monitor FILE]  play through the player core",
+     varkaudio::Play},
 };
 
 int Usage(FILE* to)

@@ -66,9 +66,12 @@ private:
     void Recycle();
     void PutFree(BLOCK* block);
     void OnBlockDone(platform::waveout::WaveHeader* header);
+    // Journals the device's error once it has failed.
+    void CheckDevice();
 
     bool opened_ = false;
     bool started_ = false;
+    bool deviceFailed_ = false;
     long rate_ = 44100;
     std::unique_ptr<platform::waveout::WaveOut> device_;
     BLOCK* current_ = nullptr;

@@ -68,6 +68,9 @@ public:
     void GetVolume(uint16_t* left, uint16_t* right) const;
 
     uint32_t Rate() const;
+    // Empty while the device plays; the first device error once it has failed (its blocks
+    // then keep coming back unplayed).
+    std::string DeviceError() const;
     // "alsa:<pcm>", "null" or "capture:<file>": what was actually opened.
     std::string BackEnd() const;
 

@@ -1,0 +1,334 @@
+// vark-audio play: a console host of the player core. Every notification is printed as one
+// line ("OnState 1 0"); the program plays to the end of the file (or of the pushed stream)
+// or until Ctrl-C, and exits 0.
+#include "commands.h"
+
+#include "faltor/exceptions.h"
+#include "movra/movra.h"
+#include "ondakit/input_sound_file_stream.h"
+#include "platform/text.h"
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace varkaudio
+{
+
+namespace
+{
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnSignal(int)
+{
+    gInterrupted = 1;
+}
+
+class ConsoleHost : public MOVRA_NOTIFY
+{
+public:
+    void OnOpenFile(const std::vector<std::wstring>& files) override
+    {
+        std::string line = "OnOpenFile";
+        for (const auto& f : files)
+            line += " " + platform::WideToUtf8(f);
+        Print(line);
+    }
+    void OnCloseFile() override { Print("OnCloseFile"); }
+    void OnMonitor(bool open, long tag) override { Print("OnMonitor", open, tag); }
+    void OnState(long state, long ms) override { Print("OnState", state, ms); }
+    void OnSetFileSize(long ms) override { Print("OnSetFileSize", ms); }
+    void OnPositionChange(long ms) override { Print("OnPositionChange", ms); }
+    void OnLevelChanged(long l, long r) override { Print("OnLevelChanged", l, r); }
+    void OnRing(bool on, long from, long to) override { Print("OnRing", on, from, to); }
+    void OnBegConf() override { Print("OnBegConf"); }
+    void OnEndConf() override { Print("OnEndConf"); }
+    void OnRingSize(long ms) override { Print("OnRingSize", ms); }
+    void OnVolumeBalanceChange(long v, long b) override { Print("OnVolumeBalanceChange", v, b); }
+    void OnObject(long id, long on) override { Print("OnObject", id, on); }
+    void OnMixerChannelsCounter(long n) override { Print("OnMixerChannelsCounter", n); }
+    void OnMixer(long ch, bool mute, bool solo, long l, long r) override
+    {
+        Print("OnMixer", ch, mute, solo, l, r);
+    }
+    void OnMixerChannelsLevel(const std::vector<long>& levels) override
+    {
+        std::string line = "OnMixerChannelsLevel";
+        for (long v : levels)
+            line += " " + std::to_string(v);
+        Print(line);
+    }
+    void OnAgc(long level) override { Print("OnAgc", level); }
+    void OnSpeechSearch(long t) override { Print("OnSpeechSearch", t); }
+    void OnStretcher(long step) override { Print("OnStretcher", step); }
+    void OnDenoiser(bool mode, long level) override { Print("OnDenoiser", mode, level); }
+    void OnHLFilter(double low, double high) override
+    {
+        char text[96];
+        std::snprintf(text, sizeof text, "OnHLFilter %g %g", low, high);
+        Print(text);
+    }
+    void OnEndOfFile() override
+    {
+        Print("OnEndOfFile");
+        ended = true;
+    }
+
+    std::atomic<bool> ended{false};
+
+private:
+    template <typename... A> void Print(const char* name, A... args)
+    {
+        std::string line = name;
+        ((line += " " + std::to_string(static_cast<long>(args))), ...);
+        Print(line);
+    }
+    void Print(const std::string& line)
+    {
+        // The worker and the main thread both report.
+        std::lock_guard lock(mutex_);
+        std::fprintf(stdout, "%s\n", line.c_str());
+        std::fflush(stdout);
+    }
+
+    std::mutex mutex_;
+};
+
+struct Options
+{
+    std::vector<std::string> files;
+    std::optional<long> offset, seek, gain, balance;
+    std::optional<std::pair<long, long>> ring;
+    std::optional<std::pair<double, double>> filter;
+    std::optional<std::string> monitor;
+};
+
+bool ParseLong(const std::string& text, long& value)
+{
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, 10);
+    return errno == 0 && *end == '\0';
+}
+
+bool ParseDouble(const std::string& text, double& value)
+{
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return *end == '\0' && std::isfinite(value);
+}
+
+// "A<sep>B" into two parts; the first may carry a sign only for doubles.
+bool Split(const std::string& text, char sep, std::string& a, std::string& b)
+{
+    const size_t at = text.find(sep, 1);
+    if (at == std::string::npos) return false;
+    a = text.substr(0, at);
+    b = text.substr(at + 1);
+    return true;
+}
+
+const char kUsage[] = "usage: vark-audio play FILE... [--offset MS] [--seek MS] [--ring FROM-TO] "
+                      "[--gain N] [--balance B] [--filter LOW,HIGH] [--monitor FILE]";
+
+// 0 when parsed; otherwise the exit status.
+int Parse(const Args& args, Options& o)
+{
+    for (size_t i = 0; i < args.size(); ++i)
+    {
+        const std::string& a = args[i];
+        if (a.rfind("--", 0) != 0)
+        {
+            o.files.push_back(a);
+            continue;
+        }
+        if (i + 1 >= args.size())
+        {
+            Complain(a + " needs a value");
+            return 2;
+        }
+        const std::string& v = args[++i];
+        long n = 0;
+        std::string x, y;
+        if (a == "--offset" || a == "--seek" || a == "--gain" || a == "--balance")
+        {
+            if (!ParseLong(v, n) || ((a == "--offset" || a == "--seek") && n < 0))
+            {
+                Complain("bad value for " + a + ": " + v);
+                return 2;
+            }
+            (a == "--offset" ? o.offset
+             : a == "--seek" ? o.seek
+             : a == "--gain" ? o.gain
+                             : o.balance) = n;
+        }
+        else if (a == "--ring")
+        {
+            long from = 0, to = 0;
+            if (!Split(v, '-', x, y) || !ParseLong(x, from) || !ParseLong(y, to) || from < 0 ||
+                to <= from)
+            {
+                Complain("bad value for --ring (FROM-TO in ms): " + v);
+                return 2;
+            }
+            o.ring = {from, to};
+        }
+        else if (a == "--filter")
+        {
+            double low = 0, high = 0;
+            if (!Split(v, ',', x, y) || !ParseDouble(x, low) || !ParseDouble(y, high))
+            {
+                Complain("bad value for --filter (LOW,HIGH in dB): " + v);
+                return 2;
+            }
+            o.filter = {low, high};
+        }
+        else if (a == "--monitor")
+            o.monitor = v;
+        else
+        {
+            Complain("unknown option " + a);
+            return 2;
+        }
+    }
+    if (o.files.empty() == !o.monitor)
+    {
+        Complain(o.monitor ? "--monitor plays one stream: give no FILE with it" : kUsage);
+        return 2;
+    }
+    if (o.monitor && (o.offset || o.seek || o.ring))
+    {
+        Complain("--offset, --seek and --ring need a FILE, not a monitoring stream");
+        return 2;
+    }
+    return 0;
+}
+
+// How much faster than real time the paced sound back ends run.
+long DeviceSpeed()
+{
+    long speed = 1;
+    if (const char* text = std::getenv("VARK_AUDIO_SPEED"))
+        if (!ParseLong(text, speed) || speed < 1) speed = 1;
+    return speed;
+}
+
+void SleepMs(double ms)
+{
+    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long long>(ms * 1000)));
+}
+
+// Pushes the file through the monitoring stream in 100 ms pieces, at the device's pace.
+int PushMonitoring(MOVRA& core, const std::string& path)
+{
+    std::unique_ptr<InputSoundFileStream> stream(
+        InputSoundFileStream::Open(path.c_str(), OpenRiffThenMedia));
+    if (!stream)
+    {
+        Complain(path + ": not a sound file that can be read");
+        return 1;
+    }
+    const int channels = stream->GetChannelCount();
+    const int rate = stream->GetSampleRate();
+    if (channels <= 0 || rate <= 0)
+    {
+        Complain(path + ": no usable sample rate or channel count");
+        return 1;
+    }
+    const double pieceMs = 100.0 / static_cast<double>(DeviceSpeed());
+    const int frames = rate / 10;
+    std::vector<short> samples(static_cast<size_t>(frames) * static_cast<size_t>(channels));
+    std::vector<signed char> bytes;
+    core.CMonitoringOpen(1);
+    for (;;)
+    {
+        if (gInterrupted) return 0;
+        const int got = stream->ReadData(samples.data(), frames);
+        if (got <= 0) break;
+        bytes.resize(static_cast<size_t>(got) * static_cast<size_t>(channels) * 2);
+        for (size_t i = 0; i < bytes.size() / 2; ++i)
+        {
+            const auto u = static_cast<uint16_t>(samples[i]);
+            bytes[2 * i] = static_cast<signed char>(u & 0xFF);
+            bytes[2 * i + 1] = static_cast<signed char>(u >> 8);
+        }
+        core.CMonitoringPut(bytes, channels, rate);
+        SleepMs(pieceMs);
+    }
+    // What is queued (the 1 s pre-buffer and what the card holds) plays out before the
+    // stream closes.
+    for (int i = 0; i < 25 && !gInterrupted; ++i)
+        SleepMs(pieceMs);
+    core.CMonitoringClose();
+    return 0;
+}
+
+} // namespace
+
+int Play(const Args& args)
+{
+    Options o;
+    if (const int status = Parse(args, o)) return status;
+
+    gInterrupted = 0;
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    ConsoleHost host;
+    try
+    {
+        MOVRA core(-1);
+        core.CSetInterface(&host);
+        if (o.gain) core.CSetGain(*o.gain);
+        if (o.balance) core.CSetBalance(*o.balance);
+        if (o.filter)
+        {
+            core.CSetLowFreqGain(o.filter->first);
+            core.CSetHighFreqGain(o.filter->second);
+            core.CObject(MOVRA::OBJ_ID_HLFILTER, 1);
+        }
+        if (o.monitor) return PushMonitoring(core, *o.monitor);
+
+        std::vector<std::wstring> entries;
+        for (const std::string& f : o.files)
+            entries.push_back(
+                platform::Utf8ToWide(o.offset ? f + "<>" + std::to_string(*o.offset) : f));
+        if (!core.COpenFile(entries))
+        {
+            Complain("the files could not be opened");
+            return 1;
+        }
+        if (o.seek && !core.CSetPos(*o.seek))
+        {
+            Complain("cannot seek to " + std::to_string(*o.seek) + " ms");
+            return 1;
+        }
+        if (o.ring && !core.CRing(true, o.ring->first, o.ring->second))
+        {
+            Complain("the ring lies outside the file");
+            return 1;
+        }
+        core.CPlay();
+        while (!host.ended && !gInterrupted)
+            SleepMs(20);
+        core.CCloseFile();
+    }
+    catch (const EXCEPTION& e)
+    {
+        Complain(e.what());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace varkaudio
