@@ -129,22 +129,10 @@ VARIANT Text(const wchar_t* s)
     return r;
 }
 
-class State final : public IPlState, public IConnectionPointContainer
+// Reference counting and an IDispatch without names, for the scripted objects.
+template <typename I> class Scripted : public I
 {
 public:
-    State() : point_(new Point) {}
-    HRESULT QueryInterface(REFIID iid, void** out) override
-    {
-        *out = nullptr;
-        if (iid == IUnknown::kIid || iid == IDispatch::kIid || iid == IPlState::kIid)
-            *out = static_cast<IPlState*>(this);
-        else if (iid == IConnectionPointContainer::kIid)
-            *out = static_cast<IConnectionPointContainer*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
     ULONG AddRef() override { return ++refs_; }
     ULONG Release() override
     {
@@ -161,6 +149,32 @@ public:
     HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
     {
         return DISP_E_MEMBERNOTFOUND;
+    }
+
+protected:
+    virtual ~Scripted() = default;
+
+private:
+    ULONG refs_ = 1;
+};
+
+class State final : public Scripted<IPlState>, public IConnectionPointContainer
+{
+public:
+    ULONG AddRef() override { return Scripted::AddRef(); }
+    ULONG Release() override { return Scripted::Release(); }
+    State() : point_(new Point) {}
+    HRESULT QueryInterface(REFIID iid, void** out) override
+    {
+        *out = nullptr;
+        if (iid == IUnknown::kIid || iid == IDispatch::kIid || iid == IPlState::kIid)
+            *out = static_cast<IPlState*>(this);
+        else if (iid == IConnectionPointContainer::kIid)
+            *out = static_cast<IConnectionPointContainer*>(this);
+        else
+            return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
     }
     HRESULT End() override { return Enter("End"); }
     HRESULT Begin() override
@@ -188,12 +202,11 @@ public:
     void Fire(DISPID id, std::vector<VARIANT> args) { point_->Fire(id, std::move(args)); }
 
 private:
-    ~State() = default;
-    ULONG refs_ = 1;
+    ~State() override = default;
     ComPtr<Point> point_;
 };
 
-class Player final : public IPlayerCase
+class Player final : public Scripted<IPlayerCase>
 {
 public:
     Player() : state_(new State) {}
@@ -205,23 +218,6 @@ public:
         *out = static_cast<IPlayerCase*>(this);
         AddRef();
         return S_OK;
-    }
-    ULONG AddRef() override { return ++refs_; }
-    ULONG Release() override
-    {
-        const ULONG n = --refs_;
-        if (n == 0) delete this;
-        return n;
-    }
-    HRESULT GetTypeInfoCount(UINT* n) override { return *n = 0, S_OK; }
-    HRESULT GetTypeInfo(UINT, LCID, ITypeInfo** t) override { return *t = nullptr, E_NOTIMPL; }
-    HRESULT GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return DISP_E_UNKNOWNNAME;
-    }
-    HRESULT Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
-    {
-        return DISP_E_MEMBERNOTFOUND;
     }
 
     HRESULT Play() override { return Then(Enter("Play"), DISPID_OnPlay, {Int(position_)}); }
@@ -341,7 +337,7 @@ public:
     }
 
 private:
-    ~Player() = default;
+    ~Player() override = default;
     static std::string Args(std::initializer_list<int32_t> values)
     {
         std::string s;
@@ -358,7 +354,6 @@ private:
                 VariantClear(&v);
         return hr;
     }
-    ULONG refs_ = 1;
     ComPtr<State> state_;
     int32_t position_ = 0;
     std::wstring title_;

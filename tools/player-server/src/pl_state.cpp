@@ -1,9 +1,6 @@
 #include "pl_state.h"
 
-#include "faltor/journal.h"
 #include "movra/movra.h"
-
-#include <exception>
 
 namespace player
 {
@@ -32,48 +29,6 @@ ULONG CPlState::Release()
     if (n == 0) delete this;
     return n;
 }
-
-// The state object is driven through its slots only; it has no names to offer.
-HRESULT CPlState::GetTypeInfoCount(UINT* count)
-{
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT CPlState::GetTypeInfo(UINT, LCID, ITypeInfo** info)
-{
-    if (info) *info = nullptr;
-    return DISP_E_BADINDEX;
-}
-
-HRESULT CPlState::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, DISPID* ids)
-{
-    for (UINT i = 0; ids && i < count; ++i)
-        ids[i] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
-}
-
-HRESULT CPlState::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
-{
-    return DISP_E_MEMBERNOTFOUND;
-}
-
-namespace
-{
-template <typename F> HRESULT Guarded(const char* what, F call)
-{
-    try
-    {
-        return call() ? S_OK : E_FAIL;
-    }
-    catch (const std::exception& e)
-    {
-        if (JOURNAL::Journal) JOURNAL::Journal->Log(JOURNAL::LEVEL_ERROR, "%s: %s", what, e.what());
-        return E_FAIL;
-    }
-}
-} // namespace
 
 HRESULT CPlState::End()
 {

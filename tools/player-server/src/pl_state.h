@@ -2,7 +2,7 @@
 // which every event goes out. Events are sent only from the server's apartment thread.
 #pragma once
 
-#include "trillo/player_case.h"
+#include "slot_dispatch.h"
 
 #include <atomic>
 #include <vector>
@@ -14,7 +14,9 @@ namespace player
 
 using namespace trillo;
 
-class CPlState final : public IPlState, public IConnectionPointContainer, public IConnectionPoint
+class CPlState final : public SlotDispatch<IPlState>,
+                       public IConnectionPointContainer,
+                       public IConnectionPoint
 {
 public:
     CPlState() = default;
@@ -23,11 +25,6 @@ public:
     ULONG AddRef() override { return ++m_refs; }
     ULONG Release() override;
 
-    HRESULT GetTypeInfoCount(UINT* count) override;
-    HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
-    HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                   VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 
     // Stops playback (the client lets go of the player).
     HRESULT End() override;

@@ -1,30 +1,11 @@
 #include "player_case.h"
 
-#include "faltor/journal.h"
 #include "movra/movra.h"
 #include "platform/text.h"
 #include "sound_blocks.h"
 
-#include <exception>
-
 namespace player
 {
-
-namespace
-{
-template <typename F> HRESULT Guarded(const char* what, F call)
-{
-    try
-    {
-        return call() ? S_OK : E_FAIL;
-    }
-    catch (const std::exception& e)
-    {
-        if (JOURNAL::Journal) JOURNAL::Journal->Log(JOURNAL::LEVEL_ERROR, "%s: %s", what, e.what());
-        return E_FAIL;
-    }
-}
-} // namespace
 
 CPlayerCase::CPlayerCase() : m_state(new CPlState)
 {
@@ -57,32 +38,6 @@ ULONG CPlayerCase::Release()
     const ULONG n = --m_refs;
     if (n == 0) delete this;
     return n;
-}
-
-// Driven through its slots only.
-HRESULT CPlayerCase::GetTypeInfoCount(UINT* count)
-{
-    if (!count) return E_POINTER;
-    *count = 0;
-    return S_OK;
-}
-
-HRESULT CPlayerCase::GetTypeInfo(UINT, LCID, ITypeInfo** info)
-{
-    if (info) *info = nullptr;
-    return DISP_E_BADINDEX;
-}
-
-HRESULT CPlayerCase::GetIDsOfNames(REFIID, LPOLESTR*, UINT count, LCID, DISPID* ids)
-{
-    for (UINT i = 0; ids && i < count; ++i)
-        ids[i] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
-}
-
-HRESULT CPlayerCase::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*)
-{
-    return DISP_E_MEMBERNOTFOUND;
 }
 
 HRESULT CPlayerCase::Play()

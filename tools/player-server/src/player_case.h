@@ -11,7 +11,7 @@
 namespace player
 {
 
-class CPlayerCase final : public IPlayerCase
+class CPlayerCase final : public SlotDispatch<IPlayerCase>
 {
 public:
     // Throws what the core throws when its output card cannot be opened.
@@ -21,11 +21,6 @@ public:
     ULONG AddRef() override { return ++m_refs; }
     ULONG Release() override;
 
-    HRESULT GetTypeInfoCount(UINT* count) override;
-    HRESULT GetTypeInfo(UINT index, LCID lcid, ITypeInfo** info) override;
-    HRESULT GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID lcid, DISPID* ids) override;
-    HRESULT Invoke(DISPID id, REFIID iid, LCID lcid, WORD flags, DISPPARAMS* params,
-                   VARIANT* result, EXCEPINFO* exception, UINT* argError) override;
 
     HRESULT Play() override;
     HRESULT Stop() override;
