@@ -18,7 +18,8 @@
 #include "skin/msgbox_dlg.h"
 #include "skin/skinned_controls.h"
 
-namespace {
+namespace
+{
 
 bool WriteBytes(const QString& path, const QByteArray& bytes)
 {
@@ -30,11 +31,13 @@ bool WriteBytes(const QString& path, const QByteArray& bytes)
 bool Build(const QString& out)
 {
     QStringList files;
-    auto save = [&](const QString& rel, const QByteArray& bytes) {
+    auto save = [&](const QString& rel, const QByteArray& bytes)
+    {
         files << rel;
         return WriteBytes(out + "/" + rel, bytes);
     };
-    auto png = [](const QImage& img) {
+    auto png = [](const QImage& img)
+    {
         QByteArray b;
         QBuffer buf(&b);
         buf.open(QIODevice::WriteOnly);
@@ -54,9 +57,8 @@ bool Build(const QString& out)
             for (const std::string& o : builder::FormOverflows(d))
                 std::fprintf(stderr, "skin-builder: label does not fit (%u): %s\n", l, o.c_str());
             ok = ok && save(QString("%1/%2.png").arg(l).arg(d.bitmap), png(builder::FormBitmap(d)));
-            QString desc = d.descriptionPerLanguage
-                               ? QString("%1/%2.txt").arg(l).arg(d.description)
-                               : QString("neutral/%1.txt").arg(d.description);
+            QString desc = d.descriptionPerLanguage ? QString("%1/%2.txt").arg(l).arg(d.description)
+                                                    : QString("neutral/%1.txt").arg(d.description);
             if (d.descriptionPerLanguage || l == platform::kLcidEnglish)
                 ok = ok && save(desc, QByteArray::fromStdString(builder::FormDescription(d)));
         }
@@ -106,8 +108,7 @@ bool Preview(const QString& skins, const QString& out)
         {
             skin::CMsgBoxDlg box(nullptr, res::LoadString(v.text), v.style, skins);
             QImage shot = box.grab().toImage();
-            ok = ok && shot.save(QString("%1/IDD_MSGBOX_DIALOG_%2-%3.png")
-                                     .arg(out, v.name, lang));
+            ok = ok && shot.save(QString("%1/IDD_MSGBOX_DIALOG_%2-%3.png").arg(out, v.name, lang));
         }
     }
     return ok;
@@ -144,8 +145,7 @@ int main(int argc, char** argv)
         if (skins.isEmpty())
         {
             skins = out.isEmpty() ? QDir::tempPath() + "/vark-skins-preview" : out;
-            if (out.isEmpty() && !Build(skins))
-                return 1;
+            if (out.isEmpty() && !Build(skins)) return 1;
         }
         if (!Preview(skins, preview))
         {

@@ -2,12 +2,15 @@
 
 #include <QPainter>
 
+#include "describe.h"
 #include "painter_kit.h"
 #include "res/strings.h"
 
-namespace builder {
+namespace builder
+{
 
-namespace {
+namespace
+{
 
 // Layout on the 8-pixel grid. The state pictures sit below the background in the bitmap.
 constexpr int kW = 400, kH = 160, kTitle = 23;
@@ -19,11 +22,6 @@ constexpr int kStripY = kH;          // button pictures: 3 rows (OK, Yes, No) x 
 constexpr int kIconY = kH + 3 * 28;  // icons: 4 kinds x (normal, highlight)
 constexpr int kCloseY = kIconY + 32; // close: normal, pushed, disabled
 constexpr int kBitmapH = kCloseY + 16;
-
-QString Str(uint32_t id) { return QString::fromStdString(res::LoadString(id)); }
-
-std::string Pt(QPoint p) { return std::to_string(p.x()) + " " + std::to_string(p.y()); }
-std::string Sz(QSize s) { return std::to_string(s.width()) + " " + std::to_string(s.height()); }
 
 } // namespace
 
@@ -57,8 +55,7 @@ std::string MsgBoxDescription()
     line("skin_button_position=" + Pt(QPoint(0, kCloseY)));
     line("skin_button_position_pushed=" + Pt(QPoint(16, kCloseY)));
     line("skin_button_position_disabled=" + Pt(QPoint(32, kCloseY)));
-    const char* icons[4] = {"IDC_ICON_ERROR", "IDC_ICON_WARNING", "IDC_ICON_ASK",
-                            "IDC_ICON_INFO"};
+    const char* icons[4] = {"IDC_ICON_ERROR", "IDC_ICON_WARNING", "IDC_ICON_ASK", "IDC_ICON_INFO"};
     for (int i = 0; i < 4; ++i)
     {
         line(std::string("[") + icons[i] + "]");

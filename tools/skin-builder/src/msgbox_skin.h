@@ -4,7 +4,8 @@
 #include <QImage>
 #include <string>
 
-namespace builder {
+namespace builder
+{
 
 // The description text, CR LF line ends.
 std::string MsgBoxDescription();

@@ -1,0 +1,423 @@
+// The layout tables of the generated dialogs, on the 8-pixel grid: 24 pixels of margin, form
+// buttons of 88 x 28 in a footer band, fields 24 pixels high with their labels above or
+// beside them. Rectangles are wide enough for the longest translation; the skin tests check
+// that every text fits in every language.
+#include "form_skin.h"
+
+namespace builder
+{
+
+namespace
+{
+
+using F = FormControl;
+using namespace flag;
+
+F Lbl(QRect r, uint32_t t, int flags = 0, int arg = 0)
+{
+    F c{F::Label, "", r, t, flags};
+    c.arg = arg;
+    return c;
+}
+F Literal(QRect r, const char* text, int flags = 0)
+{
+    F c{F::Label, "", r, 0, flags};
+    c.sample = text;
+    return c;
+}
+F Mark(QRect r, Icon i)
+{
+    F c{F::Label, "", r};
+    c.icon = i;
+    return c;
+}
+F Head(QRect r, uint32_t t)
+{
+    return {F::Heading, "", r, t};
+}
+F Pnl(QRect r)
+{
+    return {F::Panel, "", r};
+}
+F WellAt(QRect r)
+{
+    return {F::Well, "", r};
+}
+F Stat(const char* n, QRect r, int flags = 0, const char* sample = nullptr)
+{
+    F c{F::Static, n, r, 0, flags};
+    c.sample = sample;
+    return c;
+}
+F Edt(const char* n, QRect r, const char* sample = nullptr, int flags = 0)
+{
+    F c{F::Edit, n, r, 0, flags};
+    c.sample = sample;
+    return c;
+}
+F Cmb(const char* n, QRect r, const char* sample)
+{
+    F c{F::Combo, n, r};
+    c.sample = sample;
+    return c;
+}
+F Btn(const char* n, QRect r, uint32_t t, bool primary = false)
+{
+    return {F::Button, n, r, t, primary ? kPrimary : 0};
+}
+F IBtn(const char* n, QRect r, Icon i, bool primary = false)
+{
+    F c{F::IconButton, n, r, 0, primary ? kPrimary : 0};
+    c.icon = i;
+    return c;
+}
+F Choice(F::Kind k, const std::string& n, QRect r, uint32_t t, int arg = 0)
+{
+    F c{k, n, r, t};
+    c.arg = arg;
+    return c;
+}
+F Tgl(const char* n, QRect r, uint32_t t, Icon i)
+{
+    F c{F::Toggle, n, r, t};
+    c.icon = i;
+    return c;
+}
+F Ctl(F::Kind k, const std::string& n, QRect r, const char* sample = nullptr)
+{
+    F c{k, n, r};
+    c.sample = sample;
+    return c;
+}
+F Img(const char* n, QRect r, Icon i)
+{
+    F c{F::Image, n, r};
+    c.icon = i;
+    return c;
+}
+F Hidden(F c)
+{
+    c.flags |= kNoPreview;
+    return c;
+}
+F Close(int width)
+{
+    return {F::Close, "IDC_CANCEL", QRect(width - 24, 4, 16, 16)};
+}
+// OK and Cancel at the end of the footer
+F Ok(int width, int y, uint32_t t = 40020)
+{
+    return Btn("IDOK", QRect(width - 24 - 88 - 8 - 88, y, 88, 28), t, true);
+}
+F Cancel(int width, int y)
+{
+    return Btn("IDCANCEL", QRect(width - 24 - 88, y, 88, 28), 40023);
+}
+
+std::vector<F> MainControls()
+{
+    constexpr int W = 960;
+    std::vector<F> c = {
+        {F::Minimize, "IDC_MINIMIZE", QRect(W - 44, 4, 16, 16)},
+        Close(W),
+        Ctl(F::Menu, "IDC_STATIC_MENU", QRect(4, 26, 600, 24)),
+        // the recorder
+        Pnl(QRect(16, 56, 320, 136)),
+        Head(QRect(28, 64, 296, 20), 40039),
+        Img("IDC_STATIC_CONNECT", QRect(28, 94, 16, 16), Icon::Connected),
+        Hidden(Img("IDC_STATIC_DISCONNECT", QRect(28, 94, 16, 16), Icon::Disconnected)),
+        Stat("IDC_EDIT_CONNECT", QRect(52, 92, 272, 20), 0, "#154"),
+        Lbl(QRect(28, 126, 120, 16), 40031),
+        Stat("IDC_EDIT_UIN", QRect(160, 126, 164, 16), kFigure | kEnd, "20416"),
+        Lbl(QRect(28, 160, 120, 16), 40040),
+        Stat("IDC_EDIT_TIME", QRect(160, 160, 164, 16), kFigure | kEnd, "2026.12.08 22:45:10"),
+        // the battery
+        Pnl(QRect(344, 56, 240, 136)),
+        Head(QRect(356, 64, 188, 20), 40041),
+        Img("IDC_STATIC_CHARGING", QRect(556, 66, 16, 16), Icon::Charging),
+        Ctl(F::Indicator, "IDC_INDICATOR_CHARGE_LEVEL", QRect(356, 98, 160, 12), "78"),
+        Stat("IDC_CHARGE_LEVEL", QRect(520, 94, 52, 20), kFigure | kEnd, "78%"),
+        Choice(F::Check, "IDC_BATTERY_INDICATION", QRect(356, 158, 216, 20), 40042),
+        // the memory
+        Pnl(QRect(592, 56, 352, 136)),
+        Head(QRect(604, 64, 328, 20), 40043),
+        Ctl(F::Indicator, "IDC_INDICATOR_MEMORY_STATUS", QRect(604, 98, 256, 12), "64"),
+        Stat("IDC_MEMORY_STATUS", QRect(868, 94, 64, 20), kFigure | kEnd, "64%"),
+        Lbl(QRect(604, 116, 104, 16), 40044),
+        Lbl(QRect(716, 116, 104, 16), 40045),
+        Lbl(QRect(828, 116, 104, 16), 40046),
+        Stat("IDC_EDIT_ALL_MEMORY", QRect(604, 132, 104, 16), kFigure, "1,048,576"),
+        Stat("IDC_EDIT_USED", QRect(716, 132, 104, 16), kFigure, "377,487"),
+        Stat("IDC_EDIT_FREE", QRect(828, 132, 104, 16), kFigure, "671,089"),
+        Lbl(QRect(604, 160, 216, 16), 40047),
+        Stat("IDC_EDIT_MAX_DUR", QRect(828, 160, 104, 16), kFigure | kEnd, "23:18:04"),
+        // the records
+        Lbl(QRect(16, 202, 100, 16), 40048),
+        Stat("IDC_EDIT_TRACK_COUNT", QRect(120, 202, 56, 16), kFigure, "42"),
+        Lbl(QRect(184, 202, 100, 16), 40049),
+        Stat("IDC_EDIT_TRACK_SELECTED", QRect(288, 202, 56, 16), kFigure, "3"),
+        Ctl(F::List, "IDC_LIST", QRect(16, 224, 928, 224)),
+        // the player
+        Pnl(QRect(16, 456, 928, 128)),
+        Stat("IDC_EDIT_NAME", QRect(28, 466, 480, 20), 0, "2026_05_01 10_20_30"),
+        Stat("IDC_EDIT_FORMAT", QRect(516, 466, 300, 20), kSecondary | kEnd,
+             "16000 Hz, mono, mu-law"),
+        Stat("IDC_EDIT_SOUND_DATA_SIZE", QRect(824, 466, 108, 20), kFigure | kSecondary | kEnd,
+             "1,234"),
+        Stat("IDC_EDIT_CURRENT_PLAY_POSITION", QRect(28, 494, 64, 20), kFigure, "0:01:23"),
+        Ctl(F::Slider, "IDC_SL_PLAY", QRect(96, 494, 616, 20), "11"),
+        Stat("IDC_EDIT_PLAY_DURATION", QRect(716, 494, 64, 20), kFigure | kEnd, "0:12:45"),
+        Mark(QRect(796, 496, 16, 16), Icon::Speaker),
+        Ctl(F::Slider, "IDC_SL_VOLUME", QRect(816, 494, 116, 20), "64"),
+        IBtn("IDC_BEGIN", QRect(28, 528, 40, 32), Icon::Previous),
+        IBtn("IDC_PLAY", QRect(72, 528, 48, 32), Icon::Play, true),
+        IBtn("IDC_PAUSE", QRect(124, 528, 40, 32), Icon::Pause),
+        IBtn("IDC_STOP_PLAY", QRect(168, 528, 40, 32), Icon::Stop),
+        IBtn("IDC_END", QRect(212, 528, 40, 32), Icon::Next),
+        IBtn("IDC_LOAD_FROM_DISK", QRect(264, 528, 40, 32), Icon::OpenFile),
+        Tgl("IDC_CHK_RING", QRect(400, 528, 96, 32), 40050, Icon::Loop),
+        Edt("IDC_EDIT_RING_LENGTH", QRect(500, 532, 36, 24), "10", kFigure),
+        Ctl(F::Spin, "IDC_SPIN_RING_LENGTH", QRect(538, 532, 16, 23)),
+        Lbl(QRect(558, 532, 18, 24), 40053, kLeft),
+        Tgl("IDC_CHK_ARC", QRect(584, 528, 136, 32), 40051, Icon::Gain),
+        Tgl("IDC_CHK_DENOISER", QRect(724, 528, 164, 32), 40052, Icon::Denoise),
+        IBtn("IDC_PLAYER_OPTIONS", QRect(896, 528, 36, 32), Icon::Options),
+    };
+    return c;
+}
+
+std::vector<F> ParamsControls()
+{
+    constexpr int W = 864;
+    std::vector<F> c = {
+        Close(W),
+        // sources and format
+        Head(QRect(24, 36, 352, 20), 40061),
+        Lbl(QRect(24, 64, 168, 24), 40062),
+        Cmb("IDC_CMB_SOURCE_LEFT", QRect(200, 64, 176, 24), "#115"),
+        Lbl(QRect(24, 96, 168, 24), 40063),
+        Cmb("IDC_CMB_SOURCE_RIGHT", QRect(200, 96, 176, 24), "#209"),
+        Lbl(QRect(24, 128, 168, 24), 40064),
+        Cmb("IDC_CMB_SAMPLE_RATE", QRect(200, 128, 176, 24), "#129"),
+        Choice(F::Radio, "IDC_OP_FORMAT0", QRect(200, 160, 80, 20), 40065),
+        Choice(F::Radio, "IDC_OP_FORMAT1", QRect(288, 160, 88, 20), 40066),
+        Choice(F::Check, "IDC_CHK_COMPRESSION", QRect(200, 186, 176, 20), 40126),
+        // gain
+        Head(QRect(24, 220, 352, 20), 40067),
+        Choice(F::Radio, "IDC_OP_AGC1", QRect(24, 246, 168, 20), 40068),
+        Choice(F::Radio, "IDC_OP_AGC0", QRect(200, 246, 168, 20), 40069),
+        Lbl(QRect(24, 274, 280, 16), 40070),
+        Ctl(F::Slider, "IDC_SL_INPUT_LEVEL", QRect(24, 294, 280, 20), "80"),
+        Stat("IDC_STATIC_INPUT_LEVEL", QRect(312, 294, 56, 20), kFigure | kEnd, "36"),
+        // voice activation
+        Choice(F::Check, "IDC_CHK_ACCU", QRect(24, 332, 352, 20), 40071),
+        Lbl(QRect(24, 358, 280, 16), 40072),
+        Ctl(F::Slider, "IDC_SL_ACCU_LEFT", QRect(24, 378, 280, 20), "50"),
+        Stat("IDC_STATIC_ACCU_LEFT", QRect(312, 378, 56, 20), kFigure | kEnd, "30"),
+        Ctl(F::Progress, "IDC_PROGRESS_LEVEL_LEFT", QRect(34, 410, 260, 8), "62"),
+        Img("IDC_STATIC_LEVEL_ABOVE", QRect(320, 406, 16, 16), Icon::Voice),
+        // timers
+        Lbl(QRect(528, 36, 112, 16), 40058),
+        Lbl(QRect(648, 36, 88, 16), 40059),
+        Lbl(QRect(744, 36, 96, 16), 40074),
+    };
+    for (int i = 0; i < 5; ++i)
+    {
+        int y = 60 + i * 32;
+        std::string n = std::to_string(i + 1);
+        c.push_back(
+            Choice(F::Check, "IDC_CHK_TIMER" + n, QRect(392, y + 2, 128, 20), 40073, i + 1));
+        c.push_back(Ctl(F::Date, "IDC_DTP_TIMER_DATE" + n, QRect(528, y, 112, 24), "08.12.2026"));
+        c.push_back(Ctl(F::Time, "IDC_DTP_TIMER_TIME" + n, QRect(648, y, 88, 24), "10:00"));
+        c.push_back(Ctl(F::Time, "IDC_DTP_TIMER_DUR" + n, QRect(744, y, 96, 24), "01:00"));
+    }
+    std::vector<F> rest = {
+        // loop recording and the buttons of the recorder
+        Choice(F::Check, "IDC_CHK_RING", QRect(392, 232, 448, 20), 40075),
+        Edt("IDC_EDIT_RING_HOUR", QRect(424, 258, 44, 24), "1", kFigure),
+        Ctl(F::Spin, "IDC_SPIN_RING_HOUR", QRect(470, 258, 16, 23)),
+        Lbl(QRect(492, 258, 40, 24), 40076, kLeft),
+        Edt("IDC_EDIT_RING_MIN", QRect(536, 258, 44, 24), "0", kFigure),
+        Ctl(F::Spin, "IDC_SPIN_RING_MIN", QRect(582, 258, 16, 23)),
+        Lbl(QRect(604, 258, 48, 24), 40077, kLeft),
+        Head(QRect(392, 300, 448, 20), 40078),
+        Cmb("IDC_CMB_BUTTON_MODE", QRect(392, 328, 240, 24), "#131"),
+        Choice(F::Check, "IDC_CHK_RECORD_BUTTON", QRect(392, 364, 448, 20), 40079),
+        // the time the recorder can hold
+        WellAt(QRect(24, 436, 816, 28)),
+        Stat("IDC_STATIC_MAX_DUR", QRect(36, 440, 792, 20), kSecondary, "#183 34:08:15"),
+        Btn("IDC_DEFAULT", QRect(24, 488, 112, 28), 40080),
+        Btn("IDC_SAVE", QRect(144, 488, 112, 28), 40081),
+        Btn("IDC_LOAD", QRect(264, 488, 112, 28), 40082),
+        Ok(W, 488),
+        Cancel(W, 488),
+    };
+    c.insert(c.end(), rest.begin(), rest.end());
+    return c;
+}
+
+} // namespace
+
+const std::vector<FormDialog>& FormDialogs()
+{
+    static const std::vector<FormDialog> dialogs = {
+        {"IDD_VARK_DIALOG", 209, 195, true, QSize(960, 600), 40000, 0, MainControls()},
+        {"IDD_ABOUTBOX",
+         197,
+         189,
+         true,
+         QSize(400, 240),
+         40054,
+         188,
+         {Mark(QRect(24, 44, 40, 40), Icon::AppMark),
+          Lbl(QRect(80, 44, 296, 24), 40000, kLarge | kPrimary), Lbl(QRect(80, 76, 256, 16), 40055),
+          Stat("IDC_STATIC_BUILD", QRect(80, 92, 256, 16), kFigure, "1.01.176"),
+          Lbl(QRect(80, 116, 256, 16), 40056),
+          Stat("IDC_FIRMWARE_VERSION", QRect(80, 132, 256, 16), kFigure, "44.16"),
+          F{F::Link, "IDC_LINK", QRect(80, 160, 256, 16), 40057},
+          Btn("IDOK", QRect(288, 200, 88, 28), 40020, true)}},
+        {"IDD_PIN_DIALOG",
+         199,
+         193,
+         true,
+         QSize(360, 184),
+         40030,
+         136,
+         {Lbl(QRect(24, 40, 312, 16), 40031), Edt("IDC_EDIT_UIN", QRect(24, 58, 312, 24), "20416"),
+          Lbl(QRect(24, 92, 312, 16), 40032), Edt("IDC_EDIT_PIN", QRect(24, 110, 312, 24), "••••"),
+          Ok(360, 148), Cancel(360, 148), Close(360)}},
+        {"IDD_CHANGE_PIN_DIALOG",
+         200,
+         201,
+         false,
+         QSize(360, 236),
+         40033,
+         188,
+         {Lbl(QRect(24, 40, 312, 16), 40034), Edt("IDC_EDIT_PIN_OLD", QRect(24, 58, 312, 24)),
+          Lbl(QRect(24, 92, 312, 16), 40035), Edt("IDC_EDIT_PIN_NEW1", QRect(24, 110, 312, 24)),
+          Lbl(QRect(24, 144, 312, 16), 40036), Edt("IDC_EDIT_PIN_NEW2", QRect(24, 162, 312, 24)),
+          Ok(360, 200), Cancel(360, 200), Close(360)}},
+        {"IDD_DEVICE_DIALOG",
+         203,
+         202,
+         false,
+         QSize(360, 132),
+         40037,
+         84,
+         {Lbl(QRect(24, 40, 312, 16), 40038),
+          Cmb("IDC_CMB_DEVICE", QRect(24, 58, 312, 24), "Built-in Audio Analog Stereo"),
+          Ok(360, 96), Cancel(360, 96), Close(360)}},
+        {"IDD_TIME_DIALOG",
+         204,
+         194,
+         false,
+         QSize(360, 132),
+         40040,
+         84,
+         {Lbl(QRect(24, 40, 152, 16), 40058),
+          Ctl(F::Date, "IDC_DTP_DATE", QRect(24, 58, 152, 24), "08.12.2026"),
+          Lbl(QRect(184, 40, 152, 16), 40059),
+          Ctl(F::Time, "IDC_DTP_TIME", QRect(184, 58, 152, 24), "22:45:10"), Ok(360, 96),
+          Cancel(360, 96), Close(360)}},
+        {"IDD_PARAMS_DIALOG", 208, 128, false, QSize(864, 528), 40060, 476, ParamsControls()},
+        {"IDD_SIGNTATURE_DIALOG",
+         229,
+         218,
+         true,
+         QSize(440, 284),
+         40083,
+         232,
+         {Lbl(QRect(24, 36, 392, 16), 40084),
+          Edt("IDC_EDIT_FILE", QRect(24, 54, 352, 24), "~/Records/2026_05_01 10_20_30.wav"),
+          IBtn("IDC_BUTTON_FILE", QRect(384, 54, 32, 24), Icon::Folder),
+          Lbl(QRect(24, 88, 392, 16), 40085),
+          Edt("IDC_EDIT_SIGN_FILE", QRect(24, 106, 352, 24),
+              "~/Records/2026_05_01 10_20_30.wav.dsg"),
+          IBtn("IDC_BUTTON_SIGN_FILE", QRect(384, 106, 32, 24), Icon::Folder),
+          Head(QRect(24, 142, 392, 20), 40031),
+          Choice(F::Radio, "IDC_RADIO_DIC1", QRect(24, 168, 392, 20), 40087),
+          Choice(F::Radio, "IDC_RADIO_DIC0", QRect(24, 194, 216, 20), 40086),
+          Edt("IDC_EDIT_UIN", QRect(248, 192, 168, 24), "20416", kFigure), Ok(440, 244),
+          Cancel(440, 244), Close(440)}},
+        {"IDD_KEY_DIALOG",
+         230,
+         219,
+         true,
+         QSize(400, 242),
+         40088,
+         190,
+         {Head(QRect(24, 36, 352, 20), 40031),
+          Choice(F::Radio, "IDC_RADIO_DIC1", QRect(24, 62, 352, 20), 40087),
+          Choice(F::Radio, "IDC_RADIO_DIC0", QRect(24, 88, 200, 20), 40086),
+          Edt("IDC_EDIT_UIN", QRect(232, 86, 144, 24), "20416", kFigure),
+          Head(QRect(24, 124, 352, 20), 40088),
+          Edt("IDC_EDIT_KEY", QRect(24, 150, 352, 24),
+              "1a2b3c4d 5e6f7081 92a3b4c5 d6e7f809 1a2b3c4d", kFigure),
+          Btn("IDOK", QRect(160, 202, 120, 28), 40089, true), Cancel(400, 202), Close(400)}},
+        {"IDD_LOAD_RECLIST_DLG",
+         241,
+         244,
+         false,
+         QSize(360, 132),
+         203,
+         84,
+         {Lbl(QRect(24, 40, 160, 16), 40048),
+          Stat("IDC_STATIC_LOADED", QRect(192, 40, 64, 16), kFigure | kEnd, "128"),
+          Literal(QRect(256, 40, 16, 16), "/", kCenter),
+          Stat("IDC_STATIC_TOTAL", QRect(272, 40, 64, 16), kFigure, "342"),
+          Ctl(F::Progress, "IDC_PROGRESS", QRect(24, 64, 312, 8), "37"), Cancel(360, 96)}},
+        {"IDD_PLAYER_OPTIONS_DIALOG",
+         247,
+         250,
+         true,
+         QSize(360, 288),
+         1053,
+         236,
+         {Head(QRect(24, 36, 312, 20), 1041), Lbl(QRect(24, 64, 144, 24), 40090),
+          Cmb("IDC_COMBO_AGC", QRect(176, 64, 160, 24), "30"), Head(QRect(24, 100, 312, 20), 1042),
+          Lbl(QRect(24, 128, 144, 24), 40091),
+          Cmb("IDC_COMBO_NC_MODE", QRect(176, 128, 160, 24), "#40006"),
+          Lbl(QRect(24, 160, 144, 24), 40092),
+          Cmb("IDC_COMBO_NC_DEPTH", QRect(176, 160, 160, 24), "20000"),
+          Btn("IDC_BUTTON_SET_DEFAULT", QRect(176, 196, 160, 28), 40080),
+          Btn("IDOK", QRect(56, 248, 88, 28), 40020, true),
+          Btn("IDCANCEL", QRect(152, 248, 88, 28), 40023),
+          Btn("IDC_BUTTON_APPLY", QRect(248, 248, 88, 28), 40093), Close(360)}},
+        {"IDD_EXPORT_DIALOG",
+         275,
+         276,
+         false,
+         QSize(440, 368),
+         186,
+         316,
+         {Lbl(QRect(24, 36, 392, 16), 40094),
+          Edt("IDC_EDIT_DIR", QRect(24, 54, 352, 24), "~/Records/Export"),
+          IBtn("IDC_BUTTON_DIR", QRect(384, 54, 32, 24), Icon::Folder),
+          Head(QRect(24, 90, 392, 20), 40095),
+          Choice(F::Radio, "IDC_RADIO_PAUSE0", QRect(24, 116, 200, 20), 40096),
+          Edt("IDC_EDIT_PAUSE", QRect(232, 114, 48, 24), "2", kFigure),
+          Ctl(F::Spin, "IDC_SPIN", QRect(282, 114, 16, 23)),
+          Lbl(QRect(304, 114, 24, 24), 40053, kLeft),
+          Choice(F::Radio, "IDC_RADIO_PAUSE1", QRect(24, 142, 200, 20), 40097),
+          Choice(F::Check, "IDC_CHK_MAKE_SIGN", QRect(24, 172, 392, 20), 40098),
+          Choice(F::Check, "IDC_CHK_KEEP_SEL", QRect(24, 196, 392, 20), 40099),
+          WellAt(QRect(16, 228, 408, 80)),
+          Stat("IDC_STATIC_PROGRESS_CUR", QRect(28, 236, 328, 16), kSecondary, "#190"),
+          Stat("IDC_STATIC_PROGRESS_CUR_PERC", QRect(364, 236, 36, 16), kFigure | kEnd, "42"),
+          Literal(QRect(400, 236, 14, 16), "%", kFigure),
+          Ctl(F::Progress, "IDC_PROGRESS_CUR", QRect(28, 256, 384, 8), "42"),
+          Lbl(QRect(28, 272, 108, 16), 40044),
+          Stat("IDC_STATIC_TOTAL_WRITED", QRect(148, 272, 84, 16), kFigure | kEnd, "12,345"),
+          Literal(QRect(232, 272, 16, 16), "/", kCenter),
+          Stat("IDC_STATIC_TOTAL_TO_WRITE", QRect(248, 272, 88, 16), kFigure, "45,678"),
+          Stat("IDC_STATIC_PROGRESS_TOTAL_PERC", QRect(364, 272, 36, 16), kFigure | kEnd, "27"),
+          Literal(QRect(400, 272, 14, 16), "%", kFigure),
+          Ctl(F::Progress, "IDC_PROGRESS_TOTAL", QRect(28, 292, 384, 8), "27"),
+          Ok(440, 328),
+          Cancel(440, 328),
+          Close(440)}},
+    };
+    return dialogs;
+}
+
+} // namespace builder
