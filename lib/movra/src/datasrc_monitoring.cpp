@@ -12,14 +12,19 @@ DATASRC_MONITORING::DATASRC_MONITORING(const RNUMBER64& readBlock)
 
 DATASRC_MONITORING::~DATASRC_MONITORING() = default;
 
-bool DATASRC_MONITORING::Open()
+void DATASRC_MONITORING::Empty()
 {
-    if (open_) return false;
     pending_.clear();
     pendingRate_ = 0;
     ready_.clear();
     current_.reset();
     currentOffset_ = 0;
+}
+
+bool DATASRC_MONITORING::Open()
+{
+    if (open_) return false;
+    Empty();
     open_ = true;
     return true;
 }
@@ -27,11 +32,7 @@ bool DATASRC_MONITORING::Open()
 bool DATASRC_MONITORING::Close()
 {
     if (!open_) return true;
-    pending_.clear();
-    pendingRate_ = 0;
-    ready_.clear();
-    current_.reset();
-    currentOffset_ = 0;
+    Empty();
     open_ = false;
     return true;
 }

@@ -87,11 +87,14 @@ TEST(Monitoring, ReadsContinueInsidePartlyHandedOutBlocks)
     SMSG msg;
     source.Read(msg, RNUMBER64::FromMs(5)); // 40 frames
     ASSERT_EQ(msg.Frames(), 40u);
-    source.Read(msg, RNUMBER64::FromMs(30)); // the rest of block 1 and all of block 2
-    ASSERT_EQ(msg.Frames(), 280u);
+    source.Read(msg, RNUMBER64::FromMs(30)); // the rest of block 1 and most of block 2
+    ASSERT_EQ(msg.Frames(), 240u);
     EXPECT_EQ(msg.Channel(0)[0], 40);
     EXPECT_EQ(msg.Channel(1)[0], 1040);
-    EXPECT_EQ(msg.Channel(0)[279], 319);
+    EXPECT_EQ(msg.Channel(0)[239], 279);
+    source.Read(msg, RNUMBER64::FromMs(30));
+    ASSERT_EQ(msg.Frames(), 40u);
+    EXPECT_EQ(msg.Channel(1)[39], 1319);
 }
 
 TEST(Monitoring, AFormatChangeFlushesTheOldFormatFirst)

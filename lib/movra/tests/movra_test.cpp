@@ -57,12 +57,12 @@ struct CoreTest : ::testing::Test
     RecordingHost host;
     std::string capture = env.Path("out.wav");
 
-    std::unique_ptr<MOVRA> Make(bool captured = true)
+    std::unique_ptr<MOVRA> Make(bool captured = true, const char* speed = "10")
     {
         if (captured)
         {
             env.Set("VARK_AUDIO", "capture:" + capture);
-            env.Set("VARK_AUDIO_SPEED", "10");
+            env.Set("VARK_AUDIO_SPEED", speed);
         }
         auto core = std::make_unique<MOVRA>(-1);
         core->CSetInterface(&host);
@@ -117,18 +117,17 @@ TEST_F(CoreTest, OpenReportsTheWholeStateAndMissingFilesFail)
     const std::wstring file = File("a.wav", 8000, 1, 8000);
     host.Clear();
     ASSERT_TRUE(core->COpenFile({file}));
-    const std::vector<std::string> expected = {
-        "OnBegConf",
-        "OnMonitor 0 0",
-        "OnOpenFile " + platform::WideToUtf8(file),
-        "OnSetFileSize 1000",
-        "OnState 0 0",
-        "OnPositionChange 0",
-        "OnRingSize 3000",
-        "OnRing 0 0 0",
-        "OnLevelChanged 0 0",
-        "OnVolumeBalanceChange 50 0",
-        "OnEndConf"};
+    const std::vector<std::string> expected = {"OnBegConf",
+                                               "OnMonitor 0 0",
+                                               "OnOpenFile " + platform::WideToUtf8(file),
+                                               "OnSetFileSize 1000",
+                                               "OnState 0 0",
+                                               "OnPositionChange 0",
+                                               "OnRingSize 3000",
+                                               "OnRing 0 0 0",
+                                               "OnLevelChanged 0 0",
+                                               "OnVolumeBalanceChange 50 0",
+                                               "OnEndConf"};
     std::vector<std::string> lines;
     for (const auto& l : host.Lines())
         if (l.rfind("OnMixer", 0) != 0) lines.push_back(l);
@@ -277,8 +276,8 @@ TEST_F(CoreTest, EndOfFileRewindsAndReportsInOrder)
     const auto end = std::find(lines.begin(), lines.end(), "OnEndOfFile");
     ASSERT_GE(end - lines.begin(), 4);
     EXPECT_EQ(std::vector<std::string>(end - 4, end + 1),
-              (std::vector<std::string>{"OnPositionChange 0", "OnLevelChanged 0 0",
-                                        "OnState 0 0", "OnLevelChanged 0 0", "OnEndOfFile"}));
+              (std::vector<std::string>{"OnPositionChange 0", "OnLevelChanged 0 0", "OnState 0 0",
+                                        "OnLevelChanged 0 0", "OnEndOfFile"}));
     long ms = -1;
     EXPECT_TRUE(core->CGetPos(ms));
     EXPECT_EQ(ms, 0);
@@ -378,8 +377,8 @@ TEST_F(CoreTest, MonitoringStreamPlaysAsPushed)
             ASSERT_TRUE(core->CMonitoringPut(bytes, 1, 8000));
         }
         // All but the last, partly filled card block is played.
-        ASSERT_TRUE(WaitFor(
-            [&] { return ReadCapture(capture).left.size() >= frames - 128; }, 30000));
+        ASSERT_TRUE(
+            WaitFor([&] { return ReadCapture(capture).left.size() >= frames - 128; }, 30000));
     }
     const Capture c = ReadCapture(capture);
     for (size_t i = 0; i < c.left.size(); ++i)
@@ -396,7 +395,8 @@ TEST_F(CoreTest, ManyThreadsAndAReentrantHostNeverDeadlock)
     const std::wstring file = File("a.wav", 8000, 2, 8000 * 20);
     // The host calls back into the core from its handlers, on the notifying thread.
     std::atomic<int> reentered{0};
-    host.onLine = [&](const std::string& line) {
+    host.onLine = [&](const std::string& line)
+    {
         if (line.rfind("OnState", 0) == 0 || line.rfind("OnPositionChange", 0) == 0)
         {
             long ms = 0;
@@ -409,24 +409,42 @@ TEST_F(CoreTest, ManyThreadsAndAReentrantHostNeverDeadlock)
     std::vector<std::thread> threads;
     std::atomic<int> done{0};
     for (int t = 0; t < 4; ++t)
-        threads.emplace_back([&, t] {
-            for (int i = 0; i < 150; ++i)
+        threads.emplace_back(
+            [&, t]
             {
-                long v = 0;
-                switch ((i + t) % 8)
+                for (int i = 0; i < 150; ++i)
                 {
-                case 0: core->CPlay(); break;
-                case 1: core->CPause(); break;
-                case 2: core->CSetPos((i * 137) % 15000); break;
-                case 3: core->CGetPos(v); break;
-                case 4: core->CSetGain(i % 101); break;
-                case 5: core->CRing(i % 2 == 0, 1000, 2000); break;
-                case 6: core->CGetState(); break;
-                case 7: core->CObject(5, i % 2); break;
+                    long v = 0;
+                    switch ((i + t) % 8)
+                    {
+                    case 0:
+                        core->CPlay();
+                        break;
+                    case 1:
+                        core->CPause();
+                        break;
+                    case 2:
+                        core->CSetPos((i * 137) % 15000);
+                        break;
+                    case 3:
+                        core->CGetPos(v);
+                        break;
+                    case 4:
+                        core->CSetGain(i % 101);
+                        break;
+                    case 5:
+                        core->CRing(i % 2 == 0, 1000, 2000);
+                        break;
+                    case 6:
+                        core->CGetState();
+                        break;
+                    case 7:
+                        core->CObject(5, i % 2);
+                        break;
+                    }
                 }
-            }
-            ++done;
-        });
+                ++done;
+            });
     for (auto& th : threads)
         th.join();
     EXPECT_EQ(done.load(), 4);
@@ -434,4 +452,75 @@ TEST_F(CoreTest, ManyThreadsAndAReentrantHostNeverDeadlock)
     EXPECT_TRUE(core->CStop());
     owner.reset(); // the worker ends before the handler goes
     host.onLine = nullptr;
+}
+
+TEST_F(CoreTest, AFailingCycleClosesTheSourceAndTheCoreServesOn)
+{
+    auto core = Make();
+    // The gain control cannot serve 500 Hz: its rebuild fails inside the worker's cycle.
+    ASSERT_TRUE(core->COpenFile({File("low.wav", 500, 1, 2000)}));
+    ASSERT_TRUE(core->CObject(MOVRA::OBJ_ID_AGC, 1));
+    host.Clear();
+    ASSERT_TRUE(core->CPlay());
+    ASSERT_TRUE(WaitLine("OnCloseFile"));
+    EXPECT_FALSE(core->CIsOpen());
+    EXPECT_TRUE(host.Has("OnSetFileSize 0"));
+
+    ASSERT_TRUE(core->CObject(MOVRA::OBJ_ID_AGC, 0));
+    host.Clear();
+    ASSERT_TRUE(core->COpenFile({File("ok.wav", 8000, 1, 4000)}));
+    ASSERT_TRUE(core->CPlay());
+    EXPECT_TRUE(WaitLine("OnEndOfFile"));
+}
+
+TEST_F(CoreTest, FilesSideBySideAreMixedOntoBothSides)
+{
+    const size_t shortFrames = 4000, longFrames = 6000;
+    {
+        auto core = Make();
+        ASSERT_TRUE(core->COpenFile(
+            {File("a.wav", 8000, 1, shortFrames), File("b.wav", 8000, 1, longFrames)}));
+        long size = 0, channels = 0;
+        core->CGetSize(size);
+        core->CGetFileChannelsCount(channels);
+        EXPECT_EQ(size, 750); // the longer file
+        EXPECT_EQ(channels, 2);
+        ASSERT_TRUE(core->CPlay());
+        ASSERT_TRUE(WaitLine("OnEndOfFile"));
+        EXPECT_TRUE(host.Has("OnMixerChannelsCounter 2"));
+    }
+    const Capture c = ReadCapture(capture);
+    const std::vector<int16_t> ramp = Interleaved(longFrames, 1);
+    ASSERT_GE(c.left.size(), longFrames);
+    for (size_t i = 0; i < longFrames; ++i)
+    {
+        // Both files hold the same ramp; the first is silent after its end.
+        const int sum = i < shortFrames ? 2 * ramp[i] : ramp[i];
+        const auto expected = static_cast<int16_t>(std::clamp(sum, -32768, 32767));
+        ASSERT_EQ(c.left[i], expected) << i;
+        ASSERT_EQ(c.right[i], expected) << i;
+    }
+}
+
+TEST_F(CoreTest, PositionReportsFollowWhatIsHeard)
+{
+    auto core = Make(true, "4");
+    ASSERT_TRUE(core->COpenFile({File("in.wav", 8000, 1, 8 * 8000)}));
+    host.Clear();
+    ASSERT_TRUE(core->CPlay());
+    ASSERT_TRUE(WaitLine("OnEndOfFile"));
+    std::vector<long> positions;
+    for (const std::string& line : host.Lines())
+    {
+        if (line == "OnState 0 0") break; // the stop at the end
+        if (line.rfind("OnPositionChange ", 0) == 0)
+            positions.push_back(std::stol(line.substr(17)));
+    }
+    ASSERT_GE(positions.size(), 4u);
+    ASSERT_EQ(positions.back(), 0); // the rewind, reported just before the stop
+    positions.pop_back();
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()))
+        << ::testing::PrintToString(positions);
+    EXPECT_GT(positions.back(), 4000); // well into the file before the end
+    EXPECT_LE(positions.back(), 8000);
 }

@@ -3,8 +3,7 @@
 // and the worker, so the record has its own lock.
 #pragma once
 
-#include "movra/movra_notify.h"
-#include "platform/text.h"
+#include "movra/notify_text.h"
 
 #include <algorithm>
 #include <functional>
@@ -12,53 +11,9 @@
 #include <string>
 #include <vector>
 
-class RecordingHost : public MOVRA_NOTIFY
+class RecordingHost : public NOTIFY_TEXT
 {
 public:
-    void OnOpenFile(const std::vector<std::wstring>& files) override
-    {
-        std::string line = "OnOpenFile";
-        for (const auto& f : files)
-            line += " " + platform::WideToUtf8(f);
-        Add(line);
-    }
-    void OnCloseFile() override { Add("OnCloseFile"); }
-    void OnMonitor(bool open, long tag) override { Add(Line("OnMonitor", open, tag)); }
-    void OnState(long state, long ms) override { Add(Line("OnState", state, ms)); }
-    void OnSetFileSize(long ms) override { Add(Line("OnSetFileSize", ms)); }
-    void OnPositionChange(long ms) override { Add(Line("OnPositionChange", ms)); }
-    void OnLevelChanged(long l, long r) override { Add(Line("OnLevelChanged", l, r)); }
-    void OnRing(bool on, long from, long to) override { Add(Line("OnRing", on, from, to)); }
-    void OnBegConf() override { Add("OnBegConf"); }
-    void OnEndConf() override { Add("OnEndConf"); }
-    void OnRingSize(long ms) override { Add(Line("OnRingSize", ms)); }
-    void OnVolumeBalanceChange(long v, long b) override
-    {
-        Add(Line("OnVolumeBalanceChange", v, b));
-    }
-    void OnObject(long id, long on) override { Add(Line("OnObject", id, on)); }
-    void OnMixerChannelsCounter(long n) override { Add(Line("OnMixerChannelsCounter", n)); }
-    void OnMixer(long ch, bool mute, bool solo, long l, long r) override
-    {
-        Add(Line("OnMixer", ch, mute, solo, l, r));
-    }
-    void OnMixerChannelsLevel(const std::vector<long>& levels) override
-    {
-        std::string line = "OnMixerChannelsLevel";
-        for (long v : levels)
-            line += " " + std::to_string(v);
-        Add(line);
-    }
-    void OnAgc(long level) override { Add(Line("OnAgc", level)); }
-    void OnSpeechSearch(long t) override { Add(Line("OnSpeechSearch", t)); }
-    void OnStretcher(long step) override { Add(Line("OnStretcher", step)); }
-    void OnDenoiser(bool mode, long level) override { Add(Line("OnDenoiser", mode, level)); }
-    void OnHLFilter(double low, double high) override
-    {
-        Add("OnHLFilter " + Num(low) + " " + Num(high));
-    }
-    void OnEndOfFile() override { Add("OnEndOfFile"); }
-
     std::vector<std::string> Lines() const
     {
         std::lock_guard lock(mutex_);
@@ -87,20 +42,8 @@ public:
     // Runs after every recorded line, on the notifying thread (for re-entrant hosts).
     std::function<void(const std::string&)> onLine;
 
-private:
-    static std::string Num(double v)
-    {
-        char text[32];
-        std::snprintf(text, sizeof text, "%g", v);
-        return text;
-    }
-    template <typename... A> static std::string Line(const char* name, A... args)
-    {
-        std::string line = name;
-        ((line += " " + std::to_string(static_cast<long>(args))), ...);
-        return line;
-    }
-    void Add(const std::string& line)
+protected:
+    void OnLine(const std::string& line) override
     {
         {
             std::lock_guard lock(mutex_);
@@ -109,6 +52,7 @@ private:
         if (onLine) onLine(line);
     }
 
+private:
     mutable std::mutex mutex_;
     std::vector<std::string> lines_;
 };

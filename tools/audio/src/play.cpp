@@ -5,6 +5,7 @@
 
 #include "faltor/exceptions.h"
 #include "movra/movra.h"
+#include "movra/notify_text.h"
 #include "ondakit/input_sound_file_stream.h"
 #include "platform/text.h"
 
@@ -33,73 +34,27 @@ void OnSignal(int)
     gInterrupted = 1;
 }
 
-class ConsoleHost : public MOVRA_NOTIFY
+// Prints every notification as one line; the worker and the main thread both report.
+class ConsoleHost : public NOTIFY_TEXT
 {
 public:
-    void OnOpenFile(const std::vector<std::wstring>& files) override
-    {
-        std::string line = "OnOpenFile";
-        for (const auto& f : files)
-            line += " " + platform::WideToUtf8(f);
-        Print(line);
-    }
-    void OnCloseFile() override { Print("OnCloseFile"); }
-    void OnMonitor(bool open, long tag) override { Print("OnMonitor", open, tag); }
-    void OnState(long state, long ms) override { Print("OnState", state, ms); }
-    void OnSetFileSize(long ms) override { Print("OnSetFileSize", ms); }
-    void OnPositionChange(long ms) override { Print("OnPositionChange", ms); }
-    void OnLevelChanged(long l, long r) override { Print("OnLevelChanged", l, r); }
-    void OnRing(bool on, long from, long to) override { Print("OnRing", on, from, to); }
-    void OnBegConf() override { Print("OnBegConf"); }
-    void OnEndConf() override { Print("OnEndConf"); }
-    void OnRingSize(long ms) override { Print("OnRingSize", ms); }
-    void OnVolumeBalanceChange(long v, long b) override { Print("OnVolumeBalanceChange", v, b); }
-    void OnObject(long id, long on) override { Print("OnObject", id, on); }
-    void OnMixerChannelsCounter(long n) override { Print("OnMixerChannelsCounter", n); }
-    void OnMixer(long ch, bool mute, bool solo, long l, long r) override
-    {
-        Print("OnMixer", ch, mute, solo, l, r);
-    }
-    void OnMixerChannelsLevel(const std::vector<long>& levels) override
-    {
-        std::string line = "OnMixerChannelsLevel";
-        for (long v : levels)
-            line += " " + std::to_string(v);
-        Print(line);
-    }
-    void OnAgc(long level) override { Print("OnAgc", level); }
-    void OnSpeechSearch(long t) override { Print("OnSpeechSearch", t); }
-    void OnStretcher(long step) override { Print("OnStretcher", step); }
-    void OnDenoiser(bool mode, long level) override { Print("OnDenoiser", mode, level); }
-    void OnHLFilter(double low, double high) override
-    {
-        char text[96];
-        std::snprintf(text, sizeof text, "OnHLFilter %g %g", low, high);
-        Print(text);
-    }
     void OnEndOfFile() override
     {
-        Print("OnEndOfFile");
+        NOTIFY_TEXT::OnEndOfFile();
         ended = true;
     }
 
     std::atomic<bool> ended{false};
 
-private:
-    template <typename... A> void Print(const char* name, A... args)
+protected:
+    void OnLine(const std::string& line) override
     {
-        std::string line = name;
-        ((line += " " + std::to_string(static_cast<long>(args))), ...);
-        Print(line);
-    }
-    void Print(const std::string& line)
-    {
-        // The worker and the main thread both report.
         std::lock_guard lock(mutex_);
         std::fprintf(stdout, "%s\n", line.c_str());
         std::fflush(stdout);
     }
 
+private:
     std::mutex mutex_;
 };
 
@@ -246,14 +201,27 @@ int PushMonitoring(MOVRA& core, const std::string& path)
         Complain(path + ": no usable sample rate or channel count");
         return 1;
     }
-    const double pieceMs = 100.0 / static_cast<double>(DeviceSpeed());
+    const double speed = static_cast<double>(DeviceSpeed());
     const int frames = rate / 10;
     std::vector<short> samples(static_cast<size_t>(frames) * static_cast<size_t>(channels));
     std::vector<signed char> bytes;
+    const auto start = std::chrono::steady_clock::now();
+    // Device time passed since the start, in ms of sound.
+    const auto played = [&]
+    {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                   .count() *
+               speed;
+    };
+    double pushedMs = 0;
     core.CMonitoringOpen(1);
     for (;;)
     {
         if (gInterrupted) return 0;
+        // Like a live source, but a little ahead of the device, so that a late wake-up
+        // never lets the stream run dry.
+        while (pushedMs > played() + 2000 && !gInterrupted)
+            SleepMs(5);
         const int got = stream->ReadData(samples.data(), frames);
         if (got <= 0) break;
         bytes.resize(static_cast<size_t>(got) * static_cast<size_t>(channels) * 2);
@@ -264,12 +232,12 @@ int PushMonitoring(MOVRA& core, const std::string& path)
             bytes[2 * i + 1] = static_cast<signed char>(u >> 8);
         }
         core.CMonitoringPut(bytes, channels, rate);
-        SleepMs(pieceMs);
+        pushedMs += 1000.0 * got / rate;
     }
-    // What is queued (the 1 s pre-buffer and what the card holds) plays out before the
-    // stream closes.
-    for (int i = 0; i < 25 && !gInterrupted; ++i)
-        SleepMs(pieceMs);
+    // What is queued (the pre-buffer and what the card holds) plays out before the stream
+    // closes.
+    while (played() < pushedMs + 2500 && !gInterrupted)
+        SleepMs(5);
     core.CMonitoringClose();
     return 0;
 }

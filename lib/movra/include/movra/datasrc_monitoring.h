@@ -53,6 +53,7 @@ public:
     bool DevicePositionKnown() const { return positionKnown_; }
 
 private:
+    void Empty();
     void CutBlocks(bool all);
     void MeasureDevice();
     int64_t BlockFrames(long rate) const;

@@ -1,0 +1,171 @@
+#include "platform/little_endian.h"
+#include "testsupport/test_env.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+using testsupport::RunProcess;
+
+namespace
+{
+
+std::string Tool()
+{
+    return testsupport::BinDir() + "/vark-audio";
+}
+
+int16_t Sample(size_t i)
+{
+    return static_cast<int16_t>((i * 53) % 50000 - 25000);
+}
+
+// A 16-bit PCM mono file of `frames` samples.
+void WriteMono(const std::string& path, uint32_t rate, size_t frames)
+{
+    std::string b(44 + 2 * frames, '\0');
+    auto* p = reinterpret_cast<uint8_t*>(b.data());
+    const auto data = static_cast<uint32_t>(2 * frames);
+    b.replace(0, 4, "RIFF");
+    platform::StoreLE32(p + 4, 36 + data);
+    b.replace(8, 8, "WAVEfmt ");
+    platform::StoreLE32(p + 16, 16);
+    platform::StoreLE16(p + 20, 1);
+    platform::StoreLE16(p + 22, 1);
+    platform::StoreLE32(p + 24, rate);
+    platform::StoreLE32(p + 28, rate * 2);
+    platform::StoreLE16(p + 32, 2);
+    platform::StoreLE16(p + 34, 16);
+    b.replace(36, 4, "data");
+    platform::StoreLE32(p + 40, data);
+    for (size_t i = 0; i < frames; ++i)
+        platform::StoreLE16(p + 44 + 2 * i, static_cast<uint16_t>(Sample(i)));
+    testsupport::WriteFile(path, b);
+}
+
+// The left and right samples of a capture file.
+std::pair<std::vector<int16_t>, std::vector<int16_t>> Captured(const std::string& path)
+{
+    const std::string b = testsupport::ReadFile(path);
+    std::vector<int16_t> left, right;
+    const size_t at = b.find("data");
+    if (at == std::string::npos) return {};
+    for (size_t i = at + 8; i + 4 <= b.size(); i += 4)
+    {
+        const auto* s = reinterpret_cast<const uint8_t*>(b.data() + i);
+        left.push_back(static_cast<int16_t>(platform::LoadLE16(s)));
+        right.push_back(static_cast<int16_t>(platform::LoadLE16(s + 2)));
+    }
+    return {left, right};
+}
+
+struct PlayTest : ::testing::Test
+{
+    testsupport::ScopedTestEnv env;
+    std::string in = env.Path("in.wav");
+    std::string out = env.Path("out.wav");
+    void SetUp() override
+    {
+        env.Set("VARK_AUDIO", "capture:" + out);
+        env.Set("VARK_AUDIO_SPEED", "10");
+    }
+};
+
+} // namespace
+
+TEST_F(PlayTest, MonoFileComesOutOnBothChannelsSampleForSample)
+{
+    const size_t frames = 16000 * 2 + 77;
+    WriteMono(in, 16000, frames);
+    const auto r = RunProcess({Tool(), "play", in, "--gain", "150", "--balance", "-20"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("OnVolumeBalanceChange 100 -10\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("OnState 1 0\n"), std::string::npos);
+    EXPECT_NE(r.out.find("OnEndOfFile\n"), std::string::npos);
+    const auto [left, right] = Captured(out);
+    ASSERT_GE(left.size(), frames);
+    for (size_t i = 0; i < frames; ++i)
+    {
+        ASSERT_EQ(left[i], Sample(i)) << i;
+        ASSERT_EQ(right[i], Sample(i)) << i;
+    }
+}
+
+TEST_F(PlayTest, SeekAndOffsetStartLater)
+{
+    WriteMono(in, 8000, 16000);
+    for (const char* option : {"--seek", "--offset"})
+    {
+        const auto r = RunProcess({Tool(), "play", in, option, "1500"});
+        ASSERT_EQ(r.exitCode, 0) << option << r.err;
+        const auto [left, right] = Captured(out);
+        ASSERT_GE(left.size(), 4000u) << option;
+        for (size_t i = 0; i < 4000; ++i)
+            ASSERT_EQ(left[i], Sample(12000 + i)) << option << " " << i;
+    }
+}
+
+TEST_F(PlayTest, RingLoopsUntilInterrupted)
+{
+    WriteMono(in, 8000, 8000 * 2);
+    testsupport::ChildProcess child({Tool(), "play", in, "--ring", "500-700"});
+    // Two seconds of file; the loop keeps going well beyond them.
+    ASSERT_TRUE(testsupport::WaitFor([&] { return Captured(out).first.size() > 8000 * 4; }, 60000));
+    child.Signal(SIGINT);
+    const auto status = child.Wait(30000);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0);
+    EXPECT_EQ(child.Stdout().find("OnEndOfFile"), std::string::npos);
+    EXPECT_NE(child.Stdout().find("OnRing 1 500 700"), std::string::npos) << child.Stdout();
+    const auto left = Captured(out).first;
+    for (size_t turn = 0; turn < 10; ++turn)
+        for (size_t i = 0; i < 1600; ++i)
+            ASSERT_EQ(left[turn * 1600 + i], Sample(4000 + i)) << turn << " " << i;
+}
+
+TEST_F(PlayTest, MonitorPushesTheFileAsALiveStream)
+{
+    const size_t frames = 8000 * 2;
+    WriteMono(in, 8000, frames);
+    const auto r = RunProcess({Tool(), "play", "--monitor", in});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("OnMonitor 1 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("OnMonitor 0 0\n"), std::string::npos) << r.out;
+    const auto [left, right] = Captured(out);
+    // All but the card's last, partly filled block.
+    ASSERT_GE(left.size(), frames - 128);
+    for (size_t i = 0; i < left.size(); ++i)
+    {
+        ASSERT_EQ(left[i], Sample(i)) << i;
+        ASSERT_EQ(right[i], Sample(i)) << i;
+    }
+}
+
+TEST_F(PlayTest, WrongUseAndMissingFiles)
+{
+    WriteMono(in, 8000, 800);
+    EXPECT_EQ(RunProcess({Tool(), "play"}).exitCode, 2);
+    EXPECT_EQ(RunProcess({Tool(), "play", in, "--ring", "700-500"}).exitCode, 2);
+    EXPECT_EQ(RunProcess({Tool(), "play", in, "--ring", "x"}).exitCode, 2);
+    EXPECT_EQ(RunProcess({Tool(), "play", in, "--gain"}).exitCode, 2);
+    EXPECT_EQ(RunProcess({Tool(), "play", in, "--filter", "3"}).exitCode, 2);
+    EXPECT_EQ(RunProcess({Tool(), "play", in, "--seek", "-5"}).exitCode, 2);
+    EXPECT_EQ(RunProcess({Tool(), "play", in, "--monitor", in}).exitCode, 2);
+    EXPECT_EQ(RunProcess({Tool(), "play", in, "--bogus", "1"}).exitCode, 2);
+    const auto missing = RunProcess({Tool(), "play", in, env.Path("none.wav")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("Failed to open"), std::string::npos) << missing.err;
+    // A ring beyond the end is refused by the core.
+    EXPECT_EQ(RunProcess({Tool(), "play", in, "--ring", "0-5000"}).exitCode, 1);
+}
+
+TEST_F(PlayTest, FilterOptionSetsTheGainsAndSwitchesTheFilterOn)
+{
+    WriteMono(in, 8000, 800);
+    const auto r = RunProcess({Tool(), "play", in, "--filter", "6,-3"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("OnObject 5 1\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("OnHLFilter 6 -3\n"), std::string::npos) << r.out;
+    // The gains are kept in the settings file: put the neutral ones back for later runs.
+    EXPECT_EQ(RunProcess({Tool(), "play", in, "--filter", "0,0"}).exitCode, 0);
+}
