@@ -4,12 +4,15 @@
 #include "vark_application.h"
 #include "vark_dlg.h"
 
+#include "platform/com/apartment.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "scriba/scriba.h"
+#include "trillo/player_case.h"
 
 #include <QDialog>
 #include <QMessageBox>
+#include <QSocketNotifier>
 #include <exception>
 
 namespace {
@@ -49,7 +52,15 @@ int CVarkApp::Run()
     SetLogLevel(static_cast<int>(settings.LogLevel));
     SLOG("Sound Manager Varke P started, language %u", settings.Language);
 
-    // The player's COM apartment joins here when the player wrapper lands.
+    // The player lives in its own server process, reached through COM from this thread:
+    // the apartment's fd joins the Qt loop so that the player's events are delivered.
+    com::CoInitialize();
+    const std::string playerServer =
+        platform::JoinPath(platform::ExecutableFolder(), "vark-player");
+    if (!trillo::RegisterPlayerServerIfMissing(playerServer))
+        SLOG_ERR("The player server %s cannot be registered", playerServer.c_str());
+    auto apartment = std::make_unique<QSocketNotifier>(com::ApartmentFd(), QSocketNotifier::Read);
+    QObject::connect(apartment.get(), &QSocketNotifier::activated, [] { com::PumpApartment(); });
     try {
         std::unique_ptr<QDialog> window = factory_(settings);
         auto* app = qobject_cast<CVarkApplication*>(QCoreApplication::instance());
@@ -67,6 +78,8 @@ int CVarkApp::Run()
         fatal_(kUnhandledException);
     }
 
+    apartment.reset();
+    com::CoUninitialize();
     SLOG("Sound Manager Varke P ended");
     CloseLog();
     g_appSettings = nullptr;

@@ -3,6 +3,7 @@
 #include "vark_dlg.h"
 
 #include "testsupport/test_env.h"
+#include "trillo/player_case.h"
 
 #include <QDialog>
 #include <QTimer>
@@ -94,4 +95,34 @@ TEST(StartUp, TheProgramClosesOnSigtermAndASecondStartEndsSilently)
     EXPECT_EQ(*status, 0) << first.Stderr();
     EXPECT_EQ(CountOf(ReadFile(log), "Settings saved"), 1);
     EXPECT_TRUE(testsupport::FileExists(DataFolder(env) + "/Varke.ini"));
+}
+
+TEST(StartUp, TheMainWindowRunsInACOMApartmentThatTheEventLoopPumps)
+{
+    testsupport::ScopedTestEnv env;
+    CVarkApp app;
+    bool pumped = false;
+    int fdDuringRun = -1;
+    app.SetMainWindowFactory([&](CAppSettings& settings) {
+        auto dlg = std::make_unique<CVarkDlg>(settings);
+        fdDuringRun = com::ApartmentFd();
+        // Work queued to the apartment runs only when the Qt loop pumps it.
+        auto queue = com::CurrentApartmentQueue();
+        if (queue)
+            queue->Post([&pumped, w = dlg.get()] {
+                pumped = true;
+                w->close();
+            });
+        QTimer::singleShot(20000, dlg.get(), [w = dlg.get()] { w->close(); });
+        return dlg;
+    });
+    EXPECT_EQ(app.Run(), 0);
+    EXPECT_GE(fdDuringRun, 0);
+    EXPECT_TRUE(pumped);
+    EXPECT_EQ(com::ApartmentFd(), -1); // left at exit
+    // The player server next to the program is registered for the player class.
+    const auto server = com::LookupServer(trillo::CLSID_PlayerCase);
+    ASSERT_TRUE(server.has_value());
+    EXPECT_TRUE(server->ends_with("/vark-player")) << *server;
+    EXPECT_TRUE(testsupport::FileExists(*server));
 }

@@ -54,6 +54,7 @@ int CmdErase(Context&);
 int CmdExport(Context&);
 int CmdVerify(Context&);
 int CmdKey(Context&);
+int CmdPlay(Context&);
 
 // Output helpers shared by the commands.
 std::string Narrow(const std::wstring& w);

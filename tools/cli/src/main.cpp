@@ -23,14 +23,17 @@ const char* kUsage =
     "                                      files are kept)\n"
     "  verify FILE.wav [--dsg FILE.dsg] (--serial N | --attached)\n"
     "                                      exit 0 authentic, 1 changed, 2 wrong entry\n"
-    "  key (--serial N | --attached)       the serial key\n";
+    "  key (--serial N | --attached)       the serial key\n"
+    "  play FILE [--gain N] [--denoiser MODE,DEPTH] [--agc LEVEL] [--stretch STEP]\n"
+    "                                      play a sound file through the player server\n";
 
 // Options that take a value; every other option is a flag.
 bool TakesValue(const std::string& name)
 {
     return name == "--device" || name == "--pin" || name == "--old" || name == "--new" ||
            name == "--out" || name == "--records" || name == "--pause" || name == "--dsg" ||
-           name == "--serial";
+           name == "--serial" || name == "--gain" || name == "--denoiser" || name == "--agc" ||
+           name == "--stretch";
 }
 
 } // namespace
@@ -41,7 +44,7 @@ int main(int argc, char** argv)
     const std::map<std::string, Command> commands = {
         {"status", CmdStatus}, {"list", CmdList},   {"params", CmdParams},
         {"clock", CmdClock},   {"pin", CmdPin},     {"erase", CmdErase},
-        {"export", CmdExport}, {"verify", CmdVerify}, {"key", CmdKey}};
+        {"export", CmdExport}, {"verify", CmdVerify}, {"key", CmdKey}, {"play", CmdPlay}};
     // Messages in the user's language, as the program shows them; worker threads take the
     // same language from here.
     CAppSettings settings(L"");

@@ -1,0 +1,110 @@
+#include "testsupport/sound.h"
+
+#include "testsupport/test_env.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+
+namespace testsupport {
+
+namespace {
+void Put16(std::string& f, size_t at, uint16_t v)
+{
+    f[at] = static_cast<char>(v & 0xFF);
+    f[at + 1] = static_cast<char>(v >> 8);
+}
+void Put32(std::string& f, size_t at, uint32_t v)
+{
+    Put16(f, at, static_cast<uint16_t>(v & 0xFFFF));
+    Put16(f, at + 2, static_cast<uint16_t>(v >> 16));
+}
+int16_t Get16(const std::string& f, size_t at)
+{
+    return static_cast<int16_t>(static_cast<uint8_t>(f[at]) |
+                                static_cast<uint8_t>(f[at + 1]) << 8);
+}
+} // namespace
+
+std::vector<int16_t> TestTone(size_t samples)
+{
+    std::vector<int16_t> s(samples);
+    for (size_t i = 0; i < samples; ++i)
+        s[i] = static_cast<int16_t>(1000 + 8000 * std::sin(double(i) * 0.05) +
+                                    static_cast<double>(i % 7) * 13);
+    return s;
+}
+
+std::string MonoWav(const std::vector<int16_t>& samples, uint32_t rate)
+{
+    std::string f(44 + samples.size() * 2, '\0');
+    std::memcpy(f.data(), "RIFF", 4);
+    Put32(f, 4, static_cast<uint32_t>(f.size() - 8));
+    std::memcpy(f.data() + 8, "WAVEfmt ", 8);
+    Put32(f, 16, 16);
+    Put16(f, 20, 1);
+    Put16(f, 22, 1);
+    Put32(f, 24, rate);
+    Put32(f, 28, rate * 2);
+    Put16(f, 32, 2);
+    Put16(f, 34, 16);
+    std::memcpy(f.data() + 36, "data", 4);
+    Put32(f, 40, static_cast<uint32_t>(samples.size() * 2));
+    for (size_t i = 0; i < samples.size(); ++i)
+        Put16(f, 44 + 2 * i, static_cast<uint16_t>(samples[i]));
+    return f;
+}
+
+std::vector<std::pair<int16_t, int16_t>> CapturedFrames(const std::string& path)
+{
+    const std::string f = ReadFile(path);
+    std::vector<std::pair<int16_t, int16_t>> frames;
+    for (size_t at = 44; at + 4 <= f.size(); at += 4)
+        frames.emplace_back(Get16(f, at), Get16(f, at + 2));
+    return frames;
+}
+
+std::string HeardOnBothChannels(const std::string& path, const std::vector<int16_t>& signal)
+{
+    const auto frames = CapturedFrames(path);
+    size_t start = 0;
+    while (start < frames.size() && frames[start].first == 0 && frames[start].second == 0)
+        ++start;
+    if (frames.size() < start + signal.size())
+        return "captured " + std::to_string(frames.size()) + " frames, sound from " +
+               std::to_string(start);
+    for (size_t i = 0; i < signal.size(); ++i)
+        if (frames[start + i].first != signal[i] || frames[start + i].second != signal[i])
+            return "frame " + std::to_string(i) + ": " + std::to_string(frames[start + i].first) +
+                   "/" + std::to_string(frames[start + i].second) + " instead of " +
+                   std::to_string(signal[i]);
+    return "";
+}
+
+std::vector<pid_t> ProcessesUnder(const std::string& program, const std::string& root)
+{
+    std::vector<pid_t> found;
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return found;
+    const std::string marker = "XDG_CONFIG_HOME=" + root + "/config" + '\0';
+    while (dirent* e = ::readdir(proc)) {
+        const pid_t pid = std::atoi(e->d_name);
+        if (pid <= 0) continue;
+        const std::string base = "/proc/" + std::to_string(pid);
+        const std::string cmd = ReadFile(base + "/cmdline");
+        const std::string first = cmd.substr(0, cmd.find('\0'));
+        if (first.size() < program.size() ||
+            first.compare(first.size() - program.size(), program.size(), program) != 0)
+            continue;
+        const std::string stat = ReadFile(base + "/stat");
+        const auto close = stat.rfind(')');
+        if (close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z')
+            continue;
+        if (ReadFile(base + "/environ").find(marker) != std::string::npos) found.push_back(pid);
+    }
+    ::closedir(proc);
+    return found;
+}
+
+} // namespace testsupport

@@ -1,0 +1,196 @@
+#include "player_case.h"
+
+#include "movra/movra.h"
+#include "platform/text.h"
+#include "sound_blocks.h"
+
+namespace player
+{
+
+CPlayerCase::CPlayerCase() : m_state(new CPlState)
+{
+    m_notify = std::make_unique<CPlayerNotify>(m_state.get());
+    m_core = std::make_unique<MOVRA>(-1);
+    m_core->CSetInterface(m_notify.get());
+    m_state->SetCore(m_core.get());
+}
+
+CPlayerCase::~CPlayerCase()
+{
+    m_state->SetCore(nullptr);
+    m_core.reset(); // the worker stops before its host goes
+    m_notify.reset();
+}
+
+HRESULT CPlayerCase::QueryInterface(REFIID iid, void** object)
+{
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (iid != IUnknown::kIid && iid != IDispatch::kIid && iid != IPlayerCase::kIid)
+        return E_NOINTERFACE;
+    *object = static_cast<IPlayerCase*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG CPlayerCase::Release()
+{
+    const ULONG n = --m_refs;
+    if (n == 0) delete this;
+    return n;
+}
+
+HRESULT CPlayerCase::Play()
+{
+    return Guarded("Play", [&] { return m_core->CPlay(); });
+}
+
+HRESULT CPlayerCase::Stop()
+{
+    return Guarded("Stop", [&] { return m_core->CStop(); });
+}
+
+HRESULT CPlayerCase::Pause()
+{
+    return Guarded("Pause", [&] { return m_core->CPause(); });
+}
+
+HRESULT CPlayerCase::Ring(int32_t mode, int32_t high, int32_t low)
+{
+    return Guarded("Ring", [&] { return m_core->CRing(mode != 0, high, low); });
+}
+
+HRESULT CPlayerCase::SetPosition(int32_t position)
+{
+    return Guarded("SetPosition", [&] { return m_core->CSetPos(position); });
+}
+
+HRESULT CPlayerCase::GetState(IDispatch** state)
+{
+    if (!state) return E_POINTER;
+    *state = static_cast<IPlState*>(m_state.get());
+    m_state->AddRef();
+    return S_OK;
+}
+
+HRESULT CPlayerCase::OpenFile(BSTR path)
+{
+    if (!path || !*path) return E_INVALIDARG;
+    const std::vector<std::wstring> files{std::wstring(path, SysStringLen(path))};
+    return Guarded("OpenFile", [&] { return m_core->COpenFile(files); });
+}
+
+HRESULT CPlayerCase::CloseFile()
+{
+    bool open = false;
+    HRESULT hr = Guarded("CloseFile",
+                         [&]
+                         {
+                             std::vector<std::wstring> files;
+                             open = m_core->CGetFile(files) && !files.empty();
+                             return true;
+                         });
+    if (FAILED(hr) || !open) return S_FALSE;
+    return Guarded("CloseFile", [&] { return m_core->CCloseFile(); });
+}
+
+HRESULT CPlayerCase::SetMonitoring(int32_t on)
+{
+    if (on) return Guarded("SetMonitoring", [&] { return m_core->CMonitoringOpen(on); });
+    return Guarded("SetMonitoring", [&] { return m_core->CMonitoringClose(); });
+}
+
+HRESULT CPlayerCase::SetSound(VARIANT data, int32_t channels, int32_t rate)
+{
+    const VARIANT* v = data.vt == (VT_VARIANT | VT_BYREF) ? data.pvarVal : &data;
+    if (!v || v->vt != (VT_ARRAY | VT_UI1) || !v->parray || SafeArrayGetDim(v->parray) != 1)
+        return DISP_E_TYPEMISMATCH;
+    if (rate <= 0 || rate > 384000) return E_INVALIDARG;
+    void* bytes = nullptr;
+    if (FAILED(SafeArrayAccessData(v->parray, &bytes))) return E_FAIL;
+    const auto pcm = InterleaveChannelBlocks(static_cast<const uint8_t*>(bytes),
+                                             v->parray->rgsabound[0].cElements, channels);
+    SafeArrayUnaccessData(v->parray);
+    if (!pcm) return E_INVALIDARG;
+    return Guarded("SetSound", [&] { return m_core->CMonitoringPut(*pcm, channels, rate); });
+}
+
+HRESULT CPlayerCase::SetRingSize(int32_t size)
+{
+    return Guarded("SetRingSize", [&] { return m_core->CSetRingSize(size); });
+}
+
+HRESULT CPlayerCase::RingOn()
+{
+    return Guarded("RingOn", [&] { return m_core->CRing(); });
+}
+
+HRESULT CPlayerCase::GetGain(int32_t* gain)
+{
+    if (!gain) return E_POINTER;
+    long value = 0;
+    HRESULT hr = Guarded("GetGain", [&] { return m_core->CGetGain(value); });
+    if (SUCCEEDED(hr)) *gain = static_cast<int32_t>(value);
+    return hr;
+}
+
+HRESULT CPlayerCase::SetGain(int32_t gain)
+{
+    return Guarded("SetGain", [&] { return m_core->CSetGain(gain); });
+}
+
+HRESULT CPlayerCase::EnableObject(int32_t kind, int32_t on)
+{
+    return Guarded("EnableObject", [&] { return m_core->CObject(kind, on); });
+}
+
+HRESULT CPlayerCase::SetAgc(int32_t coefficient)
+{
+    return Guarded("SetAgc", [&] { return m_core->CAgc(coefficient); });
+}
+
+HRESULT CPlayerCase::SetSpeechSearch(int32_t threshold)
+{
+    return Guarded("SetSpeechSearch", [&] { return m_core->CSpeechSearch(threshold); });
+}
+
+HRESULT CPlayerCase::SetStretch(int32_t speed)
+{
+    return Guarded("SetStretch", [&] { return m_core->CStretcher(speed); });
+}
+
+HRESULT CPlayerCase::SetDenoiser(int32_t mode, int32_t depth)
+{
+    return Guarded("SetDenoiser", [&] { return m_core->CDenoiser(mode, depth); });
+}
+
+HRESULT CPlayerCase::GetFileValue1(int32_t* value)
+{
+    if (!value) return E_POINTER;
+    long ms = 0;
+    HRESULT hr = Guarded("GetFileValue1", [&] { return m_core->CGetSize(ms); });
+    if (SUCCEEDED(hr)) *value = static_cast<int32_t>(ms);
+    return hr;
+}
+
+HRESULT CPlayerCase::GetFileValue2(int32_t* value)
+{
+    if (!value) return E_POINTER;
+    long rate = 0;
+    HRESULT hr = Guarded("GetFileValue2", [&] { return m_core->CGetFileSampleRate(rate); });
+    if (SUCCEEDED(hr)) *value = static_cast<int32_t>(rate);
+    return hr;
+}
+
+HRESULT CPlayerCase::GetFileTitle(BSTR* title)
+{
+    if (!title) return E_POINTER;
+    *title = nullptr;
+    std::string format;
+    HRESULT hr = Guarded("GetFileTitle", [&] { return m_core->CGetFileFormat(format); });
+    if (FAILED(hr)) return hr;
+    *title = SysAllocString(platform::Utf8ToWide(format).c_str());
+    return *title ? S_OK : E_OUTOFMEMORY;
+}
+
+} // namespace player
