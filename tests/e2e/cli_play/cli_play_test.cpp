@@ -62,6 +62,37 @@ TEST_F(CliPlay, CtrlCStopsCleanly)
     EXPECT_NE(out.find("stop ", out.find("play 0")), std::string::npos) << out;
 }
 
+// Looping the last second: positions go back instead of reaching the end, until Ctrl+C.
+TEST_F(CliPlay, RingLoopsTheLastSecondsUntilCtrlC)
+{
+    env.Set("VARK_AUDIO_SPEED", std::string("4"));
+    testsupport::WriteFile(env.Path("in.wav"),
+                           testsupport::MonoWav(testsupport::TestTone(8000 * 3), 8000));
+    testsupport::ChildProcess cli(
+        {testsupport::BinDir() + "/vark-cli", "play", env.Path("in.wav"), "--ring", "1"});
+    const auto loopedBack = [&] {
+        const std::string out = cli.Stdout();
+        const auto ring = out.find("ring 1\n");
+        if (ring == std::string::npos) return false;
+        long last = -1;
+        for (size_t at = out.find("position ", ring); at != std::string::npos;
+             at = out.find("position ", at + 1)) {
+            const long value = std::stol(out.substr(at + 9));
+            if (last >= 0 && value < last) return true;
+            last = value;
+        }
+        return false;
+    };
+    ASSERT_TRUE(testsupport::WaitFor(loopedBack, 60000)) << cli.Stdout() << cli.Stderr();
+    const std::string out = cli.Stdout();
+    EXPECT_EQ(out.find("stop ", out.find("play 0")), std::string::npos)
+        << "the loop ended on its own: " << out;
+    ASSERT_TRUE(cli.Signal(SIGINT));
+    const auto status = cli.Wait(20000);
+    ASSERT_TRUE(status.has_value());
+    EXPECT_EQ(*status, 0) << cli.Stderr();
+}
+
 TEST_F(CliPlay, BadFilesAndOptionsFail)
 {
     testsupport::WriteFile(env.Path("junk.wav"), "RIFF\x10\0\0\0WAVEjunkjunk");
@@ -75,6 +106,7 @@ TEST_F(CliPlay, BadFilesAndOptionsFail)
     EXPECT_EQ(Play({env.Path("in.wav"), "--gain", "loud"}).exitCode, 2);
     EXPECT_EQ(Play({env.Path("in.wav"), "--gain", "101"}).exitCode, 2);
     EXPECT_EQ(Play({env.Path("in.wav"), "--denoiser", "1"}).exitCode, 2);
+    EXPECT_EQ(Play({env.Path("in.wav"), "--ring", "0"}).exitCode, 2);
     EXPECT_EQ(Play({}).exitCode, 2);
 }
 

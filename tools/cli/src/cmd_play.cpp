@@ -135,8 +135,9 @@ int CmdPlay(Context& ctx)
 {
     if (ctx.args.positional.size() != 1) throw UsageError{"play needs one FILE"};
     const std::string file = ctx.args.positional[0];
-    std::optional<int32_t> gain, agc, stretch, mode, depth;
+    std::optional<int32_t> gain, agc, stretch, mode, depth, ring;
     if (ctx.args.Has("--gain")) gain = IntOption(ctx.args, "--gain", 0, 100);
+    if (ctx.args.Has("--ring")) ring = IntOption(ctx.args, "--ring", 1, 3600);
     if (ctx.args.Has("--agc")) agc = IntOption(ctx.args, "--agc", 0, 100000);
     if (ctx.args.Has("--stretch")) stretch = IntOption(ctx.args, "--stretch", -100, 100);
     if (const auto d = ctx.args.Get("--denoiser")) {
@@ -178,11 +179,26 @@ int CmdPlay(Context& ctx)
     if (mode && !TRIL_SetDenoiser(*mode, *depth, 1)) return refused("--denoiser");
     if (stretch && !TRIL_SetStretch(*stretch)) return refused("--stretch");
 
-    bool playing = false, done = false;
+    bool playing = false, done = false, ringing = false;
     const auto drain = [&] {
         for (const Message& m : loop.Take()) {
             Print(m, ctx.json);
             if (m.code == kTrilPlay) playing = true;
+            // The player loops the last stretch before the position, so the loop can only
+            // start once that much has been played.
+            if (ring && !ringing && playing && m.code == kTrilPosition &&
+                m.value >= static_cast<platform::LPARAM>(*ring) * 1000) {
+                ringing = true;
+                if (ctx.json) {
+                    Json j;
+                    j.Str("event", "ring");
+                    j.Int("value", TRIL_SetRing(*ring, 1) ? *ring : 0);
+                    std::printf("%s\n", j.Text().c_str());
+                } else {
+                    std::printf(TRIL_SetRing(*ring, 1) ? "ring %d\n" : "ring refused\n", *ring);
+                }
+                std::fflush(stdout);
+            }
             // The stop of opening comes before play; only a stop while playing ends.
             if (m.code == kTrilStop && playing) done = true;
         }

@@ -24,8 +24,10 @@ const char* kUsage =
     "  verify FILE.wav [--dsg FILE.dsg] (--serial N | --attached)\n"
     "                                      exit 0 authentic, 1 changed, 2 wrong entry\n"
     "  key (--serial N | --attached)       the serial key\n"
-    "  play FILE [--gain N] [--denoiser MODE,DEPTH] [--agc LEVEL] [--stretch STEP]\n"
-    "                                      play a sound file through the player server\n";
+    "  play FILE [--gain N] [--ring SECONDS] [--denoiser MODE,DEPTH] [--agc LEVEL]\n"
+    "            [--stretch STEP]          play a sound file through the player server\n"
+    "                                      (--ring: loop the last SECONDS once played,\n"
+    "                                      until Ctrl+C)\n";
 
 // Options that take a value; every other option is a flag.
 bool TakesValue(const std::string& name)
@@ -33,7 +35,7 @@ bool TakesValue(const std::string& name)
     return name == "--device" || name == "--pin" || name == "--old" || name == "--new" ||
            name == "--out" || name == "--records" || name == "--pause" || name == "--dsg" ||
            name == "--serial" || name == "--gain" || name == "--denoiser" || name == "--agc" ||
-           name == "--stretch";
+           name == "--stretch" || name == "--ring";
 }
 
 } // namespace
