@@ -4,12 +4,12 @@
 //
 // Quality tables come first (one run, deterministic material); then Google Benchmark measures
 // the real-time factor ("x_realtime": seconds of sound processed per second of CPU).
-#include "agc_engine.h"
+#include "movra/agc_engine.h"
+#include "movra/speech_detector.h"
+#include "movra/stretch_engine.h"
 #include "numera/clear_voice.h"
 #include "numera/fft.h"
 #include "numera_testing/material.h"
-#include "speech_detector.h"
-#include "stretch_engine.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,9 +2,8 @@
 
 #include "faltor/debug_info.h"
 #include "faltor/exceptions.h"
+#include "movra/agc_engine.h"
 #include "movra/movra.h"
-
-#include "agc_engine.h"
 
 #include <algorithm>
 

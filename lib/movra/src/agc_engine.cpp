@@ -1,4 +1,4 @@
-#include "agc_engine.h"
+#include "movra/agc_engine.h"
 
 #include <algorithm>
 #include <cmath>

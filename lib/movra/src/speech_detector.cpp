@@ -1,4 +1,4 @@
-#include "speech_detector.h"
+#include "movra/speech_detector.h"
 
 #include "numera/window.h"
 

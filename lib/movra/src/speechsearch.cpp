@@ -1,9 +1,9 @@
 #include "movra/speechsearch.h"
 
 #include "movra/movra.h"
+#include "movra/speech_detector.h"
 
 #include "chain_refill.h"
-#include "speech_detector.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "stretch_engine.h"
+#include "movra/stretch_engine.h"
 
 #include <algorithm>
 

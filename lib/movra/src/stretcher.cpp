@@ -1,9 +1,9 @@
 #include "movra/stretcher.h"
 
 #include "movra/movra.h"
+#include "movra/stretch_engine.h"
 
 #include "chain_refill.h"
-#include "stretch_engine.h"
 
 #include <algorithm>
 #include <array>

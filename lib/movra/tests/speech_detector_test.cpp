@@ -1,5 +1,5 @@
+#include "movra/speech_detector.h"
 #include "numera_testing/material.h"
-#include "speech_detector.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
+#include "movra/stretch_engine.h"
 #include "numera_testing/material.h"
-#include "stretch_engine.h"
 
 #include <gtest/gtest.h>
 
