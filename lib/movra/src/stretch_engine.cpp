@@ -32,7 +32,7 @@ constexpr int kVoteLimit = 1000;
 constexpr int kPeakLevel = 1000;
 constexpr int kSwitchVotes = 10;
 
-const Pattern& PatternOf(int step) { return kPatterns[step - STRETCH_ENGINE::kMinStep]; }
+const Pattern& PatternAt(int step) { return kPatterns[step - STRETCH_ENGINE::kMinStep]; }
 
 int16_t Smooth(int16_t first, int16_t second, int16_t last)
 {
@@ -74,11 +74,17 @@ void STRETCH_ENGINE::SetStep(int step)
 
 double STRETCH_ENGINE::SpeedOf(int step)
 {
-    const Pattern& p = PatternOf(std::clamp(step, kMinStep, kMaxStep));
+    const Pattern& p = PatternAt(std::clamp(step, kMinStep, kMaxStep));
     int played = 0;
     for (int i = 0; i < p.size; ++i)
         played += std::max(0, p.entries[i]);
     return static_cast<double>(p.size) / played;
+}
+
+std::vector<int> STRETCH_ENGINE::PatternOf(int step)
+{
+    const Pattern& p = PatternAt(std::clamp(step, kMinStep, kMaxStep));
+    return std::vector<int>(p.entries, p.entries + p.size);
 }
 
 void STRETCH_ENGINE::Process(const int16_t* mono, size_t count, std::vector<int16_t>& out)
@@ -189,7 +195,7 @@ void STRETCH_ENGINE::Vote(size_t length)
 
 void STRETCH_ENGINE::Play(size_t length, std::vector<int16_t>& out)
 {
-    const Pattern& p = PatternOf(step_);
+    const Pattern& p = PatternAt(step_);
     const int k = p.entries[entry_ % static_cast<size_t>(p.size)];
     entry_ = (entry_ + 1) % static_cast<size_t>(p.size);
     if (k < 1) return; // dropped

@@ -8,52 +8,6 @@
 #include <algorithm>
 #include <array>
 
-namespace
-{
-
-const std::array<std::vector<int>, 14>& Patterns()
-{
-    static const std::array<std::vector<int>, 14> patterns = {{
-        {3},                       // -7
-        {3, 2},                    // -6
-        {2},                       // -5
-        {2, 2, 2, 1},              // -4
-        {2, 1},                    // -3
-        {2, 1, 1, 1},              // -2
-        {2, 1, 1, 1, 1, 1, 1, 1},  // -1
-        {1},                       // 0
-        {-1, 1, 1, 1, 1, 1, 1, 1}, // 1
-        {-1, 1, 1, 1, 1},          // 2
-        {-1, 1, 1},                // 3
-        {-1, 1},                   // 4
-        {-1, 1, -1, -1, 1},        // 5
-        {-1, -1, 1},               // 6
-    }};
-    return patterns;
-}
-
-std::array<double, 14> ComputeSpeeds()
-{
-    std::array<double, 14> speeds{};
-    for (size_t i = 0; i < speeds.size(); ++i)
-    {
-        const std::vector<int>& p = Patterns()[i];
-        int played = 0;
-        for (int k : p)
-            if (k > 0) played += k;
-        speeds[i] = static_cast<double>(p.size()) / played;
-    }
-    return speeds;
-}
-
-size_t Index(long step)
-{
-    return static_cast<size_t>(std::clamp(step, OBJ_STRETCHER::kMinStep, OBJ_STRETCHER::kMaxStep) -
-                               OBJ_STRETCHER::kMinStep);
-}
-
-} // namespace
-
 OBJ_STRETCHER::OBJ_STRETCHER()
     : HISTORY_OBJECT(MOVRA::OBJ_ID_STRETCHER, 10000), engine_(std::make_unique<STRETCH_ENGINE>())
 {
@@ -68,15 +22,22 @@ void OBJ_STRETCHER::Reinit()
     engine_->SetStep(static_cast<int>(step_));
 }
 
+// The engine holds the one pattern table.
 const std::vector<int>& OBJ_STRETCHER::Pattern(long step)
 {
-    return Patterns()[Index(step)];
+    static const auto patterns = []
+    {
+        std::array<std::vector<int>, kMaxStep - kMinStep + 1> all;
+        for (long s = kMinStep; s <= kMaxStep; ++s)
+            all[static_cast<size_t>(s - kMinStep)] = STRETCH_ENGINE::PatternOf(static_cast<int>(s));
+        return all;
+    }();
+    return patterns[static_cast<size_t>(std::clamp(step, kMinStep, kMaxStep) - kMinStep)];
 }
 
 double OBJ_STRETCHER::SpeedFactor(long step)
 {
-    static const std::array<double, 14> speeds = ComputeSpeeds();
-    return speeds[Index(step)];
+    return STRETCH_ENGINE::SpeedOf(static_cast<int>(std::clamp(step, kMinStep, kMaxStep)));
 }
 
 void OBJ_STRETCHER::NotifyState()

@@ -36,6 +36,8 @@ public:
     int Step() const { return step_; }
     // Output speed of a step: entries of its pattern / sum of its positive entries.
     static double SpeedOf(int step);
+    // The pattern of a step (clamped): per pitch period, n > 0 plays it n times, -1 drops it.
+    static std::vector<int> PatternOf(int step);
 
     void Process(const int16_t* mono, size_t count, std::vector<int16_t>& out);
     // Cuts and plays what is left in the input buffer; then starts afresh.
