@@ -324,6 +324,11 @@ void MOVRA::FeedCard()
         if (msg.eof) card_->Flush();
         playingList_.splice(playingList_.end(), outputQueue_, outputQueue_.begin());
     }
+    // A live stream carries no end mark: once all it sent is with the card, the card's partly
+    // filled block goes out as well, or the last moments of the stream would never be heard.
+    if (outputQueue_.empty() && active_ == monitoringSource_.get() &&
+        monitoringSource_->Backlog() == RNUMBER64(0))
+        card_->Flush();
 }
 
 void MOVRA::RetirePlayed()
