@@ -24,6 +24,10 @@
 namespace
 {
 
+// A host pushes a live stream in pieces about every 200 ms; longer without sound is a pause
+// or the end.
+constexpr int64_t kStreamQuietMs = 300;
+
 RNUMBER64 TotalLength(const std::list<std::unique_ptr<SMSG>>& list)
 {
     RNUMBER64 total;
@@ -247,6 +251,7 @@ void MOVRA::Collect()
         }
         if (read && readMsg_.eof) endOfFile_.Set(true);
         if (!endOfFile_.Get() && (!read || readMsg_.IsEmpty())) break;
+        streamQuiet_.Restart();
         first.push_back(std::make_unique<SMSG>(readMsg_));
         need -= readMsg_.length;
     }
@@ -272,6 +277,15 @@ void MOVRA::Prebuffer()
     }
     else if (!outputQueue_.empty() && outputQueue_.back()->eof)
     {
+        JOURNAL_LOG(JOURNAL::LEVEL_TRACE, "COLLECT: CANCEL");
+        collecting_ = false;
+    }
+    else if (!outputQueue_.empty() && active_ == monitoringSource_.get() &&
+             monitoringSource_->Backlog() == RNUMBER64(0) &&
+             streamQuiet_.PeekTimeMs() >= kStreamQuietMs)
+    {
+        // A live stream has no end mark; one that has gone quiet may have ended, and what it
+        // sent is played rather than held back for a second that may never come.
         JOURNAL_LOG(JOURNAL::LEVEL_TRACE, "COLLECT: CANCEL");
         collecting_ = false;
     }

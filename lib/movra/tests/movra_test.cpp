@@ -392,6 +392,34 @@ TEST_F(CoreTest, MonitoringStreamPlaysAsPushedToTheLastSample)
     }
 }
 
+// A stream that ends before the core has collected its usual second is played all the same
+// once nothing more arrives.
+TEST_F(CoreTest, AMonitoringStreamShorterThanTheCollectTargetIsPlayed)
+{
+    const size_t frames = 8000 * 4 / 10 + 33; // 0.4 s
+    const std::vector<int16_t> input = Interleaved(frames, 1);
+    {
+        auto core = Make(true, "1");
+        ASSERT_TRUE(core->CMonitoringOpen(1));
+        // The stream starts a while after it was opened, as a host's stream does: the core
+        // has begun collecting by then.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        std::vector<signed char> bytes(2 * frames);
+        for (size_t i = 0; i < frames; ++i)
+        {
+            const auto u = static_cast<uint16_t>(input[i]);
+            bytes[2 * i] = static_cast<signed char>(u & 0xFF);
+            bytes[2 * i + 1] = static_cast<signed char>(u >> 8);
+        }
+        ASSERT_TRUE(core->CMonitoringPut(bytes, 1, 8000));
+        ASSERT_TRUE(WaitFor([&] { return ReadCapture(capture).left.size() >= frames; }, 10000))
+            << ReadCapture(capture).left.size();
+    }
+    const Capture c = ReadCapture(capture);
+    for (size_t i = 0; i < c.left.size(); ++i)
+        ASSERT_EQ(c.left[i], i < frames ? input[i] : 0) << i;
+}
+
 TEST_F(CoreTest, ManyThreadsAndAReentrantHostNeverDeadlock)
 {
     auto owner = Make();

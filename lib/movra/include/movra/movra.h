@@ -260,4 +260,5 @@ private:
     STATE<OUT_LEVEL_BALANCE> volumeBalance_;
     STATE<long> monitoringTag_;
     bool collecting_ = false;
+    TIMER streamQuiet_; // since the monitoring source last gave sound
 };
