@@ -8,7 +8,10 @@
 namespace vark
 {
 
-bool CFileDataFlow::Play() { return Player() && Player()->Play(1); }
+bool CFileDataFlow::Play()
+{
+    return Player() && Player()->Play(1);
+}
 
 void CFileDataFlow::Stop()
 {

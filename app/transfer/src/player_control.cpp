@@ -9,13 +9,15 @@ PlayerControl::PlayerControl(platform::HWND window, FlowClock& clock, TrilCalls&
 {
 }
 
-PlayerControl::~PlayerControl() { Drop(); }
+PlayerControl::~PlayerControl()
+{
+    Drop();
+}
 
 void PlayerControl::Post(int code, platform::LPARAM value) const
 {
     if (window_)
-        platform::PostMessageW(window_, kPlayerMessage, static_cast<platform::WPARAM>(code),
-                               value);
+        platform::PostMessageW(window_, kPlayerMessage, static_cast<platform::WPARAM>(code), value);
 }
 
 void PlayerControl::Detach()
@@ -97,9 +99,15 @@ void PlayerControl::Tick()
     if (playing_ && !paused_ && flow_) flow_->Feed();
 }
 
-int PlayerControl::Kind() const { return playing_ && flow_ ? flow_->Kind() : 0; }
+int PlayerControl::Kind() const
+{
+    return playing_ && flow_ ? flow_->Kind() : 0;
+}
 
-bool PlayerControl::SetGain(int32_t value) { return flow_ && tril_.SetGain(value); }
+bool PlayerControl::SetGain(int32_t value)
+{
+    return flow_ && tril_.SetGain(value);
+}
 
 bool PlayerControl::SetAgc(bool on)
 {

@@ -232,8 +232,8 @@ void CVarkDataFlow::SetRing(int32_t seconds)
         loopStartMs_ = loopEndMs_ = 0;
         return;
     }
-    loopEndMs_ = paused_ || !playing_ ? pausedAt_
-                                      : std::clamp<int64_t>(Now() - clockBase_, 0, totalMs_);
+    loopEndMs_ =
+        paused_ || !playing_ ? pausedAt_ : std::clamp<int64_t>(Now() - clockBase_, 0, totalMs_);
     loopStartMs_ = std::max<int64_t>(0, loopEndMs_ - loopLengthMs_);
     if (playing_) Feed();
 }

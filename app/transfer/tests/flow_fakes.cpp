@@ -14,7 +14,10 @@ bool FakeTril::Record(const std::string& name, const std::string& args)
     return failing.count(name) == 0;
 }
 
-std::vector<std::string> FakeTril::Take() { return std::exchange(calls, {}); }
+std::vector<std::string> FakeTril::Take()
+{
+    return std::exchange(calls, {});
+}
 
 bool FakeTril::Init(int first, platform::HWND hwnd, int message, bool fourth, int fifth)
 {
@@ -25,17 +28,38 @@ bool FakeTril::Init(int first, platform::HWND hwnd, int message, bool fourth, in
     return ok;
 }
 
-bool FakeTril::IsReady() { return ready; }
-bool FakeTril::Play(int play) { return Record("Play", std::to_string(play)); }
-bool FakeTril::Pause() { return Record("Pause", ""); }
-bool FakeTril::SetPosition(int32_t ms) { return Record("SetPosition", std::to_string(ms)); }
-bool FakeTril::SetGain(int32_t gain) { return Record("SetGain", std::to_string(gain)); }
-bool FakeTril::SetStretch(int32_t speed) { return Record("SetStretch", std::to_string(speed)); }
+bool FakeTril::IsReady()
+{
+    return ready;
+}
+bool FakeTril::Play(int play)
+{
+    return Record("Play", std::to_string(play));
+}
+bool FakeTril::Pause()
+{
+    return Record("Pause", "");
+}
+bool FakeTril::SetPosition(int32_t ms)
+{
+    return Record("SetPosition", std::to_string(ms));
+}
+bool FakeTril::SetGain(int32_t gain)
+{
+    return Record("SetGain", std::to_string(gain));
+}
+bool FakeTril::SetStretch(int32_t speed)
+{
+    return Record("SetStretch", std::to_string(speed));
+}
 bool FakeTril::SetRing(int32_t seconds, int32_t on)
 {
     return Record("SetRing", std::to_string(seconds) + "," + std::to_string(on));
 }
-bool FakeTril::SetMonitoring(int32_t on) { return Record("SetMonitoring", std::to_string(on)); }
+bool FakeTril::SetMonitoring(int32_t on)
+{
+    return Record("SetMonitoring", std::to_string(on));
+}
 bool FakeTril::SetAgc(int32_t coefficient, int32_t on)
 {
     return Record("SetAgc", std::to_string(coefficient) + "," + std::to_string(on));
@@ -47,8 +71,8 @@ bool FakeTril::SetDenoiser(int32_t mode, int32_t depth, int32_t on)
 }
 bool FakeTril::SetSound(const unsigned char* data, int32_t size, int32_t channels, int32_t rate)
 {
-    const bool ok = Record("SetSound", std::to_string(size) + "," + std::to_string(channels) +
-                                           "," + std::to_string(rate));
+    const bool ok = Record("SetSound", std::to_string(size) + "," + std::to_string(channels) + "," +
+                                           std::to_string(rate));
     if (ok) sounds.push_back({std::vector<uint8_t>(data, data + size), channels, rate});
     return ok;
 }
@@ -71,7 +95,10 @@ Window::Window()
 {
 }
 
-Window::~Window() { platform::UnregisterWindowHandle(hwnd_); }
+Window::~Window()
+{
+    platform::UnregisterWindowHandle(hwnd_);
+}
 
 std::vector<Window::Message> Window::Take()
 {

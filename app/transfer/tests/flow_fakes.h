@@ -34,8 +34,7 @@ public:
     bool SetMonitoring(int32_t on) override;
     bool SetAgc(int32_t coefficient, int32_t on) override;
     bool SetDenoiser(int32_t mode, int32_t depth, int32_t on) override;
-    bool SetSound(const unsigned char* data, int32_t size, int32_t channels,
-                  int32_t rate) override;
+    bool SetSound(const unsigned char* data, int32_t size, int32_t channels, int32_t rate) override;
     bool OpenFile(const wchar_t* path) override;
 
     // Calls in order, e.g. "SetMonitoring(1)", "SetSound(32768,1,8000)".

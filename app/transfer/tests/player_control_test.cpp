@@ -65,10 +65,10 @@ TEST_F(ControlTest, AdoptInitialisesThePlayerOnceAndReplacesTheFlowInOrder)
     ASSERT_TRUE(control.Adopt(&a));
     EXPECT_EQ(tril.Take(), (Calls{"Init(-1,33323,0,200)", "OpenFile(" + env.Path("a.wav") + ")"}));
     EXPECT_EQ(tril.initWindow, window.Handle());
-    EXPECT_EQ(window.Take(), (std::vector<Window::Message>{
-                                 {flow_code::kSize, 4, {}},
-                                 {flow_code::kName, reinterpret_cast<intptr_t>(a.Path().c_str()),
-                                  a.Path()}}));
+    EXPECT_EQ(window.Take(),
+              (std::vector<Window::Message>{
+                  {flow_code::kSize, 4, {}},
+                  {flow_code::kName, reinterpret_cast<intptr_t>(a.Path().c_str()), a.Path()}}));
     EXPECT_TRUE(window.Sent().empty());
     EXPECT_EQ(a.Controller(), &control);
 
@@ -168,9 +168,9 @@ TEST_F(ControlTest, GainAgcAndDenoiserNeedAFlowAndUseThePlayerOptions)
     control.ncDepth = 123;
     control.SetAgc(true);
     control.SetDenoiser(true);
-    EXPECT_EQ(tril.Take(), (Calls{"SetGain(70)", "SetAgc(30,1)", "SetAgc(0,0)",
-                                  "SetDenoiser(1,20000,1)", "SetDenoiser(0,0,0)", "SetAgc(55,1)",
-                                  "SetDenoiser(0,123,1)"}));
+    EXPECT_EQ(tril.Take(),
+              (Calls{"SetGain(70)", "SetAgc(30,1)", "SetAgc(0,0)", "SetDenoiser(1,20000,1)",
+                     "SetDenoiser(0,0,0)", "SetAgc(55,1)", "SetDenoiser(0,123,1)"}));
     tril.failing = {"SetGain"};
     EXPECT_FALSE(control.SetGain(1));
 }
@@ -196,9 +196,9 @@ TEST_F(ControlTest, FileFlowSlotsAreWrapperCalls)
     file.Feed(); // nothing: the player reads the file itself
     file.Stop();
     file.Close();
-    EXPECT_EQ(tril.Take(), (Calls{"Play(1)", "Pause()", "Play(1)", "SetRing(5,1)", "SetRing(0,0)",
-                                  "SetPosition(1234)", "SetStretch(-3)", "Play(0)",
-                                  "OpenFile(null)"}));
+    EXPECT_EQ(tril.Take(),
+              (Calls{"Play(1)", "Pause()", "Play(1)", "SetRing(5,1)", "SetRing(0,0)",
+                     "SetPosition(1234)", "SetStretch(-3)", "Play(0)", "OpenFile(null)"}));
 }
 
 TEST_F(ControlTest, DestroyingEitherSideLetsGo)

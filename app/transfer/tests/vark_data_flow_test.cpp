@@ -26,8 +26,7 @@ using Calls = std::vector<std::string>;
 namespace
 {
 
-constexpr uint32_t kMonoMu8k = 0, kStereoPcm16k = 1 | 2 | 4, kStereoPcm8k = 2 | 4,
-                   kStereoMu8k = 2;
+constexpr uint32_t kMonoMu8k = 0, kStereoPcm16k = 1 | 2 | 4, kStereoPcm8k = 2 | 4, kStereoMu8k = 2;
 
 std::vector<uint8_t> Noise(size_t n, uint32_t seed)
 {
@@ -276,9 +275,9 @@ TEST_F(FlowTest, SetPositionRealignsTheFedPositionAndSeeks)
     ASSERT_TRUE(control->Play());
     EXPECT_EQ(window.Take().front(), (Window::Message{flow_code::kStart, 1000, {}}));
     ASSERT_EQ(tril.sounds.size(), 1u);
-    EXPECT_EQ(std::vector<uint8_t>(tril.sounds[0].bytes.begin(),
-                                   tril.sounds[0].bytes.begin() + 16384),
-              leftOf(61440, 8192));
+    EXPECT_EQ(
+        std::vector<uint8_t>(tril.sounds[0].bytes.begin(), tril.sounds[0].bytes.begin() + 16384),
+        leftOf(61440, 8192));
 
     clock.now += 200;
     control->Tick();
@@ -288,9 +287,9 @@ TEST_F(FlowTest, SetPositionRealignsTheFedPositionAndSeeks)
     clock.now += 200;
     control->Tick();
     ASSERT_EQ(tril.sounds.size(), 3u);
-    EXPECT_EQ(std::vector<uint8_t>(tril.sounds[2].bytes.begin(),
-                                   tril.sounds[2].bytes.begin() + 16384),
-              leftOf(126976, 8192));
+    EXPECT_EQ(
+        std::vector<uint8_t>(tril.sounds[2].bytes.begin(), tril.sounds[2].bytes.begin() + 16384),
+        leftOf(126976, 8192));
     EXPECT_EQ(Positions(window.Take()).back(), 2200);
 
     flow.SetPosition(-5); // out of range: taken as the start
@@ -311,7 +310,8 @@ TEST_F(FlowTest, RingLoopsTheLastSecondsUntilSwitchedOff)
     EXPECT_EQ(flow.LoopStartMs(), 0);
     EXPECT_EQ(flow.LoopEndMs(), 4000);
     // At the loop's end already: streaming starts again from its start.
-    EXPECT_EQ(tril.Take(), (Calls{"SetMonitoring(0)", "SetMonitoring(1)", "SetSound(32768,1,8000)"}));
+    EXPECT_EQ(tril.Take(),
+              (Calls{"SetMonitoring(0)", "SetMonitoring(1)", "SetSound(32768,1,8000)"}));
     EXPECT_EQ(tril.sounds.back().bytes, tril.sounds.front().bytes);
     EXPECT_EQ(tril.sounds.size(), sounds + 1);
 
@@ -371,7 +371,7 @@ TEST_F(FlowTest, StopOnlyActsWhilePlaying)
     EXPECT_EQ(tril.Take(), (Calls{"SetMonitoring(0)", "Play(0)"}));
     EXPECT_EQ(clock.waits, std::vector<int>{500});
     EXPECT_EQ(window.Take(), (std::vector<Window::Message>{{flow_code::kPosition, 0, {}},
-                                                          {flow_code::kStopped, 0, {}}}));
+                                                           {flow_code::kStopped, 0, {}}}));
     EXPECT_TRUE(ClosedAfterLastRead());
     EXPECT_EQ(flow.LoopEndMs(), 0);
     EXPECT_FALSE(flow.IsPlaying());
@@ -386,8 +386,9 @@ TEST_F(FlowTest, AShortOrFailedReadEndsPlaybackCleanly)
         const char* fault;
         uint16_t firmware;
     };
-    for (const Case& c : {Case{"short-read:1000,skip=5", 0x2C10}, Case{"short-read:1000,skip=1", 0x2000},
-                          Case{"unplug-after:40000", 0x2000}})
+    for (const Case& c :
+         {Case{"short-read:1000,skip=5", 0x2C10}, Case{"short-read:1000,skip=1", 0x2000},
+          Case{"unplug-after:40000", 0x2000}})
     {
         SCOPED_TRACE(c.fault);
         const auto data = Noise(80000, 8);

@@ -359,6 +359,19 @@ TEST_F(CoreTest, FileAndMonitoringSwitch)
     EXPECT_TRUE(core->CIsOpen());
 }
 
+namespace
+{
+// `n` samples from `from` as the bytes a host pushes: 16-bit little-endian.
+std::vector<signed char> PcmBytes(const std::vector<int16_t>& samples, size_t from, size_t n)
+{
+    std::vector<signed char> bytes(2 * n);
+    for (size_t i = 0; i < n; ++i)
+        platform::StoreLE16(reinterpret_cast<uint8_t*>(bytes.data()) + 2 * i,
+                            static_cast<uint16_t>(samples[from + i]));
+    return bytes;
+}
+} // namespace
+
 // 2 s of 8 kHz mono in 100 ms pieces and a last piece that fills neither a read block nor
 // a card block: every sample is heard, the end included; only silence may follow.
 TEST_F(CoreTest, MonitoringStreamPlaysAsPushedToTheLastSample)
@@ -371,14 +384,7 @@ TEST_F(CoreTest, MonitoringStreamPlaysAsPushedToTheLastSample)
         for (size_t at = 0; at < frames; at += 800)
         {
             const size_t n = std::min<size_t>(800, frames - at);
-            std::vector<signed char> bytes(2 * n);
-            for (size_t i = 0; i < n; ++i)
-            {
-                const auto u = static_cast<uint16_t>(input[at + i]);
-                bytes[2 * i] = static_cast<signed char>(u & 0xFF);
-                bytes[2 * i + 1] = static_cast<signed char>(u >> 8);
-            }
-            ASSERT_TRUE(core->CMonitoringPut(bytes, 1, 8000));
+            ASSERT_TRUE(core->CMonitoringPut(PcmBytes(input, at, n), 1, 8000));
         }
         ASSERT_TRUE(WaitFor([&] { return ReadCapture(capture).left.size() >= frames; }, 30000))
             << ReadCapture(capture).left.size();
@@ -404,14 +410,7 @@ TEST_F(CoreTest, AMonitoringStreamShorterThanTheCollectTargetIsPlayed)
         // The stream starts a while after it was opened, as a host's stream does: the core
         // has begun collecting by then.
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        std::vector<signed char> bytes(2 * frames);
-        for (size_t i = 0; i < frames; ++i)
-        {
-            const auto u = static_cast<uint16_t>(input[i]);
-            bytes[2 * i] = static_cast<signed char>(u & 0xFF);
-            bytes[2 * i + 1] = static_cast<signed char>(u >> 8);
-        }
-        ASSERT_TRUE(core->CMonitoringPut(bytes, 1, 8000));
+        ASSERT_TRUE(core->CMonitoringPut(PcmBytes(input, 0, frames), 1, 8000));
         ASSERT_TRUE(WaitFor([&] { return ReadCapture(capture).left.size() >= frames; }, 10000))
             << ReadCapture(capture).left.size();
     }

@@ -18,7 +18,10 @@ namespace
 
 using Frame = std::pair<int16_t, int16_t>;
 
-int16_t Saturated(int v) { return static_cast<int16_t>(std::clamp(v, -32768, 32767)); }
+int16_t Saturated(int v)
+{
+    return static_cast<int16_t>(std::clamp(v, -32768, 32767));
+}
 
 // What the player plays of a mu-law record: mono on both sides; stereo summed onto both sides
 // by the player's mixer at its default levels.
@@ -75,9 +78,8 @@ protected:
     {
         env.Set("LC_ALL", std::string("C"));
         env.Set("VARK_AUDIO", "capture:" + env.Path("out.wav"));
-        const auto made =
-            RunProcess({BinDir() + "/vark-recorder", "make-image", env.Path("img"), "--demo"}, "",
-                       120000);
+        const auto made = RunProcess(
+            {BinDir() + "/vark-recorder", "make-image", env.Path("img"), "--demo"}, "", 120000);
         EXPECT_EQ(made.exitCode, 0) << made.err;
         std::string error;
         EXPECT_TRUE(recorder::LoadImage(env.Path("img"), &image, &error)) << error;
@@ -116,8 +118,7 @@ TEST_F(PlayRecord, TheFirstRecordIsHeardWholeOnBothChannels)
     ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
     const size_t ms = record.data.size() * 2 / 16;
     EXPECT_NE(r.out.find("duration " + std::to_string(ms) + "\n"), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("name Recording: 1, start time: 2026-11-02 09:00:05\n"),
-              std::string::npos)
+    EXPECT_NE(r.out.find("name Recording: 1, start time: 2026-11-02 09:00:05\n"), std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("format 8000 Hz, mono, mu\n"), std::string::npos) << r.out;
     // The position runs up to the duration, and returns to 0 with the stop.
@@ -143,9 +144,9 @@ TEST_F(PlayRecord, AStereoRecordWithCorrectableFlashErrorsSoundsAsStored)
         // A sector of one repeated byte reads as never programmed and is not checked.
         if (std::all_of(begin, begin + 512, [&](uint8_t b) { return b == *begin; })) continue;
         faults.push_back("--fault");
-        faults.push_back("flip-data:" + std::to_string(sector) + ",byte=" +
-                         std::to_string(37 * sector % 512) + ",bit=" + std::to_string(sector % 8) +
-                         ",record=2");
+        faults.push_back("flip-data:" + std::to_string(sector) +
+                         ",byte=" + std::to_string(37 * sector % 512) +
+                         ",bit=" + std::to_string(sector % 8) + ",record=2");
         ++flips;
     }
     ASSERT_EQ(flips, 4);
@@ -160,8 +161,7 @@ TEST_F(PlayRecord, CtrlCStopsAndLeavesTheRecorderUsable)
 {
     Plug();
     testsupport::ChildProcess cli({BinDir() + "/vark-cli", "play", "--record", "3"});
-    ASSERT_TRUE(testsupport::WaitFor(
-        [&] { return PositionReached(cli.Stdout(), 1000); }, 30000))
+    ASSERT_TRUE(testsupport::WaitFor([&] { return PositionReached(cli.Stdout(), 1000); }, 30000))
         << cli.Stdout() << cli.Stderr();
     ASSERT_TRUE(cli.Signal(SIGINT));
     const auto status = cli.Wait(20000);
@@ -193,8 +193,7 @@ TEST_F(PlayRecord, APlayerServerThatDiesEndsPlayback)
 {
     Plug();
     testsupport::ChildProcess cli({BinDir() + "/vark-cli", "play", "--record", "3"});
-    ASSERT_TRUE(testsupport::WaitFor(
-        [&] { return PositionReached(cli.Stdout(), 600); }, 30000))
+    ASSERT_TRUE(testsupport::WaitFor([&] { return PositionReached(cli.Stdout(), 600); }, 30000))
         << cli.Stdout() << cli.Stderr();
     const auto servers = testsupport::ProcessesUnder("vark-player", env.Root());
     ASSERT_EQ(servers.size(), 1u);
@@ -202,8 +201,7 @@ TEST_F(PlayRecord, APlayerServerThatDiesEndsPlayback)
     const auto status = cli.Wait(20000);
     ASSERT_TRUE(status.has_value()) << "vark-cli hangs: " << cli.Stdout();
     EXPECT_EQ(*status, 1);
-    EXPECT_NE(cli.Stderr().find("the player stopped answering"), std::string::npos)
-        << cli.Stderr();
+    EXPECT_NE(cli.Stderr().find("the player stopped answering"), std::string::npos) << cli.Stderr();
 }
 
 TEST_F(PlayRecord, WrongEntriesAreRefused)

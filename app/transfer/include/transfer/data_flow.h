@@ -23,9 +23,9 @@ inline constexpr int kDuration = 3; // ms
 inline constexpr int kPosition = 4; // ms, 0 after a stop
 inline constexpr int kStart = 6;    // ms at which streaming (re)starts
 inline constexpr int kStopped = 8;
-inline constexpr int kSize = 9;     // KiB
-inline constexpr int kName = 10;    // const wchar_t*, valid while the flow lives
-inline constexpr int kFormat = 11;  // const wchar_t*, valid while the flow lives
+inline constexpr int kSize = 9;      // KiB
+inline constexpr int kName = 10;     // const wchar_t*, valid while the flow lives
+inline constexpr int kFormat = 11;   // const wchar_t*, valid while the flow lives
 inline constexpr int kReplaced = 12; // sent, not posted: the current flow is being replaced
 } // namespace flow_code
 
