@@ -149,3 +149,18 @@ TEST_F(RenderTest, HeldSoundComesOutAtTheEnd)
     EXPECT_NEAR(static_cast<double>(sink.left.size()) / frames, 2.0, 0.04);
     EXPECT_EQ(sink.left, sink.right);
 }
+
+TEST_F(RenderTest, AFileStillBeingWrittenIsTakenAsFarAsItIsWritten)
+{
+    // The data chunk announces ten seconds; one is there so far.
+    std::string bytes = Riff(Fmt(1, 1, 8000, 16) + Chunk("data", Pcm16(Interleaved(8000, 1))));
+    const uint32_t announced = 8000 * 2 * 10;
+    for (int i = 0; i < 4; ++i)
+        bytes[40 + static_cast<size_t>(i)] = static_cast<char>((announced >> (8 * i)) & 0xFF);
+    testsupport::WriteFile(env.Path("growing.wav"), bytes);
+    ASSERT_TRUE(core->COpenFile({platform::Utf8ToWide(env.Path("growing.wav"))}));
+    CollectingSink sink;
+    ASSERT_TRUE(core->CRender(sink)); // ends instead of waiting for the rest
+    EXPECT_TRUE(sink.endSeen);
+    EXPECT_EQ(sink.left, Interleaved(8000, 1));
+}
