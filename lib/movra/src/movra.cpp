@@ -219,10 +219,15 @@ void MOVRA::Collect()
 {
     if (playState_.Get() != STATE_PLAYING || !active_ || !active_->IsOpen()) return;
     if (TotalLength(outputQueue_) >= collectTarget_) return;
-    SMSG_LIST& first = (active_ == monitoringSource_.get() ? monitoringChain_ : fileChain_)
-                           .begin()
-                           ->second->Input();
-    RNUMBER64 need = collectStep_;
+    std::string why;
+    ReadSource((active_ == monitoringSource_.get() ? monitoringChain_ : fileChain_)
+                   .begin()
+                   ->second->Input(),
+               collectStep_, why);
+}
+
+bool MOVRA::ReadSource(std::list<std::unique_ptr<SMSG>>& into, RNUMBER64 need, std::string& why)
+{
     while (readBlock_ < need && !endOfFile_.Get())
     {
         JOURNAL_LOG(JOURNAL::LEVEL_TRACE, "DATANEED=%i", static_cast<int>(Ms(need)));
@@ -234,8 +239,9 @@ void MOVRA::Collect()
         catch (const std::exception& e)
         {
             JOURNAL_LOG(JOURNAL::LEVEL_ERROR, "MOVRA cycle: read failed: %s", e.what());
+            why = e.what();
             CloseFailedSource();
-            return;
+            return false;
         }
         JOURNAL_LOG(JOURNAL::LEVEL_TRACE, "DATAREAD=%i", static_cast<int>(Ms(readMsg_.length)));
         if (active_ == fileSource_.get())
@@ -252,9 +258,10 @@ void MOVRA::Collect()
         if (read && readMsg_.eof) endOfFile_.Set(true);
         if (!endOfFile_.Get() && (!read || readMsg_.IsEmpty())) break;
         streamQuiet_.Restart();
-        first.push_back(std::make_unique<SMSG>(readMsg_));
+        into.push_back(std::make_unique<SMSG>(readMsg_));
         need -= readMsg_.length;
     }
+    return true;
 }
 
 void MOVRA::ProcessObjects()

@@ -22,8 +22,14 @@ const Command kCommands[] = {
      varkaudio::Decode},
     {"play",
      "play FILE... [--offset MS] [--seek MS] [--ring FROM-TO] [--gain N] [--balance B]\n"
-     "                 [--filter LOW,HIGH] [--monitor FILE]  play through the player core",
+     "                 [--monitor FILE] [CHAIN]  play through the player core",
      varkaudio::Play},
+    {"process",
+     "process IN OUT.wav [--seek MS] [CHAIN]  the file chain into a WAV file, no sound device\n"
+     "  CHAIN: [--denoiser MODE,LEVEL] [--agc LEVEL] [--speech-search THRESHOLD] [--stretch "
+     "STEP]\n"
+     "         [--filter LOW,HIGH]",
+     varkaudio::Process},
 };
 
 int Usage(FILE* to)

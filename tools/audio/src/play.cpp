@@ -1,6 +1,7 @@
 // vark-audio play: a console host of the player core. Every notification is printed as one
 // line ("OnState 1 0"); the program plays to the end of the file (or of the pushed stream)
-// or until Ctrl-C, and exits 0.
+// or until Ctrl-C, and exits 0. The processing objects are set with the chain options.
+#include "chain_options.h"
 #include "commands.h"
 
 #include "faltor/exceptions.h"
@@ -63,39 +64,13 @@ struct Options
     std::vector<std::string> files;
     std::optional<long> offset, seek, gain, balance;
     std::optional<std::pair<long, long>> ring;
-    std::optional<std::pair<double, double>> filter;
+    ChainOptions chain;
     std::optional<std::string> monitor;
 };
 
-bool ParseLong(const std::string& text, long& value)
-{
-    if (text.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    value = std::strtol(text.c_str(), &end, 10);
-    return errno == 0 && *end == '\0';
-}
-
-bool ParseDouble(const std::string& text, double& value)
-{
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return *end == '\0' && std::isfinite(value);
-}
-
-// "A<sep>B" into two parts; the first may carry a sign only for doubles.
-bool Split(const std::string& text, char sep, std::string& a, std::string& b)
-{
-    const size_t at = text.find(sep, 1);
-    if (at == std::string::npos) return false;
-    a = text.substr(0, at);
-    b = text.substr(at + 1);
-    return true;
-}
-
-const char kUsage[] = "usage: vark-audio play FILE... [--offset MS] [--seek MS] [--ring FROM-TO] "
-                      "[--gain N] [--balance B] [--filter LOW,HIGH] [--monitor FILE]";
+const std::string kUsage = std::string("usage: vark-audio play FILE... [--offset MS] [--seek MS] "
+                                        "[--ring FROM-TO] [--gain N] [--balance B] ") +
+                            kChainUsage + " [--monitor FILE]";
 
 // 0 when parsed; otherwise the exit status.
 int Parse(const Args& args, Options& o)
@@ -116,7 +91,11 @@ int Parse(const Args& args, Options& o)
         const std::string& v = args[++i];
         long n = 0;
         std::string x, y;
-        if (a == "--offset" || a == "--seek" || a == "--gain" || a == "--balance")
+        if (const Taken taken = ParseChainOption(a, v, o.chain); taken != Taken::no)
+        {
+            if (taken == Taken::wrong) return 2;
+        }
+        else if (a == "--offset" || a == "--seek" || a == "--gain" || a == "--balance")
         {
             if (!ParseLong(v, n) || ((a == "--offset" || a == "--seek") && n < 0))
             {
@@ -139,16 +118,6 @@ int Parse(const Args& args, Options& o)
             }
             o.ring = {from, to};
         }
-        else if (a == "--filter")
-        {
-            double low = 0, high = 0;
-            if (!Split(v, ',', x, y) || !ParseDouble(x, low) || !ParseDouble(y, high))
-            {
-                Complain("bad value for --filter (LOW,HIGH in dB): " + v);
-                return 2;
-            }
-            o.filter = {low, high};
-        }
         else if (a == "--monitor")
             o.monitor = v;
         else
@@ -165,6 +134,13 @@ int Parse(const Args& args, Options& o)
     if (o.monitor && (o.offset || o.seek || o.ring))
     {
         Complain("--offset, --seek and --ring need a FILE, not a monitoring stream");
+        return 2;
+    }
+    // The monitoring chain is mixer, denoiser and gain control only.
+    if (o.monitor && (o.chain.speechSearch || o.chain.stretch || o.chain.filter))
+    {
+        Complain("--speech-search, --stretch and --filter work on a FILE, not on a monitoring "
+                 "stream");
         return 2;
     }
     return 0;
@@ -259,12 +235,7 @@ int Play(const Args& args)
         core.CSetInterface(&host);
         if (o.gain) core.CSetGain(*o.gain);
         if (o.balance) core.CSetBalance(*o.balance);
-        if (o.filter)
-        {
-            core.CSetLowFreqGain(o.filter->first);
-            core.CSetHighFreqGain(o.filter->second);
-            core.CObject(MOVRA::OBJ_ID_HLFILTER, 1);
-        }
+        ApplyChainOptions(core, o.chain);
         if (o.monitor) return PushMonitoring(core, *o.monitor);
 
         std::vector<std::wstring> entries;

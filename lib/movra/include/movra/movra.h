@@ -38,6 +38,16 @@ class OBJ_SPEECHSEARCH;
 class OBJ_STRETCHER;
 class SB_OUTPUT_CARD;
 
+// Where CRender hands the processed sound: the messages that would have gone to the card,
+// stereo, in order, some of them empty (a speech search that has not found speech yet).
+class RENDER_SINK
+{
+public:
+    virtual ~RENDER_SINK() = default;
+    // False ends the run (the sink failed or its user gave up).
+    virtual bool Take(const SMSG& msg) = 0;
+};
+
 // Output volume 0..100 and balance -10 (left only) .. +10 (right only).
 struct OUT_LEVEL_BALANCE
 {
@@ -108,6 +118,17 @@ public:
     // Re-sends the whole state between OnBegConf and OnEndConf.
     bool CGetState() const;
 
+    // Runs the open file from the current position to its end through the file chain as fast
+    // as the CPU allows, on the caller's thread, handing every processed message to `sink`
+    // instead of the card (which stays stopped). The core must hold a file, be stopped and
+    // not ring; false otherwise. Each step holds the lock for one collect (100 ms of sound), so
+    // commands get through between steps; one that plays, closes the file or opens the
+    // monitoring stream ends the run (false), as does the sink. A file that is still being
+    // written is taken as far as it is written now. True at the end of the file, which is
+    // then rewound as after playing. A reader that fails closes the file, as in playback, and
+    // throws RUNTIME_ERROR.
+    bool CRender(RENDER_SINK& sink);
+
     // Loops [fromMs, toMs) of the open file, or ends the loop (on = false).
     bool CRing(bool on, long fromMs, long toMs);
     // Loops the ring size just played: [position - ring size, position).
@@ -168,6 +189,12 @@ protected:
 private:
     void Cycle();
     void Collect();
+    // Reads up to `need` of the active source into `into`, stopping at the end mark or at an
+    // empty read. A failing read is journalled, the source closed, and false returned with
+    // the reason in `why`.
+    bool ReadSource(std::list<std::unique_ptr<SMSG>>& into, RNUMBER64 need, std::string& why);
+    // One step of CRender; true once the end mark has gone to the sink.
+    bool RenderStep(RENDER_SINK& sink, bool& stopped);
     void ProcessObjects();
     void Prebuffer();
     void FeedCard();
@@ -260,5 +287,6 @@ private:
     STATE<OUT_LEVEL_BALANCE> volumeBalance_;
     STATE<long> monitoringTag_;
     bool collecting_ = false;
+    bool rendering_ = false;
     TIMER streamQuiet_; // since the monitoring source last gave sound
 };
