@@ -24,7 +24,8 @@ CVarkDataFlow::CVarkDataFlow(DateTimeFormatter date, DateTimeFormatter time)
 {
 }
 
-CVarkDataFlow::~CVarkDataFlow() = default;
+// A flow that goes while it plays must not leave the record open on the recorder.
+CVarkDataFlow::~CVarkDataFlow() { Stop(); }
 
 void CVarkDataFlow::SetRecord(CVarkDevice* device, uint16_t index)
 {

@@ -377,6 +377,24 @@ TEST_F(FlowTest, StopOnlyActsWhilePlaying)
     EXPECT_FALSE(flow.IsPlaying());
 }
 
+TEST_F(FlowTest, AFlowDestroyedWhilePlayingClosesTheRecord)
+{
+    Plug({Record(kMonoMu8k, Noise(40000, 11))});
+    control = std::make_unique<PlayerControl>(window.Handle(), clock, tril);
+    {
+        CVarkDataFlow playing(IsoDate, IsoTime);
+        playing.SetRecord(&dev, 0);
+        ASSERT_TRUE(control->Adopt(&playing));
+        ASSERT_TRUE(control->Play());
+        tril.Take();
+        fw->ClearRequestLog();
+    }
+    EXPECT_EQ(tril.Take(), (Calls{"SetMonitoring(0)", "Play(0)"}));
+    EXPECT_TRUE(ClosedAfterLastRead());
+    EXPECT_EQ(control->Flow(), nullptr);
+    EXPECT_FALSE(control->IsPlaying());
+}
+
 // A read that fails or comes back short ends playback with the record closed; what was
 // handed on before is the record's start, nothing shifted follows.
 TEST_F(FlowTest, AShortOrFailedReadEndsPlaybackCleanly)
