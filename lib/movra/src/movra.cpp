@@ -300,6 +300,13 @@ void MOVRA::Prebuffer()
 
 void MOVRA::FeedCard()
 {
+    // A live stream carries no end mark: once all it sent is with the card and it has gone
+    // quiet, the card's partly filled block goes out as well, or the last moments of the
+    // stream would never be heard.
+    if (outputQueue_.empty() && playState_.Get() == STATE_PLAYING &&
+        active_ == monitoringSource_.get() && monitoringSource_->Backlog() == RNUMBER64(0) &&
+        streamQuiet_.PeekTimeMs() >= kStreamQuietMs)
+        card_->Flush();
     if (outputQueue_.empty() || playState_.Get() != STATE_PLAYING || collecting_) return;
     long free1 = 0, free2 = 0;
     if (!card_->GetFreeSpace(0, &free1, &free2))
@@ -345,11 +352,6 @@ void MOVRA::FeedCard()
         if (msg.eof) card_->Flush();
         playingList_.splice(playingList_.end(), outputQueue_, outputQueue_.begin());
     }
-    // A live stream carries no end mark: once all it sent is with the card, the card's partly
-    // filled block goes out as well, or the last moments of the stream would never be heard.
-    if (outputQueue_.empty() && active_ == monitoringSource_.get() &&
-        monitoringSource_->Backlog() == RNUMBER64(0))
-        card_->Flush();
 }
 
 void MOVRA::RetirePlayed()
