@@ -14,6 +14,7 @@
 #include "trillo/player_case.h"
 #include "trillo/trillo.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
