@@ -236,6 +236,13 @@ void CVarkDataFlow::SetRing(int32_t seconds)
     loopEndMs_ =
         paused_ || !playing_ ? pausedAt_ : std::clamp<int64_t>(Now() - clockBase_, 0, totalMs_);
     loopStartMs_ = std::max<int64_t>(0, loopEndMs_ - loopLengthMs_);
+    if (loopEndMs_ == loopStartMs_)
+    {
+        // Nothing played yet: an empty loop would restart the stream on every tick and
+        // never be heard, so there is no loop.
+        loopLengthMs_ = loopStartMs_ = loopEndMs_ = 0;
+        return;
+    }
     if (playing_) Feed();
 }
 

@@ -326,6 +326,22 @@ TEST_F(FlowTest, RingLoopsTheLastSecondsUntilSwitchedOff)
     EXPECT_FALSE(control->IsPlaying());
 }
 
+TEST_F(FlowTest, RingAtTheStartIsNoLoop)
+{
+    const auto data = Noise(40000, 5); // 5 s
+    Plug({Record(kMonoMu8k, data)});
+    Adopt(0);
+    ASSERT_TRUE(control->Play());
+    tril.Take();
+    flow.SetRing(10);
+    EXPECT_EQ(flow.LoopEndMs(), 0);
+    EXPECT_TRUE(tril.Take().empty()) << "no restart of the stream";
+    Run(2000, clock.now);
+    const auto calls = tril.Take();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "SetMonitoring(0)"), 0);
+    EXPECT_EQ(Positions(window.Take()).back(), 2000) << "playback goes on";
+}
+
 TEST_F(FlowTest, PauseFreezesThePositionAndResumeRealigns)
 {
     const auto data = Noise(40000, 6);
