@@ -171,6 +171,24 @@ TEST(ClearVoice, LowersStationaryNoiseByTheDepth)
     EXPECT_GT(cutDeep, 25.0);
 }
 
+TEST(ClearVoice, FollowsANoiseThatRisesWithinSeconds)
+{
+    // Quiet noise for 3 s, then 14 dB louder: within 2.5 s the louder noise is cut again.
+    for (int rate : {8000, 16000})
+        for (int option : {0, 1})
+        {
+            const auto w = material::WhiteNoise(static_cast<size_t>(rate) * 7, 5);
+            std::vector<int16_t> in(w.size());
+            for (size_t i = 0; i < w.size(); ++i)
+                in[i] = static_cast<int16_t>(std::lround(w[i] * (i < 3u * rate ? 300 : 1500)));
+            Suppressor s(rate, 20, option);
+            const auto out = s.Run(in);
+            const size_t from = static_cast<size_t>(rate) * 11 / 2;
+            EXPECT_GT(Db(material::Power(in, from) / material::Power(out, from)), 10.0)
+                << "rate " << rate << " option " << option;
+        }
+}
+
 TEST(ClearVoice, KeepsACleanToneAndPassesItUndistorted)
 {
     for (int rate : {8000, 16000})
