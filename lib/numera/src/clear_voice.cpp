@@ -164,8 +164,12 @@ struct ClearVoiceEngine
                                            kXiMin);
                 const double wiener = xi / (1 + xi);
                 const double xi2 = std::max(wiener * wiener * gamma, kXiMin);
-                g = blend(std::pow(xi2 / (1 + xi2), steadiness) * std::pow(wiener, 1 - steadiness),
-                          p);
+                const double second = xi2 / (1 + xi2);
+                const double mixed = steadiness >= 1   ? second
+                                     : steadiness <= 0 ? wiener
+                                                       : std::pow(second, steadiness) *
+                                                             std::pow(wiener, 1 - steadiness);
+                g = blend(mixed, p);
                 first = blend(wiener, p);
             }
             gain[b] = g;
