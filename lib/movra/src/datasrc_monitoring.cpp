@@ -143,6 +143,9 @@ bool DATASRC_MONITORING::Read(SMSG& msg, const RNUMBER64& wanted)
     }
     MeasureDevice();
     msg.Clear();
+    // Sound short of a whole block is handed out once nothing else waits: the host may have
+    // sent the last of its stream, and holding it back would lose the stream's end.
+    if (!current_ && ready_.empty()) CutBlocks(true);
     if (!current_ && !ready_.empty())
     {
         current_ = std::move(ready_.front());

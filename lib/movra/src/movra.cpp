@@ -24,6 +24,10 @@
 namespace
 {
 
+// A host pushes a live stream in pieces about every 200 ms; longer without sound is a pause
+// or the end.
+constexpr int64_t kStreamQuietMs = 300;
+
 RNUMBER64 TotalLength(const std::list<std::unique_ptr<SMSG>>& list)
 {
     RNUMBER64 total;
@@ -253,6 +257,7 @@ bool MOVRA::ReadSource(std::list<std::unique_ptr<SMSG>>& into, RNUMBER64 need, s
         }
         if (read && readMsg_.eof) endOfFile_.Set(true);
         if (!endOfFile_.Get() && (!read || readMsg_.IsEmpty())) break;
+        streamQuiet_.Restart();
         into.push_back(std::make_unique<SMSG>(readMsg_));
         need -= readMsg_.length;
     }
@@ -282,10 +287,26 @@ void MOVRA::Prebuffer()
         JOURNAL_LOG(JOURNAL::LEVEL_TRACE, "COLLECT: CANCEL");
         collecting_ = false;
     }
+    else if (!outputQueue_.empty() && active_ == monitoringSource_.get() &&
+             monitoringSource_->Backlog() == RNUMBER64(0) &&
+             streamQuiet_.PeekTimeMs() >= kStreamQuietMs)
+    {
+        // A live stream has no end mark; one that has gone quiet may have ended, and what it
+        // sent is played rather than held back for a second that may never come.
+        JOURNAL_LOG(JOURNAL::LEVEL_TRACE, "COLLECT: CANCEL");
+        collecting_ = false;
+    }
 }
 
 void MOVRA::FeedCard()
 {
+    // A live stream carries no end mark: once all it sent is with the card and it has gone
+    // quiet, the card's partly filled block goes out as well, or the last moments of the
+    // stream would never be heard.
+    if (outputQueue_.empty() && playState_.Get() == STATE_PLAYING &&
+        active_ == monitoringSource_.get() && monitoringSource_->Backlog() == RNUMBER64(0) &&
+        streamQuiet_.PeekTimeMs() >= kStreamQuietMs)
+        card_->Flush();
     if (outputQueue_.empty() || playState_.Get() != STATE_PLAYING || collecting_) return;
     long free1 = 0, free2 = 0;
     if (!card_->GetFreeSpace(0, &free1, &free2))

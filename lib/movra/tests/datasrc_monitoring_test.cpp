@@ -113,6 +113,31 @@ TEST(Monitoring, AFormatChangeFlushesTheOldFormatFirst)
     EXPECT_EQ(msg.Frames(), 320u);
 }
 
+// A stream whose length is no multiple of the block: its last part still comes out, in
+// order, once the whole blocks are gone.
+TEST(Monitoring, TheLastPartialBlockIsNotHeldBack)
+{
+    DATASRC_MONITORING source(k20ms);
+    source.Open();
+    source.Put(Ramp(8000, 2, 170));
+    SMSG msg;
+    ASSERT_TRUE(source.Read(msg, k20ms));
+    ASSERT_EQ(msg.Frames(), 160u);
+    ASSERT_TRUE(source.Read(msg, k20ms));
+    ASSERT_EQ(msg.Frames(), 10u);
+    EXPECT_EQ(msg.rate, 8000);
+    EXPECT_EQ(msg.Channel(0)[0], 160);
+    EXPECT_EQ(msg.Channel(1)[9], 1169);
+    EXPECT_FALSE(msg.eof);
+    source.Read(msg, k20ms);
+    EXPECT_TRUE(msg.IsEmpty());
+    // What comes next starts a block of its own.
+    source.Put(Ramp(8000, 2, 160, 170));
+    ASSERT_TRUE(source.Read(msg, k20ms));
+    ASSERT_EQ(msg.Frames(), 160u);
+    EXPECT_EQ(msg.Channel(0)[0], 170);
+}
+
 TEST(Monitoring, BacklogStopsAtSixtySeconds)
 {
     DATASRC_MONITORING source(k20ms);

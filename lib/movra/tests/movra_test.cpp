@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -358,34 +359,64 @@ TEST_F(CoreTest, FileAndMonitoringSwitch)
     EXPECT_TRUE(core->CIsOpen());
 }
 
-TEST_F(CoreTest, MonitoringStreamPlaysAsPushed)
+namespace
 {
-    const size_t frames = 8000 * 2; // 2 s of 8 kHz mono in 100 ms pieces
+// `n` samples from `from` as the bytes a host pushes: 16-bit little-endian.
+std::vector<signed char> PcmBytes(const std::vector<int16_t>& samples, size_t from, size_t n)
+{
+    std::vector<signed char> bytes(2 * n);
+    for (size_t i = 0; i < n; ++i)
+        platform::StoreLE16(reinterpret_cast<uint8_t*>(bytes.data()) + 2 * i,
+                            static_cast<uint16_t>(samples[from + i]));
+    return bytes;
+}
+} // namespace
+
+// 2 s of 8 kHz mono in 100 ms pieces and a last piece that fills neither a read block nor
+// a card block: every sample is heard, the end included; only silence may follow.
+TEST_F(CoreTest, MonitoringStreamPlaysAsPushedToTheLastSample)
+{
+    const size_t frames = 8000 * 2 + 77;
     const std::vector<int16_t> input = Interleaved(frames, 1);
     {
         auto core = Make();
         ASSERT_TRUE(core->CMonitoringOpen(1));
         for (size_t at = 0; at < frames; at += 800)
         {
-            std::vector<signed char> bytes(1600);
-            for (size_t i = 0; i < 800; ++i)
-            {
-                const auto u = static_cast<uint16_t>(input[at + i]);
-                bytes[2 * i] = static_cast<signed char>(u & 0xFF);
-                bytes[2 * i + 1] = static_cast<signed char>(u >> 8);
-            }
-            ASSERT_TRUE(core->CMonitoringPut(bytes, 1, 8000));
+            const size_t n = std::min<size_t>(800, frames - at);
+            ASSERT_TRUE(core->CMonitoringPut(PcmBytes(input, at, n), 1, 8000));
         }
-        // All but the last, partly filled card block is played.
-        ASSERT_TRUE(
-            WaitFor([&] { return ReadCapture(capture).left.size() >= frames - 128; }, 30000));
+        ASSERT_TRUE(WaitFor([&] { return ReadCapture(capture).left.size() >= frames; }, 30000))
+            << ReadCapture(capture).left.size();
     }
     const Capture c = ReadCapture(capture);
     for (size_t i = 0; i < c.left.size(); ++i)
     {
-        ASSERT_EQ(c.left[i], input[i]) << i;
-        ASSERT_EQ(c.right[i], input[i]) << i;
+        const int16_t expected = i < frames ? input[i] : 0;
+        ASSERT_EQ(c.left[i], expected) << i;
+        ASSERT_EQ(c.right[i], expected) << i;
     }
+}
+
+// A stream that ends before the core has collected its usual second is played all the same
+// once nothing more arrives.
+TEST_F(CoreTest, AMonitoringStreamShorterThanTheCollectTargetIsPlayed)
+{
+    const size_t frames = 8000 * 4 / 10 + 33; // 0.4 s
+    const std::vector<int16_t> input = Interleaved(frames, 1);
+    {
+        auto core = Make(true, "1");
+        ASSERT_TRUE(core->CMonitoringOpen(1));
+        // The stream starts a while after it was opened, as a host's stream does: the core
+        // has begun collecting by then.
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ASSERT_TRUE(core->CMonitoringPut(PcmBytes(input, 0, frames), 1, 8000));
+        ASSERT_TRUE(WaitFor([&] { return ReadCapture(capture).left.size() >= frames; }, 10000))
+            << ReadCapture(capture).left.size();
+    }
+    const Capture c = ReadCapture(capture);
+    for (size_t i = 0; i < c.left.size(); ++i)
+        ASSERT_EQ(c.left[i], i < frames ? input[i] : 0) << i;
 }
 
 TEST_F(CoreTest, ManyThreadsAndAReentrantHostNeverDeadlock)

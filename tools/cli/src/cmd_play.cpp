@@ -1,15 +1,20 @@
-// play: a sound file through the player wrapper and the player server, printing what the
-// player reports, one event per line, until playback stops (or Ctrl+C stops it).
+// play: a sound file or a record of the recorder through the player controller, the data
+// flows and the player server, printing what the player and the flow report, one event per
+// line, until playback ends (or Ctrl+C stops it).
 #include "cli.h"
+#include "entries.h"
 
 #include "platform/com/com.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/winmsg.h"
+#include "transfer/file_data_flow.h"
+#include "transfer/player_control.h"
+#include "transfer/vark_data_flow.h"
 #include "trillo/player_case.h"
 #include "trillo/trillo.h"
 
-#include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -23,7 +28,7 @@ namespace cli {
 
 namespace {
 
-constexpr platform::UINT kPlayerMessage = 33323;
+constexpr int kTickMs = 200;
 
 int g_stopPipe[2] = {-1, -1};
 
@@ -33,23 +38,17 @@ void OnInterrupt(int)
     [[maybe_unused]] auto n = ::write(g_stopPipe[1], &byte, 1);
 }
 
-int32_t IntOption(const Args& args, const std::string& name, int32_t low, int32_t high)
-{
-    const std::string text = *args.Get(name);
-    char* end = nullptr;
-    errno = 0;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end || errno || v < low || v > high)
-        throw UsageError{name + " needs a number from " + std::to_string(low) + " to " +
-                         std::to_string(high)};
-    return static_cast<int32_t>(v);
-}
-
 struct Message {
     platform::WPARAM code;
     platform::LPARAM value;
-    std::wstring title; // code 1: copied at once, the buffer is the wrapper's
+    std::wstring text; // codes 1, 10 and 11: copied at once, the buffers are not ours
 };
+
+bool CarriesText(platform::WPARAM code)
+{
+    return code == kTrilOpenFile || code == vark::flow_code::kName ||
+           code == vark::flow_code::kFormat;
+}
 
 // The window of this command: posted messages wait in a queue for the loop.
 class MessageLoop {
@@ -57,9 +56,9 @@ public:
     MessageLoop()
         : hwnd_(platform::RegisterWindowHandle(
               [this](platform::UINT message, platform::WPARAM w, platform::LPARAM l) {
-                  if (message != kPlayerMessage) return;
+                  if (message != vark::kPlayerMessage) return;
                   Message m{w, l, {}};
-                  if (w == kTrilOpenFile && l) m.title = reinterpret_cast<const wchar_t*>(l);
+                  if (CarriesText(w) && l) m.text = reinterpret_cast<const wchar_t*>(l);
                   std::lock_guard lock(mutex_);
                   queue_.push_back(std::move(m));
               }))
@@ -81,25 +80,35 @@ private:
 
 void Print(const Message& m, bool json)
 {
-    static const char* kNames[] = {"monitor", "open", "close", "duration", "position",
-                                   "stretch", "play", "pause", "stop"};
-    if (m.code > kTrilStop) return;
+    static const char* kNames[] = {"monitor", "open",     "close", "duration", "position",
+                                   "stretch", "play",     "pause", "stop",     "size",
+                                   "name",    "format",   "replaced"};
+    if (m.code > vark::flow_code::kReplaced) return;
     const std::string name = kNames[m.code];
     if (json) {
         Json j;
         j.Str("event", name);
-        if (m.code == kTrilOpenFile)
-            j.Str("title", Narrow(m.title));
-        else if (m.code != kTrilCloseFile)
+        if (CarriesText(m.code))
+            j.Str(m.code == kTrilOpenFile ? "title" : "text", Narrow(m.text));
+        else if (m.code != kTrilCloseFile && m.code != vark::flow_code::kReplaced)
             j.Int("value", m.value);
         std::printf("%s\n", j.Text().c_str());
-    } else if (m.code == kTrilOpenFile) {
-        std::printf("open %s\n", Narrow(m.title).c_str());
-    } else if (m.code == kTrilCloseFile) {
-        std::printf("close\n");
+    } else if (CarriesText(m.code)) {
+        std::printf("%s %s\n", name.c_str(), Narrow(m.text).c_str());
+    } else if (m.code == kTrilCloseFile || m.code == vark::flow_code::kReplaced) {
+        std::printf("%s\n", name.c_str());
     } else {
         std::printf("%s %ld\n", name.c_str(), static_cast<long>(m.value));
     }
+    std::fflush(stdout);
+}
+
+void PrintRing(int32_t seconds, bool json)
+{
+    if (json)
+        std::printf("%s\n", Json().Str("event", "ring").Int("value", seconds).Text().c_str());
+    else
+        std::printf("ring %d\n", seconds);
     std::fflush(stdout);
 }
 
@@ -129,29 +138,28 @@ public:
     }
 };
 
+std::wstring DateText(const platform::AutoDate& d) { return platform::Utf8ToWide(d.Format("%Y-%m-%d")); }
+std::wstring TimeText(const platform::AutoDate& d) { return platform::Utf8ToWide(d.Format("%H:%M:%S")); }
+
 } // namespace
 
 int CmdPlay(Context& ctx)
 {
-    if (ctx.args.positional.size() != 1) throw UsageError{"play needs one FILE"};
-    const std::string file = ctx.args.positional[0];
-    std::optional<int32_t> gain, agc, stretch, mode, depth, ring;
-    if (ctx.args.Has("--gain")) gain = IntOption(ctx.args, "--gain", 0, 100);
-    if (ctx.args.Has("--ring")) ring = IntOption(ctx.args, "--ring", 1, 3600);
-    if (ctx.args.Has("--agc")) agc = IntOption(ctx.args, "--agc", 0, 100000);
-    if (ctx.args.Has("--stretch")) stretch = IntOption(ctx.args, "--stretch", -100, 100);
-    if (const auto d = ctx.args.Get("--denoiser")) {
-        const auto comma = d->find(',');
-        if (comma == std::string::npos) throw UsageError{"--denoiser needs MODE,DEPTH"};
-        Args parts;
-        parts.options["--denoiser MODE"] = d->substr(0, comma);
-        parts.options["--denoiser DEPTH"] = d->substr(comma + 1);
-        mode = IntOption(parts, "--denoiser MODE", 0, 1);
-        depth = IntOption(parts, "--denoiser DEPTH", 0, 1000000);
-    }
-    if (::access(file.c_str(), R_OK) != 0) {
-        Fail("vark-cli: cannot read " + file);
+    const PlayRequest req = ParsePlayRequest(ctx.args);
+    const bool record = req.record > 0;
+    if (!record && ::access(req.file.c_str(), R_OK) != 0) {
+        Fail("vark-cli: cannot read " + req.file);
         return kExitFailure;
+    }
+    Session s;
+    if (record) {
+        if (!ctx.Connect(s)) return kExitFailure;
+        const int count = s.device.GetRecordCount();
+        if (req.record > count) {
+            Fail("vark-cli: there is no record " + std::to_string(req.record) +
+                 " (the recorder holds " + std::to_string(count) + ")");
+            return kExitFailure;
+        }
     }
 
     // The player server sits next to this program; register it if nothing usable is.
@@ -162,73 +170,122 @@ int CmdPlay(Context& ctx)
     }
     PlaySession session;
     MessageLoop loop;
-    if (!TRIL_Init(-1, loop.Handle(), static_cast<int>(kPlayerMessage), false, 200)) {
-        Fail("vark-cli: the player cannot be started");
+    vark::SystemTickClock clock;
+    vark::CVarkDataFlow recordFlow(DateText, TimeText);
+    vark::CFileDataFlow fileFlow;
+    // After the flows: it lets go of them before they go.
+    vark::PlayerControl control(loop.Handle(), clock);
+    vark::CDataFlow* flow = &fileFlow;
+    const std::string what = record ? "record " + std::to_string(req.record) : req.file;
+    if (record) {
+        recordFlow.SetRecord(&s.device, static_cast<uint16_t>(req.record - 1));
+        flow = &recordFlow;
+    } else {
+        fileFlow.SetPath(platform::Utf8ToWide(req.file));
+    }
+    if (!control.Adopt(flow)) {
+        Fail(TRIL_IsReady() ? "vark-cli: the player cannot open " + what
+                            : std::string("vark-cli: the player cannot be started"));
         return kExitFailure;
     }
-    const auto refused = [](const char* what) {
-        Fail(std::string("vark-cli: the player refused ") + what);
+    const auto refused = [](const char* option) {
+        Fail(std::string("vark-cli: the player refused ") + option);
         return kExitFailure;
     };
-    if (!TRIL_OpenFile(platform::Utf8ToWide(file).c_str())) {
-        Fail("vark-cli: the player cannot open " + file);
-        return kExitFailure;
+    if (req.gain && !control.SetGain(*req.gain)) return refused("--gain");
+    if (req.agc) {
+        control.agcLevel = *req.agc;
+        if (!control.SetAgc(true)) return refused("--agc");
     }
-    if (gain && !TRIL_SetGain(*gain)) return refused("--gain");
-    if (agc && !TRIL_SetAgc(*agc, 1)) return refused("--agc");
-    if (mode && !TRIL_SetDenoiser(*mode, *depth, 1)) return refused("--denoiser");
-    if (stretch && !TRIL_SetStretch(*stretch)) return refused("--stretch");
+    if (req.ncMode) {
+        control.ncMode = *req.ncMode;
+        control.ncDepth = *req.ncDepth;
+        if (!control.SetDenoiser(true)) return refused("--denoiser");
+    }
+    if (req.stretch) {
+        if (record) Fail("vark-cli: --stretch does not apply to records");
+        flow->SetStretch(*req.stretch);
+    }
+    if (req.from) {
+        if (*req.from > recordFlow.TotalMs())
+            throw UsageError{"--from is beyond the end of " + what + " (" +
+                             std::to_string(recordFlow.TotalMs()) + " ms)"};
+        flow->SetPosition(*req.from);
+    }
 
-    bool playing = false, done = false, ringing = false;
+    bool playing = false, done = false, ringing = false, started = false;
     const auto drain = [&] {
         for (const Message& m : loop.Take()) {
             Print(m, ctx.json);
             if (m.code == kTrilPlay) playing = true;
-            // The player loops the last stretch before the position, so the loop can only
-            // start once that much has been played.
-            if (ring && !ringing && playing && m.code == kTrilPosition &&
-                m.value >= static_cast<platform::LPARAM>(*ring) * 1000) {
+            // The loop takes the last stretch before the position, so it can only start
+            // once that much has been played.
+            if (req.ring && !ringing && playing && m.code == kTrilPosition &&
+                m.value >= static_cast<platform::LPARAM>(*req.ring) * 1000) {
                 ringing = true;
-                if (ctx.json) {
-                    Json j;
-                    j.Str("event", "ring");
-                    j.Int("value", TRIL_SetRing(*ring, 1) ? *ring : 0);
-                    std::printf("%s\n", j.Text().c_str());
-                } else {
-                    std::printf(TRIL_SetRing(*ring, 1) ? "ring %d\n" : "ring refused\n", *ring);
-                }
-                std::fflush(stdout);
+                flow->SetRing(*req.ring);
+                PrintRing(*req.ring, ctx.json);
             }
-            // The stop of opening comes before play; only a stop while playing ends.
-            if (m.code == kTrilStop && playing) done = true;
+            // A file ends when the player stops after playing (the stop of opening comes
+            // before play); a record ends when its flow has told the controller to stop.
+            if (!record && m.code == kTrilStop && playing) done = true;
         }
+        if (record && started && !control.IsPlaying()) done = true;
     };
     drain();
-    if (!TRIL_Play(1)) {
-        Fail("vark-cli: the player cannot play " + file);
+    if (!control.Play()) {
+        drain();
+        Fail(record && recordFlow.LastFailure() == vark::CVarkDataFlow::Failure::kRead
+                 ? "vark-cli: record " + std::to_string(req.record) + " cannot be read"
+                 : "vark-cli: the player cannot play " + what);
         return kExitFailure;
     }
-    auto lastCheck = std::chrono::steady_clock::now();
+    started = true;
+    using Clock = std::chrono::steady_clock;
+    auto nextTick = Clock::now() + std::chrono::milliseconds(kTickMs);
+    auto lastCheck = Clock::now();
     while (!done) {
         drain();
         if (done) break;
+        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - Clock::now());
         pollfd fds[2] = {{com::ApartmentFd(), POLLIN, 0}, {g_stopPipe[0], POLLIN, 0}};
-        ::poll(fds, 2, 200);
+        ::poll(fds, 2, static_cast<int>(std::max<int64_t>(0, wait.count())));
         if (fds[1].revents & POLLIN) {
-            TRIL_Play(0);
+            control.Stop(); // closes the record and switches monitoring off
+            com::PumpApartment();
             drain();
             break;
         }
         com::PumpApartment();
+        if (Clock::now() >= nextTick) {
+            control.Tick();
+            nextTick += std::chrono::milliseconds(kTickMs);
+            if (nextTick < Clock::now()) nextTick = Clock::now() + std::chrono::milliseconds(kTickMs);
+        }
         // A player that went away sends nothing more: notice it instead of waiting for ever.
-        if (std::chrono::steady_clock::now() - lastCheck > std::chrono::seconds(1)) {
-            lastCheck = std::chrono::steady_clock::now();
+        if (Clock::now() - lastCheck > std::chrono::seconds(1)) {
+            lastCheck = Clock::now();
             if (TRIL_GetGain() < 0) {
+                control.Stop();
                 Fail("vark-cli: the player stopped answering");
                 return kExitFailure;
             }
         }
     }
+    drain();
+    if (record) {
+        switch (recordFlow.LastFailure()) {
+        case vark::CVarkDataFlow::Failure::kNone: break;
+        case vark::CVarkDataFlow::Failure::kRead:
+            Fail("vark-cli: reading record " + std::to_string(req.record) +
+                 " failed; playback stopped");
+            return kExitFailure;
+        case vark::CVarkDataFlow::Failure::kPlayer:
+            Fail("vark-cli: the player stopped answering");
+            return kExitFailure;
+        }
+    }
+    control.Stop();
     return kExitOk;
 }
 

@@ -51,7 +51,53 @@ std::wstring Folded(const std::string& text)
     return w;
 }
 
+int32_t IntOption(const Args& args, const std::string& name, int32_t low, int32_t high)
+{
+    const std::string text = *args.Get(name);
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || errno || v < low || v > high)
+        throw UsageError{name + " needs a number from " + std::to_string(low) + " to " +
+                         std::to_string(high)};
+    return static_cast<int32_t>(v);
+}
+
 } // namespace
+
+PlayRequest ParsePlayRequest(const Args& args)
+{
+    PlayRequest r;
+    if (const auto record = args.Get("--record"))
+    {
+        if (!args.positional.empty()) throw UsageError{"play takes a FILE or --record N, not both"};
+        const auto n = RecordNumber(*record);
+        if (!n) throw UsageError{"--record needs a record number from 1 to 65535"};
+        r.record = *n;
+        if (args.Has("--from")) r.from = IntOption(args, "--from", 0, 2147483647);
+    }
+    else
+    {
+        if (args.positional.size() != 1) throw UsageError{"play needs one FILE or --record N"};
+        if (args.Has("--from")) throw UsageError{"--from goes with --record"};
+        r.file = args.positional[0];
+    }
+    if (args.Has("--gain")) r.gain = IntOption(args, "--gain", 0, 100);
+    if (args.Has("--ring")) r.ring = IntOption(args, "--ring", 1, 3600);
+    if (args.Has("--agc")) r.agc = IntOption(args, "--agc", 0, 100000);
+    if (args.Has("--stretch")) r.stretch = IntOption(args, "--stretch", -100, 100);
+    if (const auto d = args.Get("--denoiser"))
+    {
+        const auto comma = d->find(',');
+        if (comma == std::string::npos) throw UsageError{"--denoiser needs MODE,DEPTH"};
+        Args parts;
+        parts.options["--denoiser MODE"] = d->substr(0, comma);
+        parts.options["--denoiser DEPTH"] = d->substr(comma + 1);
+        r.ncMode = IntOption(parts, "--denoiser MODE", 0, 1);
+        r.ncDepth = IntOption(parts, "--denoiser DEPTH", 0, 1000000);
+    }
+    return r;
+}
 
 std::optional<std::vector<int>> ParseRecordList(const std::string& text)
 {

@@ -41,6 +41,19 @@ std::optional<std::vector<int>> ParseRecordList(const std::string& text);
 // the program has one: "Enter target folder.", the pause range).
 ExportRequest ParseExportRequest(const Args& args);
 
+// What `play` is asked to play and how.
+struct PlayRequest
+{
+    std::string file;  // a sound file, or
+    int record = 0;    // a record, 1-based as the list numbers it
+    std::optional<int32_t> from; // ms into the record
+    std::optional<int32_t> gain, ring, agc, stretch, ncMode, ncDepth;
+};
+
+// The options of `play`: FILE or --record N (not both), --from only with --record; throws
+// UsageError for a wrong entry.
+PlayRequest ParsePlayRequest(const Args& args);
+
 // A decimal serial number as the signature dialog reads it: optional sign, digits, nothing
 // else, within 32 bits (negative numbers are the recorder's device numbers above 32767);
 // 0 is refused like an empty entry.

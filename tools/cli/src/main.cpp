@@ -24,10 +24,11 @@ const char* kUsage =
     "  verify FILE.wav [--dsg FILE.dsg] (--serial N | --attached)\n"
     "                                      exit 0 authentic, 1 changed, 2 wrong entry\n"
     "  key (--serial N | --attached)       the serial key\n"
-    "  play FILE [--gain N] [--ring SECONDS] [--denoiser MODE,DEPTH] [--agc LEVEL]\n"
-    "            [--stretch STEP]          play a sound file through the player server\n"
-    "                                      (--ring: loop the last SECONDS once played,\n"
-    "                                      until Ctrl+C)\n";
+    "  play (FILE | --record N [--from MS]) [--gain N] [--ring SECONDS]\n"
+    "       [--denoiser MODE,DEPTH] [--agc LEVEL] [--stretch STEP]\n"
+    "                                      play a sound file or record N of the recorder\n"
+    "                                      through the player server (--ring: loop the\n"
+    "                                      last SECONDS once played, until Ctrl+C)\n";
 
 // Options that take a value; every other option is a flag.
 bool TakesValue(const std::string& name)
@@ -35,7 +36,7 @@ bool TakesValue(const std::string& name)
     return name == "--device" || name == "--pin" || name == "--old" || name == "--new" ||
            name == "--out" || name == "--records" || name == "--pause" || name == "--dsg" ||
            name == "--serial" || name == "--gain" || name == "--denoiser" || name == "--agc" ||
-           name == "--stretch" || name == "--ring";
+           name == "--stretch" || name == "--ring" || name == "--record" || name == "--from";
 }
 
 } // namespace

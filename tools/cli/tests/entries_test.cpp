@@ -84,3 +84,39 @@ TEST(Entries, AnswersInTheUsersLanguage)
     // A first letter shared by Yes and No decides nothing.
     EXPECT_FALSE(IsYesAnswer("n", "Na", "Nein"));
 }
+
+TEST(Entries, PlayTakesAFileOrARecord)
+{
+    Args file = Make({{"--gain", "80"}, {"--denoiser", "1,20000"}});
+    file.positional = {"talk.wav"};
+    const PlayRequest f = ParsePlayRequest(file);
+    EXPECT_EQ(f.file, "talk.wav");
+    EXPECT_EQ(f.record, 0);
+    EXPECT_EQ(f.gain, 80);
+    EXPECT_EQ(f.ncMode, 1);
+    EXPECT_EQ(f.ncDepth, 20000);
+
+    const PlayRequest r = ParsePlayRequest(Make({{"--record", "3"}, {"--from", "1500"}}));
+    EXPECT_EQ(r.record, 3);
+    EXPECT_EQ(r.from, 1500);
+    EXPECT_TRUE(r.file.empty());
+    EXPECT_FALSE(ParsePlayRequest(Make({{"--record", "1"}})).from.has_value());
+
+    Args both = Make({{"--record", "1"}});
+    both.positional = {"talk.wav"};
+    EXPECT_THROW(ParsePlayRequest(both), UsageError);
+    Args fromFile = Make({{"--from", "0"}});
+    fromFile.positional = {"talk.wav"};
+    EXPECT_THROW(ParsePlayRequest(fromFile), UsageError);
+    EXPECT_THROW(ParsePlayRequest(Make({})), UsageError);
+    for (const char* bad : {"0", "65536", "-1", "x", ""})
+        EXPECT_THROW(ParsePlayRequest(Make({{"--record", bad}})), UsageError) << bad;
+    for (const char* bad : {"-1", "2147483648", "1s", ""})
+        EXPECT_THROW(ParsePlayRequest(Make({{"--record", "1"}, {"--from", bad}})), UsageError)
+            << bad;
+    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
+             {"--gain", "101"}, {"--ring", "0"}, {"--denoiser", "1"}, {"--denoiser", "2,5"},
+             {"--agc", "x"}, {"--stretch", "101"}})
+        EXPECT_THROW(ParsePlayRequest(Make({{"--record", "1"}, {name, value}})), UsageError)
+            << name << " " << value;
+}

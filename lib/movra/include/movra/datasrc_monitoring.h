@@ -1,7 +1,9 @@
 // DATASRC_MONITORING: live sound the host pushes in (CMonitoringPut). Pushed messages are
 // buffered and cut into planar blocks of the read block duration (20 ms); the worker's Read
-// hands them out, continuing inside a partly handed-out block. When nothing is ready a read
-// gives an empty message without an end mark, so the core just collects nothing then.
+// hands them out, continuing inside a partly handed-out block. Once no whole block is left,
+// what remains of the last one is handed out as it is (the end of a stream is never held
+// back). When nothing is left a read gives an empty message without an end mark, so the
+// core just collects nothing then.
 //
 // At most 60 s of sound waits: what would go beyond that is dropped ("OVERFLOW").
 //

@@ -288,4 +288,5 @@ private:
     STATE<long> monitoringTag_;
     bool collecting_ = false;
     bool rendering_ = false;
+    TIMER streamQuiet_; // since the monitoring source last gave sound
 };
