@@ -662,10 +662,15 @@ BENCHMARK(BM_CoreRender16kStereo)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    DenoiserTable();
-    AgcTable();
-    StretcherTable();
-    DetectorTable();
+    // --tables=denoiser,agc,stretcher,detector picks the quality tables (all by default).
+    std::string tables = "denoiser,agc,stretcher,detector";
+    for (int i = 1; i < argc; ++i)
+        if (std::string(argv[i]).rfind("--tables=", 0) == 0) tables = argv[i] + 9;
+    const auto wanted = [&](const char* name) { return tables.find(name) != std::string::npos; };
+    if (wanted("denoiser")) DenoiserTable();
+    if (wanted("agc")) AgcTable();
+    if (wanted("stretcher")) StretcherTable();
+    if (wanted("detector")) DetectorTable();
     std::printf("\n");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,6 +1,6 @@
 #include "numera/clear_voice.h"
 
-#include "lsa_gain.h"
+#include "noise_fluctuation.h"
 #include "noise_tracker.h"
 #include "numera/fft.h"
 
@@ -25,8 +25,9 @@ struct Tuning
 };
 // A decision-directed weight of 0.9 rather than the textbook 0.98 lets the a-priori SNR follow
 // speech onsets within a frame or two: about 1 dB more segmental SNR on white and pink noise,
-// no loss on babble.
-constexpr Tuning kMicrophone{0.95, 0.90, 0.0, 1e9};
+// no loss on babble. The microphone's noise memory is long (about 0.8 s): the estimate wavers
+// less under speech, and the tracker's minimum guard follows a rising noise.
+constexpr Tuning kMicrophone{0.98, 0.90, 0.0, 1e9};
 constexpr Tuning kTelephone{0.85, 0.97, 250.0, 3500.0};
 
 constexpr double kXiMin = 0.0032; // -25 dB
@@ -48,7 +49,7 @@ int16_t ToSample(double v)
 
 struct ClearVoiceEngine
 {
-    ClearVoiceEngine(int rate, int hop) : rate(rate), hop(hop), n(2 * hop), tracker(hop + 1)
+    ClearVoiceEngine(int rate, int hop) : rate(rate), hop(hop), n(2 * hop), tracker(hop + 1), fluctuation(hop + 1)
     {
         sor_twiddle(fft, n);
         window.resize(static_cast<size_t>(n));
@@ -109,6 +110,8 @@ struct ClearVoiceEngine
         // Below 60 Hz there is no speech and no tone worth keeping; rumble is all noise.
         for (int k = 0; k < bins && static_cast<double>(k) * rate / n < 60.0; ++k)
             noise[static_cast<size_t>(k)] = tracker.Noise()[static_cast<size_t>(k)];
+        fluctuation.Update(power, noise);
+        const double steadiness = fluctuation.Steadiness();
 
         // Presence against the broadband noise, so a steady tone counts as signal; smoothed
         // over neighbouring bins, rising at once and falling over about ten frames so that
@@ -136,29 +139,42 @@ struct ClearVoiceEngine
 
         const double floorGain = std::pow(10.0, -std::clamp(depthDb, 0, 60) / 20.0);
         const double logFloor = std::log(floorGain);
+        // Where speech is unlikely a gain sinks towards the floor: geometric blend by the
+        // presence probability p.
+        const auto blend = [&](double g, double p)
+        { return std::exp(p * std::log(std::clamp(g, floorGain, 1.0)) + (1 - p) * logFloor); };
         for (int k = 0; k < bins; ++k)
         {
             const size_t b = static_cast<size_t>(k);
             const double f = static_cast<double>(k) * rate / n;
-            double g = floorGain;
-            if (f >= t.bandLowHz && f <= t.bandHighHz)
+            double g = floorGain, first = floorGain;
+            const double p = std::max(presence[b], frameSpeech);
+            if (f >= t.bandLowHz && f <= t.bandHighHz && p > 0.001)
             {
+                // Wiener gains: the segmental SNR is a waveform error, which the Wiener gain
+                // keeps least. First on the decision-directed a-priori SNR; then again on the
+                // a-priori SNR of the first step's estimate of this frame, which takes away the
+                // decision-directed lag of one frame. The second step counts as far as the noise
+                // is steady: under a fluctuating noise the tracker lies low and its sharper
+                // gain cuts speech.
                 const double nk = std::max(noise[b], kTiny);
                 const double gamma = power[b] / nk;
-                double xi = t.ddMemory * cleanPrev[b] / nk +
-                            (1 - t.ddMemory) * std::max(gamma - 1, 0.0);
-                xi = std::max(xi, kXiMin);
-                // Where speech is unlikely the gain sinks towards the floor: geometric blend
-                // by the presence probability.
-                const double p = std::max(presence[b], frameSpeech);
-                if (p > 0.001)
-                {
-                    const double lsa = std::clamp(LsaGain(xi, gamma), floorGain, 1.0);
-                    g = std::exp(p * std::log(lsa) + (1 - p) * logFloor);
-                }
+                const double xi = std::max(t.ddMemory * cleanPrev[b] / nk +
+                                               (1 - t.ddMemory) * std::max(gamma - 1, 0.0),
+                                           kXiMin);
+                const double wiener = xi / (1 + xi);
+                const double xi2 = std::max(wiener * wiener * gamma, kXiMin);
+                const double second = xi2 / (1 + xi2);
+                const double mixed = steadiness >= 1   ? second
+                                     : steadiness <= 0 ? wiener
+                                                       : std::pow(second, steadiness) *
+                                                             std::pow(wiener, 1 - steadiness);
+                g = blend(mixed, p);
+                first = blend(wiener, p);
             }
             gain[b] = g;
-            cleanPrev[b] = g * g * power[b];
+            // The decision-directed memory keeps the first step's estimate.
+            cleanPrev[b] = first * first * power[b];
         }
         spectrum[0] *= gain[0];
         spectrum[static_cast<size_t>(hop)] *= gain[static_cast<size_t>(hop)];
@@ -180,6 +196,7 @@ struct ClearVoiceEngine
     int rate, hop, n;
     SOR_TWIDDLE fft;
     NoiseTracker tracker;
+    NoiseFluctuation fluctuation;
     std::vector<double> window, analysis, overlap, spectrum, power, noise, cleanPrev, gain;
     std::vector<double> presence; // speech presence per bin, smoothed over time and frequency
     std::vector<double> raw;

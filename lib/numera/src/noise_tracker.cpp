@@ -11,11 +11,41 @@ namespace
 // The a-priori SNR assumed when speech is present (15 dB) and the prior of presence 0.5.
 constexpr double kXiPresent = 31.62;
 constexpr double kTiny = 1e-10;
+// The rise guard: 8 sub-windows of 12 frames (about 1.5 s at 16 ms frames). The minimum of a
+// smoothed Gaussian noise power over that span lies about 4 dB below its mean; lifted by the
+// factor below it mostly stays under the estimate of a steady noise. It acts when the noise
+// rises, and under noise in bursts (many talkers), whose quiet spells the presence-driven
+// estimate would otherwise undercut several times over.
+constexpr int kSubWindows = 8, kSubFrames = 12;
+constexpr double kRiseSmoothing = 0.7, kMinimumFactor = 1.2;
 } // namespace
 
 NoiseTracker::NoiseTracker(int bins)
-    : noise_(static_cast<size_t>(bins), 0.0), presenceMean_(static_cast<size_t>(bins), 0.0)
+    : noise_(static_cast<size_t>(bins), 0.0), presenceMean_(static_cast<size_t>(bins), 0.0),
+      smooth_(static_cast<size_t>(bins), 0.0), minNow_(static_cast<size_t>(bins), HUGE_VAL),
+      minAll_(static_cast<size_t>(bins), HUGE_VAL),
+      subMins_(kSubWindows, std::vector<double>(static_cast<size_t>(bins), HUGE_VAL))
 {
+}
+
+void NoiseTracker::FollowMinimum(const std::vector<double>& power)
+{
+    for (size_t k = 0; k < noise_.size(); ++k)
+    {
+        smooth_[k] = smoothed_ ? kRiseSmoothing * smooth_[k] + (1 - kRiseSmoothing) * power[k]
+                               : power[k];
+        minNow_[k] = std::min(minNow_[k], smooth_[k]);
+    }
+    smoothed_ = true;
+    if (++subFrames_ < kSubFrames) return;
+    subFrames_ = 0;
+    subMins_[subAt_].swap(minNow_);
+    subAt_ = (subAt_ + 1) % subMins_.size();
+    std::fill(minNow_.begin(), minNow_.end(), HUGE_VAL);
+    std::fill(minAll_.begin(), minAll_.end(), HUGE_VAL);
+    for (const auto& m : subMins_)
+        for (size_t k = 0; k < noise_.size(); ++k)
+            minAll_[k] = std::min(minAll_[k], m[k]);
 }
 
 void NoiseTracker::Prime(const std::vector<double>& meanPower)
@@ -27,6 +57,7 @@ void NoiseTracker::Prime(const std::vector<double>& meanPower)
 
 void NoiseTracker::Update(const std::vector<double>& power, double smoothing)
 {
+    FollowMinimum(power);
     if (frames_ < kStartFrames)
     {
         // Running mean of the first frames.
@@ -44,6 +75,8 @@ void NoiseTracker::Update(const std::vector<double>& power, double smoothing)
         if (presenceMean_[k] > 0.99) p = std::min(p, 0.99);
         const double expected = (1 - p) * power[k] + p * noise_[k];
         noise_[k] = std::max(smoothing * noise_[k] + (1 - smoothing) * expected, kTiny);
+        // Until the window has been filled once the minimum is unknown (HUGE_VAL) and ignored.
+        if (minAll_[k] < HUGE_VAL) noise_[k] = std::max(noise_[k], kMinimumFactor * minAll_[k]);
     }
 }
 

@@ -1,8 +1,10 @@
 // Per-bin noise power estimate for the suppressor, driven by the probability that speech is
-// present (a soft decision per bin, so the estimate keeps moving during speech and follows a
-// rising noise within about a second).
+// present (a soft decision per bin, so the estimate keeps moving during speech). A noise that
+// rises is followed by its minimum over the last 1.5 s or so: when even the quietest spell
+// lies well above the estimate, the estimate is lifted to it.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 namespace numera
@@ -23,8 +25,17 @@ public:
     const std::vector<double>& Noise() const { return noise_; }
 
 private:
+    void FollowMinimum(const std::vector<double>& power);
+
     std::vector<double> noise_, presenceMean_;
     int frames_ = 0;
+    // The rise guard: power smoothed over a few frames, its minimum over the sub-window being
+    // filled and over each of the last kSubWindows sub-windows.
+    std::vector<double> smooth_, minNow_, minAll_;
+    std::vector<std::vector<double>> subMins_;
+    int subFrames_ = 0;
+    bool smoothed_ = false;
+    std::size_t subAt_ = 0;
 };
 
 // Probability that speech is present in a bin whose power is `gamma` times the noise.

@@ -1,10 +1,12 @@
 #include "numera/clear_voice.h"
 #include "numera_testing/material.h"
-#include "../src/lsa_gain.h"
+#include "../src/noise_fluctuation.h"
+#include "../src/noise_tracker.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <vector>
 
 using namespace numera;
@@ -169,6 +171,24 @@ TEST(ClearVoice, LowersStationaryNoiseByTheDepth)
     EXPECT_GT(cutDeep, 25.0);
 }
 
+TEST(ClearVoice, FollowsANoiseThatRisesWithinSeconds)
+{
+    // Quiet noise for 3 s, then 14 dB louder: within 2.5 s the louder noise is cut again.
+    for (int rate : {8000, 16000})
+        for (int option : {0, 1})
+        {
+            const auto w = material::WhiteNoise(static_cast<size_t>(rate) * 7, 5);
+            std::vector<int16_t> in(w.size());
+            for (size_t i = 0; i < w.size(); ++i)
+                in[i] = static_cast<int16_t>(std::lround(w[i] * (i < 3u * rate ? 300 : 1500)));
+            Suppressor s(rate, 20, option);
+            const auto out = s.Run(in);
+            const size_t from = static_cast<size_t>(rate) * 11 / 2;
+            EXPECT_GT(Db(material::Power(in, from) / material::Power(out, from)), 10.0)
+                << "rate " << rate << " option " << option;
+        }
+}
+
 TEST(ClearVoice, KeepsACleanToneAndPassesItUndistorted)
 {
     for (int rate : {8000, 16000})
@@ -263,14 +283,39 @@ TEST(ClearVoice, ExtremeInputsStayInRangeAndKeepFlowing)
     }
 }
 
-TEST(ClearVoice, ExponentialIntegralAndGainOfTheEstimator)
+// Frames of exponentially distributed bin powers (Gaussian noise) around a mean of 1, each
+// frame scaled by a level drawn from `levelsDb` (bursts of a noise made of many voices).
+static double FluctuationRatio(std::vector<double> levelsDb, double* steadiness)
 {
-    // E1 at known points; the gain tends to the Wiener-like xi / (1 + xi) at high SNR.
-    const std::pair<double, double> e1[] = {{0.01, 4.037929577}, {0.1, 1.822923958},
-                                            {1.0, 0.219383934}, {2.0, 0.048900511},
-                                            {5.0, 0.001148296}, {20.0, 9.8355e-11}};
-    for (auto [x, v] : e1)
-        EXPECT_NEAR(numera::ExpIntegralE1(x) / v, 1.0, 1e-4) << x;
-    EXPECT_NEAR(numera::LsaGain(1000, 1000), 1000.0 / 1001, 1e-3);
-    EXPECT_GT(numera::LsaGain(1, 2), numera::LsaGain(0.1, 2));
+    const int bins = 129;
+    NoiseTracker tracker(bins);
+    NoiseFluctuation fluctuation(bins);
+    std::mt19937 rng(7);
+    std::exponential_distribution<double> bin(1.0);
+    std::uniform_int_distribution<size_t> pick(0, levelsDb.size() - 1);
+    std::vector<double> power(static_cast<size_t>(bins));
+    for (int frame = 0; frame < 600; ++frame)
+    {
+        const double level = std::pow(10.0, levelsDb[pick(rng)] / 10);
+        for (double& p : power)
+            p = level * bin(rng);
+        tracker.Update(power, 0.95);
+        fluctuation.Update(power, tracker.Noise());
+    }
+    *steadiness = fluctuation.Steadiness();
+    return fluctuation.Ratio();
+}
+
+TEST(ClearVoice, SteadyNoiseAndBurstsAreToldApart)
+{
+    double steadiness = 0;
+    const double steady = FluctuationRatio({0.0}, &steadiness);
+    EXPECT_GT(steady, 1.0);
+    EXPECT_LT(steady, 2.0);
+    EXPECT_EQ(steadiness, 1.0);
+    // Level jumps of 15 dB: the tracker follows the quiet spells and takes the loud ones for
+    // speech, so the mean power stands well above its estimate.
+    const double bursts = FluctuationRatio({0.0, 0.0, 15.0}, &steadiness);
+    EXPECT_GT(bursts, 3.0);
+    EXPECT_EQ(steadiness, 0.0);
 }

@@ -8,9 +8,10 @@
 //
 // The suppressor is a short-time spectral gain: frames of about 32 ms (two hops of `frame`
 // samples) under a square-root Hann window with half overlap, a noise-power tracker driven by
-// the probability of speech presence, decision-directed a-priori SNR and the log-spectral-
-// amplitude estimator, its gain floored at -suppression_depth dB. Noise is taken to be smooth
-// over frequency, so steady narrow-band sound (tones, sustained harmonics) is kept.
+// the probability of speech presence, decision-directed a-priori SNR and a Wiener gain, refined
+// by a second step on this frame's own estimate while the noise is steady, floored at
+// -suppression_depth dB. Noise is taken to be smooth over frequency, so steady narrow-band
+// sound (tones, sustained harmonics) is kept.
 #pragma once
 
 #include <cstdint>
