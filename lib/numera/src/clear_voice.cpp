@@ -1,5 +1,6 @@
 #include "numera/clear_voice.h"
 
+#include "cepstral_smoother.h"
 #include "noise_fluctuation.h"
 #include "noise_tracker.h"
 #include "numera/fft.h"
@@ -33,11 +34,32 @@ constexpr Tuning kTelephone{0.85, 0.97, 250.0, 3500.0};
 constexpr double kXiMin = 0.0032; // -25 dB
 constexpr double kTiny = 1e-10;
 
-int FftSizeFor(int rate)
+// The power of two nearest (on a log scale) to `ms` milliseconds, at least `least` points.
+int PointsFor(int rate, double ms, int least)
 {
-    // The power of two nearest (on a log scale) to 32 ms, at least 64 points.
-    const double ideal = std::log2(rate * 0.032);
-    return std::max(64, 1 << static_cast<int>(std::lround(ideal)));
+    const double ideal = std::log2(rate * ms / 1000);
+    return std::max(least, 1 << static_cast<int>(std::lround(ideal)));
+}
+
+// The frame is a hop of 64 ms windows at half overlap, about 32 ms. The microphone analyses
+// such windows: twice the frequency resolution of 32 ms windows parts the harmonics of speech
+// from the noise between them, about 0.5 dB more segmental SNR on white and pink noise at both
+// rates. The line option keeps 32 ms windows moved by 16 ms, two steps to a frame: its faster
+// noise tracking is tuned in such steps.
+int FrameFor(int rate)
+{
+    return PointsFor(rate, 64, 128) / 2;
+}
+int WindowFor(int rate, bool line)
+{
+    return line ? FrameFor(rate) : 2 * FrameFor(rate);
+}
+
+// The rise guard's sub-windows last about 0.29 s, whatever the hop: with eight of them a noise
+// that rises is followed within 2.3 s.
+int RiseFrames(int rate, int hop)
+{
+    return static_cast<int>(std::lround(0.288 * rate / hop));
 }
 
 int16_t ToSample(double v)
@@ -49,7 +71,9 @@ int16_t ToSample(double v)
 
 struct ClearVoiceEngine
 {
-    ClearVoiceEngine(int rate, int hop) : rate(rate), hop(hop), n(2 * hop), tracker(hop + 1), fluctuation(hop + 1)
+    ClearVoiceEngine(int rate, int n, int frameSize)
+        : rate(rate), hop(n / 2), n(n), half(n / 2), frameSize(frameSize),
+          tracker(n / 2 + 1, RiseFrames(rate, n / 2)), fluctuation(n / 2 + 1), smoother(rate, n)
     {
         sor_twiddle(fft, n);
         window.resize(static_cast<size_t>(n));
@@ -59,12 +83,13 @@ struct ClearVoiceEngine
         analysis.assign(static_cast<size_t>(n), 0.0);
         overlap.assign(static_cast<size_t>(n), 0.0);
         spectrum.assign(static_cast<size_t>(n), 0.0);
-        power.assign(static_cast<size_t>(hop + 1), 0.0);
-        cleanPrev.assign(static_cast<size_t>(hop + 1), 0.0);
-        gain.assign(static_cast<size_t>(hop + 1), 1.0);
-        presence.assign(static_cast<size_t>(hop + 1), 0.5);
-        raw.assign(static_cast<size_t>(hop + 1), 0.5);
-        input.reserve(static_cast<size_t>(hop));
+        power.assign(static_cast<size_t>(half + 1), 0.0);
+        cleanPrev.assign(static_cast<size_t>(half + 1), 0.0);
+        gain.assign(static_cast<size_t>(half + 1), 1.0);
+        presence.assign(static_cast<size_t>(half + 1), 0.5);
+        raw.assign(static_cast<size_t>(half + 1), 0.5);
+        smoothXi.assign(static_cast<size_t>(half + 1), kXiMin);
+        input.reserve(static_cast<size_t>(frameSize));
     }
 
     void Spectrum(const double* samples)
@@ -77,7 +102,7 @@ struct ClearVoiceEngine
 
     void Prime(const int16_t* samples, int count)
     {
-        std::vector<double> mean(static_cast<size_t>(hop + 1), 0.0), frame(static_cast<size_t>(n));
+        std::vector<double> mean(static_cast<size_t>(half + 1), 0.0), frame(static_cast<size_t>(n));
         int frames = 0;
         for (int start = 0; start + n <= count; start += hop, ++frames)
         {
@@ -94,14 +119,13 @@ struct ClearVoiceEngine
     }
 
     // One hop: analyse the newest frame, apply the gain, overlap-add, hand out one hop.
-    void Frame(int depthDb, const Tuning& t, int16_t* out)
+    void Frame(int depthDb, const Tuning& t, const int16_t* in, int16_t* out)
     {
         std::copy(analysis.begin() + hop, analysis.end(), analysis.begin());
         for (int i = 0; i < hop; ++i)
-            analysis[static_cast<size_t>(hop + i)] = input[static_cast<size_t>(i)];
-        input.clear();
+            analysis[static_cast<size_t>(n - hop + i)] = in[i];
 
-        const int bins = hop + 1;
+        const int bins = half + 1;
         Spectrum(analysis.data());
         tracker.Update(power, t.noiseMemory);
         // The reference moves as slowly as the noise estimate: every fourth frame is enough.
@@ -116,7 +140,7 @@ struct ClearVoiceEngine
         // Presence against the broadband noise, so a steady tone counts as signal; smoothed
         // over neighbouring bins, rising at once and falling over about ten frames so that
         // word endings are not clipped.
-        const size_t last = static_cast<size_t>(hop);
+        const size_t last = static_cast<size_t>(half);
         for (size_t k = 0; k <= last; ++k)
             raw[k] = PresenceProbability(power[k] / std::max(noise[k], kTiny));
         for (size_t k = 0; k <= last; ++k)
@@ -143,6 +167,14 @@ struct ClearVoiceEngine
         // presence probability p.
         const auto blend = [&](double g, double p)
         { return std::exp(p * std::log(std::clamp(g, floorGain, 1.0)) + (1 - p) * logFloor); };
+        // The maximum-likelihood a-priori SNR smoothed in the cepstral domain: it follows the
+        // envelope and the harmonics of speech at once, while the noise's chance peaks are
+        // averaged away. Its geometric mean with the decision-directed estimate keeps the
+        // latter's quick onsets and loses most of its musical noise: about 0.3 dB more on
+        // babble, a little more everywhere.
+        for (size_t k = 0; k <= last; ++k)
+            smoothXi[k] = std::max(power[k] / std::max(noise[k], kTiny) - 1, kXiMin);
+        smoother.Smooth(smoothXi);
         for (int k = 0; k < bins; ++k)
         {
             const size_t b = static_cast<size_t>(k);
@@ -159,9 +191,10 @@ struct ClearVoiceEngine
                 // gain cuts speech.
                 const double nk = std::max(noise[b], kTiny);
                 const double gamma = power[b] / nk;
-                const double xi = std::max(t.ddMemory * cleanPrev[b] / nk +
+                const double dd = std::max(t.ddMemory * cleanPrev[b] / nk +
                                                (1 - t.ddMemory) * std::max(gamma - 1, 0.0),
                                            kXiMin);
+                const double xi = std::sqrt(dd * std::max(smoothXi[b], kXiMin));
                 const double wiener = xi / (1 + xi);
                 const double xi2 = std::max(wiener * wiener * gamma, kXiMin);
                 const double second = xi2 / (1 + xi2);
@@ -177,8 +210,8 @@ struct ClearVoiceEngine
             cleanPrev[b] = first * first * power[b];
         }
         spectrum[0] *= gain[0];
-        spectrum[static_cast<size_t>(hop)] *= gain[static_cast<size_t>(hop)];
-        for (int k = 1; k < hop; ++k)
+        spectrum[static_cast<size_t>(half)] *= gain[static_cast<size_t>(half)];
+        for (int k = 1; k < half; ++k)
         {
             spectrum[static_cast<size_t>(k)] *= gain[static_cast<size_t>(k)];
             spectrum[static_cast<size_t>(n - k)] *= gain[static_cast<size_t>(k)];
@@ -190,16 +223,17 @@ struct ClearVoiceEngine
         for (int i = 0; i < hop; ++i)
             out[i] = ToSample(overlap[static_cast<size_t>(i)]);
         std::copy(overlap.begin() + hop, overlap.end(), overlap.begin());
-        std::fill(overlap.begin() + hop, overlap.end(), 0.0);
+        std::fill(overlap.end() - hop, overlap.end(), 0.0);
     }
 
-    int rate, hop, n;
+    int rate, hop, n, half, frameSize;
     SOR_TWIDDLE fft;
     NoiseTracker tracker;
     NoiseFluctuation fluctuation;
+    CepstralSmoother smoother;
     std::vector<double> window, analysis, overlap, spectrum, power, noise, cleanPrev, gain;
     std::vector<double> presence; // speech presence per bin, smoothed over time and frequency
-    std::vector<double> raw;
+    std::vector<double> raw, smoothXi;
     double frameSpeech = 1;
     std::vector<double> reference; // of the broadband cap
     long frames = 0;
@@ -217,21 +251,21 @@ int init_clear_voice_struct(Broadband_noise* state, int rate, int channels)
     if (rate < 1000 || rate > 192000 || channels != 1) return CLEAR_VOICE_BAD_ARGUMENT;
     state->rate = rate;
     state->channels = channels;
-    state->frame = FftSizeFor(rate) / 2;
+    state->frame = FrameFor(rate);
     state->suppression_depth = 20;
     state->option_flag = 0;
     return CLEAR_VOICE_OK;
 }
 
-int clear_voice_start(Broadband_noise* state, const int16_t* primer, int primerCount,
-                      int* latency)
+int clear_voice_start(Broadband_noise* state, const int16_t* primer, int primerCount, int* latency)
 {
     if (!state) return CLEAR_VOICE_BAD_ARGUMENT;
     if (state->frame <= 0) return CLEAR_VOICE_NOT_STARTED;
     if (primerCount < 0 || (primerCount > 0 && !primer)) return CLEAR_VOICE_BAD_ARGUMENT;
-    state->engine = std::make_unique<ClearVoiceEngine>(state->rate, state->frame);
+    const int n = WindowFor(state->rate, state->option_flag == 1);
+    state->engine = std::make_unique<ClearVoiceEngine>(state->rate, n, state->frame);
     if (primer) state->engine->Prime(primer, primerCount);
-    if (latency) *latency = state->frame;
+    if (latency) *latency = n - state->engine->hop;
     return CLEAR_VOICE_OK;
 }
 
@@ -244,16 +278,18 @@ int clear_voice_process(Broadband_noise* state, const int16_t* input, int count,
         return CLEAR_VOICE_BAD_ARGUMENT;
     ClearVoiceEngine* e = state->engine.get();
     if (!e) return CLEAR_VOICE_NOT_STARTED;
-    const int room = e->hop - static_cast<int>(e->input.size());
+    const int room = e->frameSize - static_cast<int>(e->input.size());
     const int take = std::min(count, room);
     if (take == room && !output) return CLEAR_VOICE_BAD_ARGUMENT;
     e->input.insert(e->input.end(), input, input + take);
     *consumed = take;
-    if (static_cast<int>(e->input.size()) == e->hop)
+    if (static_cast<int>(e->input.size()) == e->frameSize)
     {
-        e->Frame(state->suppression_depth, state->option_flag == 1 ? kTelephone : kMicrophone,
-                 output);
-        *produced = e->hop;
+        const Tuning& t = state->option_flag == 1 ? kTelephone : kMicrophone;
+        for (int at = 0; at < e->frameSize; at += e->hop)
+            e->Frame(state->suppression_depth, t, e->input.data() + at, output + at);
+        e->input.clear();
+        *produced = e->frameSize;
     }
     return CLEAR_VOICE_OK;
 }
@@ -269,12 +305,13 @@ int clear_voice_finish(Broadband_noise* state, int16_t* output, int* produced)
         // only the samples that stand for real input are handed out.
         const int held = static_cast<int>(e->input.size());
         const Tuning& t = state->option_flag == 1 ? kTelephone : kMicrophone;
-        std::vector<int16_t> tail(static_cast<size_t>(2 * e->hop));
-        e->input.resize(static_cast<size_t>(e->hop), 0);
-        e->Frame(state->suppression_depth, t, tail.data());
-        e->input.assign(static_cast<size_t>(e->hop), 0);
-        e->Frame(state->suppression_depth, t, tail.data() + e->hop);
-        const int count = e->hop + held;
+        const int count = held + e->n - e->hop;
+        const int steps = (count + e->hop - 1) / e->hop;
+        e->input.resize(static_cast<size_t>(steps * e->hop), 0);
+        std::vector<int16_t> tail(static_cast<size_t>(steps * e->hop));
+        for (int i = 0; i < steps; ++i)
+            e->Frame(state->suppression_depth, t, e->input.data() + i * e->hop,
+                     tail.data() + i * e->hop);
         std::copy(tail.begin(), tail.begin() + count, output);
         if (produced) *produced = count;
     }

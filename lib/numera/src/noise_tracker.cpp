@@ -11,20 +11,21 @@ namespace
 // The a-priori SNR assumed when speech is present (15 dB) and the prior of presence 0.5.
 constexpr double kXiPresent = 31.62;
 constexpr double kTiny = 1e-10;
-// The rise guard: 8 sub-windows of 12 frames (about 1.5 s at 16 ms frames). The minimum of a
-// smoothed Gaussian noise power over that span lies about 4 dB below its mean; lifted by the
+// The rise guard: 8 sub-windows (1.5 to 2.3 s in all). The minimum of a smoothed Gaussian
+// noise power over that span lies about 4 dB below its mean; lifted by the
 // factor below it mostly stays under the estimate of a steady noise. It acts when the noise
 // rises, and under noise in bursts (many talkers), whose quiet spells the presence-driven
 // estimate would otherwise undercut several times over.
-constexpr int kSubWindows = 8, kSubFrames = 12;
+constexpr int kSubWindows = 8;
 constexpr double kRiseSmoothing = 0.7, kMinimumFactor = 1.2;
 } // namespace
 
-NoiseTracker::NoiseTracker(int bins)
+NoiseTracker::NoiseTracker(int bins, int subFrames)
     : noise_(static_cast<size_t>(bins), 0.0), presenceMean_(static_cast<size_t>(bins), 0.0),
       smooth_(static_cast<size_t>(bins), 0.0), minNow_(static_cast<size_t>(bins), HUGE_VAL),
       minAll_(static_cast<size_t>(bins), HUGE_VAL),
-      subMins_(kSubWindows, std::vector<double>(static_cast<size_t>(bins), HUGE_VAL))
+      subMins_(kSubWindows, std::vector<double>(static_cast<size_t>(bins), HUGE_VAL)),
+      subLength_(std::max(subFrames, 1))
 {
 }
 
@@ -32,12 +33,12 @@ void NoiseTracker::FollowMinimum(const std::vector<double>& power)
 {
     for (size_t k = 0; k < noise_.size(); ++k)
     {
-        smooth_[k] = smoothed_ ? kRiseSmoothing * smooth_[k] + (1 - kRiseSmoothing) * power[k]
-                               : power[k];
+        smooth_[k] =
+            smoothed_ ? kRiseSmoothing * smooth_[k] + (1 - kRiseSmoothing) * power[k] : power[k];
         minNow_[k] = std::min(minNow_[k], smooth_[k]);
     }
     smoothed_ = true;
-    if (++subFrames_ < kSubFrames) return;
+    if (++subFrames_ < subLength_) return;
     subFrames_ = 0;
     subMins_[subAt_].swap(minNow_);
     subAt_ = (subAt_ + 1) % subMins_.size();

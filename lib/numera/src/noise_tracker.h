@@ -13,7 +13,8 @@ namespace numera
 class NoiseTracker
 {
 public:
-    explicit NoiseTracker(int bins);
+    // `subFrames`: frames in each of the rise guard's sub-windows (12 for frames of 16 ms).
+    explicit NoiseTracker(int bins, int subFrames = 12);
 
     // Frames averaged into the first estimate when no noise sample was given.
     static constexpr int kStartFrames = 6;
@@ -33,7 +34,7 @@ private:
     // filled and over each of the last kSubWindows sub-windows.
     std::vector<double> smooth_, minNow_, minAll_;
     std::vector<std::vector<double>> subMins_;
-    int subFrames_ = 0;
+    int subFrames_ = 0, subLength_;
     bool smoothed_ = false;
     std::size_t subAt_ = 0;
 };

@@ -72,9 +72,9 @@ double Db(double ratio) { return 10 * std::log10(ratio); }
 TEST(ClearVoice, FrameSizesFollowTheRateAndDefaultsAreSet)
 {
     Broadband_noise s;
-    const std::pair<int, int> expected[] = {{1000, 32}, {8000, 128}, {11025, 128},
-                                            {16000, 256}, {44100, 512}, {48000, 1024},
-                                            {192000, 4096}};
+    const std::pair<int, int> expected[] = {{1000, 64}, {8000, 256}, {11025, 256},
+                                            {16000, 512}, {44100, 1024}, {48000, 2048},
+                                            {192000, 8192}};
     for (auto [rate, frame] : expected)
     {
         s.suppression_depth = 33;
@@ -126,23 +126,29 @@ TEST(ClearVoice, RefusesBadArgumentsAndCallsOutOfOrder)
 
 TEST(ClearVoice, ConsumesUpToOneFrameAndProducesWholeFramesOnly)
 {
-    Suppressor s(8000, 20, 0);
-    std::vector<int16_t> in(300, 50), out(4 * 128);
-    int used = 0, made = 0;
-    ASSERT_EQ(clear_voice_process(&s.state, in.data(), 100, &used, out.data(), &made), 0);
-    EXPECT_EQ(used, 100);
-    EXPECT_EQ(made, 0);
-    ASSERT_EQ(clear_voice_process(&s.state, in.data(), 300, &used, out.data(), &made), 0);
-    EXPECT_EQ(used, 28);
-    EXPECT_EQ(made, 128);
-    ASSERT_EQ(clear_voice_process(&s.state, in.data(), 300, &used, out.data(), &made), 0);
-    EXPECT_EQ(used, 128);
-    EXPECT_EQ(made, 128);
-    EXPECT_EQ(s.latency, 128);
-    // Held: nothing partly filled, one frame of latency.
-    int tail = 0;
-    ASSERT_EQ(clear_voice_finish(&s.state, out.data(), &tail), 0);
-    EXPECT_EQ(tail, 128);
+    // The microphone's windows span two frames, the line's one: the latency is a frame or
+    // half of one, and finish hands out the held samples and the latency.
+    for (const auto& [option, latency] : {std::pair{0, 256}, std::pair{1, 128}})
+    {
+        Suppressor s(8000, 20, option);
+        ASSERT_EQ(s.state.frame, 256);
+        std::vector<int16_t> in(600, 50), out(4 * 256);
+        int used = 0, made = 0;
+        ASSERT_EQ(clear_voice_process(&s.state, in.data(), 200, &used, out.data(), &made), 0);
+        EXPECT_EQ(used, 200);
+        EXPECT_EQ(made, 0);
+        ASSERT_EQ(clear_voice_process(&s.state, in.data(), 600, &used, out.data(), &made), 0);
+        EXPECT_EQ(used, 56);
+        EXPECT_EQ(made, 256);
+        ASSERT_EQ(clear_voice_process(&s.state, in.data(), 600, &used, out.data(), &made), 0);
+        EXPECT_EQ(used, 256);
+        EXPECT_EQ(made, 256);
+        ASSERT_EQ(clear_voice_process(&s.state, in.data(), 100, &used, out.data(), &made), 0);
+        EXPECT_EQ(s.latency, latency) << option;
+        int tail = 0;
+        ASSERT_EQ(clear_voice_finish(&s.state, out.data(), &tail), 0);
+        EXPECT_EQ(tail, 100 + latency) << option;
+    }
 }
 
 TEST(ClearVoice, LowersStationaryNoiseByTheDepth)

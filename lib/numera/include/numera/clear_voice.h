@@ -6,10 +6,11 @@
 // releases it (and may hand out the sound still held). finish is safe on a state that was never
 // started, so a rebuild can always begin with it.
 //
-// The suppressor is a short-time spectral gain: frames of about 32 ms (two hops of `frame`
-// samples) under a square-root Hann window with half overlap, a noise-power tracker driven by
-// the probability of speech presence, decision-directed a-priori SNR and a Wiener gain, refined
-// by a second step on this frame's own estimate while the noise is steady, floored at
+// The suppressor is a short-time spectral gain: windows of about 64 ms (two `frame`s; 32 ms
+// moved by 16 ms with the line option) under a square-root Hann window with half overlap, a
+// noise-power tracker driven by the probability of speech presence, an a-priori SNR from the
+// decision-directed estimate and a cepstrally smoothed one, and a Wiener gain, refined by a
+// second step on this frame's own estimate while the noise is steady, floored at
 // -suppression_depth dB. Noise is taken to be smooth over frequency, so steady narrow-band
 // sound (tones, sustained harmonics) is kept.
 #pragma once
@@ -36,7 +37,8 @@ struct Broadband_noise
     Broadband_noise(const Broadband_noise&) = delete;
     Broadband_noise& operator=(const Broadband_noise&) = delete;
 
-    // Set by the caller between init and start, read on every frame.
+    // Set by the caller between init and start, read on every frame (the window length follows
+    // option_flag as it stands at start).
     int suppression_depth = 20; // dB of the deepest cut, taken within 0..60
     int option_flag = 0;        // 1: telephone line (300-3400 Hz, faster tracking); 0: microphone
 
@@ -54,9 +56,9 @@ int init_clear_voice_struct(Broadband_noise* state, int rate, int channels);
 
 // Allocates the working memory. `primer` (may be null) holds primerCount samples of noise
 // alone to start the noise estimate from; without it the first frames are taken as noise.
-// `latency` (may be null) receives the delay of the output in samples (one frame).
-int clear_voice_start(Broadband_noise* state, const int16_t* primer, int primerCount,
-                      int* latency);
+// `latency` (may be null) receives the delay of the output in samples: one frame, half of one
+// with the line option (option_flag as it stands at start).
+int clear_voice_start(Broadband_noise* state, const int16_t* primer, int primerCount, int* latency);
 
 // Takes up to `count` samples from `input`, only as many as complete the frame being filled
 // (*consumed tells how many). When a frame completes, writes its `frame` output samples to
