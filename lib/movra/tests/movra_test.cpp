@@ -12,9 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
-#include <atomic>
 #include <thread>
 
 using namespace wavetest;
@@ -428,7 +428,8 @@ TEST_F(CoreTest, AStreamThroughHoldingObjectsIsHeardToItsEnd)
 {
     const size_t frames = 8000 * 2;
     const std::vector<int16_t> input = Interleaved(frames, 1);
-    auto rms = [](const std::vector<int16_t>& left, size_t from, size_t to) {
+    auto rms = [](const std::vector<int16_t>& left, size_t from, size_t to)
+    {
         double sum = 0;
         for (size_t i = from; i < to; ++i)
             sum += double(left.at(i)) * left.at(i);
