@@ -258,6 +258,7 @@ bool MOVRA::ReadSource(std::list<std::unique_ptr<SMSG>>& into, RNUMBER64 need, s
         if (read && readMsg_.eof) endOfFile_.Set(true);
         if (!endOfFile_.Get() && (!read || readMsg_.IsEmpty())) break;
         streamQuiet_.Restart();
+        quietStreamDrained_ = false;
         into.push_back(std::make_unique<SMSG>(readMsg_));
         need -= readMsg_.length;
     }
@@ -266,7 +267,38 @@ bool MOVRA::ReadSource(std::list<std::unique_ptr<SMSG>>& into, RNUMBER64 need, s
 
 void MOVRA::ProcessObjects()
 {
-    ProcessChain(active_ == monitoringSource_.get() ? monitoringChain_ : fileChain_, outputQueue_);
+    const bool monitoring = active_ == monitoringSource_.get();
+    ProcessChain(monitoring ? monitoringChain_ : fileChain_, outputQueue_);
+    if (monitoring) DrainQuietStream();
+}
+
+bool MOVRA::StreamHasGoneQuiet() const
+{
+    return active_ == monitoringSource_.get() && monitoringSource_->Backlog() == RNUMBER64(0) &&
+           streamQuiet_.PeekTimeMs() >= kStreamQuietMs;
+}
+
+void MOVRA::DrainQuietStream()
+{
+    if (quietStreamDrained_ || !outputQueue_.empty() || playState_.Get() != STATE_PLAYING ||
+        !StreamHasGoneQuiet())
+        return;
+    quietStreamDrained_ = true;
+    // A live stream carries no end mark, so the noise reducer and the gain control would keep
+    // their delay lines (a third of a second with the gain control) for good, and the end of
+    // every stream would be lost. An end mark through the chain lets it out; it is taken off
+    // again before the output, where it would end playback. Should the stream go on after
+    // all, the objects start afresh and no sample is lost.
+    auto mark = std::make_unique<SMSG>();
+    mark->eof = true;
+    monitoringChain_.begin()->second->Input().push_back(std::move(mark));
+    SMSG_LIST drained;
+    ProcessChain(monitoringChain_, drained);
+    for (std::unique_ptr<SMSG>& msg : drained)
+    {
+        msg->eof = false;
+        if (msg->Frames() > 0) outputQueue_.push_back(std::move(msg));
+    }
 }
 
 void MOVRA::Prebuffer()
@@ -287,9 +319,7 @@ void MOVRA::Prebuffer()
         JOURNAL_LOG(JOURNAL::LEVEL_TRACE, "COLLECT: CANCEL");
         collecting_ = false;
     }
-    else if (!outputQueue_.empty() && active_ == monitoringSource_.get() &&
-             monitoringSource_->Backlog() == RNUMBER64(0) &&
-             streamQuiet_.PeekTimeMs() >= kStreamQuietMs)
+    else if (!outputQueue_.empty() && StreamHasGoneQuiet())
     {
         // A live stream has no end mark; one that has gone quiet may have ended, and what it
         // sent is played rather than held back for a second that may never come.
@@ -303,9 +333,7 @@ void MOVRA::FeedCard()
     // A live stream carries no end mark: once all it sent is with the card and it has gone
     // quiet, the card's partly filled block goes out as well, or the last moments of the
     // stream would never be heard.
-    if (outputQueue_.empty() && playState_.Get() == STATE_PLAYING &&
-        active_ == monitoringSource_.get() && monitoringSource_->Backlog() == RNUMBER64(0) &&
-        streamQuiet_.PeekTimeMs() >= kStreamQuietMs)
+    if (outputQueue_.empty() && playState_.Get() == STATE_PLAYING && StreamHasGoneQuiet())
         card_->Flush();
     if (outputQueue_.empty() || playState_.Get() != STATE_PLAYING || collecting_) return;
     long free1 = 0, free2 = 0;

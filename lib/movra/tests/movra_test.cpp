@@ -13,6 +13,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
+#include <cstdlib>
 #include <thread>
 
 using namespace wavetest;
@@ -417,6 +419,45 @@ TEST_F(CoreTest, AMonitoringStreamShorterThanTheCollectTargetIsPlayed)
     const Capture c = ReadCapture(capture);
     for (size_t i = 0; i < c.left.size(); ++i)
         ASSERT_EQ(c.left[i], i < frames ? input[i] : 0) << i;
+}
+
+// The gain control and the noise reducer hold sound back in their delay lines; a live stream
+// has no end mark to let it out, so once the stream is quiet the core does, and the end is
+// heard. Sound pushed after that is played too.
+TEST_F(CoreTest, AStreamThroughHoldingObjectsIsHeardToItsEnd)
+{
+    const size_t frames = 8000 * 2;
+    const std::vector<int16_t> input = Interleaved(frames, 1);
+    auto rms = [](const std::vector<int16_t>& left, size_t from, size_t to)
+    {
+        double sum = 0;
+        for (size_t i = from; i < to; ++i)
+            sum += double(left.at(i)) * left.at(i);
+        return std::sqrt(sum / double(to - from));
+    };
+    {
+        auto core = Make();
+        ASSERT_TRUE(core->CAgc(30));
+        ASSERT_TRUE(core->CDenoiser(1, 20000));
+        ASSERT_TRUE(core->CObject(MOVRA::OBJ_ID_AGC, 1));
+        ASSERT_TRUE(core->CObject(MOVRA::OBJ_ID_DENOISER, 1));
+        ASSERT_TRUE(core->CMonitoringOpen(1));
+        for (size_t at = 0; at < frames; at += 800)
+            ASSERT_TRUE(core->CMonitoringPut(PcmBytes(input, at, 800), 1, 8000));
+        ASSERT_TRUE(WaitFor([&] { return ReadCapture(capture).left.size() >= frames; }, 15000))
+            << "held back: " << frames - ReadCapture(capture).left.size() << " frames";
+        // The last tenth of a second of the stream is sound, not padding.
+        const std::vector<int16_t> heard = ReadCapture(capture).left;
+        const double middle = rms(heard, frames / 2 - 800, frames / 2);
+        ASSERT_GT(middle, 100.0);
+        EXPECT_GT(rms(heard, frames - 800, frames), 0.3 * middle);
+
+        const size_t before = ReadCapture(capture).left.size();
+        ASSERT_TRUE(core->CMonitoringPut(PcmBytes(input, 0, 8000), 1, 8000));
+        ASSERT_TRUE(
+            WaitFor([&] { return ReadCapture(capture).left.size() >= before + 8000; }, 15000));
+        EXPECT_GT(rms(ReadCapture(capture).left, before + 4000, before + 8000), 0.3 * middle);
+    }
 }
 
 TEST_F(CoreTest, ManyThreadsAndAReentrantHostNeverDeadlock)

@@ -196,6 +196,9 @@ private:
     // One step of CRender; true once the end mark has gone to the sink.
     bool RenderStep(RENDER_SINK& sink, bool& stopped);
     void ProcessObjects();
+    // A monitoring stream that has sent nothing for a while and has nothing waiting.
+    bool StreamHasGoneQuiet() const;
+    void DrainQuietStream();
     void Prebuffer();
     void FeedCard();
     void RetirePlayed();
@@ -289,4 +292,5 @@ private:
     bool collecting_ = false;
     bool rendering_ = false;
     TIMER streamQuiet_; // since the monitoring source last gave sound
+    bool quietStreamDrained_ = false; // what the objects held was let out since then
 };
