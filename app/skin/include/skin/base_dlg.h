@@ -41,6 +41,10 @@ public:
     // Cancel and the close button, with that identifier as the result (Cancel for the close
     // button).
     virtual void OnCommand(int id);
+
+protected:
+    // Escape ends a dialog as its Cancel button does.
+    void reject() override { done(IDCANCEL); }
 };
 
 template <class T> class SkinnedDialog : public SkinnedWindow<T>

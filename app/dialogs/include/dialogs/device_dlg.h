@@ -1,0 +1,35 @@
+// CDeviceDlg: the sound output devices in the wave-out stand-in's device order, the stored
+// `OutDeviceName` selected (else the first). OK with nothing selected asks to select one;
+// otherwise it stores the selected name.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "skin/base_dlg.h"
+#include "skin/skinned_more.h"
+
+class CAppSettings;
+
+namespace dialogs
+{
+
+class CDeviceDlg : public skin::SkinnedDialog<skin::CBaseDlg>
+{
+public:
+    static constexpr int kDialogId = 106, kBitmap = 203, kDescription = 202;
+    static constexpr int IDC_CMB_DEVICE = 1051;
+
+    // `devices` defaults to the wave-out stand-in's device names.
+    explicit CDeviceDlg(QWidget* parent, CAppSettings& settings);
+    CDeviceDlg(QWidget* parent, CAppSettings& settings, const std::vector<std::string>& devices);
+    void OnCommand(int id) override;
+
+    skin::CSkinnedCombo* DeviceList() const { return list_; }
+
+private:
+    CAppSettings& settings_;
+    skin::CSkinnedCombo* list_;
+};
+
+} // namespace dialogs

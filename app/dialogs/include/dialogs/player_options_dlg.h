@@ -1,0 +1,75 @@
+// CPlayerOptionsDlg: the player's gain-control level, noise-reduction mode and depth. Modeless
+// and one at a time: the owner opens it through Open, which restores the one already open.
+// Apply and OK hand the three values to the owner's apply function; a mode other than 0 and 1
+// hands depth 0. The window opens where it was last closed, kept reachable on the screen, and
+// writes its place back into the settings when it goes.
+#pragma once
+
+#include <QCloseEvent>
+#include <QPoint>
+#include <QRect>
+#include <QSize>
+#include <cstdint>
+#include <functional>
+
+#include "skin/base_dlg.h"
+#include "skin/skinned_more.h"
+
+class CAppSettings;
+
+namespace dialogs
+{
+
+struct PlayerOptions
+{
+    int32_t agcLevel = 30;
+    int32_t ncMode = 1;
+    int32_t ncDepth = 20000;
+    bool operator==(const PlayerOptions&) const = default;
+};
+
+class CPlayerOptionsDlg : public skin::SkinnedDialog<skin::CBaseDlg>
+{
+public:
+    static constexpr int kDialogId = 245, kBitmap = 247, kDescription = 250;
+    static constexpr int IDC_COMBO_AGC = 1132, IDC_COMBO_NC_MODE = 1133, IDC_COMBO_NC_DEPTH = 1134,
+                         IDC_BUTTON_SET_DEFAULT = 1136, IDC_BUTTON_APPLY = 3;
+    using ApplyOptions = std::function<void(const PlayerOptions&)>;
+
+    // Shows the dialog held in `slot`, or creates it there. The dialog deletes itself when
+    // closed and then clears `slot`, which must outlive it.
+    static CPlayerOptionsDlg* Open(QWidget* owner, CPlayerOptionsDlg*& slot, CAppSettings& settings,
+                                   const PlayerOptions& current, ApplyOptions apply);
+    ~CPlayerOptionsDlg() override;
+
+    void OnCommand(int id) override;
+    // The values the lists show now.
+    PlayerOptions Read() const;
+
+    skin::CSkinnedCombo* LevelList() const { return level_; }
+    skin::CSkinnedCombo* ModeList() const { return mode_; }
+    skin::CSkinnedCombo* DepthList() const { return depth_; }
+
+    // Where a window of `size` stored at `stored` opens on a screen of `screen`, so that at
+    // least 40 pixels of it stay reachable.
+    static QPoint KeepReachable(int64_t x, int64_t y, QSize size, QRect screen);
+
+protected:
+    // Closing (Escape, Cancel, OK, the window manager) ends the window for good.
+    void reject() override { close(); }
+    void closeEvent(QCloseEvent* e) override { e->accept(); }
+
+private:
+    CPlayerOptionsDlg(QWidget* owner, CPlayerOptionsDlg*& slot, CAppSettings& settings,
+                      const PlayerOptions& current, ApplyOptions apply);
+    void Show(const PlayerOptions& options);
+    void PlaceFromSettings();
+
+    CPlayerOptionsDlg*& slot_;
+    CAppSettings& settings_;
+    ApplyOptions apply_;
+    PlayerOptions shown_;
+    skin::CSkinnedCombo *level_, *mode_, *depth_;
+};
+
+} // namespace dialogs

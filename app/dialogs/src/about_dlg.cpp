@@ -1,0 +1,73 @@
+#include "dialogs/about_dlg.h"
+
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QUrl>
+
+#include "form_buttons.h"
+#include "platform/paths.h"
+#include "platform/thread_locale.h"
+#include "res/strings.h"
+#include "scriba/scriba.h"
+
+namespace dialogs
+{
+
+namespace
+{
+constexpr uint32_t kMsgNoGuide = 40140;
+} // namespace
+
+CAboutDlg::CAboutDlg(QWidget* parent, uint16_t firmwareVersion)
+    : SkinnedDialog("IDD_ABOUTBOX", kDialogId, parent)
+{
+    build_ = Bind(new skin::CSkinnedStatic(&Skin()), IDC_STATIC_BUILD, "IDC_STATIC_BUILD");
+    build_->setText(BuildText());
+    firmware_ =
+        Bind(new skin::CSkinnedStatic(&Skin()), IDC_FIRMWARE_VERSION, "IDC_FIRMWARE_VERSION");
+    firmware_->setText(FirmwareText(firmwareVersion));
+    link_ = Bind(new skin::CSkinnedButtonEx(&Skin()), IDC_LINK, "IDC_LINK");
+    link_->SetCursorShape(Qt::PointingHandCursor);
+    BindFormButtons(*this, false);
+    InitSkin(kBitmap, kDescription);
+}
+
+QString CAboutDlg::FirmwareText(uint16_t version)
+{
+    if (version == 0) return {};
+    return QString::asprintf("%02d.%02d", version >> 8, version & 0xFF);
+}
+
+QString CAboutDlg::FindGuide(const QString& languageFile)
+{
+    const QString exe = QString::fromStdString(platform::ExecutableFolder());
+    const QStringList folders = {exe + "/../share/doc/vark-p",
+                                 QStringLiteral(VARK_SOURCE_DIR) + "/docs"};
+    QStringList names;
+    if (!languageFile.isEmpty() && languageFile != "en")
+        names << QStringLiteral("guide.%1.md").arg(languageFile);
+    names << QStringLiteral("guide.md");
+    for (const QString& folder : folders)
+        for (const QString& name : names)
+            if (QFileInfo::exists(folder + "/" + name))
+                return QFileInfo(folder + "/" + name).canonicalFilePath();
+    // before the guide is written, the README says how to use the programs
+    for (const QString& readme :
+         {exe + "/../share/doc/vark-p/README.md", QStringLiteral(VARK_SOURCE_DIR) + "/README.md"})
+        if (QFileInfo::exists(readme)) return QFileInfo(readme).canonicalFilePath();
+    return {};
+}
+
+void CAboutDlg::OnCommand(int id)
+{
+    if (id != IDC_LINK) return CBaseDlg::OnCommand(id);
+    const QString guide =
+        FindGuide(QString::fromLatin1(res::LanguageFileName(platform::GetThreadLocale())));
+    if (guide.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
+    {
+        SLOG_ERR("The user guide cannot be opened (%s)", guide.toUtf8().constData());
+        Message(kMsgNoGuide, kMsgTitle, kStyleInformation);
+    }
+}
+
+} // namespace dialogs

@@ -1,0 +1,36 @@
+// What the small forms share: OK, Cancel and the skin's close button, the message numbers
+// they show and the message-box styles.
+#pragma once
+
+#include <cstdint>
+
+#include "skin/base_dlg.h"
+#include "skin/skinned_controls.h"
+
+namespace dialogs
+{
+
+inline constexpr uint32_t kMsgTitle = 102; // "Sound manager Varke P", never shown
+inline constexpr uint32_t kMsgWrongPin = 40001;
+inline constexpr uint32_t kMsgPinLength = 40002;
+inline constexpr uint32_t kMsgPinMismatch = 40003;
+inline constexpr uint32_t kMsgSelectDevice = 40004;
+
+inline constexpr uint32_t kStyleOk = 0x00;
+inline constexpr uint32_t kStyleError = 0x10;
+inline constexpr uint32_t kStyleWarning = 0x30;
+inline constexpr uint32_t kStyleInformation = 0x40;
+
+// Binds OK (the default button), Cancel and the close button of the title band.
+template <class D> void BindFormButtons(D& dlg, bool withCancel = true)
+{
+    auto* ok = dlg.Bind(new skin::CSkinnedButton(&dlg.Skin()), skin::IDOK, "IDOK");
+    ok->setDefault(true);
+    if (withCancel)
+    {
+        dlg.Bind(new skin::CSkinnedButton(&dlg.Skin()), skin::IDCANCEL, "IDCANCEL");
+        dlg.Bind(new skin::CSkinnedButton(&dlg.Skin()), skin::IDC_CANCEL, "IDC_CANCEL");
+    }
+}
+
+} // namespace dialogs

@@ -1,0 +1,36 @@
+#include "dialogs/pin_dlg.h"
+
+#include "form_buttons.h"
+#include "pin_field.h"
+
+namespace dialogs
+{
+
+CPINDlg::CPINDlg(QWidget* parent, uint32_t serialNumber)
+    : SkinnedDialog("IDD_PIN_DIALOG", kDialogId, parent)
+{
+    serial_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_UIN, "IDC_EDIT_UIN");
+    serial_->setReadOnly(true);
+    serial_->setFocusPolicy(Qt::NoFocus);
+    serial_->setText(QString::number(serialNumber));
+    edit_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_PIN, "IDC_EDIT_PIN");
+    MakePinField(edit_);
+    BindFormButtons(*this);
+    InitSkin(kBitmap, kDescription);
+    edit_->setFocus();
+}
+
+void CPINDlg::OnCommand(int id)
+{
+    if (id != skin::IDOK) return CBaseDlg::OnCommand(id);
+    if (edit_->text().size() > kMaxPinLength)
+    {
+        Message(kMsgPinLength, kMsgTitle, kStyleWarning);
+        edit_->setFocus();
+        return;
+    }
+    pin_ = PinText(edit_);
+    CBaseDlg::OnCommand(id);
+}
+
+} // namespace dialogs

@@ -1,0 +1,135 @@
+#include "dialogs/player_options_dlg.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include "dialog_text.h"
+#include "form_buttons.h"
+#include "shell/app_settings.h"
+
+namespace dialogs
+{
+
+namespace
+{
+constexpr uint32_t kModeTelephone = 40005, kModeMicrophone = 40006;
+constexpr int kReachable = 40;
+} // namespace
+
+CPlayerOptionsDlg* CPlayerOptionsDlg::Open(QWidget* owner, CPlayerOptionsDlg*& slot,
+                                           CAppSettings& settings, const PlayerOptions& current,
+                                           ApplyOptions apply)
+{
+    if (!slot)
+    {
+        slot = new CPlayerOptionsDlg(owner, slot, settings, current, std::move(apply));
+        slot->show();
+    }
+    else
+        slot->showNormal();
+    slot->raise();
+    slot->activateWindow();
+    return slot;
+}
+
+CPlayerOptionsDlg::CPlayerOptionsDlg(QWidget* owner, CPlayerOptionsDlg*& slot,
+                                     CAppSettings& settings, const PlayerOptions& current,
+                                     ApplyOptions apply)
+    : SkinnedDialog("IDD_PLAYER_OPTIONS_DIALOG", kDialogId, owner), slot_(slot),
+      settings_(settings), apply_(std::move(apply))
+{
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    level_ = Bind(new skin::CSkinnedCombo(&Skin()), IDC_COMBO_AGC, "IDC_COMBO_AGC");
+    mode_ = Bind(new skin::CSkinnedCombo(&Skin()), IDC_COMBO_NC_MODE, "IDC_COMBO_NC_MODE");
+    depth_ = Bind(new skin::CSkinnedCombo(&Skin()), IDC_COMBO_NC_DEPTH, "IDC_COMBO_NC_DEPTH");
+    for (int l = 1; l <= 96; ++l)
+        level_->addItem(QString::number(l));
+    for (int d = 6000; d <= 30000; d += 1000)
+        depth_->addItem(QString::number(d));
+    mode_->addItem(Text(kModeTelephone));
+    mode_->addItem(Text(kModeMicrophone));
+    Bind(new skin::CSkinnedButton(&Skin()), IDC_BUTTON_SET_DEFAULT, "IDC_BUTTON_SET_DEFAULT");
+    Bind(new skin::CSkinnedButton(&Skin()), IDC_BUTTON_APPLY, "IDC_BUTTON_APPLY");
+    BindFormButtons(*this);
+    InitSkin(kBitmap, kDescription);
+    Show(current);
+    PlaceFromSettings();
+}
+
+CPlayerOptionsDlg::~CPlayerOptionsDlg()
+{
+    settings_.PlayerOptionsWinPosX = static_cast<uint32_t>(pos().x());
+    settings_.PlayerOptionsWinPosY = static_cast<uint32_t>(pos().y());
+    slot_ = nullptr;
+}
+
+void CPlayerOptionsDlg::Show(const PlayerOptions& options)
+{
+    shown_ = options;
+    auto select = [](skin::CSkinnedCombo* list, int value)
+    {
+        int i = list->findText(QString::number(value));
+        if (i >= 0) list->setCurrentIndex(i);
+    };
+    select(level_, options.agcLevel);
+    select(depth_, options.ncDepth);
+    mode_->setCurrentIndex(options.ncMode == 0 || options.ncMode == 1 ? options.ncMode : 0);
+}
+
+PlayerOptions CPlayerOptionsDlg::Read() const
+{
+    PlayerOptions o = shown_;
+    if (level_->currentIndex() >= 0) o.agcLevel = level_->currentText().toInt();
+    if (depth_->currentIndex() >= 0) o.ncDepth = depth_->currentText().toInt();
+    o.ncMode = mode_->currentIndex();
+    if (o.ncMode != 0 && o.ncMode != 1) o.ncDepth = 0;
+    return o;
+}
+
+void CPlayerOptionsDlg::OnCommand(int id)
+{
+    switch (id)
+    {
+    case IDC_BUTTON_SET_DEFAULT:
+        // shown only: nothing is applied before Apply or OK
+        Show(PlayerOptions{30, 1, 20000});
+        shown_ = Read();
+        break;
+    case IDC_BUTTON_APPLY:
+    case skin::IDOK:
+        shown_ = Read();
+        if (apply_) apply_(shown_);
+        if (id == skin::IDOK) close();
+        break;
+    case skin::IDCANCEL:
+    case skin::IDC_CANCEL:
+        close();
+        break;
+    default:
+        break;
+    }
+}
+
+QPoint CPlayerOptionsDlg::KeepReachable(int64_t x, int64_t y, QSize size, QRect screen)
+{
+    const int64_t left = screen.left(), top = screen.top();
+    const int64_t w = size.width();
+    if (x + w < left + kReachable) x = left + kReachable - w;
+    if (x > left + screen.width() - kReachable) x = left + screen.width() - kReachable;
+    if (y < top - kReachable) y = top - kReachable;
+    if (y > top + screen.height() - kReachable) y = top + screen.height() - kReachable;
+    return QPoint(int(x), int(y));
+}
+
+void CPlayerOptionsDlg::PlaceFromSettings()
+{
+    QWidget* owner = parentWidget();
+    QScreen* screen = owner && owner->screen() ? owner->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 1024, 768);
+    // the settings hold the signed coordinates as they were written
+    move(KeepReachable(static_cast<int32_t>(settings_.PlayerOptionsWinPosX),
+                       static_cast<int32_t>(settings_.PlayerOptionsWinPosY), size(), area));
+}
+
+} // namespace dialogs

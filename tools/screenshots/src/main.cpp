@@ -1,0 +1,97 @@
+// vark-screenshots OUTDIR: every dialog of the program in its typical state, in the five
+// languages, as OUTDIR/<dialog>-<language>.png, rendered under the offscreen platform.
+#include <QApplication>
+#include <QDir>
+#include <cstdio>
+#include <cstdlib>
+#include <functional>
+#include <memory>
+
+#include "dialogs/about_dlg.h"
+#include "dialogs/change_pin_dlg.h"
+#include "dialogs/device_dlg.h"
+#include "dialogs/load_records_list_dlg.h"
+#include "dialogs/pin_dlg.h"
+#include "dialogs/player_options_dlg.h"
+#include "dialogs/records_list.h"
+#include "dialogs/time_dlg.h"
+#include "platform/thread_locale.h"
+#include "res/strings.h"
+#include "shell/app_settings.h"
+#include "skin_data/skin_data.h"
+
+namespace
+{
+
+bool Save(QWidget& w, const QString& dir, const char* name, platform::Lcid lcid)
+{
+    w.show();
+    QApplication::processEvents();
+    const QString path =
+        QStringLiteral("%1/%2-%3.png").arg(dir, QLatin1String(name), res::LanguageFileName(lcid));
+    const bool ok = w.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    if (argc != 2 || argv[1][0] == '-')
+    {
+        std::fprintf(stderr, "usage: vark-screenshots OUTDIR\n");
+        return 2;
+    }
+    const QString dir = QString::fromLocal8Bit(argv[1]);
+    if (!QDir().mkpath(dir))
+    {
+        std::fprintf(stderr, "vark-screenshots: cannot create %s\n", argv[1]);
+        return 1;
+    }
+    skin_data::InitSkinData();
+    CAppSettings settings(L"");
+    bool ok = true;
+    for (platform::Lcid lcid : res::Languages())
+    {
+        platform::SetThreadLocale(lcid);
+        {
+            dialogs::CPINDlg d(nullptr, 20416);
+            d.PinField()->setText("1234");
+            ok &= Save(d, dir, "IDD_PIN_DIALOG", lcid);
+        }
+        {
+            dialogs::CChangePINDlg d(nullptr, L"1234");
+            d.OldField()->setText("1234");
+            d.NewField()->setText("4321");
+            ok &= Save(d, dir, "IDD_CHANGE_PIN_DIALOG", lcid);
+        }
+        {
+            dialogs::CTimeDlg d(nullptr);
+            ok &= Save(d, dir, "IDD_TIME_DIALOG", lcid);
+        }
+        {
+            dialogs::CDeviceDlg d(nullptr, settings);
+            ok &= Save(d, dir, "IDD_DEVICE_DIALOG", lcid);
+        }
+        {
+            dialogs::CPlayerOptionsDlg* slot = nullptr;
+            auto* d = dialogs::CPlayerOptionsDlg::Open(nullptr, slot, settings, {}, {});
+            ok &= Save(*d, dir, "IDD_PLAYER_OPTIONS_DIALOG", lcid);
+            delete d;
+        }
+        {
+            dialogs::CAboutDlg d(nullptr, 0x2C10);
+            ok &= Save(d, dir, "IDD_ABOUTBOX", lcid);
+        }
+        {
+            vark::CVarkDevice device;
+            dialogs::CRecordsList list(nullptr);
+            dialogs::CLoadRecordsListDlg d(nullptr, device, 8, 0, list);
+            ok &= Save(d, dir, "IDD_LOAD_RECLIST_DLG", lcid);
+        }
+    }
+    return ok ? 0 : 1;
+}
