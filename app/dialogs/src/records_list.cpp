@@ -38,7 +38,8 @@ std::wstring StartText(const platform::AutoDate& start)
     return text.toStdWString();
 }
 
-// The marker of the current row: a small play triangle in the accent colour.
+// The marker of the current row: a small play triangle in the text colour, which reads on
+// the list and on the selection alike.
 QIcon MarkerIcon(const QColor& colour)
 {
     QPixmap pm(12, 12);
@@ -167,7 +168,7 @@ void CRecordsList::SetCurrentMarker(int row, bool on)
     QTreeWidgetItem* item = topLevelItem(row);
     if (!item) return;
     item->setData(0, kMarkerRole, on);
-    item->setIcon(0, on ? MarkerIcon(selBg_) : QIcon());
+    item->setIcon(0, on ? MarkerIcon(text_) : QIcon());
 }
 
 bool CRecordsList::HasCurrentMarker(int row) const

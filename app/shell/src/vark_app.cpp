@@ -8,6 +8,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "scriba/scriba.h"
+#include "skin_data/skin_data.h"
 #include "trillo/player_case.h"
 
 #include <QDialog>
@@ -61,6 +62,7 @@ int CVarkApp::Run()
         SLOG_ERR("The player server %s cannot be registered", playerServer.c_str());
     auto apartment = std::make_unique<QSocketNotifier>(com::ApartmentFd(), QSocketNotifier::Read);
     QObject::connect(apartment.get(), &QSocketNotifier::activated, [] { com::PumpApartment(); });
+    skin_data::InitSkinData();
     try {
         std::unique_ptr<QDialog> window = factory_(settings);
         auto* app = qobject_cast<CVarkApplication*>(QCoreApplication::instance());

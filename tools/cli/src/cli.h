@@ -3,6 +3,8 @@
 // 1 failure (the program's message on stderr), 2 usage error.
 #pragma once
 
+#include "transfer/status_texts.h"
+
 #include "device/vark_device.h"
 
 #include <functional>
@@ -59,7 +61,8 @@ int CmdPlay(Context&);
 // Output helpers shared by the commands.
 std::string Narrow(const std::wstring& w);
 void Fail(const std::string& message); // prints to stderr
-std::string KilobyteText(uint32_t kb);  // "%u", "%u,%03u", "%u,%03u,%03u"
+using vark::KilobyteText;
+using vark::TimeLeftText;
 
 // A small JSON object writer: keys keep their order.
 class Json {

@@ -20,18 +20,6 @@ std::string Narrow(const std::wstring& w) { return platform::WideToUtf8(w); }
 
 void Fail(const std::string& message) { std::cerr << message << "\n"; }
 
-std::string KilobyteText(uint32_t kb)
-{
-    char buf[32];
-    if (kb < 1000)
-        std::snprintf(buf, sizeof buf, "%u", kb);
-    else if (kb < 1000000)
-        std::snprintf(buf, sizeof buf, "%u,%03u", kb / 1000, kb % 1000);
-    else
-        std::snprintf(buf, sizeof buf, "%u,%03u,%03u", kb / 1000000, kb / 1000 % 1000, kb % 1000);
-    return buf;
-}
-
 bool Context::Connect(Session& s)
 {
     const std::wstring pin = platform::Utf8ToWide(args.Get("--pin").value_or(""));

@@ -19,13 +19,6 @@ std::string FirmwareText(uint16_t v)
     return buf;
 }
 
-std::string TimeLeftText(const platform::AutoSpan& span)
-{
-    char buf[32];
-    std::snprintf(buf, sizeof buf, "%ld:", span.TotalHours());
-    return buf + span.Format("%M:%S");
-}
-
 bool AskYesNo(const std::string& question)
 {
     if (!::isatty(0)) return false;
