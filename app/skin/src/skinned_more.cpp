@@ -197,6 +197,8 @@ QString CSkinnedDateTime::DisplayText() const
 void CSkinnedDateTime::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
+    // the field's picture under the text gives its one-pixel border
+    DrawPart(p, skin_, size());
     p.fillRect(rect().adjusted(1, 1, -1, -1), bg_);
     p.setPen(isEnabled() ? text_ : palette().color(QPalette::Disabled, QPalette::Text));
     p.drawText(rect().adjusted(2, 1, -1, -1), Qt::AlignLeft | Qt::AlignVCenter |
