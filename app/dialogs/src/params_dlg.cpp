@@ -15,9 +15,11 @@
 #include <QButtonGroup>
 #include <filesystem>
 
-namespace vark {
+namespace vark
+{
 
-namespace {
+namespace
+{
 
 using namespace skin;
 
@@ -41,7 +43,10 @@ int ControlIdOf(const char* name)
     return -1;
 }
 
-QString Text(uint32_t id) { return QString::fromStdString(res::LoadString(id)); }
+QString Text(uint32_t id)
+{
+    return QString::fromStdString(res::LoadString(id));
+}
 
 std::string WithExtension(const std::string& path)
 {
@@ -105,14 +110,17 @@ void CParamsDlg::BindControls()
     buttonMode_ = BindNamed(new CSkinnedCombo(m), "IDC_CMB_BUTTON_MODE");
     recordButton_ = BindNamed(new CSkinnedCheck(m), "IDC_CHK_RECORD_BUTTON");
     maxRecordTime_ = BindNamed(new CSkinnedStatic(m), "IDC_STATIC_MAX_DUR");
-    for (const char* name : {"IDC_DEFAULT", "IDC_SAVE", "IDC_LOAD", "IDOK", "IDCANCEL", "IDC_CANCEL"})
+    for (const char* name : {"IDC_DEFAULT", "IDC_SAVE", "IDC_LOAD", "IDCANCEL", "IDC_CANCEL"})
         BindNamed(new CSkinnedButton(m), name);
+    BindNamed(new CSkinnedButton(m), "IDOK")->setDefault(true);
     for (int i = 0; i < kTimerCount; ++i)
     {
         const std::string n = std::to_string(i + 1);
         timerOn_[i] = BindNamed(new CSkinnedCheck(m), ("IDC_CHK_TIMER" + n).c_str());
-        timerDate_[i] = BindNamed(new CSkinnedDateTime(m, false), ("IDC_DTP_TIMER_DATE" + n).c_str());
-        timerTime_[i] = BindNamed(new CSkinnedDateTime(m, true), ("IDC_DTP_TIMER_TIME" + n).c_str());
+        timerDate_[i] =
+            BindNamed(new CSkinnedDateTime(m, false), ("IDC_DTP_TIMER_DATE" + n).c_str());
+        timerTime_[i] =
+            BindNamed(new CSkinnedDateTime(m, true), ("IDC_DTP_TIMER_TIME" + n).c_str());
         timerDuration_[i] =
             BindNamed(new CSkinnedDateTime(m, true), ("IDC_DTP_TIMER_DUR" + n).c_str());
         for (CSkinnedDateTime* t : {timerTime_[i], timerDuration_[i]})
@@ -182,8 +190,14 @@ ParamsEntries CParamsDlg::Entries() const
     {
         const QDate d = timerDate_[i]->date();
         const QTime s = timerTime_[i]->time(), l = timerDuration_[i]->time();
-        e.timers[i] = {timerOn_[i]->isChecked(), d.year(), d.month(), d.day(),
-                       s.hour(),                 s.minute(), l.hour(),  l.minute()};
+        e.timers[i] = {timerOn_[i]->isChecked(),
+                       d.year(),
+                       d.month(),
+                       d.day(),
+                       s.hour(),
+                       s.minute(),
+                       l.hour(),
+                       l.minute()};
     }
     e.accu = accu_->isChecked();
     e.accuThreshold = accuThreshold_->Pos();
@@ -275,7 +289,7 @@ void CParamsDlg::OnRingFieldEdited(CSkinnedEdit* field, int maximum)
     if (digits != field->text()) field->setText(digits);
 }
 
-int CParamsDlg::Refuse(uint32_t textId, uint32_t style, int a, int b)
+int CParamsDlg::Tell(uint32_t textId, uint32_t style, int a, int b)
 {
     return Message(textId, kTitle, style, a, b);
 }
@@ -286,7 +300,7 @@ std::optional<VarkParams> CParamsDlg::CheckedRecord()
     std::optional<platform::AutoDate> clock;
     if (platform::AutoDate now; device_ && device_->GetClock(now)) clock = now;
     const ParamsVerdict verdict = CheckEntries(
-        e, clock, freeKilobytes_, [this] { return Refuse(208, kYesNoQuestion) == IDYES; });
+        e, clock, freeKilobytes_, [this] { return Tell(208, kYesNoQuestion) == IDYES; });
     if (e.ring)
     {
         // the corrections of the loop checks show in the fields
@@ -294,7 +308,7 @@ std::optional<VarkParams> CParamsDlg::CheckedRecord()
         ringMinutesSpin_->SetPos(e.ringMinutes);
     }
     if (verdict.refusal)
-        Refuse(verdict.refusal->textId, kError, verdict.refusal->args[0], verdict.refusal->args[1]);
+        Tell(verdict.refusal->textId, kError, verdict.refusal->args[0], verdict.refusal->args[1]);
     if (!verdict.accepted) return std::nullopt;
     VarkParams base;
     if (device_) base = device_->Params();
@@ -306,11 +320,20 @@ void CParamsDlg::OnCommand(int id)
     if (writing_) return; // a write is waiting for playback to stop
     switch (id)
     {
-    case IDOK: Confirm(); return;
-    case IDC_DEFAULT: Show(DefaultEntries(platform::AutoDate::Now())); return;
-    case IDC_SAVE: Save(); return;
-    case IDC_LOAD: Load(); return;
-    default: CBaseDlg::OnCommand(id);
+    case IDOK:
+        Confirm();
+        return;
+    case IDC_DEFAULT:
+        Show(DefaultEntries(platform::AutoDate::Now()));
+        return;
+    case IDC_SAVE:
+        Save();
+        return;
+    case IDC_LOAD:
+        Load();
+        return;
+    default:
+        CBaseDlg::OnCommand(id);
     }
 }
 
@@ -322,7 +345,8 @@ void CParamsDlg::Confirm()
     {
         // the recorder needs a moment to close the record; the window stays responsive
         writing_ = true;
-        QTimer::singleShot(kPlaybackStopMs, this, [this, p = *params]
+        QTimer::singleShot(kPlaybackStopMs, this,
+                           [this, p = *params]
                            {
                                writing_ = false;
                                Write(p);
@@ -344,12 +368,13 @@ void CParamsDlg::Write(const VarkParams& params)
         }
     }
     SLOG(1, "Writing the recording parameters failed");
-    Refuse(170, kError);
+    Tell(170, kError);
 }
 
 void CParamsDlg::Save()
 {
-    const std::string start = g_appSettings ? platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory) : "";
+    const std::string start =
+        g_appSettings ? platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory) : "";
     const std::optional<std::string> chosen =
         Questions().SaveFile(this, res::LoadString(kVrpFilter), start, "");
     if (!chosen) return;
@@ -357,16 +382,18 @@ void CParamsDlg::Save()
     if (g_appSettings) g_appSettings->LastOpenVrpDirectory = platform::Utf8ToWide(FolderOf(path));
     const std::optional<VarkParams> params = CheckedRecord();
     if (!params) return;
-    if (!SaveParamsFile(platform::Utf8ToWide(path), *params)) Refuse(kDiskWriteError, kError);
+    if (!SaveParamsFile(platform::Utf8ToWide(path), *params)) Tell(kDiskWriteError, kError);
 }
 
 void CParamsDlg::Load()
 {
-    const std::string start = g_appSettings ? platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory) : "";
+    const std::string start =
+        g_appSettings ? platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory) : "";
     const std::optional<std::string> chosen =
         Questions().OpenFile(this, res::LoadString(kVrpFilter), start);
     if (!chosen) return;
-    if (g_appSettings) g_appSettings->LastOpenVrpDirectory = platform::Utf8ToWide(FolderOf(*chosen));
+    if (g_appSettings)
+        g_appSettings->LastOpenVrpDirectory = platform::Utf8ToWide(FolderOf(*chosen));
     VarkParams params;
     if (device_) params = device_->Params();
     if (!LoadParamsFile(platform::Utf8ToWide(*chosen), params))

@@ -5,20 +5,25 @@
 #include <algorithm>
 #include <cmath>
 
-namespace vark {
+namespace vark
+{
 
-namespace {
+namespace
+{
 
 // The button list shows "Locked", "Use for erase", "Use for playback"; the recorder's codes
 // for them are 1, 0 and 2.
 constexpr int32_t kButtonCodes[3] = {1, 0, 2};
 
-constexpr uint64_t kLoopReserve = 1048576;     // the recorder keeps 1 MiB besides the loop
+constexpr uint64_t kLoopReserve = 1048576;        // the recorder keeps 1 MiB besides the loop
 constexpr uint64_t kLoopAddressable = 2147483647; // the loop must stay below 2^31 - 1 bytes
 constexpr int kTimerMarginSeconds = 1;
 constexpr int kPastMarginSeconds = 5;
 
-int64_t Seconds(const platform::AutoDate& d) { return std::llround(d.Linear() * 86400.0); }
+int64_t Seconds(const platform::AutoDate& d)
+{
+    return std::llround(d.Linear() * 86400.0);
+}
 
 uint32_t BytesPerSecondOf(const ParamsEntries& e)
 {
@@ -67,8 +72,7 @@ std::optional<ParamsRefusal> FirstOverlap(const ParamsEntries& e)
     return std::nullopt;
 }
 
-std::optional<ParamsRefusal> FirstInThePast(const ParamsEntries& e,
-                                            const platform::AutoDate& clock)
+std::optional<ParamsRefusal> FirstInThePast(const ParamsEntries& e, const platform::AutoDate& clock)
 {
     const int64_t earliest = Seconds(clock) + kPastMarginSeconds;
     for (int i = 0; i < kTimerCount; ++i)
@@ -177,7 +181,10 @@ std::string InputLevelText(int level)
     return std::to_string(halves / 2) + (halves % 2 ? ".5" : "");
 }
 
-int AccuNumber(int threshold) { return threshold / 4 * 2; }
+int AccuNumber(int threshold)
+{
+    return threshold / 4 * 2;
+}
 
 std::string MaxRecordTime(uint32_t freeKilobytes, const ParamsEntries& e)
 {

@@ -302,13 +302,13 @@ TEST(SkinnedDateTime, PaintsItsFieldPictureUnderTheText)
     EXPECT_EQ(shot.pixelColor(79, 49), QColor(250, 0, 0));
     EXPECT_EQ(shot.pixelColor(21, 31), QColor(10, 20, 30)); // bg_color inside it
     EXPECT_EQ(shot.pixelColor(60, 31), QColor(10, 20, 30)); // also under the text field
-    bool text = false; // the value is written in text_color
+    // the value is written in text_color
+    bool text = false;
     for (int x = 22; x < 79 && !text; ++x)
         for (int y = 31; y < 49 && !text; ++y)
             text = shot.pixelColor(x, y) == QColor(200, 200, 200);
     EXPECT_TRUE(text);
     EXPECT_EQ(shot.pixelColor(19, 30), QColor(Qt::darkGray)); // the dialog around it
 }
-
 
 } // namespace

@@ -146,10 +146,12 @@ bool SetParamKey(vark::VarkParams& p, const std::string& key, const std::string&
         if (value != "8000" && value != "16000") return bad("8000|16000");
         p.rate16k = value == "16000";
     } else if (key == "source-left") {
-        if (!SourceCode(vark::source::kLeftCodes, value, code)) return bad("none|internal-mic|external-mic|line");
+        if (!SourceCode(vark::source::kLeftCodes, value, code))
+            return bad("none|internal-mic|external-mic|line");
         p.sourceLeft = code;
     } else if (key == "source-right") {
-        if (!SourceCode(vark::source::kRightCodes, value, code)) return bad("none|internal-mic|external-mic|line");
+        if (!SourceCode(vark::source::kRightCodes, value, code))
+            return bad("none|internal-mic|external-mic|line");
         p.sourceRight = code;
     } else if (key.rfind("timer", 0) == 0 && key.size() > 7 && key[5] >= '1' && key[5] <= '5' &&
                key[6] == '.') {

@@ -15,7 +15,8 @@
 
 class QButtonGroup;
 
-namespace skin {
+namespace skin
+{
 class CSkinnedCheck;
 class CSkinnedCombo;
 class CSkinnedDateTime;
@@ -28,7 +29,8 @@ class CSkinnedSpin;
 class CSkinnedStatic;
 } // namespace skin
 
-namespace vark {
+namespace vark
+{
 
 class CVarkDevice;
 
@@ -70,7 +72,8 @@ private:
     void Write(const VarkParams& params);
     void Save();
     void Load();
-    int Refuse(uint32_t textId, uint32_t style, int a = 0, int b = 0);
+    // A message of the dialog (title 102); returns the pressed button.
+    int Tell(uint32_t textId, uint32_t style, int a = 0, int b = 0);
 
     CVarkDevice* device_;
     uint32_t freeKilobytes_ = 0;

@@ -11,7 +11,8 @@
 #include <optional>
 #include <string>
 
-namespace vark {
+namespace vark
+{
 
 // One timer as its three pickers show it: start date, start time (hours and minutes) and
 // duration (hours and minutes).
