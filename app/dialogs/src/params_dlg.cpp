@@ -188,16 +188,17 @@ ParamsEntries CParamsDlg::Entries() const
     e.inputLevel = inputLevel_->Pos();
     for (int i = 0; i < kTimerCount; ++i)
     {
-        const QDate d = timerDate_[i]->date();
-        const QTime s = timerTime_[i]->time(), l = timerDuration_[i]->time();
-        e.timers[i] = {timerOn_[i]->isChecked(),
-                       d.year(),
-                       d.month(),
-                       d.day(),
-                       s.hour(),
-                       s.minute(),
-                       l.hour(),
-                       l.minute()};
+        TimerEntry& t = e.timers[i];
+        const QDate date = timerDate_[i]->date();
+        const QTime start = timerTime_[i]->time(), length = timerDuration_[i]->time();
+        t.enabled = timerOn_[i]->isChecked();
+        t.year = date.year();
+        t.month = date.month();
+        t.day = date.day();
+        t.hour = start.hour();
+        t.minute = start.minute();
+        t.durationHours = length.hour();
+        t.durationMinutes = length.minute();
     }
     e.accu = accu_->isChecked();
     e.accuThreshold = accuThreshold_->Pos();

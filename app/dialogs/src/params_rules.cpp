@@ -34,6 +34,16 @@ uint32_t BytesPerSecondOf(const ParamsEntries& e)
     return BytesPerSecond(p);
 }
 
+// The start's date, hours and minutes (the pickers hold no seconds).
+void SetStart(TimerEntry& t, const platform::DateParts& parts)
+{
+    t.year = parts.year;
+    t.month = parts.month;
+    t.day = parts.day;
+    t.hour = parts.hour;
+    t.minute = parts.minute;
+}
+
 TimerEntry TimerFromRecord(const VarkTimer& t, const TimerEntry& preset)
 {
     platform::DateParts parts;
@@ -41,11 +51,7 @@ TimerEntry TimerFromRecord(const VarkTimer& t, const TimerEntry& preset)
         return preset;
     TimerEntry e = preset;
     e.enabled = true;
-    e.year = parts.year;
-    e.month = parts.month;
-    e.day = parts.day;
-    e.hour = parts.hour;
-    e.minute = parts.minute;
+    SetStart(e, parts);
     if (t.durationStatus == 0 && std::isfinite(t.duration) && t.duration >= 0)
     {
         // the duration picker shows a time of day, so 23:59 is the longest it holds
@@ -99,13 +105,7 @@ ParamsEntries DefaultEntries(const platform::AutoDate& now)
     platform::DateParts parts;
     now.GetParts(parts);
     for (TimerEntry& t : e.timers)
-    {
-        t.year = parts.year;
-        t.month = parts.month;
-        t.day = parts.day;
-        t.hour = parts.hour;
-        t.minute = parts.minute;
-    }
+        SetStart(t, parts);
     return e;
 }
 

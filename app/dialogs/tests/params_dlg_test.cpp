@@ -222,6 +222,14 @@ TEST_F(ParamsDlgTest, OpensWithTheRecordersValuesAndAppliesTheRulesAfterEveryCha
     Click(Check(kTimerOn));
     for (int id : {kTimerDate, kTimerTime, kTimerDuration})
         EXPECT_TRUE(Picker(id)->isEnabled()) << id;
+    // the pickers take the keys and their skinned buttons
+    skin::CSkinnedDateTime* start = Picker(kTimerTime + 1);
+    QTest::keyClick(start, Qt::Key_Up);
+    EXPECT_EQ(start->DisplayText(), "11:00");
+    QTest::mouseClick(start, Qt::LeftButton, {}, QPoint(start->width() - 6, start->height() - 4));
+    EXPECT_EQ(start->DisplayText(), "10:00");
+    QTest::mouseClick(start, Qt::LeftButton, {}, QPoint(start->width() - 6, 3));
+    EXPECT_EQ(start->DisplayText(), "11:00");
 
     // only digits reach the loop fields, and no more than 74 hours and 59 minutes
     Type(kRingHours, "9a9x9");
@@ -506,6 +514,9 @@ TEST_F(ParamsDlgTest, RendersInEveryLanguage)
         }
         if (shots)
         {
+            // with the level meter running
+            auto* level = Control<skin::CSkinnedProgress>(dlg.get(), kLevel);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return level->value() > 0; }, 5000));
             QDir().mkpath(shots);
             dlg->grab().save(
                 QString("%1/params-%2.png").arg(shots).arg(res::LanguageFileName(lcid)));
