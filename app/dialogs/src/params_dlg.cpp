@@ -338,6 +338,11 @@ void CParamsDlg::OnCommand(int id)
     }
 }
 
+void CParamsDlg::reject()
+{
+    if (!writing_) CBaseDlg::reject();
+}
+
 void CParamsDlg::Confirm()
 {
     const std::optional<VarkParams> params = CheckedRecord();

@@ -199,6 +199,14 @@ TEST_F(ParamsDlgTest, OpensWithTheRecordersValuesAndAppliesTheRulesAfterEveryCha
     EXPECT_EQ(Picker(kTimerDuration)->DisplayText(), "00:01");
     EXPECT_EQ(Label(kInputLevelText), "12");
     EXPECT_EQ(Label(kAccuText), "18");
+    // dragging the thumb to the far end: level 31 reads 54
+    auto* slider = C<skin::CSkinnedSlider>(kInputLevel);
+    const QPoint thumb = slider->ThumbRect().center();
+    QTest::mousePress(slider, Qt::LeftButton, {}, thumb);
+    QTest::mouseMove(slider, QPoint(slider->width() - 1, thumb.y()));
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() - 1, thumb.y()));
+    EXPECT_EQ(slider->Pos(), 31);
+    EXPECT_EQ(Label(kInputLevelText), "54");
     EXPECT_EQ(Label(kMaxDuration).toStdString(), res::LoadString(183) + "0:08:32");
 
     EXPECT_TRUE(Combo(kSourceRight)->isEnabled());
@@ -370,6 +378,7 @@ TEST_F(ParamsDlgTest, SavedSettingsLoadBackAndBadFilesChangeNothing)
     std::filesystem::create_directories(folder);
     answers_.AnswerPath(folder + "/desk"); // the extension comes by default
     Press(kSave);
+    ExpectAsked(0, res::LoadString(182)); // the file dialog's filter
     ASSERT_TRUE(testsupport::FileExists(folder + "/desk.vrp"));
     EXPECT_EQ(platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory), folder);
     Press(kDefault);
@@ -487,7 +496,9 @@ TEST_F(ParamsDlgTest, CancelKeepsTheRecordAndPlaybackStopsBeforeTheWrite)
     Press(IDOK);
     EXPECT_EQ(stopped, 1);
     EXPECT_FALSE(WroteSomething(firmware_->RequestLog())); // not before the record has closed
-    Press(IDOK);                                           // ignored while it waits
+    Press(IDOK); // ignored while it waits, and so is Escape
+    QTest::keyClick(dlg_.get(), Qt::Key_Escape);
+    EXPECT_TRUE(dlg_->isVisible());
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg_->result() == IDOK; }, 10000));
     EXPECT_GE(waited.elapsed(), CParamsDlg::kPlaybackStopMs - 10);
     EXPECT_EQ(stopped, 1);

@@ -55,6 +55,8 @@ public:
     ParamsEntries Entries() const;
 
     void OnCommand(int id) override;
+    // Escape: as Cancel, but not while a write waits for playback to stop.
+    void reject() override;
 
 private:
     template <class C> C* BindNamed(C* control, const char* name);
