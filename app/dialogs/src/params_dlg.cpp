@@ -53,9 +53,17 @@ std::string WithExtension(const std::string& path)
     return std::filesystem::path(path).has_extension() ? path : path + ".vrp";
 }
 
-std::string FolderOf(const std::string& path)
+// The folder the parameter file dialogs start in, remembered in the settings.
+std::string VrpFolder()
 {
-    return std::filesystem::path(path).parent_path().string();
+    return g_appSettings ? platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory) : "";
+}
+
+void RememberVrpFolder(const std::string& file)
+{
+    if (g_appSettings)
+        g_appSettings->LastOpenVrpDirectory =
+            platform::Utf8ToWide(std::filesystem::path(file).parent_path().string());
 }
 
 } // namespace
@@ -124,10 +132,7 @@ void CParamsDlg::BindControls()
         timerDuration_[i] =
             BindNamed(new CSkinnedDateTime(m, true), ("IDC_DTP_TIMER_DUR" + n).c_str());
         for (CSkinnedDateTime* t : {timerTime_[i], timerDuration_[i]})
-        {
-            t->setDisplayFormat("HH:mm");
             t->SetCustomFormat("HH:mm");
-        }
         connect(timerOn_[i], &QCheckBox::toggled, this, [this] { UpdateEnables(); });
     }
     // the two radio pairs are separate choices although they share the dialog as parent
@@ -373,19 +378,17 @@ void CParamsDlg::Write(const VarkParams& params)
             return;
         }
     }
-    SLOG(1, "Writing the recording parameters failed");
+    SLOG_ERR("Writing the recording parameters failed");
     Tell(170, kError);
 }
 
 void CParamsDlg::Save()
 {
-    const std::string start =
-        g_appSettings ? platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory) : "";
     const std::optional<std::string> chosen =
-        Questions().SaveFile(this, res::LoadString(kVrpFilter), start, "");
+        Questions().SaveFile(this, res::LoadString(kVrpFilter), VrpFolder(), "");
     if (!chosen) return;
     const std::string path = WithExtension(*chosen);
-    if (g_appSettings) g_appSettings->LastOpenVrpDirectory = platform::Utf8ToWide(FolderOf(path));
+    RememberVrpFolder(path);
     const std::optional<VarkParams> params = CheckedRecord();
     if (!params) return;
     if (!SaveParamsFile(platform::Utf8ToWide(path), *params)) Tell(kDiskWriteError, kError);
@@ -393,13 +396,10 @@ void CParamsDlg::Save()
 
 void CParamsDlg::Load()
 {
-    const std::string start =
-        g_appSettings ? platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory) : "";
     const std::optional<std::string> chosen =
-        Questions().OpenFile(this, res::LoadString(kVrpFilter), start);
+        Questions().OpenFile(this, res::LoadString(kVrpFilter), VrpFolder());
     if (!chosen) return;
-    if (g_appSettings)
-        g_appSettings->LastOpenVrpDirectory = platform::Utf8ToWide(FolderOf(*chosen));
+    RememberVrpFolder(*chosen);
     VarkParams params;
     if (device_) params = device_->Params();
     if (!LoadParamsFile(platform::Utf8ToWide(*chosen), params))
