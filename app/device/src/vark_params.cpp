@@ -150,6 +150,13 @@ platform::AutoSpan RecorderSecondsToSpan(uint32_t seconds)
 uint8_t EncodeInputLevel(uint8_t level) { return level == 0 ? 31 : static_cast<uint8_t>(level - 1); }
 uint8_t DecodeInputLevel(uint8_t wire) { return wire == 31 ? 0 : static_cast<uint8_t>(wire + 1); }
 
+int source::ChoiceOf(const uint8_t (&codes)[kChoices], uint8_t code)
+{
+    for (int i = 0; i < kChoices; ++i)
+        if (codes[i] == code) return i;
+    return 0;
+}
+
 uint32_t BytesPerSecond(const VarkParams& p)
 {
     return (2u - (p.compression ? 1u : 0u)) * (p.rate16k ? 16000u : 8000u) * (p.stereo ? 2u : 1u);

@@ -11,7 +11,8 @@ namespace {
 void Pt(KeyTable& k, const char* key, QPoint& p) { SkinManager::ReadPoint(k, key, p); }
 // Palette of the drop-down, matching the generated skins.
 const QColor kPanel(0x26, 0x2B, 0x31), kText(0xE8, 0xEA, 0xED), kDisabled(0x5B, 0x63, 0x6C),
-    kAccent(0x2E, 0xC4, 0xB6), kHair(0x34, 0x3A, 0x42), kInk(0x15, 0x18, 0x1C);
+    kAccent(0x2E, 0xC4, 0xB6), kHair(0x34, 0x3A, 0x42), kInk(0x15, 0x18, 0x1C),
+    kGrayText(0x6D, 0x6D, 0x6D);
 } // namespace
 
 // ---- CSkinnedSpin ---------------------------------------------------------------------
@@ -147,6 +148,30 @@ CSkinnedDateTime::CSkinnedDateTime(SkinManager* m, bool timeStyle, QWidget* pare
 {
     setDisplayFormat(timeStyle ? "HH:mm:ss" : "dd.MM.yyyy");
     setCalendarPopup(!timeStyle);
+    // the text field draws the text where the skin's field leaves room for it, on bg_color
+    lineEdit()->setFrame(false);
+    lineEdit()->setTextMargins(0, 0, 0, 0);
+}
+
+void CSkinnedDateTime::SetCustomFormat(const QString& qtFormat)
+{
+    custom_ = qtFormat;
+    setDisplayFormat(qtFormat.isEmpty() ? (timeStyle_ ? "HH:mm:ss" : "dd.MM.yyyy") : qtFormat);
+    update();
+}
+
+QRect CSkinnedDateTime::TextRect() const
+{
+    QRect r = rect().adjusted(2, 1, -1, -1);
+    if (!buttonSize_.isEmpty() && buttonPos_.x() > r.left())
+        r.setRight(buttonPos_.x() - 1);
+    return r;
+}
+
+void CSkinnedDateTime::resizeEvent(QResizeEvent* e)
+{
+    QDateTimeEdit::resizeEvent(e);
+    lineEdit()->setGeometry(TextRect());
 }
 
 void CSkinnedDateTime::ApplySkin()
@@ -163,6 +188,16 @@ void CSkinnedDateTime::ApplySkin()
     Pt(*k, "skin_position_button_disabled", buttonDisabled_);
     SkinManager::ReadColor(*k, "text_color", text_);
     SkinManager::ReadColor(*k, "bg_color", bg_);
+    QPalette field = lineEdit()->palette();
+    for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive, QPalette::Disabled})
+    {
+        field.setColor(g, QPalette::Base, bg_);
+        field.setColor(g, QPalette::Window, bg_);
+        // disabled: the system's grey text, as the platform picker shows it
+        field.setColor(g, QPalette::Text, g == QPalette::Disabled ? kGrayText : text_);
+    }
+    lineEdit()->setPalette(field);
+    lineEdit()->setGeometry(TextRect());
     QColor bgCal, month, textCal, titleBg, titleText, trailing;
     SkinManager::ReadColor(*k, "bg_cal_color", bgCal);
     SkinManager::ReadColor(*k, "month_cal_color", month);
@@ -197,10 +232,9 @@ QString CSkinnedDateTime::DisplayText() const
 void CSkinnedDateTime::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
+    // the field's picture under the text gives its one-pixel border
+    DrawPart(p, skin_, size());
     p.fillRect(rect().adjusted(1, 1, -1, -1), bg_);
-    p.setPen(isEnabled() ? text_ : palette().color(QPalette::Disabled, QPalette::Text));
-    p.drawText(rect().adjusted(2, 1, -1, -1), Qt::AlignLeft | Qt::AlignVCenter |
-                                                   Qt::TextSingleLine, DisplayText());
     if (!buttonSize_.isEmpty())
         DrawPart(p, isEnabled() ? button_ : buttonDisabled_, buttonSize_, buttonPos_.x(),
                  buttonPos_.y());

@@ -281,4 +281,34 @@ TEST(SkinnedDateTime, TextByStyle)
     EXPECT_EQ(time.DisplayText(), "09:05");
 }
 
+TEST(SkinnedDateTime, PaintsItsFieldPictureUnderTheText)
+{
+    SkinFolder f("[IDD_TEST]\nsize=300 120\nskin_position=0 0\n[IDC_DTP]\nposition=20 30\n"
+                 "size=60 20\nskin_position=100 150\nbg_color=10 20 30\ntext_color=200 200 200\n");
+    // the field's picture, with a border colour of its own, lies below the background
+    QImage img(QSize(400, 200), QImage::Format_RGB32);
+    img.fill(Qt::darkGray);
+    for (int x = 100; x < 160; ++x)
+        for (int y = 150; y < 170; ++y)
+            img.setPixelColor(x, y, QColor(250, 0, 0));
+    img.save(f.root + "/neutral/1.png");
+    TestDlg dlg;
+    auto* d = dlg.Bind(new CSkinnedDateTime(&dlg.Skin(), false), 1210, "IDC_DTP");
+    dlg.InitSkin(1, 2, f.root);
+    dlg.show();
+    EXPECT_EQ(d->geometry(), QRect(20, 30, 60, 20));
+    const QImage shot = dlg.grab().toImage();
+    EXPECT_EQ(shot.pixelColor(20, 30), QColor(250, 0, 0)); // the border from the picture
+    EXPECT_EQ(shot.pixelColor(79, 49), QColor(250, 0, 0));
+    EXPECT_EQ(shot.pixelColor(21, 31), QColor(10, 20, 30)); // bg_color inside it
+    EXPECT_EQ(shot.pixelColor(60, 31), QColor(10, 20, 30)); // also under the text field
+    // the value is written in text_color
+    bool text = false;
+    for (int x = 22; x < 79 && !text; ++x)
+        for (int y = 31; y < 49 && !text; ++y)
+            text = shot.pixelColor(x, y) == QColor(200, 200, 200);
+    EXPECT_TRUE(text);
+    EXPECT_EQ(shot.pixelColor(19, 30), QColor(Qt::darkGray)); // the dialog around it
+}
+
 } // namespace

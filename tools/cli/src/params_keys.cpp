@@ -11,9 +11,26 @@ struct Named {
     const char* name;
     uint8_t code;
 };
-constexpr Named kLeftSources[] = {{"none", 0}, {"internal-mic", 4}, {"external-mic", 8}, {"line", 1}};
-constexpr Named kRightSources[] = {{"none", 0}, {"internal-mic", 4}, {"external-mic", 2}, {"line", 16}};
 constexpr Named kButtonModes[] = {{"erase", 0}, {"locked", 1}, {"playback", 2}};
+// The sources in the recorder link's order of choices.
+constexpr const char* kSourceNames[vark::source::kChoices] = {"none", "internal-mic",
+                                                              "external-mic", "line"};
+
+std::string SourceName(const uint8_t (&codes)[vark::source::kChoices], uint8_t code)
+{
+    return kSourceNames[vark::source::ChoiceOf(codes, code)];
+}
+
+bool SourceCode(const uint8_t (&codes)[vark::source::kChoices], const std::string& name,
+                uint8_t& code)
+{
+    for (int i = 0; i < vark::source::kChoices; ++i)
+        if (name == kSourceNames[i]) {
+            code = codes[i];
+            return true;
+        }
+    return false;
+}
 
 template <size_t N> std::string NameOf(const Named (&table)[N], int code)
 {
@@ -86,8 +103,8 @@ std::vector<std::pair<std::string, std::string>> ParamsToKeys(const vark::VarkPa
     k.emplace_back("compression", OnOff(p.compression));
     k.emplace_back("channels", p.stereo ? "stereo" : "mono");
     k.emplace_back("rate", p.rate16k ? "16000" : "8000");
-    k.emplace_back("source-left", NameOf(kLeftSources, p.sourceLeft));
-    k.emplace_back("source-right", NameOf(kRightSources, p.sourceRight));
+    k.emplace_back("source-left", SourceName(vark::source::kLeftCodes, p.sourceLeft));
+    k.emplace_back("source-right", SourceName(vark::source::kRightCodes, p.sourceRight));
     for (int i = 0; i < vark::kTimerCount; ++i) {
         const auto& t = p.timers[i];
         const std::string n = "timer" + std::to_string(i + 1);
@@ -129,10 +146,12 @@ bool SetParamKey(vark::VarkParams& p, const std::string& key, const std::string&
         if (value != "8000" && value != "16000") return bad("8000|16000");
         p.rate16k = value == "16000";
     } else if (key == "source-left") {
-        if (!CodeOf(kLeftSources, value, code)) return bad("none|internal-mic|external-mic|line");
+        if (!SourceCode(vark::source::kLeftCodes, value, code))
+            return bad("none|internal-mic|external-mic|line");
         p.sourceLeft = code;
     } else if (key == "source-right") {
-        if (!CodeOf(kRightSources, value, code)) return bad("none|internal-mic|external-mic|line");
+        if (!SourceCode(vark::source::kRightCodes, value, code))
+            return bad("none|internal-mic|external-mic|line");
         p.sourceRight = code;
     } else if (key.rfind("timer", 0) == 0 && key.size() > 7 && key[5] >= '1' && key[5] <= '5' &&
                key[6] == '.') {

@@ -53,6 +53,14 @@ namespace source {
 inline constexpr uint8_t kNone = 0, kInternalMic = 4;
 inline constexpr uint8_t kLeftExternalMic = 8, kLeftLine = 1;
 inline constexpr uint8_t kRightExternalMic = 2, kRightLine = 16;
+// Each channel's codes in the order the program offers them: none, internal mic, external
+// mic, line input.
+inline constexpr int kChoices = 4;
+inline constexpr uint8_t kLeftCodes[kChoices] = {kNone, kInternalMic, kLeftExternalMic, kLeftLine};
+inline constexpr uint8_t kRightCodes[kChoices] = {kNone, kInternalMic, kRightExternalMic,
+                                                  kRightLine};
+// The position of `code` among a channel's codes; 0 ("none") for any other code.
+int ChoiceOf(const uint8_t (&codes)[kChoices], uint8_t code);
 } // namespace source
 
 // Recorder-side time: seconds since 2000-01-01 00:00:00.

@@ -66,13 +66,18 @@ public:
     // timeStyle: "%H:%M:%S", else "%d.%m.%Y"; a custom format replaces both.
     CSkinnedDateTime(SkinManager* m, bool timeStyle, QWidget* parent = nullptr);
     void ApplySkin() override;
-    void SetCustomFormat(const QString& qtFormat) { custom_ = qtFormat; update(); }
+    // Also what the text field shows and edits.
+    void SetCustomFormat(const QString& qtFormat);
     QString DisplayText() const;
 
 protected:
+    // The field picture, bg_color inside its border and the button; the text field on top
+    // draws the text (in the system grey when disabled) and takes the editing keys.
     void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
+    QRect TextRect() const;
     bool timeStyle_;
     QString custom_;
     QPoint skin_, button_, buttonPushed_, buttonDisabled_, buttonPos_;

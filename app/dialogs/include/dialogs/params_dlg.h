@@ -1,0 +1,100 @@
+// CParamsDlg (IDD_PARAMS_DIALOG): the recording parameters dialog. It edits its own values,
+// made from the device's parameters record, shows how long the recorder can record with
+// them, checks them, and on OK writes them to the recorder; exec() returns IDOK only after
+// a successful write. It also saves and loads parameter files (.vrp) and restores the
+// defaults. Cancel leaves the device's record untouched.
+#pragma once
+
+#include "dialogs/params_rules.h"
+#include "skin/base_dlg.h"
+
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <optional>
+
+class QButtonGroup;
+
+namespace skin
+{
+class CSkinnedCheck;
+class CSkinnedCombo;
+class CSkinnedDateTime;
+class CSkinnedEdit;
+class CSkinnedImage;
+class CSkinnedProgress;
+class CSkinnedRadio;
+class CSkinnedSlider;
+class CSkinnedSpin;
+class CSkinnedStatic;
+} // namespace skin
+
+namespace vark
+{
+
+class CVarkDevice;
+
+class CParamsDlg : public skin::SkinnedDialog<skin::CBaseDlg>
+{
+public:
+    static constexpr int kDialogId = 104;
+    static constexpr int kLevelPollMs = 250;
+    // A record from the recorder that was playing gets this long to close before the write.
+    static constexpr int kPlaybackStopMs = 250;
+
+    // `freeKilobytes`: the recorder's free memory; asked from the recorder when not given.
+    CParamsDlg(QWidget* parent, CVarkDevice* device,
+               std::optional<uint32_t> freeKilobytes = std::nullopt);
+    ~CParamsDlg() override;
+
+    // Called before the write: stops a record that plays from the recorder and returns true
+    // when it did (the write then waits kPlaybackStopMs). The main window sets it.
+    std::function<bool()> stopRecorderPlayback;
+
+    // The values the controls hold now.
+    ParamsEntries Entries() const;
+
+    void OnCommand(int id) override;
+    // Escape: as Cancel, but not while a write waits for playback to stop.
+    void reject() override;
+
+private:
+    template <class C> C* BindNamed(C* control, const char* name);
+    void BindControls();
+    void FillLists();
+    void Show(const ParamsEntries& e);
+    void UpdateEnables();
+    void UpdateMaxRecordTime();
+    void UpdateLevelTexts();
+    void PollLevel();
+    void OnRingFieldEdited(skin::CSkinnedEdit* field, int maximum);
+    // Steps 1 to 6 of confirming; the record to write or save, or nothing after a refusal.
+    std::optional<VarkParams> CheckedRecord();
+    void Confirm();
+    void Write(const VarkParams& params);
+    void Save();
+    void Load();
+    // A message of the dialog (title 102); returns the pressed button.
+    int Tell(uint32_t textId, uint32_t style, int a = 0, int b = 0);
+
+    CVarkDevice* device_;
+    uint32_t freeKilobytes_ = 0;
+    QTimer levelTimer_;
+    bool writing_ = false; // a write waits for playback to stop
+
+    skin::CSkinnedCombo *sourceLeft_, *sourceRight_, *rate_, *buttonMode_;
+    skin::CSkinnedCheck *compression_, *accu_, *ring_, *recordButton_;
+    skin::CSkinnedCheck* timerOn_[kTimerCount];
+    skin::CSkinnedDateTime *timerDate_[kTimerCount], *timerTime_[kTimerCount],
+        *timerDuration_[kTimerCount];
+    skin::CSkinnedRadio *mono_, *stereo_, *agcOn_, *agcOff_;
+    QButtonGroup *formatGroup_, *agcGroup_;
+    skin::CSkinnedSlider *inputLevel_, *accuThreshold_;
+    skin::CSkinnedStatic *inputLevelText_, *accuText_, *maxRecordTime_;
+    skin::CSkinnedProgress* level_;
+    skin::CSkinnedImage* levelAbove_;
+    skin::CSkinnedEdit *ringHours_, *ringMinutes_;
+    skin::CSkinnedSpin *ringHoursSpin_, *ringMinutesSpin_;
+};
+
+} // namespace vark
