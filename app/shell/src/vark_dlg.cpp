@@ -9,6 +9,7 @@
 
 #include "dialogs/about_dlg.h"
 #include "dialogs/load_records_list_dlg.h"
+#include "dialogs/params_dlg.h"
 #include "dialogs/player_options_dlg.h"
 #include "dialogs/records_list.h"
 #include "platform/text.h"
@@ -326,6 +327,19 @@ void CVarkDlg::OnCommand(int id)
         return OnRefresh();
     case ID_SET_TIME:
         return OnSetTime();
+    case ID_RECORD_SETTINGS:
+    {
+        if (!connected_) return;
+        vark::CParamsDlg params(this, &device_, lastFree_);
+        params.stopRecorderPlayback = [this]
+        {
+            if (control_.Kind() != 1) return false;
+            control_.Stop();
+            return true;
+        };
+        if (params.exec() == skin::IDOK) RefreshStatus(); // the time left depends on the parameters
+        return;
+    }
     case ID_ENTER_PIN:
         return OnEnterPin();
     case ID_CHANGE_PIN:

@@ -10,8 +10,8 @@
 //   type carrying code, value and a copy of any text; code 12 is sent (handled at once).
 // - Waits that would block the UI thread (Exit's 1500 ms, Delete all's 250 ms polling) run as
 //   timers under the wait cursor with the window's input disabled, so it keeps painting.
-// - Save to disk, Authenticate, Public keys, Record settings and the Language items are not
-//   wired yet: their dialogs come with their own work, and the items stay disabled until then.
+// - Save to disk, Authenticate and Public keys open dialogs that do not exist yet, and the
+//   Language items are not wired yet: those items stay disabled until then.
 #pragma once
 
 #include <QPointer>

@@ -154,7 +154,7 @@ void CVarkDlg::OnConnected()
     if (!device_.GetClock(clock)) return;
     connected_ = true;
     SetText(IDC_EDIT_CONNECT, QString::fromStdString(res::LoadString(kConnected)));
-    for (int id : {ID_REFRESH, ID_SET_TIME, ID_CHANGE_PIN})
+    for (int id : {ID_REFRESH, ID_RECORD_SETTINGS, ID_SET_TIME, ID_CHANGE_PIN})
         EnableItem(id, true);
     EnableItem(ID_ENTER_PIN, false);
     connectedImage_->show();

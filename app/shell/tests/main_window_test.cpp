@@ -62,6 +62,7 @@ TEST(MainWindow, ConnectsListsChoosesTheNewestAndFollowsUnplugAndReplug)
     EXPECT_EQ(dlg.List()->Text(0, 0), "1");
     EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_PLAY));
     EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_REFRESH));
+    EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_RECORD_SETTINGS));
     EXPECT_FALSE(dlg.ItemEnabled(CVarkDlg::ID_ENTER_PIN));
     EXPECT_FALSE(dlg.ItemEnabled(CVarkDlg::ID_SELECT_DEVICE));
     dlg.ChooseRow(8); // past the end wraps to the first row
