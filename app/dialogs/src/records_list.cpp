@@ -8,6 +8,7 @@
 #include <QPainterPath>
 
 #include "dialog_text.h"
+#include "platform/thread_locale.h"
 #include "transfer/record_row.h"
 
 Q_DECLARE_METATYPE(vark::RecordInfo)
@@ -78,6 +79,9 @@ CRecordsList::CRecordsList(skin::SkinManager* manager, QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(true);
+    // Arabic reads the columns from the right, as the menu bar does
+    if (platform::PrimaryLanguage(platform::GetThreadLocale()) == 1)
+        setLayoutDirection(Qt::RightToLeft);
     ApplyColours();
 }
 
