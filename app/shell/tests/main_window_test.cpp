@@ -225,6 +225,15 @@ TEST(MainWindow, LoopLengthDeleteAllAndTheLanguageMenu)
         EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_RING_LENGTH), kept);
     }
     EXPECT_EQ(dlg.LoopLength(), 12);
+    // with nothing to play, the processing boxes do not stay checked
+    for (QWidget* w : dlg.findChildren<QWidget*>())
+        if (auto* box = dynamic_cast<skin::CSkinnedCheck*>(w);
+            box && (box->ControlId() == CVarkDlg::IDC_CHK_ARC ||
+                    box->ControlId() == CVarkDlg::IDC_CHK_DENOISER))
+        {
+            box->click();
+            EXPECT_FALSE(box->isChecked()) << box->ControlId();
+        }
 
     // Delete all: both questions, then the erase polled until it ends
     answers.AnswerMessage(skin::IDYES);
@@ -311,6 +320,23 @@ TEST(MainWindow, PlaysARecordWholeThenPausesSeeksAndExitsInTwoPasses)
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return dlg.FieldText(CVarkDlg::IDC_EDIT_CURRENT_PLAY_POSITION) >= "0:00:04"; },
         10000));
+    // a file from disk: its folder is remembered; one that cannot be played says so
+    const std::string wav = env.Path("tone.wav");
+    testsupport::WriteFile(wav, testsupport::MonoWav(testsupport::TestTone(16000), 8000));
+    answers.AnswerPath(wav);
+    dlg.OnCommand(CVarkDlg::ID_PLAY_FROM_DISK);
+    EXPECT_EQ(dlg.Player().Kind(), 2);
+    EXPECT_EQ(settings.LastOpenWaveDirectory, std::wstring(env.Root().begin(), env.Root().end()));
+    const std::string broken = env.Path("broken.wav");
+    testsupport::WriteFile(broken, "RIFF junk");
+    answers.AnswerPath(broken);
+    answers.AnswerMessage(skin::IDOK);
+    dlg.OnCommand(CVarkDlg::ID_PLAY_FROM_DISK);
+    ASSERT_FALSE(answers.AskedQuestions().empty());
+    EXPECT_EQ(answers.AskedQuestions().back().text, res::LoadString(40013) + broken);
+
+    dlg.OnCommand(CVarkDlg::IDC_PLAY); // the record once more, for Exit to stop
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Player().IsPlaying(); }, 20000));
     dlg.OnExit(); // first pass: the player is let go of
     EXPECT_TRUE(dlg.isVisible());
     EXPECT_EQ(settings.SaveCount(), 0);
