@@ -10,8 +10,9 @@
 //   type carrying code, value and a copy of any text; code 12 is sent (handled at once).
 // - Waits that would block the UI thread (Exit's 1500 ms, Delete all's 250 ms polling) run as
 //   timers under the wait cursor with the window's input disabled, so it keeps painting.
-// - Save to disk, Authenticate and Public keys open dialogs that do not exist yet, and the
-//   Language items are not wired yet: those items stay disabled until then.
+// - The Language items are not wired yet: they stay disabled until then.
+// - While Copy to disk runs, its worker has the recorder: the status cycle skips it, and a
+//   removal is handled once the dialog has returned.
 #pragma once
 
 #include <QPointer>
@@ -40,6 +41,7 @@ class QMenu;
 namespace dialogs
 {
 class CRecordsList;
+class CExportDlg;
 class CLoadRecordsListDlg;
 class CPlayerOptionsDlg;
 } // namespace dialogs
@@ -167,6 +169,13 @@ private:
     void OnDeleteAll();
     void OnSetTime();
     void OnChangePin();
+    void OnSaveToDisk();
+    void OnAuthenticate();
+    void OnPublicKeys();
+    // The serial signatures carry for the recorder when it answers, else 0.
+    uint32_t AttachedSerial();
+    // Stops a record that plays from the recorder; true when there was one.
+    bool StopRecorderPlayback();
 
     // Playback.
     void OnPlayerMessage(int code, intptr_t value, const QString& text);
@@ -210,6 +219,7 @@ private:
     vark::PlayerControl control_; // after the flows: it lets go of them before they go
 
     dialogs::CLoadRecordsListDlg* loadDialog_ = nullptr;
+    dialogs::CExportDlg* exportDialog_ = nullptr;
     dialogs::CPlayerOptionsDlg* optionsDialog_ = nullptr;
 
     dialogs::CRecordsList* list_;

@@ -53,7 +53,7 @@ void CVarkDlg::OnStatusTick()
     if (++ticks_ > 5)
     {
         ticks_ = 0;
-        if (connected_ && control_.Kind() != 1 && !loadDialog_ && !busy_)
+        if (connected_ && control_.Kind() != 1 && !loadDialog_ && !exportDialog_ && !busy_)
         {
             const uint32_t before = lastFree_;
             RefreshStatus();
@@ -101,7 +101,7 @@ void CVarkDlg::OnDeviceEvents()
             QTimer::singleShot(250, this,
                                [this]
                                {
-                                   if (connected_) Disconnect();
+                                   if (connected_ && !exportDialog_) Disconnect();
                                });
     }
 }
@@ -278,6 +278,7 @@ void CVarkDlg::UpdateSelection()
     const int n = int(list_->SelectedRows().size());
     SetText(IDC_EDIT_TRACK_SELECTED, QString::number(n));
     EnableItem(ID_PLAY, n > 0);
+    EnableItem(ID_SAVE_TO_DISK, n > 0);
 }
 
 void CVarkDlg::ChooseRow(int index)
