@@ -16,6 +16,7 @@
 #include "dialogs/records_list.h"
 #include "platform/little_endian.h"
 #include "platform/text.h"
+#include "plugged_recorder.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
 #include "shell/app_settings.h"
@@ -94,11 +95,8 @@ protected:
                 r.data.push_back(static_cast<uint8_t>(i * 7 + start));
             image.records.push_back(r);
         }
-        firmware_ = std::make_shared<recorder::RecorderFirmware>(image);
-        plugged_ = std::make_unique<recorder::VirtualRecorder>(firmware_);
-        ASSERT_TRUE(plugged_->Plug());
-        ASSERT_TRUE(device_.Open(plugged_->DevicePath()));
-        ASSERT_TRUE(device_.PresentAccessCode(L""));
+        recorder_.Plug(image);
+        ASSERT_FALSE(HasFailure());
         for (int i = 0; i < 3; ++i)
         {
             vark::RecordInfo info;
@@ -175,9 +173,10 @@ protected:
     testsupport::ScopedTestEnv env_;
     Responder answers_;
     std::unique_ptr<CAppSettings> settings_;
-    std::shared_ptr<recorder::RecorderFirmware> firmware_;
-    std::unique_ptr<recorder::VirtualRecorder> plugged_;
-    vark::CVarkDevice device_;
+    dialogs_test::PluggedRecorder recorder_;
+    std::shared_ptr<recorder::RecorderFirmware>& firmware_ = recorder_.firmware;
+    std::unique_ptr<recorder::VirtualRecorder>& plugged_ = recorder_.plugged;
+    vark::CVarkDevice& device_ = recorder_.device;
     CRecordsList list_{nullptr};
     std::vector<std::string> names_;
     std::string out_;
