@@ -200,7 +200,7 @@ TEST_F(ExportTest, OkChecksTheEntriesInOrderAndStaysOpen)
     // the browser: cancelled keeps the folder, a choice replaces it
     answers_.AnswerPath(std::nullopt);
     answers_.AnswerPath(env_.Path("chosen"));
-    for (int i = 0; i < 5; ++i)
+    for (int i = 0; i < 6; ++i)
         answers_.AnswerMessage(skin::IDOK);
     Click(dlg, Dlg::IDC_BUTTON_DIR);
     EXPECT_EQ(folder->text().toStdString(), out_);
@@ -227,10 +227,13 @@ TEST_F(ExportTest, OkChecksTheEntriesInOrderAndStaysOpen)
     folder->setText(QString::fromStdString(env_.Path("plain") + "/sub"));
     pause->setText("3");
     Click(dlg, skin::IDOK);
+    const std::string tooLong = env_.Path(std::string(4000, 'd'));
+    folder->setText(QString::fromStdString(tooLong));
+    Click(dlg, skin::IDOK);
     const std::vector<std::string> expected = {
         res::LoadString(185), res::LoadString(185), res::LoadString(187), res::LoadString(188),
         res::LoadString(188), res::LoadString(188),
-        Fmt(40240, env_.Path("plain") + "/sub")};
+        Fmt(40240, env_.Path("plain") + "/sub"), Fmt(40240, tooLong)};
     EXPECT_EQ(answers_.Texts(), expected);
     for (size_t i = 2; i < expected.size(); ++i)
         EXPECT_EQ(answers_.AskedQuestions()[i].style, 0x10u) << i;
