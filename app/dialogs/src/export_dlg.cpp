@@ -65,16 +65,15 @@ public:
         dlg_.OnUiThread(
             [&]
             {
-                yes = dlg_.Message(res::FormatWithStrings(messageId, args),
-                                   kStyleQuestionYesNo) == skin::IDYES;
+                yes = dlg_.Message(res::FormatWithStrings(messageId, args), kStyleQuestionYesNo) ==
+                      skin::IDYES;
             });
         return yes;
     }
     void ShowError(uint32_t messageId) override
     {
         if (dlg_.stopping_) return;
-        dlg_.OnUiThread([this, messageId]
-                        { dlg_.Message(messageId, kMsgCopyTitle, kStyleError); });
+        dlg_.OnUiThread([this, messageId] { dlg_.Message(messageId, kMsgCopyTitle, kStyleError); });
     }
 
 private:
@@ -100,7 +99,8 @@ CExportDlg::CExportDlg(QWidget* parent, vark::CVarkDevice& device,
     totalBar_ = Bind(new skin::CSkinnedProgress(m), IDC_PROGRESS_TOTAL, "IDC_PROGRESS_TOTAL");
     totalPercent_ = Bind(new skin::CSkinnedStatic(m), IDC_STATIC_PROGRESS_TOTAL_PERC,
                          "IDC_STATIC_PROGRESS_TOTAL_PERC");
-    written_ = Bind(new skin::CSkinnedStatic(m), IDC_STATIC_TOTAL_WRITED, "IDC_STATIC_TOTAL_WRITED");
+    written_ =
+        Bind(new skin::CSkinnedStatic(m), IDC_STATIC_TOTAL_WRITED, "IDC_STATIC_TOTAL_WRITED");
     total_ =
         Bind(new skin::CSkinnedStatic(m), IDC_STATIC_TOTAL_TO_WRITE, "IDC_STATIC_TOTAL_TO_WRITE");
     sign_ = Bind(new skin::CSkinnedCheck(m), IDC_CHK_MAKE_SIGN, "IDC_CHK_MAKE_SIGN");

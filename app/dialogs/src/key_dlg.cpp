@@ -1,7 +1,7 @@
 #include "dialogs/key_dlg.h"
 
-#include "form_buttons.h"
 #include "dialogs/serial_choice.h"
+#include "form_buttons.h"
 
 namespace dialogs
 {

@@ -4,10 +4,10 @@
 #include <QCloseEvent>
 #include <system_error>
 
+#include "dialogs/serial_choice.h"
 #include "form_buttons.h"
 #include "platform/text.h"
 #include "res/strings.h"
-#include "dialogs/serial_choice.h"
 #include "shell/app_settings.h"
 #include "skin/modal_questions.h"
 
@@ -80,11 +80,12 @@ void CSignDlg::Browse(bool signature)
     if (g_appSettings)
         folder = signature ? &g_appSettings->LastOpenDsgDirectory
                            : &g_appSettings->LastOpenWaveDirectory;
-    const std::optional<std::string> chosen = skin::Questions().OpenFile(
-        this, res::LoadString(signature ? kDsgFilter : kWavFilter),
-        folder ? platform::WideToUtf8(*folder) : std::string());
+    const std::optional<std::string> chosen =
+        skin::Questions().OpenFile(this, res::LoadString(signature ? kDsgFilter : kWavFilter),
+                                   folder ? platform::WideToUtf8(*folder) : std::string());
     if (!chosen) return;
-    if (folder) *folder = platform::Utf8ToWide(std::filesystem::path(*chosen).parent_path().string());
+    if (folder)
+        *folder = platform::Utf8ToWide(std::filesystem::path(*chosen).parent_path().string());
     (signature ? signature_ : wav_)->setText(QString::fromStdString(*chosen));
     // the signature export wrote beside the file, when there is one and none was chosen yet
     std::error_code ec;

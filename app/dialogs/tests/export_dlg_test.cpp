@@ -230,10 +230,14 @@ TEST_F(ExportTest, OkChecksTheEntriesInOrderAndStaysOpen)
     const std::string tooLong = env_.Path(std::string(4000, 'd'));
     folder->setText(QString::fromStdString(tooLong));
     Click(dlg, skin::IDOK);
-    const std::vector<std::string> expected = {
-        res::LoadString(185), res::LoadString(185), res::LoadString(187), res::LoadString(188),
-        res::LoadString(188), res::LoadString(188),
-        Fmt(40240, env_.Path("plain") + "/sub"), Fmt(40240, tooLong)};
+    const std::vector<std::string> expected = {res::LoadString(185),
+                                               res::LoadString(185),
+                                               res::LoadString(187),
+                                               res::LoadString(188),
+                                               res::LoadString(188),
+                                               res::LoadString(188),
+                                               Fmt(40240, env_.Path("plain") + "/sub"),
+                                               Fmt(40240, tooLong)};
     EXPECT_EQ(answers_.Texts(), expected);
     for (size_t i = 2; i < expected.size(); ++i)
         EXPECT_EQ(answers_.AskedQuestions()[i].style, 0x10u) << i;
@@ -251,9 +255,9 @@ TEST_F(ExportTest, OkChecksTheEntriesInOrderAndStaysOpen)
 TEST_F(ExportTest, SignedRunJoinsFragmentsLikeTheCommandLineAndDeselectsRows)
 {
     const std::string cliOut = env_.Path("cli");
-    const auto cli = testsupport::RunProcess({testsupport::BinDir() + "/vark-cli", "export",
-                                              "--records", "1-3", "--pause", "2", "--sign",
-                                              "--out", cliOut});
+    const auto cli =
+        testsupport::RunProcess({testsupport::BinDir() + "/vark-cli", "export", "--records", "1-3",
+                                 "--pause", "2", "--sign", "--out", cliOut});
     ASSERT_EQ(cli.exitCode, 0) << cli.err;
 
     Slow(100000);

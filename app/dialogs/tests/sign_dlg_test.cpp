@@ -8,10 +8,10 @@
 #include <filesystem>
 
 #include "dialogs/key_dlg.h"
+#include "dialogs/serial_choice.h"
 #include "dialogs/sign_dlg.h"
 #include "platform/text.h"
 #include "res/strings.h"
-#include "dialogs/serial_choice.h"
 #include "shell/app_settings.h"
 #include "skin/modal_questions.h"
 #include "skin/skinned_controls.h"

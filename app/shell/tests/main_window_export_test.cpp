@@ -81,8 +81,8 @@ TEST(MainWindowExport, SaveToDiskFollowsTheSelectionAndUnplugEndsDisconnected)
                                     d.OnCommand(skin::IDCANCEL);
                                 });
     dlg.OnCommand(CVarkDlg::ID_PUBLIC_KEYS);
-    EXPECT_EQ(key, vark::SerialKeyText(vark::MakeSerialKey(
-                       vark::SignatureSerial(image.identity.serial))));
+    EXPECT_EQ(key, vark::SerialKeyText(
+                       vark::MakeSerialKey(vark::SignatureSerial(image.identity.serial))));
 
     // Copy to disk from the menu: the two rows are copied and deselected
     QTimer exportPoll;
