@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -321,7 +323,23 @@ TEST_F(ExportTest, KeepSelectionAndTheOverwriteQuestionOnTheUiThread)
     answers_.AnswerMessage(skin::IDYES); // overwrite the third
     Dlg dlg(nullptr, device_, SelectAll(), list_);
     Click(dlg, Dlg::IDC_CHK_KEEP_SEL);
+    // a record playing from the recorder is stopped first and given its time to close
+    using Clock = std::chrono::steady_clock;
+    std::atomic<int64_t> okAt{0}, firstRequestAt{0};
+    dlg.stopRecorderPlayback = [&]
+    {
+        okAt = Clock::now().time_since_epoch().count();
+        return true;
+    };
+    firmware_->SetLogSink(
+        [&](const recorder::RequestLogEntry&)
+        {
+            int64_t none = 0;
+            firstRequestAt.compare_exchange_strong(none, Clock::now().time_since_epoch().count());
+        });
     EXPECT_EQ(Run(dlg), skin::IDOK);
+    ASSERT_NE(okAt, 0);
+    EXPECT_GE(Clock::duration(firstRequestAt - okAt), std::chrono::milliseconds(200));
     EXPECT_EQ(answers_.Texts(),
               (std::vector<std::string>{Fmt(196, File(names_[0])), Fmt(196, File(names_[2]))}));
     EXPECT_EQ(answers_.AskedQuestions()[0].style, 0x24u);
