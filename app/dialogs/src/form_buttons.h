@@ -20,6 +20,7 @@ inline constexpr uint32_t kStyleOk = 0x00;
 inline constexpr uint32_t kStyleError = 0x10;
 inline constexpr uint32_t kStyleWarning = 0x30;
 inline constexpr uint32_t kStyleInformation = 0x40;
+inline constexpr uint32_t kStyleQuestionYesNo = 0x24;
 
 // Binds OK (the default button), Cancel and the close button of the title band.
 template <class D> void BindFormButtons(D& dlg, bool withCancel = true)

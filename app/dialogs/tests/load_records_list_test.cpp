@@ -8,6 +8,7 @@
 
 #include "dialogs/load_records_list_dlg.h"
 #include "dialogs/records_list.h"
+#include "plugged_recorder.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
 #include "skin/modal_questions.h"
@@ -34,12 +35,8 @@ protected:
             r.data.assign(32000 * static_cast<size_t>(i + 1), static_cast<uint8_t>(i));
             image.records.push_back(r);
         }
-        firmware_ = std::make_shared<recorder::RecorderFirmware>(image);
-        plugged_ = std::make_unique<recorder::VirtualRecorder>(firmware_);
-        ASSERT_TRUE(plugged_->Plug());
-        ASSERT_TRUE(device_.Open(plugged_->DevicePath()));
-        ASSERT_TRUE(device_.PresentAccessCode(L""));
-        firmware_->ClearRequestLog();
+        recorder_.Plug(image);
+        ASSERT_FALSE(HasFailure());
     }
     void TearDown() override { firmware_->SetLogSink({}); }
 
@@ -73,9 +70,10 @@ protected:
 
     testsupport::ScopedTestEnv env_;
     skin::ScriptedResponder answers_;
-    std::shared_ptr<recorder::RecorderFirmware> firmware_;
-    std::unique_ptr<recorder::VirtualRecorder> plugged_;
-    vark::CVarkDevice device_;
+    dialogs_test::PluggedRecorder recorder_;
+    std::shared_ptr<recorder::RecorderFirmware>& firmware_ = recorder_.firmware;
+    std::unique_ptr<recorder::VirtualRecorder>& plugged_ = recorder_.plugged;
+    vark::CVarkDevice& device_ = recorder_.device;
     CRecordsList list_{nullptr};
 };
 

@@ -1,4 +1,5 @@
 // The built-in string tables and the lookup by the thread's language.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 
@@ -106,6 +107,19 @@ std::string FormatText(const char* format, ...)
     std::string s = FormatTextV(format, args);
     va_end(args);
     return s;
+}
+
+std::string FormatWithStrings(uint32_t id, const std::vector<std::string>& args)
+{
+    const std::string text = LoadString(id);
+    const auto specifiers = PrintfSpecifiers(text);
+    if (specifiers.size() != args.size() ||
+        !std::all_of(specifiers.begin(), specifiers.end(),
+                     [](const std::string& s) { return s == "%s"; }))
+        return text;
+    if (args.size() == 1) return FormatText(text.c_str(), args[0].c_str());
+    if (args.size() == 2) return FormatText(text.c_str(), args[0].c_str(), args[1].c_str());
+    return text;
 }
 
 std::string FormatString(uint32_t id, ...)

@@ -9,6 +9,7 @@
 #include <QShortcut>
 
 #include "dialogs/about_dlg.h"
+#include "dialogs/export_dlg.h"
 #include "dialogs/load_records_list_dlg.h"
 #include "dialogs/params_dlg.h"
 #include "dialogs/player_options_dlg.h"
@@ -231,8 +232,8 @@ void CVarkDlg::InitMenu()
           {ID_SELECT_DEVICE, false, {}},
           {ID_PLAYER_OPTIONS, true, {}},
           {0, false, {}},
-          {ID_AUTHENTICATE, false, {}},
-          {ID_PUBLIC_KEYS, false, {}}}},
+          {ID_AUTHENTICATE, true, {}},
+          {ID_PUBLIC_KEYS, true, {}}}},
         {40103,
          {{ID_LANG_RUSSIAN, true, {}},
           {ID_LANG_RUSSIAN + 1, true, {}},
@@ -360,15 +361,16 @@ void CVarkDlg::OnCommand(int id)
     {
         if (!connected_) return;
         vark::CParamsDlg params(this, &device_, lastFree_);
-        params.stopRecorderPlayback = [this]
-        {
-            if (control_.Kind() != 1) return false;
-            control_.Stop();
-            return true;
-        };
+        params.stopRecorderPlayback = [this] { return StopRecorderPlayback(); };
         if (params.exec() == skin::IDOK) RefreshStatus(); // the time left depends on the parameters
         return;
     }
+    case ID_SAVE_TO_DISK:
+        return OnSaveToDisk();
+    case ID_AUTHENTICATE:
+        return OnAuthenticate();
+    case ID_PUBLIC_KEYS:
+        return OnPublicKeys();
     case ID_ENTER_PIN:
         return OnEnterPin();
     case ID_CHANGE_PIN:
@@ -510,6 +512,7 @@ void CVarkDlg::OnExit()
         SLOG("Settings saved");
     else
         SLOG_ERR("Settings not saved: %ls", settings_.LastErrorText().c_str());
+    if (exportDialog_) exportDialog_->Stop();
     if (loadDialog_) loadDialog_->Cancel();
     watcherNotifier_.reset();
     watcher_.reset();

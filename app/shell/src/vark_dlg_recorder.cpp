@@ -53,7 +53,8 @@ void CVarkDlg::OnStatusTick()
     if (++ticks_ > 5)
     {
         ticks_ = 0;
-        if (connected_ && control_.Kind() != 1 && !loadDialog_ && !busy_ && !asking_)
+        if (connected_ && control_.Kind() != 1 && !loadDialog_ && !exportDialog_ && !busy_ &&
+            !asking_)
         {
             const uint32_t before = lastFree_;
             RefreshStatus();
@@ -106,7 +107,7 @@ void CVarkDlg::OnDeviceEvents()
             QTimer::singleShot(250, this,
                                [this]
                                {
-                                   if (connected_) Disconnect();
+                                   if (connected_ && !exportDialog_ && !loadDialog_) Disconnect();
                                });
     }
 }
@@ -264,6 +265,10 @@ void CVarkDlg::LoadList()
         loadDialog_ = &dlg;
         dlg.exec();
         loadDialog_ = nullptr;
+        // a removal while the worker had the recorder was left until now
+        platform::AutoDate clock;
+        if (connected_ && !device_.GetClock(clock))
+            return Disconnect();
     }
     if (list_->RowCount() > 0)
     {
@@ -283,6 +288,7 @@ void CVarkDlg::UpdateSelection()
     const int n = int(list_->SelectedRows().size());
     SetText(IDC_EDIT_TRACK_SELECTED, QString::number(n));
     EnableItem(ID_PLAY, n > 0);
+    EnableItem(ID_SAVE_TO_DISK, n > 0);
 }
 
 void CVarkDlg::ChooseRow(int index)

@@ -406,6 +406,10 @@ void CSkinnedEdit::UpdateColours()
     pal.setColor(QPalette::Base, bg_);
     pal.setColor(QPalette::Window, bg_);
     pal.setColor(QPalette::Text, text_);
+    // a disabled field shows its text halfway to the background, so the state reads at once
+    const QColor dimmed((text_.red() + bg_.red()) / 2, (text_.green() + bg_.green()) / 2,
+                        (text_.blue() + bg_.blue()) / 2);
+    pal.setColor(QPalette::Disabled, QPalette::Text, dimmed);
     setPalette(pal);
     setAutoFillBackground(true);
 }

@@ -25,21 +25,6 @@ namespace cli
 namespace
 {
 
-// A message of the string table with its %s filled; a translation whose specifiers do not
-// match the arguments is shown as it stands rather than formatted.
-std::string Message(uint32_t id, const std::vector<std::string>& args)
-{
-    const std::string text = res::LoadString(id);
-    const auto specifiers = res::PrintfSpecifiers(text);
-    if (specifiers.size() != args.size() ||
-        !std::all_of(specifiers.begin(), specifiers.end(),
-                     [](const std::string& s) { return s == "%s"; }))
-        return text;
-    if (args.size() == 1) return res::FormatText(text.c_str(), args[0].c_str());
-    if (args.size() == 2) return res::FormatText(text.c_str(), args[0].c_str(), args[1].c_str());
-    return text;
-}
-
 // Standard error shared by the progress line, the questions and the messages.
 class Console
 {
@@ -160,7 +145,7 @@ public:
     bool AskYesNo(uint32_t messageId, const std::vector<std::string>& args) override
     {
         using namespace vark::export_ids;
-        const std::string text = Message(messageId, args);
+        const std::string text = res::FormatWithStrings(messageId, args);
         std::optional<bool> answer;
         if (messageId == kOverwrite && request_.existing != Existing::kAsk)
             answer = request_.existing == Existing::kOverwrite;

@@ -175,24 +175,6 @@ ExportRequest ParseExportRequest(const Args& args)
     return r;
 }
 
-std::optional<uint32_t> ParseSerial(const std::string& text)
-{
-    if (text.empty()) return std::nullopt;
-    size_t at = 0;
-    const bool negative = text[0] == '-';
-    if (text[0] == '-' || text[0] == '+') at = 1;
-    if (at == text.size() || text.size() - at > 10) return std::nullopt;
-    uint64_t n = 0;
-    for (; at < text.size(); ++at)
-    {
-        if (text[at] < '0' || text[at] > '9') return std::nullopt;
-        n = n * 10 + static_cast<uint64_t>(text[at] - '0');
-    }
-    if (negative ? n > 0x80000000ull : n > 0xFFFFFFFFull) return std::nullopt;
-    if (n == 0) return std::nullopt;
-    return negative ? static_cast<uint32_t>(-static_cast<int64_t>(n)) : static_cast<uint32_t>(n);
-}
-
 bool IsYesAnswer(const std::string& answer, const std::string& yesText, const std::string& noText)
 {
     const std::wstring a = Folded(answer), yes = Folded(yesText), no = Folded(noText);

@@ -4,6 +4,7 @@
 
 #include "cli.h"
 #include "transfer/export_rules.h"
+#include "transfer/signature.h"
 
 #include <cstdint>
 #include <optional>
@@ -54,15 +55,10 @@ struct PlayRequest
 // UsageError for a wrong entry.
 PlayRequest ParsePlayRequest(const Args& args);
 
-// A decimal serial number as the signature dialog reads it: optional sign, digits, nothing
-// else, within 32 bits (negative numbers are the recorder's device numbers above 32767);
-// 0 is refused like an empty entry.
-std::optional<uint32_t> ParseSerial(const std::string& text);
-// The serial number signatures carry for a recorder's device number.
-inline uint32_t SignatureSerial(int16_t deviceNumber)
-{
-    return static_cast<uint32_t>(static_cast<int32_t>(deviceNumber));
-}
+// The serial number entry and the signatures' serial of a device number, shared with the
+// signature dialogs.
+using vark::ParseSerial;
+using vark::SignatureSerial;
 
 // A typed answer to a Yes/No question: "y", "yes", the language's Yes text or its first
 // letter (when No does not start with it) mean Yes, case ignored; everything else is No.

@@ -10,15 +10,19 @@
 #include "dialogs/about_dlg.h"
 #include "dialogs/change_pin_dlg.h"
 #include "dialogs/device_dlg.h"
+#include "dialogs/export_dlg.h"
+#include "dialogs/key_dlg.h"
 #include "dialogs/load_records_list_dlg.h"
 #include "dialogs/pin_dlg.h"
 #include "dialogs/player_options_dlg.h"
 #include "dialogs/records_list.h"
+#include "dialogs/sign_dlg.h"
 #include "dialogs/time_dlg.h"
 #include "main_window_shots.h"
 #include "platform/thread_locale.h"
 #include "res/strings.h"
 #include "shell/app_settings.h"
+#include "skin/skinned_controls.h"
 #include "skin_data/skin_data.h"
 
 namespace
@@ -33,6 +37,29 @@ bool Save(QWidget& w, const QString& dir, const char* name, platform::Lcid lcid)
     const bool ok = w.grab().save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
+}
+
+// The control of a dialog with that identifier, to show a state only a run would reach.
+template <class T> T* Control(QWidget& dlg, int id)
+{
+    for (T* c : dlg.findChildren<T*>())
+        if (auto* layer = dynamic_cast<skin::SkinLayer*>(c); layer && layer->ControlId() == id)
+            return c;
+    return nullptr;
+}
+
+// Copy to disk in the middle of a run.
+void ShowExportRun(dialogs::CExportDlg& d)
+{
+    using D = dialogs::CExportDlg;
+    Control<skin::CSkinnedStatic>(d, D::IDC_STATIC_PROGRESS_CUR)
+        ->setText(QString::fromStdString(res::LoadString(190)));
+    Control<skin::CSkinnedStatic>(d, D::IDC_STATIC_PROGRESS_CUR_PERC)->setText("42");
+    Control<skin::CSkinnedStatic>(d, D::IDC_STATIC_PROGRESS_TOTAL_PERC)->setText("27");
+    Control<skin::CSkinnedStatic>(d, D::IDC_STATIC_TOTAL_WRITED)->setText("12,345");
+    Control<skin::CSkinnedStatic>(d, D::IDC_STATIC_TOTAL_TO_WRITE)->setText("45,678");
+    Control<skin::CSkinnedProgress>(d, D::IDC_PROGRESS_CUR)->setValue(42);
+    Control<skin::CSkinnedProgress>(d, D::IDC_PROGRESS_TOTAL)->setValue(27);
 }
 
 } // namespace
@@ -54,6 +81,10 @@ int main(int argc, char** argv)
     }
     skin_data::InitSkinData();
     CAppSettings settings(L"");
+    settings.LastExportDirectory = L"/home/user/Records/Export";
+    settings.PauseLength = 2;
+    settings.DigitalSign = 1;
+    g_appSettings = &settings;
     bool ok = true;
     for (platform::Lcid lcid : res::Languages())
     {
@@ -93,7 +124,26 @@ int main(int argc, char** argv)
             dialogs::CLoadRecordsListDlg d(nullptr, device, 8, 0, list);
             ok &= Save(d, dir, "IDD_LOAD_RECLIST_DLG", lcid);
         }
+        {
+            vark::CVarkDevice device;
+            dialogs::CRecordsList list(nullptr);
+            dialogs::CExportDlg d(nullptr, device, {{0, 0}, {1, 1}}, list);
+            ShowExportRun(d);
+            ok &= Save(d, dir, "IDD_EXPORT_DIALOG", lcid);
+        }
+        {
+            dialogs::CSignDlg d(nullptr, 20416);
+            d.WavField()->setText("/home/user/Records/Export/2026_05_01 10_20_30.wav");
+            d.SignatureField()->setText("/home/user/Records/Export/2026_05_01 10_20_30.wav.dsg");
+            ok &= Save(d, dir, "IDD_SIGNTATURE_DIALOG", lcid);
+        }
+        {
+            dialogs::CKeyDlg d(nullptr, 20416);
+            d.OnCommand(skin::IDOK);
+            ok &= Save(d, dir, "IDD_KEY_DIALOG", lcid);
+        }
     }
     ok &= SaveMainWindowShots(dir);
+    g_appSettings = nullptr;
     return ok ? 0 : 1;
 }

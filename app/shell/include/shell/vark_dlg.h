@@ -13,8 +13,8 @@
 // - Language menu: the resource lookup follows the chosen thread language, so the five items
 //   are enabled, the current one is checked, and a change takes effect at the next start.
 //   In Arabic the menu bar runs right to left.
-// - Save to disk, Authenticate and Public keys open dialogs that do not exist yet: those
-//   items stay disabled until then.
+// - While Copy to disk or the list loading runs, its worker has the recorder: the status
+//   cycle skips it, and a removal is handled once the dialog has returned.
 #pragma once
 
 #include <QPointer>
@@ -43,6 +43,7 @@ class QMenu;
 namespace dialogs
 {
 class CRecordsList;
+class CExportDlg;
 class CLoadRecordsListDlg;
 class CPlayerOptionsDlg;
 } // namespace dialogs
@@ -172,6 +173,13 @@ private:
     void OnChangePin();
     void OnLanguage(int command);
     static uint32_t LanguageOfItem(int command);
+    void OnSaveToDisk();
+    void OnAuthenticate();
+    void OnPublicKeys();
+    // The serial signatures carry for the recorder when it answers, else 0.
+    uint32_t AttachedSerial();
+    // Stops a record that plays from the recorder; true when there was one.
+    bool StopRecorderPlayback();
 
     // Playback.
     void OnPlayTick();
@@ -218,6 +226,7 @@ private:
     vark::PlayerControl control_; // after the flows: it lets go of them before they go
 
     dialogs::CLoadRecordsListDlg* loadDialog_ = nullptr;
+    dialogs::CExportDlg* exportDialog_ = nullptr;
     dialogs::CPlayerOptionsDlg* optionsDialog_ = nullptr;
 
     dialogs::CRecordsList* list_;

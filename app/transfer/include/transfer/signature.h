@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace vark
@@ -20,6 +21,16 @@ inline constexpr std::array<uint32_t, 5> kSerialKeyOffsets = {0x1B873593, 0xCC9E
                                                               0xC2B2AE35, 0x27D4EB2F};
 
 using SerialKey = std::array<uint32_t, 5>;
+
+// A decimal serial number as the user types it: optional sign, digits, nothing else, within
+// 32 bits (negative numbers are the recorder's device numbers above 32767); 0 is refused
+// like an empty entry.
+std::optional<uint32_t> ParseSerial(const std::string& text);
+// The serial number signatures carry for a recorder's device number.
+inline uint32_t SignatureSerial(int16_t deviceNumber)
+{
+    return static_cast<uint32_t>(static_cast<int32_t>(deviceNumber));
+}
 
 SerialKey MakeSerialKey(uint32_t serial);
 // "%.8x %.8x %.8x %.8x %.8x", k0 first.

@@ -1,0 +1,116 @@
+// CExportDlg, "Copy to disk": copies the records selected in the main window's list to a
+// folder as WAV files (joined "A" fragments, optional signatures) through the export worker,
+// with the stage text, two bars and the written/total counters.
+//
+// The worker's stage changes, row deselections, questions and its ending message reach the
+// dialog as blocking queued calls: the worker waits while the UI thread shows them, as it
+// would for a sent message. A 200 ms timer copies the progress (taken under the worker's
+// lock) into the controls and closes the dialog with OK five ticks after the worker has
+// ended. Cancel, Escape and the window's close only signal a running worker, which then asks
+// "Do you want to cancel copying?". Stop() (the main window's exit) ends a run without that
+// question. The worker is always joined before the dialog goes.
+#pragma once
+
+#include <QTimer>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "device/vark_device.h"
+#include "skin/base_dlg.h"
+
+namespace vark
+{
+class CExportWorker;
+}
+
+namespace skin
+{
+class CSkinnedCheck;
+class CSkinnedEdit;
+class CSkinnedProgress;
+class CSkinnedRadio;
+class CSkinnedSpin;
+class CSkinnedStatic;
+} // namespace skin
+
+namespace dialogs
+{
+
+class CRecordsList;
+
+// One selected row of the main list and the index of its record on the recorder.
+struct ExportEntry
+{
+    int row = 0;
+    uint16_t record = 0;
+};
+
+class CExportDlg : public skin::SkinnedDialog<skin::CBaseDlg>
+{
+public:
+    static constexpr int kDialogId = 277, kBitmap = 275, kDescription = 276;
+    static constexpr int IDC_EDIT_DIR = 1270, IDC_BUTTON_DIR = 1271, IDC_RADIO_PAUSE0 = 1272,
+                         IDC_RADIO_PAUSE1 = 1273, IDC_EDIT_PAUSE = 1274, IDC_SPIN = 1275,
+                         IDC_STATIC_PROGRESS_CUR = 1276, IDC_PROGRESS_CUR = 1277,
+                         IDC_STATIC_PROGRESS_CUR_PERC = 1278, IDC_PROGRESS_TOTAL = 1279,
+                         IDC_STATIC_PROGRESS_TOTAL_PERC = 1280, IDC_STATIC_TOTAL_WRITED = 1281,
+                         IDC_STATIC_TOTAL_TO_WRITE = 1282, IDC_CHK_MAKE_SIGN = 1283,
+                         IDC_CHK_KEEP_SEL = 1284;
+    static constexpr int kTimerMs = 200, kEndTicks = 5;
+    // A record from the recorder that was playing gets this long to close first.
+    static constexpr int kPlaybackStopMs = 250;
+
+    CExportDlg(QWidget* parent, vark::CVarkDevice& device, std::vector<ExportEntry> selection,
+               CRecordsList& list);
+    ~CExportDlg() override;
+
+    // Called when OK starts the export: stops a record that plays from the recorder and
+    // returns true when it did (the start then waits kPlaybackStopMs). The main window sets it.
+    std::function<bool()> stopRecorderPlayback;
+
+    void OnCommand(int id) override;
+    // Ends the dialog as soon as it can: a running export stops without asking, as after
+    // "Yes" to the cancel question.
+    void Stop();
+    // The export has been started and has not ended yet.
+    bool Running() const;
+
+protected:
+    void reject() override { OnCommand(skin::IDCANCEL); }
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    class Host;
+    void BrowseFolder();
+    void Confirm();
+    void StartWorker();
+    void SetInputsEnabled(bool on);
+    void ShowProgress();
+    void OnTimer();
+    void Finish(int result);
+    // Runs `call` on the UI thread and returns when it has run (called by the worker).
+    void OnUiThread(const std::function<void()>& call);
+
+    vark::CVarkDevice& device_;
+    const std::vector<ExportEntry> selection_;
+    CRecordsList& list_;
+    std::unique_ptr<Host> host_;
+    std::unique_ptr<vark::CExportWorker> worker_;
+    std::atomic<bool> stopping_{false};
+    bool starting_ = false, ended_ = false;
+    int endTicks_ = 0;
+    QTimer timer_;
+
+    skin::CSkinnedEdit *folder_, *pause_;
+    skin::CSkinnedSpin* pauseSpin_;
+    skin::CSkinnedRadio *fixedPause_, *realPause_;
+    skin::CSkinnedCheck *sign_, *keepSelection_;
+    skin::CSkinnedStatic *stage_, *stagePercent_, *totalPercent_, *written_, *total_;
+    skin::CSkinnedProgress *stageBar_, *totalBar_;
+    QWidget *browse_, *ok_;
+};
+
+} // namespace dialogs

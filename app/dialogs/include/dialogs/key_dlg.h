@@ -1,0 +1,41 @@
+// CKeyDlg, "Public keys": the serial key of the attached recorder or of a typed serial
+// number, shown as five hexadecimal words in a read-only field the user can copy from. OK
+// shows the key and the dialog stays open; a typed serial that is empty, 0 or not a number
+// gives "Wrong serial number".
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "skin/base_dlg.h"
+
+namespace skin
+{
+class CSkinnedEdit;
+}
+
+namespace dialogs
+{
+
+class SerialChoice;
+
+class CKeyDlg : public skin::SkinnedDialog<skin::CBaseDlg>
+{
+public:
+    static constexpr int kDialogId = 226, kBitmap = 230, kDescription = 219;
+    static constexpr int IDC_EDIT_KEY = 1256;
+
+    // `attachedSerial`: the serial signatures carry for the attached recorder, 0 when none.
+    CKeyDlg(QWidget* parent, uint32_t attachedSerial);
+    ~CKeyDlg() override;
+    void OnCommand(int id) override;
+
+    const SerialChoice& Serial() const { return *serial_; }
+    skin::CSkinnedEdit* KeyField() const { return key_; }
+
+private:
+    std::unique_ptr<SerialChoice> serial_;
+    skin::CSkinnedEdit* key_;
+};
+
+} // namespace dialogs

@@ -1,0 +1,63 @@
+// CSignDlg, "Authenticate": checks a WAV file against its signature file and a serial number
+// (the attached recorder's or a typed one). OK checks the entries in order, then verifies on
+// a worker thread under the wait cursor so a large file does not freeze the window, and tells
+// "File is authentic." (with the original name when the file was renamed) or "File has been
+// changed.". The dialog stays open after every message; while a check runs its buttons, Escape
+// and the window's close wait for it.
+#pragma once
+
+#include <QString>
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "skin/base_dlg.h"
+
+namespace skin
+{
+class CSkinnedEdit;
+}
+
+namespace dialogs
+{
+
+class SerialChoice;
+
+class CSignDlg : public skin::SkinnedDialog<skin::CBaseDlg>
+{
+public:
+    static constexpr int kDialogId = 225, kBitmap = 229, kDescription = 218;
+    static constexpr int IDC_EDIT_FILE = 1250, IDC_BUTTON_FILE = 1251, IDC_EDIT_SIGN_FILE = 1252,
+                         IDC_BUTTON_SIGN_FILE = 1253;
+
+    // `attachedSerial`: the serial signatures carry for the attached recorder, 0 when none.
+    CSignDlg(QWidget* parent, uint32_t attachedSerial);
+    ~CSignDlg() override;
+    void OnCommand(int id) override;
+    bool Verifying() const { return verifying_; }
+
+    const SerialChoice& Serial() const { return *serial_; }
+    skin::CSkinnedEdit* WavField() const { return wav_; }
+    skin::CSkinnedEdit* SignatureField() const { return signature_; }
+
+protected:
+    void reject() override;
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void Browse(bool signature);
+    // A path entry checked as OK checks it; empty when refused (the message was shown).
+    std::filesystem::path CheckedFile(skin::CSkinnedEdit* field);
+    void Confirm();
+    void Verified(bool authentic, const std::wstring& exportedName, const std::wstring& baseName);
+    void SetBusy(bool busy);
+
+    std::unique_ptr<SerialChoice> serial_;
+    skin::CSkinnedEdit *wav_, *signature_;
+    std::atomic<bool> verifying_{false};
+    std::thread thread_;
+};
+
+} // namespace dialogs

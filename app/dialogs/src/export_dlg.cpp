@@ -1,0 +1,329 @@
+#include "dialogs/export_dlg.h"
+
+#include <QCloseEvent>
+#include <QEventLoop>
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "dialog_text.h"
+#include "dialogs/records_list.h"
+#include "form_buttons.h"
+#include "platform/text.h"
+#include "res/strings.h"
+#include "scriba/scriba.h"
+#include "shell/app_settings.h"
+#include "skin/modal_questions.h"
+#include "skin/skinned_controls.h"
+#include "skin/skinned_more.h"
+#include "transfer/export_worker.h"
+#include "transfer/signature.h"
+
+namespace dialogs
+{
+
+namespace
+{
+
+constexpr uint32_t kMsgCopyTitle = 186; // "Copy to disk", never shown
+constexpr uint32_t kMsgFolderTitle = 185, kMsgEnterFolder = 187, kMsgPauseRange = 188,
+                   kMsgFolderNotMade = 40240;
+
+} // namespace
+
+// The worker's side: each call waits until the UI thread has handled it.
+class CExportDlg::Host : public vark::ExportHost
+{
+public:
+    explicit Host(CExportDlg& dlg) : dlg_(dlg) {}
+
+    void StageChanged(uint32_t stageTextId) override
+    {
+        if (dlg_.stopping_) return;
+        dlg_.OnUiThread(
+            [this, stageTextId]
+            {
+                dlg_.stage_->setText(Text(stageTextId));
+                dlg_.ShowProgress();
+            });
+    }
+    void DeselectEntry(size_t entry) override
+    {
+        if (dlg_.stopping_ || entry >= dlg_.selection_.size()) return;
+        const int row = dlg_.selection_[entry].row;
+        dlg_.OnUiThread(
+            [this, row]
+            {
+                if (QTreeWidgetItem* item = dlg_.list_.topLevelItem(row)) item->setSelected(false);
+            });
+    }
+    bool AskYesNo(uint32_t messageId, const std::vector<std::string>& args) override
+    {
+        // the main window is closing: every question ends the run
+        if (dlg_.stopping_) return messageId == vark::export_ids::kCancelQuestion;
+        bool yes = false;
+        dlg_.OnUiThread(
+            [&]
+            {
+                yes = dlg_.Message(res::FormatWithStrings(messageId, args), kStyleQuestionYesNo) ==
+                      skin::IDYES;
+            });
+        return yes;
+    }
+    void ShowError(uint32_t messageId) override
+    {
+        if (dlg_.stopping_) return;
+        dlg_.OnUiThread([this, messageId] { dlg_.Message(messageId, kMsgCopyTitle, kStyleError); });
+    }
+
+private:
+    CExportDlg& dlg_;
+};
+
+CExportDlg::CExportDlg(QWidget* parent, vark::CVarkDevice& device,
+                       std::vector<ExportEntry> selection, CRecordsList& list)
+    : SkinnedDialog("IDD_EXPORT_DIALOG", kDialogId, parent), device_(device),
+      selection_(std::move(selection)), list_(list), host_(std::make_unique<Host>(*this))
+{
+    skin::SkinManager* m = &Skin();
+    folder_ = Bind(new skin::CSkinnedEdit(m), IDC_EDIT_DIR, "IDC_EDIT_DIR");
+    browse_ = Bind(new skin::CSkinnedButton(m), IDC_BUTTON_DIR, "IDC_BUTTON_DIR");
+    fixedPause_ = Bind(new skin::CSkinnedRadio(m), IDC_RADIO_PAUSE0, "IDC_RADIO_PAUSE0");
+    realPause_ = Bind(new skin::CSkinnedRadio(m), IDC_RADIO_PAUSE1, "IDC_RADIO_PAUSE1");
+    pause_ = Bind(new skin::CSkinnedEdit(m), IDC_EDIT_PAUSE, "IDC_EDIT_PAUSE");
+    pauseSpin_ = Bind(new skin::CSkinnedSpin(m), IDC_SPIN, "IDC_SPIN");
+    stage_ = Bind(new skin::CSkinnedStatic(m), IDC_STATIC_PROGRESS_CUR, "IDC_STATIC_PROGRESS_CUR");
+    stageBar_ = Bind(new skin::CSkinnedProgress(m), IDC_PROGRESS_CUR, "IDC_PROGRESS_CUR");
+    stagePercent_ = Bind(new skin::CSkinnedStatic(m), IDC_STATIC_PROGRESS_CUR_PERC,
+                         "IDC_STATIC_PROGRESS_CUR_PERC");
+    totalBar_ = Bind(new skin::CSkinnedProgress(m), IDC_PROGRESS_TOTAL, "IDC_PROGRESS_TOTAL");
+    totalPercent_ = Bind(new skin::CSkinnedStatic(m), IDC_STATIC_PROGRESS_TOTAL_PERC,
+                         "IDC_STATIC_PROGRESS_TOTAL_PERC");
+    written_ =
+        Bind(new skin::CSkinnedStatic(m), IDC_STATIC_TOTAL_WRITED, "IDC_STATIC_TOTAL_WRITED");
+    total_ =
+        Bind(new skin::CSkinnedStatic(m), IDC_STATIC_TOTAL_TO_WRITE, "IDC_STATIC_TOTAL_TO_WRITE");
+    sign_ = Bind(new skin::CSkinnedCheck(m), IDC_CHK_MAKE_SIGN, "IDC_CHK_MAKE_SIGN");
+    keepSelection_ = Bind(new skin::CSkinnedCheck(m), IDC_CHK_KEEP_SEL, "IDC_CHK_KEEP_SEL");
+    BindFormButtons(*this);
+    for (auto* b : findChildren<skin::CSkinnedButton*>())
+        if (b->ControlId() == skin::IDOK) ok_ = b;
+    InitSkin(kBitmap, kDescription);
+
+    for (skin::CSkinnedProgress* bar : {stageBar_, totalBar_})
+    {
+        bar->setRange(0, 100);
+        bar->setValue(0);
+    }
+    pauseSpin_->SetBuddy(pause_);
+    pauseSpin_->SetRange(1, 59);
+    fixedPause_->setChecked(true);
+    if (g_appSettings)
+    {
+        folder_->setText(QString::fromStdWString(g_appSettings->LastExportDirectory));
+        pauseSpin_->SetPos(int(g_appSettings->PauseLength));
+        sign_->setChecked(g_appSettings->DigitalSign != 0);
+    }
+    else
+        pauseSpin_->SetPos(1);
+    // the fixed length means nothing with the real pause
+    connect(fixedPause_, &QRadioButton::toggled, this, [this] { SetInputsEnabled(true); });
+    ShowProgress();
+    timer_.setInterval(kTimerMs);
+    connect(&timer_, &QTimer::timeout, this, [this] { OnTimer(); });
+}
+
+CExportDlg::~CExportDlg()
+{
+    timer_.stop();
+    if (worker_ && worker_->Running())
+    {
+        // Only when the dialog goes without having ended; the worker may be waiting for a
+        // call on this thread, so the loop runs until it has finished.
+        Stop();
+        QEventLoop wait;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, &wait,
+                [&]
+                {
+                    if (!worker_->Running()) wait.quit();
+                });
+        poll.start(20);
+        wait.exec();
+    }
+    worker_.reset(); // joins
+}
+
+bool CExportDlg::Running() const
+{
+    return worker_ && worker_->Running();
+}
+
+void CExportDlg::OnUiThread(const std::function<void()>& call)
+{
+    QMetaObject::invokeMethod(this, call, Qt::BlockingQueuedConnection);
+}
+
+void CExportDlg::SetInputsEnabled(bool on)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{folder_, browse_, fixedPause_, realPause_,
+                                                      sign_, keepSelection_, ok_})
+        w->setEnabled(on);
+    pause_->setEnabled(on && fixedPause_->isChecked());
+    pauseSpin_->setEnabled(on && fixedPause_->isChecked());
+}
+
+void CExportDlg::OnCommand(int id)
+{
+    switch (id)
+    {
+    case IDC_BUTTON_DIR:
+        if (!worker_ && !starting_) BrowseFolder();
+        return;
+    case skin::IDOK:
+        if (!worker_ && !starting_) Confirm();
+        return;
+    case skin::IDCANCEL:
+    case skin::IDC_CANCEL:
+        if (Running())
+            worker_->Cancel(); // the worker asks before it stops
+        else if (starting_)
+            stopping_ = true; // the start that waits for playback to stop does not happen
+        else
+            Finish(skin::IDCANCEL);
+        return;
+    default:
+        return;
+    }
+}
+
+void CExportDlg::closeEvent(QCloseEvent* e)
+{
+    if (ended_) return e->accept();
+    e->ignore();
+    OnCommand(skin::IDCANCEL);
+}
+
+void CExportDlg::BrowseFolder()
+{
+    const std::optional<std::string> chosen = skin::Questions().BrowseFolder(
+        this, res::LoadString(kMsgFolderTitle), folder_->text().toStdString());
+    if (chosen) folder_->setText(QString::fromStdString(*chosen));
+}
+
+void CExportDlg::Confirm()
+{
+    const int pause = vark::ParsePauseText(pause_->text().toStdWString());
+    if (pause == 0) pause_->setText(QStringLiteral("0"));
+    const auto mode = fixedPause_->isChecked() ? vark::PauseMode::kFixed : vark::PauseMode::kReal;
+    const QString folder = folder_->text();
+    if (folder.trimmed().isEmpty())
+    {
+        Message(kMsgEnterFolder, kMsgCopyTitle, kStyleError);
+        folder_->setFocus();
+        return;
+    }
+    if (!vark::PauseAccepted(mode, pause))
+    {
+        Message(kMsgPauseRange, kMsgCopyTitle, kStyleError);
+        pause_->setText(QStringLiteral("1"));
+        pause_->setFocus();
+        return;
+    }
+    if (g_appSettings)
+    {
+        g_appSettings->LastExportDirectory = folder.toStdWString();
+        g_appSettings->DigitalSign = sign_->isChecked() ? 1 : 0;
+        if (vark::PauseAccepted(vark::PauseMode::kFixed, pause))
+            g_appSettings->PauseLength = uint32_t(pause);
+    }
+    // A folder that does not exist yet is made, as the command line's export does.
+    const std::filesystem::path target(folder.toStdString());
+    std::error_code ec;
+    std::filesystem::create_directories(target, ec);
+    if (ec || !std::filesystem::is_directory(target, ec))
+    {
+        SLOG_ERR("Export folder %s cannot be made", target.c_str());
+        Message(kMsgFolderNotMade, kMsgCopyTitle, kStyleError, target.c_str());
+        folder_->setFocus();
+        return;
+    }
+
+    vark::ExportOptions options;
+    options.folder = target;
+    options.sign = sign_->isChecked();
+    options.keepSelection = keepSelection_->isChecked();
+    options.pauseMode = mode;
+    options.pauseSeconds = pause;
+    options.serial = vark::SignatureSerial(device_.SerialNumber());
+    std::vector<uint16_t> records;
+    for (const ExportEntry& e : selection_)
+        records.push_back(e.record);
+    worker_ = std::make_unique<vark::CExportWorker>(device_, std::move(records), options, *host_);
+    SetInputsEnabled(false);
+    if (stopRecorderPlayback && stopRecorderPlayback())
+    {
+        // the recorder needs a moment to close the record; the window stays responsive
+        starting_ = true;
+        QTimer::singleShot(kPlaybackStopMs, this,
+                           [this]
+                           {
+                               starting_ = false;
+                               if (stopping_)
+                                   Finish(skin::IDCANCEL);
+                               else
+                                   StartWorker();
+                           });
+        return;
+    }
+    StartWorker();
+}
+
+void CExportDlg::StartWorker()
+{
+    if (!worker_->Start())
+    {
+        SLOG_ERR("The export thread did not start");
+        worker_.reset();
+        SetInputsEnabled(true);
+        return;
+    }
+    timer_.start();
+}
+
+void CExportDlg::ShowProgress()
+{
+    const vark::ExportProgress p = worker_ ? worker_->Progress() : vark::ExportProgress{};
+    stageBar_->setValue(std::clamp(p.stagePercent, 0, 100));
+    totalBar_->setValue(std::clamp(p.totalPercent, 0, 100));
+    stagePercent_->setText(QString::number(p.stagePercent));
+    totalPercent_->setText(QString::number(p.totalPercent));
+    written_->setText(QString::fromStdString(vark::GroupThousands(p.written >> 10)));
+    total_->setText(QString::fromStdString(vark::GroupThousands(p.grandTotal >> 10)));
+}
+
+void CExportDlg::OnTimer()
+{
+    ShowProgress();
+    if (worker_ && !worker_->Running() && ++endTicks_ >= kEndTicks) Finish(skin::IDOK);
+}
+
+void CExportDlg::Stop()
+{
+    stopping_ = true;
+    if (Running())
+        worker_->Cancel();
+    else if (!starting_)
+        Finish(skin::IDCANCEL);
+}
+
+void CExportDlg::Finish(int result)
+{
+    if (ended_) return;
+    ended_ = true;
+    timer_.stop();
+    if (worker_) worker_->Join();
+    done(result);
+}
+
+} // namespace dialogs

@@ -1,0 +1,41 @@
+#include "dialogs/key_dlg.h"
+
+#include "dialogs/serial_choice.h"
+#include "form_buttons.h"
+
+namespace dialogs
+{
+
+namespace
+{
+constexpr uint32_t kMsgCopyTitle = 186, kMsgWrongSerial = 107;
+}
+
+CKeyDlg::CKeyDlg(QWidget* parent, uint32_t attachedSerial)
+    : SkinnedDialog("IDD_KEY_DIALOG", kDialogId, parent),
+      serial_(std::make_unique<SerialChoice>(*this, attachedSerial))
+{
+    key_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_KEY, "IDC_EDIT_KEY");
+    key_->setReadOnly(true); // still selectable, so the key can be copied
+    BindFormButtons(*this);
+    InitSkin(kBitmap, kDescription);
+    serial_->Init();
+}
+
+CKeyDlg::~CKeyDlg() = default;
+
+void CKeyDlg::OnCommand(int id)
+{
+    if (id != skin::IDOK) return CBaseDlg::OnCommand(id);
+    const std::optional<uint32_t> serial = serial_->Chosen();
+    if (!serial)
+    {
+        Message(kMsgWrongSerial, kMsgCopyTitle, kStyleError);
+        serial_->Field()->setFocus();
+        return;
+    }
+    key_->setText(QString::fromStdString(vark::SerialKeyText(vark::MakeSerialKey(*serial))));
+    key_->selectAll();
+}
+
+} // namespace dialogs

@@ -1,0 +1,175 @@
+#include "dialogs/sign_dlg.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <system_error>
+
+#include "dialogs/serial_choice.h"
+#include "form_buttons.h"
+#include "platform/text.h"
+#include "res/strings.h"
+#include "shell/app_settings.h"
+#include "skin/modal_questions.h"
+
+namespace dialogs
+{
+
+namespace
+{
+
+constexpr uint32_t kMsgCopyTitle = 186, kMsgAuthentic = 105, kMsgChanged = 106,
+                   kMsgWrongSerial = 107, kMsgEnterFileName = 108, kMsgRenamed = 114,
+                   kMsgFileNotFound = 215, kWavFilter = 197, kDsgFilter = 198;
+
+std::filesystem::path PathOf(const QString& text)
+{
+    return std::filesystem::path(text.toStdString());
+}
+
+} // namespace
+
+CSignDlg::CSignDlg(QWidget* parent, uint32_t attachedSerial)
+    : SkinnedDialog("IDD_SIGNTATURE_DIALOG", kDialogId, parent),
+      serial_(std::make_unique<SerialChoice>(*this, attachedSerial))
+{
+    wav_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_FILE, "IDC_EDIT_FILE");
+    Bind(new skin::CSkinnedButton(&Skin()), IDC_BUTTON_FILE, "IDC_BUTTON_FILE");
+    signature_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_SIGN_FILE, "IDC_EDIT_SIGN_FILE");
+    Bind(new skin::CSkinnedButton(&Skin()), IDC_BUTTON_SIGN_FILE, "IDC_BUTTON_SIGN_FILE");
+    BindFormButtons(*this);
+    InitSkin(kBitmap, kDescription);
+    serial_->Init();
+}
+
+CSignDlg::~CSignDlg()
+{
+    if (thread_.joinable()) thread_.join();
+    if (verifying_) QApplication::restoreOverrideCursor();
+}
+
+void CSignDlg::OnCommand(int id)
+{
+    if (verifying_) return;
+    switch (id)
+    {
+    case IDC_BUTTON_FILE:
+        return Browse(false);
+    case IDC_BUTTON_SIGN_FILE:
+        return Browse(true);
+    case skin::IDOK:
+        return Confirm();
+    default:
+        return CBaseDlg::OnCommand(id);
+    }
+}
+
+void CSignDlg::reject()
+{
+    if (!verifying_) CBaseDlg::reject();
+}
+
+void CSignDlg::closeEvent(QCloseEvent* e)
+{
+    if (verifying_) return e->ignore();
+    SkinnedDialog::closeEvent(e);
+}
+
+void CSignDlg::Browse(bool signature)
+{
+    std::wstring* folder = nullptr;
+    if (g_appSettings)
+        folder = signature ? &g_appSettings->LastOpenDsgDirectory
+                           : &g_appSettings->LastOpenWaveDirectory;
+    const std::optional<std::string> chosen =
+        skin::Questions().OpenFile(this, res::LoadString(signature ? kDsgFilter : kWavFilter),
+                                   folder ? platform::WideToUtf8(*folder) : std::string());
+    if (!chosen) return;
+    if (folder)
+        *folder = platform::Utf8ToWide(std::filesystem::path(*chosen).parent_path().string());
+    (signature ? signature_ : wav_)->setText(QString::fromStdString(*chosen));
+    // the signature export wrote beside the file, when there is one and none was chosen yet
+    std::error_code ec;
+    const auto beside = vark::SignaturePathFor(*chosen);
+    if (!signature && signature_->text().trimmed().isEmpty() &&
+        std::filesystem::is_regular_file(beside, ec))
+        signature_->setText(QString::fromStdString(beside.string()));
+}
+
+std::filesystem::path CSignDlg::CheckedFile(skin::CSkinnedEdit* field)
+{
+    const QString text = field->text().trimmed();
+    if (text.isEmpty())
+    {
+        Message(kMsgEnterFileName, kMsgCopyTitle, kStyleError);
+        field->setFocus();
+        return {};
+    }
+    // a folder or anything else that is no plain file cannot be the file asked for
+    std::error_code ec;
+    const std::filesystem::path path = PathOf(text);
+    if (!std::filesystem::is_regular_file(path, ec))
+    {
+        Message(kMsgFileNotFound, kMsgCopyTitle, kStyleError);
+        field->setFocus();
+        return {};
+    }
+    return path;
+}
+
+void CSignDlg::Confirm()
+{
+    const std::filesystem::path wav = CheckedFile(wav_);
+    if (wav.empty()) return;
+    const std::filesystem::path signature = CheckedFile(signature_);
+    if (signature.empty()) return;
+    const std::optional<uint32_t> serial = serial_->Chosen();
+    if (!serial || *serial == 0)
+    {
+        Message(kMsgWrongSerial, kMsgCopyTitle, kStyleError);
+        serial_->Field()->setFocus();
+        return;
+    }
+    SetBusy(true);
+    if (thread_.joinable()) thread_.join();
+    thread_ = std::thread(
+        [this, wav, signature, serial = *serial]
+        {
+            std::wstring exported;
+            const bool authentic = vark::Verify(signature, wav, serial, exported);
+            const std::wstring base = platform::Utf8ToWide(wav.stem().string());
+            // dropped if the dialog has gone meanwhile (its destructor joins first)
+            QMetaObject::invokeMethod(
+                this, [this, authentic, exported, base] { Verified(authentic, exported, base); },
+                Qt::QueuedConnection);
+        });
+}
+
+void CSignDlg::Verified(bool authentic, const std::wstring& exportedName,
+                        const std::wstring& baseName)
+{
+    if (thread_.joinable()) thread_.join();
+    SetBusy(false);
+    if (!authentic)
+    {
+        Message(kMsgChanged, kMsgCopyTitle, kStyleError);
+        return;
+    }
+    Message(kMsgAuthentic, kMsgCopyTitle, kStyleOk);
+    if (!exportedName.empty() && exportedName != baseName)
+        Message(res::LoadString(kMsgRenamed) + platform::WideToUtf8(exportedName), kStyleWarning);
+}
+
+void CSignDlg::SetBusy(bool busy)
+{
+    if (busy == verifying_) return;
+    verifying_ = busy;
+    if (busy)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    else
+        QApplication::restoreOverrideCursor();
+    for (QWidget* w : findChildren<QWidget*>())
+        if (dynamic_cast<skin::SkinLayer*>(w)) w->setEnabled(!busy);
+    if (!busy) serial_->UpdateEnables();
+}
+
+} // namespace dialogs

@@ -1,0 +1,227 @@
+// The signature check and the key dialog as a user drives them: an authentic, a renamed and a
+// changed file, a wrong serial, broken signature files and wrong entries; the check runs on
+// its own thread while the window goes on.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <filesystem>
+
+#include "dialogs/key_dlg.h"
+#include "dialogs/serial_choice.h"
+#include "dialogs/sign_dlg.h"
+#include "platform/text.h"
+#include "res/strings.h"
+#include "shell/app_settings.h"
+#include "skin/modal_questions.h"
+#include "skin/skinned_controls.h"
+#include "testsupport/test_env.h"
+#include "transfer/sha1.h"
+#include "transfer/signature.h"
+#include "transfer/wav_writer.h"
+
+namespace
+{
+
+using namespace dialogs;
+namespace fs = std::filesystem;
+using skin::ScriptedResponder; // unscripted messages are answered with OK
+
+constexpr uint32_t kSerial = 4242;
+
+// An exported file of `dataBytes` and its signature for kSerial, as the export writes them.
+std::string MakeSignedFile(const std::string& folder, size_t dataBytes)
+{
+    fs::create_directories(folder);
+    const std::string base = "2026_05_01 10_20_30";
+    const std::string path = folder + "/" + base + ".wav";
+    vark::RecordInfo format;
+    format.compressed = 1;
+    vark::CWavWriter writer;
+    EXPECT_TRUE(writer.Create(path, format));
+    std::string data(dataBytes, '\0');
+    for (size_t i = 0; i < data.size(); ++i)
+        data[i] = static_cast<char>(i * 13);
+    EXPECT_TRUE(writer.Write(data.data(), data.size()));
+    EXPECT_TRUE(writer.WriteTrailer(base));
+    EXPECT_TRUE(writer.Close());
+    const std::string bytes = testsupport::ReadFile(path);
+    vark::Sha1 sha;
+    sha.Input(bytes.data(), bytes.size());
+    EXPECT_TRUE(vark::Sign(path, sha, kSerial));
+    return path;
+}
+
+class SignTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        settings_ = std::make_unique<CAppSettings>(L"");
+        g_appSettings = settings_.get();
+    }
+    void TearDown() override { g_appSettings = nullptr; }
+
+    // OK, waiting for the check to end; the texts of the messages it gave.
+    std::vector<std::string> Check(CSignDlg& dlg)
+    {
+        const size_t before = answers_.AskedQuestions().size();
+        dlg.OnCommand(skin::IDOK);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg.Verifying(); }, 60000));
+        std::vector<std::string> texts;
+        for (size_t i = before; i < answers_.AskedQuestions().size(); ++i)
+            texts.push_back(answers_.AskedQuestions()[i].text);
+        return texts;
+    }
+    uint32_t LastStyle() const { return answers_.AskedQuestions().back().style; }
+
+    testsupport::ScopedTestEnv env_;
+    ScriptedResponder answers_;
+    std::unique_ptr<CAppSettings> settings_;
+};
+
+std::vector<std::string> Texts(std::initializer_list<uint32_t> ids)
+{
+    std::vector<std::string> t;
+    for (uint32_t id : ids)
+        t.push_back(res::LoadString(id));
+    return t;
+}
+
+} // namespace
+
+TEST_F(SignTest, AuthenticRenamedChangedAndAWrongSerial)
+{
+    const std::string folder = env_.Path("signed ملف");
+    const std::string wav = MakeSignedFile(folder, 4u << 20);
+    CSignDlg dlg(nullptr, kSerial);
+    dlg.show();
+    EXPECT_TRUE(dlg.Serial().RecorderButton()->isChecked());
+    EXPECT_FALSE(dlg.Serial().Field()->isEnabled());
+
+    // the browser fills the file and finds the signature beside it
+    answers_.AnswerPath(wav);
+    dlg.OnCommand(CSignDlg::IDC_BUTTON_FILE);
+    EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(197));
+    EXPECT_EQ(dlg.WavField()->text().toStdString(), wav);
+    EXPECT_EQ(dlg.SignatureField()->text().toStdString(), wav + ".dsg");
+    EXPECT_EQ(platform::WideToUtf8(settings_->LastOpenWaveDirectory), folder);
+
+    // a large file is checked on its own thread under the wait cursor
+    dlg.WavField()->setText(QString::fromStdString("  " + wav + " "));
+    dlg.OnCommand(skin::IDOK);
+    EXPECT_TRUE(dlg.Verifying());
+    ASSERT_TRUE(QApplication::overrideCursor());
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+    dlg.OnCommand(skin::IDCANCEL); // waits for the check
+    QTest::keyClick(&dlg, Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.Verifying(); }, 60000));
+    EXPECT_FALSE(QApplication::overrideCursor());
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(105));
+    EXPECT_EQ(LastStyle(), 0u);
+
+    // renamed: authentic, then the name it was exported under
+    const std::string renamed = folder + "/interview.wav";
+    fs::copy_file(wav, renamed);
+    dlg.WavField()->setText(QString::fromStdString(renamed));
+    EXPECT_EQ(Check(dlg), (std::vector<std::string>{res::LoadString(105),
+                                                    res::LoadString(114) + "2026_05_01 10_20_30"}));
+    EXPECT_EQ(LastStyle(), 0x30u);
+
+    // another serial typed in
+    dlg.Serial().TypedButton()->click();
+    EXPECT_TRUE(dlg.Serial().Field()->isEnabled());
+    dlg.Serial().Field()->setText("4243");
+    EXPECT_EQ(Check(dlg), Texts({106}));
+    EXPECT_EQ(LastStyle(), 0x10u);
+    dlg.Serial().Field()->setText(" 4242 ");
+    EXPECT_EQ(Check(dlg).size(), 2u) << "the typed serial is trimmed";
+
+    // one changed byte in the trailer
+    std::string bytes = testsupport::ReadFile(renamed);
+    bytes[bytes.size() - 20] ^= 1;
+    testsupport::WriteFile(renamed, bytes);
+    EXPECT_EQ(Check(dlg), Texts({106}));
+    EXPECT_TRUE(dlg.isVisible());
+}
+
+TEST_F(SignTest, WrongEntriesAndBrokenSignatureFiles)
+{
+    const std::string wav = MakeSignedFile(env_.Path("files"), 1000);
+    CSignDlg dlg(nullptr, 0);
+    dlg.show();
+    // no recorder: the typed serial only
+    EXPECT_TRUE(dlg.Serial().TypedButton()->isChecked());
+    EXPECT_FALSE(dlg.Serial().RecorderButton()->isEnabled());
+    EXPECT_TRUE(dlg.Serial().Field()->isEnabled());
+
+    const std::string longPath = env_.Path(std::string(4000, 'n') + ".wav");
+    const std::vector<std::pair<std::pair<std::string, std::string>, uint32_t>> refused = {
+        {{"   ", wav + ".dsg"}, 108},
+        {{env_.Path("missing.wav"), wav + ".dsg"}, 215},
+        {{env_.Path("files"), wav + ".dsg"}, 215}, // a folder
+        {{longPath, wav + ".dsg"}, 215},
+        {{wav, ""}, 108},
+        {{wav, wav + ".sig"}, 215},
+    };
+    for (const auto& [paths, message] : refused)
+    {
+        dlg.WavField()->setText(QString::fromStdString(paths.first));
+        dlg.SignatureField()->setText(QString::fromStdString(paths.second));
+        EXPECT_EQ(Check(dlg), Texts({message})) << paths.first.substr(0, 80);
+        EXPECT_EQ(LastStyle(), 0x10u);
+    }
+    dlg.SignatureField()->setText(QString::fromStdString(wav + ".dsg"));
+    for (const char* serial : {"", "0", "12a", "-0", "99999999999"})
+    {
+        dlg.Serial().Field()->setText(serial);
+        EXPECT_EQ(Check(dlg), Texts({107})) << serial;
+    }
+    dlg.Serial().Field()->setText("4242");
+    EXPECT_EQ(Check(dlg), Texts({105}));
+
+    // signature files of the wrong length, or not one at all
+    const std::string good = testsupport::ReadFile(wav + ".dsg");
+    const std::string broken = env_.Path("broken.dsg");
+    dlg.SignatureField()->setText(QString::fromStdString(broken));
+    for (const std::string& content :
+         {std::string(), good.substr(0, 39), std::string(41, 'x'), std::string(1000000, 'z')})
+    {
+        testsupport::WriteFile(broken, content);
+        EXPECT_EQ(Check(dlg), Texts({106})) << content.size();
+    }
+    EXPECT_TRUE(dlg.isVisible());
+}
+
+TEST_F(SignTest, KeyDialogShowsTheKeyOfTheChosenSerialAndStaysOpen)
+{
+    CKeyDlg dlg(nullptr, kSerial);
+    dlg.show();
+    EXPECT_TRUE(dlg.Serial().RecorderButton()->isChecked());
+    EXPECT_TRUE(dlg.KeyField()->isReadOnly());
+    dlg.OnCommand(skin::IDOK);
+    EXPECT_EQ(dlg.KeyField()->text().toStdString(),
+              vark::SerialKeyText(vark::MakeSerialKey(kSerial)));
+    EXPECT_EQ(dlg.KeyField()->selectedText(), dlg.KeyField()->text());
+
+    dlg.Serial().TypedButton()->click();
+    for (const char* bad : {"", "0", "x1"})
+    {
+        dlg.Serial().Field()->setText(bad);
+        dlg.OnCommand(skin::IDOK);
+        EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(107)) << bad;
+        EXPECT_EQ(answers_.AskedQuestions().back().style, 0x10u);
+    }
+    EXPECT_EQ(answers_.AskedQuestions().size(), 3u);
+    // a device number above 32767 reads back negative and keys as such
+    dlg.Serial().Field()->setText("-5");
+    dlg.OnCommand(skin::IDOK);
+    EXPECT_EQ(dlg.KeyField()->text().toStdString(),
+              vark::SerialKeyText(vark::MakeSerialKey(0xFFFFFFFBu)));
+    EXPECT_TRUE(dlg.isVisible());
+
+    CKeyDlg none(nullptr, 0);
+    EXPECT_TRUE(none.Serial().TypedButton()->isChecked());
+    EXPECT_FALSE(none.Serial().RecorderButton()->isEnabled());
+}

@@ -1,0 +1,116 @@
+// The main window's Copy to disk, Authenticate and Public keys against the virtual recorder:
+// the menu follows the selection, an export from the menu deselects what it copied, the
+// recorder unplugged during an export ends in the disconnected state, and the key dialog gets
+// the attached recorder's serial.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+
+#include "dialogs/export_dlg.h"
+#include "dialogs/key_dlg.h"
+#include "dialogs/records_list.h"
+#include "dialogs/serial_choice.h"
+#include "platform/text.h"
+#include "recorder/demo.h"
+#include "recorder/virtual_recorder.h"
+#include "res/strings.h"
+#include "shell/app_settings.h"
+#include "skin/modal_questions.h"
+#include "testsupport/test_env.h"
+#include "transfer/signature.h"
+#include "shell/vark_dlg.h"
+
+namespace
+{
+
+// Calls `act` once with the first visible top-level dialog of type D.
+template <class D> void WhenShown(QTimer& poll, std::function<void(D&)> act)
+{
+    QObject::connect(&poll, &QTimer::timeout,
+                     [&poll, act]
+                     {
+                         for (QWidget* w : QApplication::topLevelWidgets())
+                             if (auto* d = dynamic_cast<D*>(w); d && d->isVisible())
+                             {
+                                 poll.stop();
+                                 act(*d);
+                                 return;
+                             }
+                     });
+    poll.start(20);
+}
+
+} // namespace
+
+TEST(MainWindowExport, SaveToDiskFollowsTheSelectionAndUnplugEndsDisconnected)
+{
+    testsupport::ScopedTestEnv env;
+    skin::ScriptedResponder answers;
+    const recorder::RecorderImage image = recorder::MakeDemoImage();
+    auto firmware = std::make_shared<recorder::RecorderFirmware>(image);
+    recorder::VirtualRecorder plugged(firmware);
+    ASSERT_TRUE(plugged.Plug());
+    CAppSettings settings(L"");
+    g_appSettings = &settings;
+    const std::string out = env.Path("exported");
+    settings.LastExportDirectory = platform::Utf8ToWide(out);
+    CVarkDlg dlg(settings);
+    dlg.show();
+    EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_AUTHENTICATE));
+    EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_PUBLIC_KEYS));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.List()->RowCount() == 8; }, 30000));
+    EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_SAVE_TO_DISK)); // the newest row is selected
+    dialogs::CRecordsList& list = *dlg.List();
+    list.clearSelection();
+    EXPECT_FALSE(dlg.ItemEnabled(CVarkDlg::ID_SAVE_TO_DISK));
+    for (int row : {1, 2})
+        list.topLevelItem(row)->setSelected(true);
+    EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_SAVE_TO_DISK));
+
+    // the key dialog opens with the recorder's serial chosen
+    std::string key;
+    QTimer keyPoll;
+    WhenShown<dialogs::CKeyDlg>(keyPoll,
+                                [&](dialogs::CKeyDlg& d)
+                                {
+                                    d.OnCommand(skin::IDOK);
+                                    key = d.KeyField()->text().toStdString();
+                                    d.OnCommand(skin::IDCANCEL);
+                                });
+    dlg.OnCommand(CVarkDlg::ID_PUBLIC_KEYS);
+    EXPECT_EQ(key, vark::SerialKeyText(
+                       vark::MakeSerialKey(vark::SignatureSerial(image.identity.serial))));
+
+    // Copy to disk from the menu: the two rows are copied and deselected
+    QTimer exportPoll;
+    WhenShown<dialogs::CExportDlg>(exportPoll,
+                                   [](dialogs::CExportDlg& d) { d.OnCommand(skin::IDOK); });
+    dlg.OnCommand(CVarkDlg::ID_SAVE_TO_DISK);
+    EXPECT_TRUE(list.SelectedRows().empty());
+    EXPECT_FALSE(dlg.ItemEnabled(CVarkDlg::ID_SAVE_TO_DISK));
+    EXPECT_FALSE(std::filesystem::is_empty(out));
+    EXPECT_TRUE(dlg.Connected());
+    EXPECT_TRUE(answers.AskedQuestions().empty());
+
+    // the recorder goes away during the next one
+    recorder::Fault unplug;
+    unplug.kind = recorder::Fault::Kind::UnplugAfter;
+    unplug.bytes = 20000;
+    firmware->AddFault(unplug);
+    list.topLevelItem(5)->setSelected(true);
+    answers.AnswerMessage(skin::IDOK);
+    WhenShown<dialogs::CExportDlg>(exportPoll,
+                                   [](dialogs::CExportDlg& d) { d.OnCommand(skin::IDOK); });
+    dlg.OnCommand(CVarkDlg::ID_SAVE_TO_DISK);
+    ASSERT_EQ(answers.AskedQuestions().size(), 1u);
+    EXPECT_EQ(answers.AskedQuestions()[0].text, res::LoadString(155));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.Connected(); }, 10000));
+    EXPECT_EQ(list.RowCount(), 0);
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT),
+              QString::fromStdString(res::LoadString(168)));
+    dlg.OnExit();
+    g_appSettings = nullptr;
+}
