@@ -50,7 +50,8 @@ void CAppSettings::Validate(bool)
     if (LogLevel == 0 || LogLevel > 9) LogLevel = 4;
 }
 
-namespace {
+namespace
+{
 std::atomic<uint32_t> g_chosenLcid{platform::kLcidEnglish};
 
 uint32_t LanguageOfLocaleName(std::string_view name)
@@ -67,7 +68,8 @@ uint32_t LanguageOfLocaleName(std::string_view name)
 
 uint32_t UserDefaultLanguage()
 {
-    for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"})
+    {
         const char* value = std::getenv(var);
         if (value && *value) return LanguageOfLocaleName(value);
     }
@@ -78,10 +80,16 @@ uint32_t ApplyLanguage(CAppSettings& settings)
 {
     uint32_t language = settings.Language;
     if (language == 0 || settings.followUserLanguage) language = UserDefaultLanguage();
-    switch (language) {
-    case kLangArabic: case kLangEnglish: case kLangPolish: case kLangPortuguese: case kLangRussian:
+    switch (language)
+    {
+    case kLangArabic:
+    case kLangEnglish:
+    case kLangPolish:
+    case kLangPortuguese:
+    case kLangRussian:
         break;
-    default: language = kLangEnglish;
+    default:
+        language = kLangEnglish;
     }
     const uint32_t lcid = language | 0x400;
     g_chosenLcid = lcid;
@@ -91,4 +99,7 @@ uint32_t ApplyLanguage(CAppSettings& settings)
     return lcid;
 }
 
-void ReapplyThreadLanguage() { platform::SetThreadLocale(g_chosenLcid.load()); }
+void ReapplyThreadLanguage()
+{
+    platform::SetThreadLocale(g_chosenLcid.load());
+}

@@ -10,18 +10,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-class ProfileDocumentHolder {
+class ProfileDocumentHolder
+{
 public:
     platform::ProfileDocument doc;
 };
 
-namespace {
+namespace
+{
 
 constexpr size_t kMaxStringChars = 32767;
 constexpr size_t kMaxUIntChars = 23;
 constexpr size_t kMaxBinaryBytes = 0x20000000;
 
-std::wstring ErrorText(int code) { return platform::Utf8ToWide(std::strerror(code)); }
+std::wstring ErrorText(int code)
+{
+    return platform::Utf8ToWide(std::strerror(code));
+}
 
 int HexDigit(char c)
 {
@@ -35,13 +40,15 @@ bool DecodeHexValue(std::string_view value, std::vector<uint8_t>& out)
     if (value.size() < 4 || value.size() % 2 != 0) return false;
     std::vector<uint8_t> bytes;
     bytes.reserve(value.size() / 2);
-    for (size_t i = 0; i < value.size(); i += 2) {
+    for (size_t i = 0; i < value.size(); i += 2)
+    {
         const int hi = HexDigit(value[i]), lo = HexDigit(value[i + 1]);
         if (hi < 0 || lo < 0) return false;
         bytes.push_back(static_cast<uint8_t>(hi * 16 + lo));
     }
     uint8_t sum = 0;
-    for (size_t i = 0; i + 1 < bytes.size(); ++i) sum = static_cast<uint8_t>(sum + bytes[i]);
+    for (size_t i = 0; i + 1 < bytes.size(); ++i)
+        sum = static_cast<uint8_t>(sum + bytes[i]);
     if (sum != bytes.back()) return false;
     bytes.pop_back();
     out = std::move(bytes);
@@ -50,8 +57,10 @@ bool DecodeHexValue(std::string_view value, std::vector<uint8_t>& out)
 
 std::string_view TrimBlanks(std::string_view s)
 {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -83,7 +92,8 @@ void CSettings::Exchange(bool) {}
 bool CSettings::ExchangeFixedBinary(bool saving, const wchar_t* key, void* buffer, size_t size)
 {
     std::vector<uint8_t> block;
-    if (saving) {
+    if (saving)
+    {
         const auto* bytes = static_cast<const uint8_t*>(buffer);
         block.assign(bytes, bytes + size);
     }
@@ -124,24 +134,28 @@ bool CSettings::Record(const void* address, bool ok)
 bool ParseUInt32Base0(const std::wstring& text, uint32_t& value)
 {
     size_t i = 0;
-    while (i < text.size() && (text[i] == L' ' || text[i] == L'\t')) ++i;
+    while (i < text.size() && (text[i] == L' ' || text[i] == L'\t'))
+        ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == L'+' || text[i] == L'-')) negative = text[i++] == L'-';
     unsigned base = 10;
-    if (i < text.size() && text[i] == L'0') {
+    if (i < text.size() && text[i] == L'0')
+    {
         base = 8;
         const auto isHex = [](wchar_t c) {
             return (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f') || (c >= L'A' && c <= L'F');
         };
         if (i + 2 < text.size() && (text[i + 1] == L'x' || text[i + 1] == L'X') &&
-            isHex(text[i + 2])) {
+            isHex(text[i + 2]))
+        {
             base = 16;
             i += 2;
         }
     }
     const size_t start = i;
     uint64_t magnitude = 0;
-    for (; i < text.size(); ++i) {
+    for (; i < text.size(); ++i)
+    {
         const wchar_t c = text[i];
         unsigned d;
         if (c >= L'0' && c <= L'9')
@@ -170,16 +184,17 @@ bool ReadProfileBinary(const std::string& fileBytes, const std::wstring& section
     const std::string wantedKey = platform::WideToUtf8(key);
     bool inSection = false, found = false;
     std::string_view rest = fileBytes;
-    while (!rest.empty()) {
+    while (!rest.empty())
+    {
         const size_t end = rest.find_first_of("\r\n");
         const std::string_view line = rest.substr(0, end);
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        if (!line.empty() && line.front() == '[') {
+        if (!line.empty() && line.front() == '[')
+        {
             if (inSection) break; // the wanted section has ended
             const size_t close = line.find(']');
-            const std::string_view name = line.substr(1, close == std::string_view::npos
-                                                             ? std::string_view::npos
-                                                             : close - 1);
+            const std::string_view name = line.substr(
+                1, close == std::string_view::npos ? std::string_view::npos : close - 1);
             inSection = platform::EqualsNoCaseUtf8(name, wantedSection);
             continue;
         }
@@ -189,13 +204,15 @@ bool ReadProfileBinary(const std::string& fileBytes, const std::wstring& section
             !platform::EqualsNoCaseUtf8(TrimBlanks(line.substr(0, eq)), wantedKey))
             continue;
         const std::string_view value = TrimBlanks(line.substr(eq + 1));
-        if (value.empty()) {
+        if (value.empty())
+        {
             block.clear();
             found = true;
             continue;
         }
         std::vector<uint8_t> decoded;
-        if (DecodeHexValue(value, decoded)) {
+        if (DecodeHexValue(value, decoded))
+        {
             block = std::move(decoded);
             return true;
         }
@@ -209,9 +226,12 @@ CIniFileSettings::CIniFileSettings(std::wstring path, std::wstring section)
     : path_(std::move(path)), section_(std::move(section))
 {
     const std::wstring folder = platform::Utf8ToWide(platform::RoamingAppDataFolder());
-    if (path_.empty()) {
+    if (path_.empty())
+    {
         path_ = folder + L"/Varke.ini";
-    } else if (path_.front() != L'/') {
+    }
+    else if (path_.front() != L'/')
+    {
         const auto slash = path_.find_last_of(L"/\\");
         path_ = folder + L"/" + (slash == std::wstring::npos ? path_ : path_.substr(slash + 1));
     }
@@ -224,8 +244,11 @@ bool CIniFileSettings::Load()
 {
     const std::string path = platform::WideToUtf8(path_);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    struct stat st {};
-    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    struct stat st
+    {
+    };
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    {
         const int err = fd < 0 ? errno : (S_ISDIR(st.st_mode) ? EISDIR : errno);
         if (fd >= 0) ::close(fd);
         ClearError();
@@ -236,7 +259,8 @@ bool CIniFileSettings::Load()
     rawFile_.clear();
     char buf[65536];
     bool readOk = true;
-    for (;;) {
+    for (;;)
+    {
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) readOk = false;
@@ -246,7 +270,8 @@ bool CIniFileSettings::Load()
     }
     const int err = errno;
     ::close(fd);
-    if (!readOk) {
+    if (!readOk)
+    {
         SetError(static_cast<uint32_t>(err), ErrorText(err));
         rawFile_.clear();
         return false;
@@ -265,7 +290,8 @@ bool CIniFileSettings::Save()
     const std::string path = platform::WideToUtf8(path_);
     ProfileDocumentHolder holder;
     int err = 0;
-    if (!holder.doc.Load(path, &err) && err != ENOENT) {
+    if (!holder.doc.Load(path, &err) && err != ENOENT)
+    {
         ClearError();
         SetError(static_cast<uint32_t>(err), ErrorText(err));
         return false;
@@ -273,7 +299,8 @@ bool CIniFileSettings::Save()
     doc_ = &holder;
     CSettings::Save();
     doc_ = nullptr;
-    if (!holder.doc.Save(path, &err)) {
+    if (!holder.doc.Save(path, &err))
+    {
         SetError(static_cast<uint32_t>(err), ErrorText(err));
         return false;
     }
@@ -285,13 +312,15 @@ bool CIniFileSettings::ExchangeString(bool saving, const wchar_t* key, std::wstr
     if (!doc_) return Record(&value, false);
     const std::string section = platform::WideToUtf8(section_);
     const std::string name = platform::WideToUtf8(key);
-    if (saving) {
+    if (saving)
+    {
         if (value.size() > kMaxStringChars || value.find_first_of(L"\r\n\t") != std::wstring::npos)
             return Record(&value, false);
         return Record(&value, doc_->doc.Set(section, name, platform::WideToUtf8(value)));
     }
     const auto text = doc_->doc.Get(section, name);
-    if (!text) {
+    if (!text)
+    {
         value.clear(); // a missing key reads as the empty string
         return Record(&value, true);
     }
@@ -324,12 +353,14 @@ bool CIniFileSettings::ExchangeBinary(bool saving, const wchar_t* key, std::vect
     if (!doc_) return Record(&block, false);
     const std::string section = platform::WideToUtf8(section_);
     const std::string name = platform::WideToUtf8(key);
-    if (saving) {
+    if (saving)
+    {
         if (block.size() > kMaxBinaryBytes) return Record(&block, false);
         doc_->doc.Remove(section, name);
         if (block.empty()) return Record(&block, true);
-        return Record(&block, doc_->doc.Set(section, name,
-                                            platform::EncodeProfileStruct(block.data(), block.size())));
+        return Record(&block,
+                      doc_->doc.Set(section, name,
+                                    platform::EncodeProfileStruct(block.data(), block.size())));
     }
     return Record(&block, ReadProfileBinary(rawFile_, section_, key, block));
 }

@@ -1,8 +1,8 @@
 #include "shell/vark_app.h"
 
 #include "shell/app_settings.h"
+#include "shell/vark_dlg.h"
 #include "vark_application.h"
-#include "vark_dlg.h"
 
 #include "platform/com/apartment.h"
 #include "platform/install_layout.h"
@@ -18,7 +18,8 @@
 #include <QSocketNotifier>
 #include <exception>
 
-namespace {
+namespace
+{
 constexpr const wchar_t* kUnhandledException =
     L"An unhandled exception has been occured. The application will be closed.";
 
@@ -40,10 +41,10 @@ public:
 
 CVarkApp::CVarkApp()
 {
-    factory_ = [](CAppSettings& settings) -> std::unique_ptr<QDialog> {
-        return std::make_unique<CVarkDlg>(settings);
-    };
-    fatal_ = [](const std::wstring& text) {
+    factory_ = [](CAppSettings& settings) -> std::unique_ptr<QDialog>
+    { return std::make_unique<CVarkDlg>(settings); };
+    fatal_ = [](const std::wstring& text)
+    {
         QMessageBox::critical(nullptr, QStringLiteral("Sound Manager Varke P"),
                               QString::fromStdWString(text));
     };
@@ -56,8 +57,7 @@ int CVarkApp::Run()
     if (instance.AlreadyExists()) return 0;
 
     const std::string folder = DataFolder();
-    CAppSettings settings(platform::Utf8ToWide(platform::JoinPath(folder, "Varke.ini")),
-                          L"Common");
+    CAppSettings settings(platform::Utf8ToWide(platform::JoinPath(folder, "Varke.ini")), L"Common");
     settings.Load(); // a missing file leaves the defaults
     g_appSettings = &settings;
 
@@ -81,21 +81,27 @@ int CVarkApp::Run()
     auto apartment = std::make_unique<QSocketNotifier>(com::ApartmentFd(), QSocketNotifier::Read);
     QObject::connect(apartment.get(), &QSocketNotifier::activated, [] { com::PumpApartment(); });
     skin_data::InitSkinData();
-    try {
+    try
+    {
         std::unique_ptr<QDialog> window = factory_(settings);
         auto* app = qobject_cast<CVarkApplication*>(QCoreApplication::instance());
         if (app) app->SetMainWindow(window.get());
         FirstFrameLog firstFrame;
         window->installEventFilter(&firstFrame);
         window->exec();
-        if (app) {
+        if (app)
+        {
             app->SetMainWindow(nullptr);
             app->RethrowEscapedException();
         }
-    } catch (const std::exception& e) {
+    }
+    catch (const std::exception& e)
+    {
         SLOG_ERR("Unhandled exception: %s", e.what());
         fatal_(kUnhandledException);
-    } catch (...) {
+    }
+    catch (...)
+    {
         SLOG_ERR("Unhandled exception of unknown type");
         fatal_(kUnhandledException);
     }

@@ -1,10 +1,11 @@
-#include "vark_dlg.h"
+#include "shell/vark_dlg.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QSessionManager>
 #include <QShortcut>
 
 #include "dialogs/about_dlg.h"
@@ -13,6 +14,7 @@
 #include "dialogs/player_options_dlg.h"
 #include "dialogs/records_list.h"
 #include "platform/text.h"
+#include "platform/thread_locale.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
 #include "shell/app_settings.h"
@@ -93,9 +95,12 @@ CVarkDlg::CVarkDlg(CAppSettings& settings, QWidget* parent)
                 w->setToolTip(Text(uint32_t(id)));
     ShowDisconnectedStatus();
     connect(&statusTimer_, &QTimer::timeout, this, [this] { OnStatusTick(); });
-    connect(&playTimer_, &QTimer::timeout, this, [this] { control_.Tick(); });
+    connect(&playTimer_, &QTimer::timeout, this, [this] { OnPlayTick(); });
     statusTimer_.start(1000);
     playTimer_.start(200);
+    // the end of the desktop session ends the program as Exit does
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { OnExit(); });
 }
 
 CVarkDlg::~CVarkDlg()
@@ -228,6 +233,12 @@ void CVarkDlg::InitMenu()
           {0, false, {}},
           {ID_AUTHENTICATE, false, {}},
           {ID_PUBLIC_KEYS, false, {}}}},
+        {40103,
+         {{ID_LANG_RUSSIAN, true, {}},
+          {ID_LANG_RUSSIAN + 1, true, {}},
+          {ID_LANG_RUSSIAN + 2, true, {}},
+          {ID_LANG_RUSSIAN + 3, true, {}},
+          {ID_LANG_ARABIC, true, {}}}},
         {40104, {{ID_ABOUT, true, {}}}},
     };
     for (const auto& [title, items] : layout)
@@ -240,8 +251,12 @@ void CVarkDlg::InitMenu()
                 menu->addSeparator();
                 continue;
             }
-            // the tab in a menu text separates its key name
-            QAction* a = menu->addAction(Text(uint32_t(item.id)).section('\t', 0, 0));
+            // the tab in a menu text separates its key name; the language items are named by
+            // the texts of the languages
+            const uint32_t textId = item.id >= ID_LANG_RUSSIAN && item.id <= ID_LANG_ARABIC
+                                        ? uint32_t(40105 + item.id - ID_LANG_RUSSIAN)
+                                        : uint32_t(item.id);
+            QAction* a = menu->addAction(Text(textId).section('\t', 0, 0));
             a->setEnabled(item.enabled);
             if (!item.key.isEmpty())
             {
@@ -259,7 +274,21 @@ void CVarkDlg::InitMenu()
         actions_[id]->setCheckable(true);
     actions_[ID_FROM_NEWEST]->setChecked(settings_.LoadListOrder != 0);
     actions_[ID_FROM_OLDEST]->setChecked(settings_.LoadListOrder == 0);
-    menuBar_->SetMenu(menus_);
+    // the stored choice is what runs now: the menu follows the chosen thread language
+    for (int id = ID_LANG_RUSSIAN; id <= ID_LANG_ARABIC; ++id)
+    {
+        actions_[id]->setCheckable(true);
+        actions_[id]->setChecked(LanguageOfItem(id) == settings_.Language);
+    }
+    if (platform::PrimaryLanguage(platform::GetThreadLocale()) == kLangArabic)
+    {
+        // the bar runs right to left: after its blank start, Help first and File last
+        std::vector<QMenu*> rtl(menus_.rbegin(), menus_.rend());
+        rtl.insert(rtl.begin(), nullptr);
+        menuBar_->SetMenu(rtl);
+    }
+    else
+        menuBar_->SetMenu(menus_);
     // the accelerators
     const std::pair<QKeySequence, int> keys[] = {
         {QKeySequence(Qt::CTRL | Qt::Key_P), ID_PLAY_PAUSE},
@@ -347,6 +376,12 @@ void CVarkDlg::OnCommand(int id)
     case ID_PLAYER_OPTIONS:
     case IDC_PLAYER_OPTIONS:
         return OnPlayerOptions();
+    case ID_LANG_RUSSIAN:
+    case ID_LANG_RUSSIAN + 1:
+    case ID_LANG_RUSSIAN + 2:
+    case ID_LANG_RUSSIAN + 3:
+    case ID_LANG_ARABIC:
+        return OnLanguage(id);
     case ID_ABOUT:
     {
         dialogs::CAboutDlg about(this, device_.FirmwareVersion());
@@ -385,6 +420,29 @@ void CVarkDlg::OnCommand(int id)
     default:
         return;
     }
+}
+
+uint32_t CVarkDlg::LanguageOfItem(int command)
+{
+    static constexpr uint32_t kLanguages[] = {kLangRussian, kLangEnglish, kLangPortuguese,
+                                              kLangPolish, kLangArabic};
+    const int i = command - ID_LANG_RUSSIAN;
+    return i >= 0 && i < 5 ? kLanguages[i] : 0;
+}
+
+void CVarkDlg::OnLanguage(int command)
+{
+    constexpr uint32_t kAskChange = 40015, kAskClose = 40016, kQuestion = 0x24;
+    const uint32_t language = LanguageOfItem(command);
+    // the check marks stay on the language that runs until the choice is made
+    for (int id = ID_LANG_RUSSIAN; id <= ID_LANG_ARABIC; ++id)
+        actions_[id]->setChecked(LanguageOfItem(id) == settings_.Language);
+    if (language == settings_.Language || Message(kAskChange, 102, kQuestion) != skin::IDYES)
+        return;
+    settings_.Language = language;
+    for (int id = ID_LANG_RUSSIAN; id <= ID_LANG_ARABIC; ++id)
+        actions_[id]->setChecked(id == command);
+    if (Message(kAskClose, 102, kQuestion) == skin::IDYES) OnExit();
 }
 
 void CVarkDlg::keyPressEvent(QKeyEvent* e)

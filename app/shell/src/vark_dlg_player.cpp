@@ -6,11 +6,13 @@
 #include "dialogs/records_list.h"
 #include "platform/text.h"
 #include "res/strings.h"
+#include "scriba/scriba.h"
 #include "shell/app_settings.h"
+#include "shell/vark_dlg.h"
 #include "skin/modal_questions.h"
 #include "transfer/record_row.h"
 #include "transfer/status_texts.h"
-#include "vark_dlg.h"
+#include "trillo/trillo.h"
 
 namespace
 {
@@ -24,6 +26,19 @@ QString DurationText(intptr_t ms)
 }
 
 } // namespace
+
+void CVarkDlg::OnPlayTick()
+{
+    control_.Tick();
+    // A player server that has gone sends nothing more: notice it about once a second, let
+    // go of the player, and the next playback starts a new one.
+    if (++playTicks_ % 5 == 0 && control_.Flow() && control_.IsPlaying() && TRIL_GetGain() < 0)
+    {
+        SLOG_ERR("The player stopped answering");
+        control_.Drop();
+        TRIL_Clear();
+    }
+}
 
 void CVarkDlg::PlayRecord()
 {

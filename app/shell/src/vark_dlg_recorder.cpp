@@ -12,8 +12,8 @@
 #include "res/strings.h"
 #include "scriba/scriba.h"
 #include "shell/app_settings.h"
+#include "shell/vark_dlg.h"
 #include "transfer/status_texts.h"
-#include "vark_dlg.h"
 
 namespace
 {
@@ -53,13 +53,18 @@ void CVarkDlg::OnStatusTick()
     if (++ticks_ > 5)
     {
         ticks_ = 0;
-        if (connected_ && control_.Kind() != 1 && !loadDialog_ && !busy_)
+        if (connected_ && control_.Kind() != 1 && !loadDialog_ && !busy_ && !asking_)
         {
             const uint32_t before = lastFree_;
             RefreshStatus();
-            if (before && lastFree_ && before != lastFree_ &&
-                Message(kMsgMemoryChanged, kTitle, kStyleYesNo) == kYes)
-                OnRefresh();
+            if (before && lastFree_ && before != lastFree_)
+            {
+                // the ticks go on while the question is open; it is asked once
+                asking_ = true;
+                const bool refresh = Message(kMsgMemoryChanged, kTitle, kStyleYesNo) == kYes;
+                asking_ = false;
+                if (refresh) OnRefresh();
+            }
         }
     }
     // the recorder's clock runs on from the last reading without asking it

@@ -9,8 +9,12 @@
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
-namespace {
-std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+namespace
+{
+std::wstring W(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
 } // namespace
 
 TEST(AppSettings, ValidationCorrectsOutOfRangeValues)
@@ -53,12 +57,13 @@ TEST(AppSettings, AMissingFileGivesDefaultsAndIsCreatedByTheFirstSave)
     s.PlayerOptionsWinPosX = static_cast<uint32_t>(-20);
     ASSERT_TRUE(s.Save());
     EXPECT_EQ(s.SaveCount(), 1);
-    EXPECT_EQ(ReadFile(path), "[Common]\nOutDeviceName=\nLastExportDirectory=/home/user/export\n"
-                              "LastOpenWaveDirectory=\nLastOpenDsgDirectory=\nLastOpenVrpDirectory=\n"
-                              "RingLength=5\nPauseLength=1\nLanguage=0\nDigitalSign=0\n"
-                              "LoadListOrder=0\nLogLevel=4\nLogFlags=0\n"
-                              "PlayerOptionsWinPosX=4294967276\nPlayerOptionsWinPosY=0\n"
-                              "SignMode=2\nIgnoreTimerOverlapping=0\n");
+    EXPECT_EQ(ReadFile(path),
+              "[Common]\nOutDeviceName=\nLastExportDirectory=/home/user/export\n"
+              "LastOpenWaveDirectory=\nLastOpenDsgDirectory=\nLastOpenVrpDirectory=\n"
+              "RingLength=5\nPauseLength=1\nLanguage=0\nDigitalSign=0\n"
+              "LoadListOrder=0\nLogLevel=4\nLogFlags=0\n"
+              "PlayerOptionsWinPosX=4294967276\nPlayerOptionsWinPosY=0\n"
+              "SignMode=2\nIgnoreTimerOverlapping=0\n");
     CAppSettings back(W(path));
     ASSERT_TRUE(back.Load());
     EXPECT_EQ(static_cast<int32_t>(back.PlayerOptionsWinPosX), -20);
@@ -87,8 +92,8 @@ TEST(Language, StoredLanguageOrTheUsersLocaleWithEnglishFallback)
     env.Set("LANG", std::string("ru_RU.UTF-8"));
     CAppSettings s(W(env.Path("Varke.ini")));
 
-    s.followUserLanguage = false;
-    s.Language = 7; // not offered
+    EXPECT_FALSE(s.followUserLanguage); // a stored choice wins on this platform
+    s.Language = 7;                     // not offered
     EXPECT_EQ(ApplyLanguage(s), 1033u);
     EXPECT_EQ(s.Language, 9u);
     s.Language = 21;
@@ -96,7 +101,7 @@ TEST(Language, StoredLanguageOrTheUsersLocaleWithEnglishFallback)
     s.Language = 0; // not chosen: the user's language
     EXPECT_EQ(ApplyLanguage(s), 1049u);
 
-    // This platform follows the user's locale whatever is stored.
+    // With the flag set the user's locale wins whatever is stored.
     s.followUserLanguage = true;
     s.Language = 21;
     env.Set("LC_MESSAGES", std::string("pt_BR.UTF-8"));
@@ -112,11 +117,14 @@ TEST(Language, StoredLanguageOrTheUsersLocaleWithEnglishFallback)
     s.Language = 25;
     ApplyLanguage(s);
     platform::Lcid seen = 0;
-    std::thread([&] {
-        platform::SetThreadLocale(1033);
-        ReapplyThreadLanguage();
-        seen = platform::GetThreadLocale();
-    }).join();
+    std::thread(
+        [&]
+        {
+            platform::SetThreadLocale(1033);
+            ReapplyThreadLanguage();
+            seen = platform::GetThreadLocale();
+        })
+        .join();
     EXPECT_EQ(seen, 1049u);
     s.Language = 9;
     ApplyLanguage(s);

@@ -3,35 +3,78 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 
 #include "dialogs/pin_dlg.h"
 #include "dialogs/records_list.h"
+#include "platform/com/apartment.h"
 #include "platform/thread_locale.h"
 #include "recorder/demo.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
 #include "shell/app_settings.h"
+#include "shell/vark_dlg.h"
 #include "skin/modal_questions.h"
+#include "testsupport/sound.h"
 #include "testsupport/test_env.h"
-#include "vark_dlg.h"
+#include "transfer/g711.h"
+#include "trillo/player_case.h"
 
 namespace
 {
 
-std::unique_ptr<recorder::VirtualRecorder> PlugDemo(const std::string& pin = {})
+const recorder::RecorderImage& DemoImage()
 {
-    recorder::RecorderImage image = recorder::MakeDemoImage();
+    static const recorder::RecorderImage image = recorder::MakeDemoImage();
+    return image;
+}
+
+std::unique_ptr<recorder::VirtualRecorder> PlugDemo(const std::string& pin = {},
+                                                    recorder::RecorderIdentity* identity = nullptr,
+                                                    recorder::FirmwareConfig config = {})
+{
+    recorder::RecorderImage image = DemoImage();
     if (!pin.empty())
     {
         EXPECT_TRUE(recorder::PinToAccessCode(pin, &image.settings.accessCode));
     }
+    if (identity) image.identity = *identity;
     auto r = std::make_unique<recorder::VirtualRecorder>(
-        std::make_shared<recorder::RecorderFirmware>(image));
+        std::make_shared<recorder::RecorderFirmware>(image, config));
     EXPECT_TRUE(r->Plug());
     return r;
 }
+
+// The window's first tick connects; the list then loads through the loading dialog.
+bool WaitForList(CVarkDlg& dlg, int rows)
+{
+    return QTest::qWaitFor([&] { return dlg.Connected() && dlg.List()->RowCount() == rows; },
+                           30000);
+}
+
+// The player runs in its server process: the apartment joins this loop as in the program.
+class PlayerApartment
+{
+public:
+    PlayerApartment()
+    {
+        com::CoInitialize();
+        EXPECT_TRUE(trillo::RegisterPlayerServerIfMissing(testsupport::BinDir() + "/vark-player"));
+        pump_ = std::make_unique<QSocketNotifier>(com::ApartmentFd(), QSocketNotifier::Read);
+        QObject::connect(pump_.get(), &QSocketNotifier::activated, [] { com::PumpApartment(); });
+    }
+    ~PlayerApartment()
+    {
+        pump_.reset();
+        com::CoUninitialize();
+    }
+
+private:
+    std::unique_ptr<QSocketNotifier> pump_;
+};
 
 QString Str(uint32_t id)
 {
@@ -119,4 +162,191 @@ TEST(MainWindow, AskForThePinWhenTheEmptyOneIsRefused)
     EXPECT_TRUE(dlg.Connected());
     EXPECT_EQ(answers.Unexpected(), 0);
     dlg.OnExit();
+}
+
+TEST(MainWindow, FirmwareWarningsOnConnecting)
+{
+    testsupport::ScopedTestEnv env;
+    struct Case
+    {
+        uint16_t firmware;
+        uint8_t capability;
+        std::vector<uint32_t> warnings;
+    };
+    const Case cases[] = {{0x0310, 1, {40008}}, {0x0311, 1, {}},      {0x2C38, 2, {40009}},
+                          {0x2C37, 2, {}},      {0x2E00, 2, {40009}}, {0x2E00, 1, {}}};
+    for (const Case& c : cases)
+    {
+        skin::ScriptedResponder answers;
+        for (size_t i = 0; i < c.warnings.size(); ++i)
+            answers.AnswerMessage(skin::IDOK);
+        recorder::RecorderIdentity id = DemoImage().identity;
+        id.firmware = c.firmware;
+        id.capability = c.capability;
+        auto plugged = PlugDemo({}, &id);
+        CAppSettings settings(L"");
+        CVarkDlg dlg(settings);
+        dlg.show();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Connected(); }, 30000)) << c.firmware;
+        std::vector<uint32_t> shown;
+        for (const auto& q : answers.AskedQuestions())
+            for (uint32_t w : {40008u, 40009u})
+                if (q.text == res::LoadString(w) && q.style == 0x30) shown.push_back(w);
+        EXPECT_EQ(shown, c.warnings) << std::hex << c.firmware;
+        dlg.OnExit();
+    }
+}
+
+TEST(MainWindow, LoopLengthDeleteAllAndTheLanguageMenu)
+{
+    testsupport::ScopedTestEnv env;
+    skin::ScriptedResponder answers;
+    recorder::FirmwareConfig quick;
+    quick.eraseSeconds = 0.6;
+    auto plugged = PlugDemo({}, nullptr, quick);
+    CAppSettings settings(L"");
+    settings.Language = 9;
+    CVarkDlg dlg(settings);
+    dlg.show();
+    ASSERT_TRUE(WaitForList(dlg, 8));
+
+    // the loop length is forced into 3..30 when its field is left
+    auto* loop = dlg.findChild<skin::CSkinnedEdit*>();
+    for (QWidget* w : dlg.findChildren<QWidget*>())
+        if (auto* e = dynamic_cast<skin::CSkinnedEdit*>(w);
+            e && e->ControlId() == CVarkDlg::IDC_EDIT_RING_LENGTH)
+            loop = e;
+    for (auto [typed, kept] : {std::pair{"45", "30"}, {"1", "3"}, {"12", "12"}})
+    {
+        loop->setFocus();
+        loop->clear();
+        QTest::keyClicks(loop, typed);
+        emit loop->editingFinished();
+        EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_RING_LENGTH), kept);
+    }
+    EXPECT_EQ(dlg.LoopLength(), 12);
+
+    // Delete all: both questions, then the erase polled until it ends
+    answers.AnswerMessage(skin::IDYES);
+    answers.AnswerMessage(skin::IDNO);
+    dlg.OnCommand(CVarkDlg::ID_DELETE_ALL);
+    EXPECT_EQ(dlg.List()->RowCount(), 8); // the second question said no
+    answers.AnswerMessage(skin::IDYES);
+    answers.AnswerMessage(skin::IDYES);
+    dlg.OnCommand(CVarkDlg::ID_DELETE_ALL);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return dlg.List()->RowCount() == 0 && dlg.isEnabled(); }, 30000));
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_TRACK_COUNT), "0");
+    EXPECT_FALSE(dlg.ItemEnabled(CVarkDlg::ID_DELETE_ALL));
+    ASSERT_GE(answers.AskedQuestions().size(), 4u);
+    EXPECT_EQ(answers.AskedQuestions()[2].style, 0x24u);
+    EXPECT_EQ(answers.AskedQuestions()[3].style, 0x44u);
+
+    // Language: asked twice; the choice is stored for the next start, and yes closes
+    EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_LANG_ARABIC));
+    answers.AnswerMessage(skin::IDYES);
+    answers.AnswerMessage(skin::IDNO);
+    dlg.OnCommand(CVarkDlg::ID_LANG_RUSSIAN + 3); // Polish
+    EXPECT_EQ(settings.Language, 21u);
+    EXPECT_TRUE(dlg.isVisible());
+    answers.AnswerMessage(skin::IDYES);
+    answers.AnswerMessage(skin::IDYES);
+    dlg.OnCommand(CVarkDlg::ID_LANG_ARABIC);
+    EXPECT_EQ(settings.Language, 1u);
+    EXPECT_EQ(settings.SaveCount(), 1);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(settings.RingLength, 12u);
+    EXPECT_EQ(answers.Unexpected(), 0);
+}
+
+TEST(MainWindow, PlaysARecordWholeThenPausesSeeksAndExitsInTwoPasses)
+{
+    testsupport::ScopedTestEnv env;
+    env.Set("VARK_AUDIO", "capture:" + env.Path("out.wav"));
+    skin::ScriptedResponder answers;
+    PlayerApartment apartment;
+    auto plugged = PlugDemo();
+    CAppSettings settings(L"");
+    CVarkDlg dlg(settings);
+    dlg.show();
+    ASSERT_TRUE(WaitForList(dlg, 8));
+    for (int i = 0; i < 9; ++i) // F10 raises the volume by 4 up to full
+        dlg.OnCommand(CVarkDlg::ID_VOLUME_UP);
+
+    dlg.List()->clearSelection();
+    dlg.List()->topLevelItem(0)->setSelected(true);
+    dlg.OnCommand(CVarkDlg::ID_PLAY);
+    EXPECT_EQ(dlg.SelectedIndex(), 0);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Player().IsPlaying(); }, 20000));
+    // the flow's announcements are posted: they arrive through the loop
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return dlg.FieldText(CVarkDlg::IDC_EDIT_PLAY_DURATION) == "0:00:09"; }, 10000));
+    EXPECT_TRUE(dlg.FieldText(CVarkDlg::IDC_EDIT_NAME).contains("1"));
+    EXPECT_FALSE(dlg.FieldText(CVarkDlg::IDC_EDIT_FORMAT).isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.Player().IsPlaying(); }, 60000));
+    const auto& record = DemoImage().records[0];
+    std::vector<int16_t> pcm(record.data.size());
+    vark::MuLawExpand(record.data.data(), record.data.size(), pcm.data());
+    std::vector<std::pair<int16_t, int16_t>> expected;
+    for (int16_t v : pcm)
+        expected.emplace_back(v, v);
+    EXPECT_EQ(testsupport::CompareHeard(testsupport::CapturedFrames(env.Path("out.wav")), expected),
+              "");
+
+    // the next record: pause holds the position, a seek moves it, Exit stops first
+    dlg.OnCommand(CVarkDlg::IDC_END);
+    EXPECT_EQ(dlg.SelectedIndex(), 1);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return dlg.FieldText(CVarkDlg::IDC_EDIT_CURRENT_PLAY_POSITION) >= "0:00:01"; },
+        20000));
+    dlg.OnCommand(CVarkDlg::IDC_PAUSE);
+    EXPECT_TRUE(dlg.Player().IsPaused());
+    QTest::qWait(300); // what was posted before the pause
+    const QString held = dlg.FieldText(CVarkDlg::IDC_EDIT_CURRENT_PLAY_POSITION);
+    QTest::qWait(1200);
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CURRENT_PLAY_POSITION), held);
+    dlg.OnCommand(CVarkDlg::IDC_PLAY); // resumes
+    EXPECT_FALSE(dlg.Player().IsPaused());
+    dlg.Player().Flow()->SetPosition(4000);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return dlg.FieldText(CVarkDlg::IDC_EDIT_CURRENT_PLAY_POSITION) >= "0:00:04"; },
+        10000));
+    dlg.OnExit(); // first pass: the player is let go of
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(settings.SaveCount(), 0);
+    dlg.OnExit(); // asked again meanwhile: still one save in the end
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isVisible(); }, 10000));
+    EXPECT_EQ(settings.SaveCount(), 1);
+    EXPECT_FALSE(dlg.Player().Flow());
+    EXPECT_EQ(answers.Unexpected(), 0);
+}
+
+TEST(MainWindow, APlayerServerThatDiesEndsPlaybackAndTheNextOneStartsAnew)
+{
+    testsupport::ScopedTestEnv env;
+    skin::ScriptedResponder answers;
+    PlayerApartment apartment;
+    auto plugged = PlugDemo();
+    CAppSettings settings(L"");
+    CVarkDlg dlg(settings);
+    dlg.show();
+    ASSERT_TRUE(WaitForList(dlg, 8));
+    dlg.OnCommand(CVarkDlg::ID_PLAY);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return !dlg.FieldText(CVarkDlg::IDC_EDIT_PLAY_DURATION).isEmpty(); }, 20000));
+    const auto servers = testsupport::ProcessesUnder("vark-player", env.Root());
+    ASSERT_EQ(servers.size(), 1u);
+    ::kill(servers[0], SIGKILL);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.Player().Flow(); }, 10000));
+    EXPECT_TRUE(dlg.FieldText(CVarkDlg::IDC_EDIT_PLAY_DURATION).isEmpty());
+    dlg.OnCommand(CVarkDlg::ID_PLAY);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return dlg.Player().IsPlaying() &&
+                   !dlg.FieldText(CVarkDlg::IDC_EDIT_PLAY_DURATION).isEmpty();
+        },
+        20000));
+    dlg.OnExit();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isVisible(); }, 10000));
+    EXPECT_EQ(answers.Unexpected(), 0);
 }

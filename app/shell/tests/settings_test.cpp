@@ -2,19 +2,21 @@
 
 #include "testsupport/test_env.h"
 
-#include <gtest/gtest.h>
 #include <csignal>
 #include <filesystem>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
-namespace {
+namespace
+{
 
 // A settings class with one key of each kind, as the program's classes are built.
-class Sample : public CIniFileSettings {
+class Sample : public CIniFileSettings
+{
 public:
     using CIniFileSettings::CIniFileSettings;
     std::wstring text = L"default";
@@ -30,7 +32,10 @@ protected:
     }
 };
 
-std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring W(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
 
 } // namespace
 
@@ -63,7 +68,8 @@ TEST(ReadProfileBinary, AcceptsOnlyValidUpperCaseValuesWithTheirChecksum)
     EXPECT_FALSE(ReadProfileBinary("[Common]\nKey=0A0B\n", L"Common", L"Key", block));
     EXPECT_FALSE(ReadProfileBinary("[Common]\nKey=00\n", L"Common", L"Key", block));
     // The wanted section ends at the next section line, even one of the same name.
-    EXPECT_FALSE(ReadProfileBinary("[Common]\nX=1\n[Common]\nKey=0101\n", L"Common", L"Key", block));
+    EXPECT_FALSE(
+        ReadProfileBinary("[Common]\nX=1\n[Common]\nKey=0101\n", L"Common", L"Key", block));
     // An empty value is an empty block.
     block = {9};
     EXPECT_TRUE(ReadProfileBinary("[Common]\nKey=\n", L"Common", L"Key", block));
@@ -92,10 +98,9 @@ TEST(IniFileSettings, RoundTripKeepsOtherLinesAndUnreadableValuesKeepDefaults)
     s.number = 4000000000u;
     s.blob[0] = 0xAB;
     ASSERT_TRUE(s.Save());
-    EXPECT_EQ(ReadFile(path),
-              "; mine\n[Other]\nText=elsewhere\n[Common]\nNumber=4000000000\n"
-              "Text=\xD0\xB7\xD0\xB0\xD0\xBF\xD0\xB8\xD1\x81\xD1\x8C\nExtra=kept\n"
-              "Blob=AB020304B4\n");
+    EXPECT_EQ(ReadFile(path), "; mine\n[Other]\nText=elsewhere\n[Common]\nNumber=4000000000\n"
+                              "Text=\xD0\xB7\xD0\xB0\xD0\xBF\xD0\xB8\xD1\x81\xD1\x8C\nExtra=kept\n"
+                              "Blob=AB020304B4\n");
 
     Sample again(W(path), L"Common");
     ASSERT_TRUE(again.Load());
@@ -171,7 +176,8 @@ TEST(IniFileSettings, AFailedSaveLeavesTheOldFile)
     EXPECT_EQ(ReadFile(path), "[Common]\nNumber=1\n");
     // No temporary file is left behind.
     int files = 0;
-    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(env.Root())) ++files;
+    for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(env.Root()))
+        ++files;
     EXPECT_EQ(files, 6); // s.ini and the five folders of the test environment
 }
 

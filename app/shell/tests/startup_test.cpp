@@ -1,6 +1,6 @@
 #include "shell/app_settings.h"
 #include "shell/vark_app.h"
-#include "vark_dlg.h"
+#include "shell/vark_dlg.h"
 
 #include "testsupport/test_env.h"
 #include "trillo/player_case.h"
@@ -13,12 +13,14 @@
 
 using testsupport::ReadFile;
 
-namespace {
+namespace
+{
 
 int CountOf(const std::string& text, const std::string& what)
 {
     int n = 0;
-    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
     return n;
 }
 
@@ -27,7 +29,8 @@ std::string DataFolder(const testsupport::ScopedTestEnv& env)
     return env.Root() + "/config/Mirvanta/Varke-P";
 }
 
-class ThrowingWindow : public QDialog {
+class ThrowingWindow : public QDialog
+{
 protected:
     void showEvent(QShowEvent*) override { throw std::runtime_error("boom"); }
 };
@@ -39,15 +42,19 @@ TEST(StartUp, ClosingTheMainWindowSavesTheSettingsOnce)
     testsupport::ScopedTestEnv env;
     CVarkApp app;
     CVarkDlg* window = nullptr;
-    app.SetMainWindowFactory([&](CAppSettings& settings) {
-        auto dlg = std::make_unique<CVarkDlg>(settings);
-        window = dlg.get();
-        QTimer::singleShot(0, dlg.get(), [w = dlg.get()] {
-            w->close();
-            w->close(); // a second close must not save again
+    app.SetMainWindowFactory(
+        [&](CAppSettings& settings)
+        {
+            auto dlg = std::make_unique<CVarkDlg>(settings);
+            window = dlg.get();
+            QTimer::singleShot(0, dlg.get(),
+                               [w = dlg.get()]
+                               {
+                                   w->close();
+                                   w->close(); // a second close must not save again
+                               });
+            return dlg;
         });
-        return dlg;
-    });
     EXPECT_EQ(app.Run(), 0);
     ASSERT_NE(window, nullptr);
     const std::string folder = DataFolder(env);
@@ -103,19 +110,23 @@ TEST(StartUp, TheMainWindowRunsInACOMApartmentThatTheEventLoopPumps)
     CVarkApp app;
     bool pumped = false;
     int fdDuringRun = -1;
-    app.SetMainWindowFactory([&](CAppSettings& settings) {
-        auto dlg = std::make_unique<CVarkDlg>(settings);
-        fdDuringRun = com::ApartmentFd();
-        // Work queued to the apartment runs only when the Qt loop pumps it.
-        auto queue = com::CurrentApartmentQueue();
-        if (queue)
-            queue->Post([&pumped, w = dlg.get()] {
-                pumped = true;
-                w->close();
-            });
-        QTimer::singleShot(20000, dlg.get(), [w = dlg.get()] { w->close(); });
-        return dlg;
-    });
+    app.SetMainWindowFactory(
+        [&](CAppSettings& settings)
+        {
+            auto dlg = std::make_unique<CVarkDlg>(settings);
+            fdDuringRun = com::ApartmentFd();
+            // Work queued to the apartment runs only when the Qt loop pumps it.
+            auto queue = com::CurrentApartmentQueue();
+            if (queue)
+                queue->Post(
+                    [&pumped, w = dlg.get()]
+                    {
+                        pumped = true;
+                        w->close();
+                    });
+            QTimer::singleShot(20000, dlg.get(), [w = dlg.get()] { w->close(); });
+            return dlg;
+        });
     EXPECT_EQ(app.Run(), 0);
     EXPECT_GE(fdDuringRun, 0);
     EXPECT_TRUE(pumped);

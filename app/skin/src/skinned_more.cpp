@@ -5,10 +5,15 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-namespace skin {
+namespace skin
+{
 
-namespace {
-void Pt(KeyTable& k, const char* key, QPoint& p) { SkinManager::ReadPoint(k, key, p); }
+namespace
+{
+void Pt(KeyTable& k, const char* key, QPoint& p)
+{
+    SkinManager::ReadPoint(k, key, p);
+}
 // Palette of the drop-down, matching the generated skins.
 const QColor kPanel(0x26, 0x2B, 0x31), kText(0xE8, 0xEA, 0xED), kDisabled(0x5B, 0x63, 0x6C),
     kAccent(0x2E, 0xC4, 0xB6), kHair(0x34, 0x3A, 0x42), kInk(0x15, 0x18, 0x1C),
@@ -20,8 +25,7 @@ const QColor kPanel(0x26, 0x2B, 0x31), kText(0xE8, 0xEA, 0xED), kDisabled(0x5B, 
 void CSkinnedSpin::ApplySkin()
 {
     KeyTable* k = OwnSection();
-    if (!k)
-        return;
+    if (!k) return;
     bool s = SkinManager::ReadSize(*k, "size", half_);
     Pt(*k, "position_up", posUp_);
     Pt(*k, "position_down", posDown_);
@@ -31,15 +35,13 @@ void CSkinnedSpin::ApplySkin()
     Pt(*k, "skin_position_down", down_);
     Pt(*k, "skin_position_down_pushed", downPushed_);
     Pt(*k, "skin_position_down_disabled", downDisabled_);
-    if (s)
-        setGeometry(QRect(posUp_, QSize(half_.width(), half_.height() * 2 + 1)));
+    if (s) setGeometry(QRect(posUp_, QSize(half_.width(), half_.height() * 2 + 1)));
 }
 
 void CSkinnedSpin::SetPos(int v)
 {
     pos_ = std::clamp(v, lo_, hi_);
-    if (buddy_)
-        buddy_->setText(QString::number(pos_));
+    if (buddy_) buddy_->setText(QString::number(pos_));
 }
 
 int CSkinnedSpin::Pos() const
@@ -54,18 +56,19 @@ void CSkinnedSpin::paintEvent(QPaintEvent*)
     QPainter p(this);
     bool on = isEnabled();
     DrawPart(p, !on ? upDisabled_ : pressed_ == 1 ? upPushed_ : up_, half_);
-    DrawPart(p, !on ? downDisabled_ : pressed_ == 2 ? downPushed_ : down_, half_, 0,
-             half_.height() + 1);
+    DrawPart(p,
+             !on             ? downDisabled_
+             : pressed_ == 2 ? downPushed_
+                             : down_,
+             half_, 0, half_.height() + 1);
 }
 
 void CSkinnedSpin::mousePressEvent(QMouseEvent* e)
 {
-    if (e->button() != Qt::LeftButton || (buddy_ && !buddy_->isEnabled()))
-        return;
+    if (e->button() != Qt::LeftButton || (buddy_ && !buddy_->isEnabled())) return;
     int y = int(e->position().y());
     pressed_ = y < half_.height() ? 1 : y > half_.height() ? 2 : 0;
-    if (pressed_)
-        SetPos(Pos() + (pressed_ == 1 ? 1 : -1));
+    if (pressed_) SetPos(Pos() + (pressed_ == 1 ? 1 : -1));
     update();
 }
 
@@ -82,8 +85,7 @@ CSkinnedCombo::CSkinnedCombo(SkinManager* m, QWidget* parent) : SkinnedControl(m
 void CSkinnedCombo::ApplySkin()
 {
     KeyTable* k = OwnSection();
-    if (!k)
-        return;
+    if (!k) return;
     ReadPlacement(*k);
     Pt(*k, "skin_position", skin_);
     SkinManager::ReadSize(*k, "edit_size", editSize_);
@@ -117,7 +119,10 @@ void CSkinnedCombo::paintEvent(QPaintEvent*)
     p.setPen(isEnabled() ? editText_ : palette().color(QPalette::Disabled, QPalette::Text));
     p.drawText(edit.adjusted(3, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                currentText());
-    DrawPart(p, !isEnabled() ? buttonDisabled_ : buttonPressed_ ? buttonPushed_ : button_,
+    DrawPart(p,
+             !isEnabled()     ? buttonDisabled_
+             : buttonPressed_ ? buttonPushed_
+                              : button_,
              buttonSize_, buttonPos_.x(), buttonPos_.y());
 }
 
@@ -163,8 +168,7 @@ void CSkinnedDateTime::SetCustomFormat(const QString& qtFormat)
 QRect CSkinnedDateTime::TextRect() const
 {
     QRect r = rect().adjusted(2, 1, -1, -1);
-    if (!buttonSize_.isEmpty() && buttonPos_.x() > r.left())
-        r.setRight(buttonPos_.x() - 1);
+    if (!buttonSize_.isEmpty() && buttonPos_.x() > r.left()) r.setRight(buttonPos_.x() - 1);
     return r;
 }
 
@@ -177,8 +181,7 @@ void CSkinnedDateTime::resizeEvent(QResizeEvent* e)
 void CSkinnedDateTime::ApplySkin()
 {
     KeyTable* k = OwnSection();
-    if (!k)
-        return;
+    if (!k) return;
     ReadPlacement(*k);
     Pt(*k, "skin_position", skin_);
     SkinManager::ReadSize(*k, "button_size", buttonSize_);
@@ -222,10 +225,8 @@ void CSkinnedDateTime::ApplySkin()
 QString CSkinnedDateTime::DisplayText() const
 {
     QDateTime v = dateTime();
-    if (!v.isValid())
-        return QStringLiteral("Invalid DateTime");
-    if (!custom_.isEmpty())
-        return v.toString(custom_);
+    if (!v.isValid()) return QStringLiteral("Invalid DateTime");
+    if (!custom_.isEmpty()) return v.toString(custom_);
     return v.toString(timeStyle_ ? "HH:mm:ss" : "dd.MM.yyyy");
 }
 
@@ -251,15 +252,14 @@ CTimeUpDownSkin::CTimeUpDownSkin(QWidget* parent, const QString& module) : QWidg
 
 void CTimeUpDownSkin::paintEvent(QPaintEvent* e)
 {
-    if (halfHeight_ < 0)
-        halfHeight_ = e->rect().height() / 2;
+    if (halfHeight_ < 0) halfHeight_ = e->rect().height() / 2;
     QPainter p(this);
     bool on = isEnabled();
     const QImage& up = bitmaps_[!on ? 4 : pressed_ == 1 ? 1 : 0];
     const QImage& down = bitmaps_[!on ? 5 : pressed_ == 2 ? 3 : 2];
-    auto put = [&](const QImage& img, int y) {
-        if (img.isNull())
-            return;
+    auto put = [&](const QImage& img, int y)
+    {
+        if (img.isNull()) return;
         QRect target(0, y, width(), halfHeight_);
         if (width() > img.width() + 1)
             p.drawImage(target, img);
@@ -283,23 +283,27 @@ CSkinnedMenu::CSkinnedMenu(SkinManager* m, QWidget* parent) : SkinnedControl(m, 
 {
     setMouseTracking(true);
     leave_.setInterval(100);
-    QObject::connect(&leave_, &QTimer::timeout, this, [this] {
-        if (!rect().contains(mapFromGlobal(QCursor::pos())) && !popup_)
-        {
-            hot_ = -1;
-            leave_.stop();
-            update();
-        }
-    });
+    QObject::connect(&leave_, &QTimer::timeout, this,
+                     [this]
+                     {
+                         if (!rect().contains(mapFromGlobal(QCursor::pos())) && !popup_)
+                         {
+                             hot_ = -1;
+                             leave_.stop();
+                             update();
+                         }
+                     });
 }
 
-CSkinnedMenu::~CSkinnedMenu() { delete popup_; }
+CSkinnedMenu::~CSkinnedMenu()
+{
+    delete popup_;
+}
 
 void CSkinnedMenu::ApplySkin()
 {
     KeyTable* k = OwnSection();
-    if (!k)
-        return;
+    if (!k) return;
     ReadPlacement(*k);
     Pt(*k, "skin_position", skin_);
     Pt(*k, "skin_position_selected", skinSelected_);
@@ -313,8 +317,7 @@ int CSkinnedMenu::ItemAt(int x) const
     int left = 0;
     for (size_t i = 0; i < right_.size(); ++i)
     {
-        if (x >= left && x < right_[i])
-            return int(i);
+        if (x >= left && x < right_[i]) return int(i);
         left = right_[i];
     }
     return -1;
@@ -336,21 +339,21 @@ void CSkinnedMenu::paintEvent(QPaintEvent*)
 void CSkinnedMenu::mouseMoveEvent(QMouseEvent* e)
 {
     int item = ItemAt(int(e->position().x()));
+    if (item >= 0 && (size_t(item) >= submenus_.size() || !submenus_[size_t(item)]))
+        item = -1; // a span without a menu (the blank start of a right-to-left bar)
     if (item != hot_)
     {
         hot_ = item;
         leave_.start();
         update();
-        if (popup_ && item >= 0 && item != open_)
-            Open(item);
+        if (popup_ && item >= 0 && item != open_) Open(item);
     }
 }
 
 void CSkinnedMenu::mousePressEvent(QMouseEvent* e)
 {
     int item = ItemAt(int(e->position().x()));
-    if (e->button() == Qt::LeftButton && item >= 0)
-        Open(item);
+    if (e->button() == Qt::LeftButton && item >= 0) Open(item);
 }
 
 void CSkinnedMenu::Open(int item)
@@ -362,11 +365,13 @@ void CSkinnedMenu::Open(int item)
     {
         int left = item == 0 ? 0 : right_[size_t(item) - 1];
         popup_ = new CSkinnedPopupMenu(submenus_[size_t(item)], this);
-        QObject::connect(popup_, &QObject::destroyed, this, [this] {
-            popup_ = nullptr;
-            open_ = -1;
-            update();
-        });
+        QObject::connect(popup_, &QObject::destroyed, this,
+                         [this]
+                         {
+                             popup_ = nullptr;
+                             open_ = -1;
+                             update();
+                         });
         popup_->setAttribute(Qt::WA_DeleteOnClose);
         popup_->Popup(mapToGlobal(QPoint(left + 2, height() + 2)));
     }
@@ -394,8 +399,7 @@ CSkinnedPopupMenu::CSkinnedPopupMenu(QMenu* menu, QWidget* parent)
     for (QAction* a : actions_)
     {
         int w = fm.horizontalAdvance(a->text());
-        if (a->text().contains('\t'))
-            w += 3 * fm.averageCharWidth();
+        if (a->text().contains('\t')) w += 3 * fm.averageCharWidth();
         widest = std::max(widest, w);
     }
     itemHeight_ = fm.height() + 2;
@@ -431,8 +435,7 @@ void CSkinnedPopupMenu::paintEvent(QPaintEvent*)
             continue;
         }
         bool hot = i == hot_ && a->isEnabled();
-        if (hot)
-            p.fillRect(r, kAccent);
+        if (hot) p.fillRect(r, kAccent);
         if (a->isChecked())
         {
             // a check mark as an even-stroked path
@@ -440,7 +443,8 @@ void CSkinnedPopupMenu::paintEvent(QPaintEvent*)
             p.setPen(pen);
             p.setRenderHint(QPainter::Antialiasing, true);
             QPointF c(r.left() + 8, r.center().y());
-            p.drawPolyline(QPolygonF({c + QPointF(-3.5, 0), c + QPointF(-1, 2.5), c + QPointF(3.5, -3)}));
+            p.drawPolyline(
+                QPolygonF({c + QPointF(-3.5, 0), c + QPointF(-1, 2.5), c + QPointF(3.5, -3)}));
             p.setRenderHint(QPainter::Antialiasing, false);
         }
         p.setPen(!a->isEnabled() ? kDisabled : hot ? kInk : kText);

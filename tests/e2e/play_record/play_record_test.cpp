@@ -42,26 +42,6 @@ std::vector<Frame> Heard(const recorder::StoredRecord& r)
     return out;
 }
 
-// Empty when `captured` holds `expected` whole after the leading silence of both, with
-// nothing but silence after it; else where it differs.
-std::string Compare(const std::vector<Frame>& captured, const std::vector<Frame>& expected)
-{
-    const auto sound = [](const Frame& f) { return f.first != 0 || f.second != 0; };
-    const auto c = std::find_if(captured.begin(), captured.end(), sound);
-    const auto e = std::find_if(expected.begin(), expected.end(), sound);
-    const size_t want = static_cast<size_t>(expected.end() - e);
-    const size_t have = static_cast<size_t>(captured.end() - c);
-    if (have < want)
-        return "heard " + std::to_string(have) + " frames of " + std::to_string(want) +
-               ": the end is missing";
-    for (size_t i = 0; i < want; ++i)
-        if (c[static_cast<std::ptrdiff_t>(i)] != e[static_cast<std::ptrdiff_t>(i)])
-            return "frame " + std::to_string(i) + " differs";
-    if (std::any_of(c + static_cast<std::ptrdiff_t>(want), captured.end(), sound))
-        return "sound after the end";
-    return "";
-}
-
 // Whether vark-cli has printed a position of at least `ms`.
 bool PositionReached(const std::string& out, long ms)
 {
@@ -125,7 +105,9 @@ TEST_F(PlayRecord, TheFirstRecordIsHeardWholeOnBothChannels)
     EXPECT_NE(r.out.find("position " + std::to_string(ms) + "\n"), std::string::npos) << r.out;
     const auto tail = r.out.substr(r.out.rfind("position "));
     EXPECT_EQ(tail, "position 0\nstop 0\n");
-    EXPECT_EQ(Compare(testsupport::CapturedFrames(env.Path("out.wav")), Heard(record)), "");
+    EXPECT_EQ(
+        testsupport::CompareHeard(testsupport::CapturedFrames(env.Path("out.wav")), Heard(record)),
+        "");
 }
 
 // Single-bit flash errors in the data and in the stored codes of a stereo record: the sound
@@ -154,7 +136,9 @@ TEST_F(PlayRecord, AStereoRecordWithCorrectableFlashErrorsSoundsAsStored)
     const auto r = Play({"--record", std::to_string(index + 1)});
     ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
     EXPECT_NE(r.out.find("format 8000 Hz, stereo, mu\n"), std::string::npos) << r.out;
-    EXPECT_EQ(Compare(testsupport::CapturedFrames(env.Path("out.wav")), Heard(record)), "");
+    EXPECT_EQ(
+        testsupport::CompareHeard(testsupport::CapturedFrames(env.Path("out.wav")), Heard(record)),
+        "");
 }
 
 TEST_F(PlayRecord, CtrlCStopsAndLeavesTheRecorderUsable)

@@ -2,14 +2,17 @@
 
 #include "testsupport/test_env.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 
-namespace testsupport {
+namespace testsupport
+{
 
-namespace {
+namespace
+{
 void Put16(std::string& f, size_t at, uint16_t v)
 {
     f[at] = static_cast<char>(v & 0xFF);
@@ -22,8 +25,7 @@ void Put32(std::string& f, size_t at, uint32_t v)
 }
 int16_t Get16(const std::string& f, size_t at)
 {
-    return static_cast<int16_t>(static_cast<uint8_t>(f[at]) |
-                                static_cast<uint8_t>(f[at + 1]) << 8);
+    return static_cast<int16_t>(static_cast<uint8_t>(f[at]) | static_cast<uint8_t>(f[at + 1]) << 8);
 }
 } // namespace
 
@@ -82,13 +84,36 @@ std::string HeardOnBothChannels(const std::string& path, const std::vector<int16
     return "";
 }
 
+// Empty when `captured` holds `expected` whole after the leading silence of both, with
+// nothing but silence after it; else where it differs.
+std::string CompareHeard(const std::vector<std::pair<int16_t, int16_t>>& captured,
+                         const std::vector<std::pair<int16_t, int16_t>>& expected)
+{
+    const auto sound = [](const std::pair<int16_t, int16_t>& f)
+    { return f.first != 0 || f.second != 0; };
+    const auto c = std::find_if(captured.begin(), captured.end(), sound);
+    const auto e = std::find_if(expected.begin(), expected.end(), sound);
+    const size_t want = static_cast<size_t>(expected.end() - e);
+    const size_t have = static_cast<size_t>(captured.end() - c);
+    if (have < want)
+        return "heard " + std::to_string(have) + " frames of " + std::to_string(want) +
+               ": the end is missing";
+    for (size_t i = 0; i < want; ++i)
+        if (c[static_cast<std::ptrdiff_t>(i)] != e[static_cast<std::ptrdiff_t>(i)])
+            return "frame " + std::to_string(i) + " differs";
+    if (std::any_of(c + static_cast<std::ptrdiff_t>(want), captured.end(), sound))
+        return "sound after the end";
+    return "";
+}
+
 std::vector<pid_t> ProcessesUnder(const std::string& program, const std::string& root)
 {
     std::vector<pid_t> found;
     DIR* proc = ::opendir("/proc");
     if (!proc) return found;
     const std::string marker = "XDG_CONFIG_HOME=" + root + "/config" + '\0';
-    while (dirent* e = ::readdir(proc)) {
+    while (dirent* e = ::readdir(proc))
+    {
         const pid_t pid = std::atoi(e->d_name);
         if (pid <= 0) continue;
         const std::string base = "/proc/" + std::to_string(pid);

@@ -1,4 +1,4 @@
-// vark-screenshots OUTDIR: every dialog of the program in its typical state, in the five
+// vark-screenshots OUTDIR: every window of the program in its typical state, in the five
 // languages, as OUTDIR/<dialog>-<language>.png, rendered under the offscreen platform.
 #include <QApplication>
 #include <QDir>
@@ -15,6 +15,7 @@
 #include "dialogs/player_options_dlg.h"
 #include "dialogs/records_list.h"
 #include "dialogs/time_dlg.h"
+#include "main_window_shots.h"
 #include "platform/thread_locale.h"
 #include "res/strings.h"
 #include "shell/app_settings.h"
@@ -93,5 +94,6 @@ int main(int argc, char** argv)
             ok &= Save(d, dir, "IDD_LOAD_RECLIST_DLG", lcid);
         }
     }
+    ok &= SaveMainWindowShots(dir);
     return ok ? 0 : 1;
 }

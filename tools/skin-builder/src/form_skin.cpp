@@ -108,14 +108,52 @@ QRect DateButton(const F& c)
     return QRect(in.width() - w, 0, w, in.height());
 }
 
+// The menu bar's items as spans from the left edge. In Arabic the bar runs right to left:
+// a blank span first, then the titles from the last (Help) to the first (File), so that File
+// sits at the right end; the window hands its menus over in the same order.
+std::vector<uint32_t> MenuTitles()
+{
+    std::vector<uint32_t> ids;
+    for (uint32_t id = 40100; id <= 40104; ++id)
+        ids.push_back(id);
+    if (Rtl())
+    {
+        std::reverse(ids.begin(), ids.end());
+        ids.insert(ids.begin(), 0);
+    }
+    return ids;
+}
+
+int MenuTitleWidth(uint32_t id)
+{
+    return id ? QFontMetrics(LabelFont(9)).horizontalAdvance(Str(id)) + 24 : 0;
+}
+
+// The room all titles take together.
+int MenuTitlesWidth()
+{
+    int total = 0;
+    for (uint32_t id : MenuTitles())
+        total += MenuTitleWidth(id);
+    return total;
+}
+
 std::vector<int> MenuRights(const F& c)
 {
-    QFontMetrics fm(LabelFont(9));
+    std::vector<uint32_t> ids = MenuTitles();
+    std::vector<int> widths;
+    int total = 0;
+    for (uint32_t id : ids)
+    {
+        widths.push_back(MenuTitleWidth(id));
+        total += widths.back();
+    }
+    if (!ids.empty() && ids[0] == 0) widths[0] = std::max(0, c.rect.width() - total);
     std::vector<int> r;
     int x = 0;
-    for (uint32_t id = 40100; id <= 40104; ++id)
+    for (int w : widths)
     {
-        x += fm.horizontalAdvance(Str(id)) + 24;
+        x += w;
         r.push_back(std::min(x, c.rect.width()));
     }
     return r;
@@ -229,10 +267,16 @@ void PaintComboButton(QPainter& p, const QRect& b, State s)
 void PaintMenu(QPainter& p, const F& c, bool selected)
 {
     std::vector<int> rights = MenuRights(c);
+    std::vector<uint32_t> titles = MenuTitles();
     int left = 0;
     for (size_t i = 0; i < rights.size(); ++i)
     {
         QRect item(c.rect.left() + left, c.rect.top(), rights[i] - left, c.rect.height());
+        if (!titles[i])
+        {
+            left = rights[i];
+            continue;
+        }
         if (selected)
         {
             p.save();
@@ -245,8 +289,7 @@ void PaintMenu(QPainter& p, const F& c, bool selected)
             p.fillRect(QRect(item.left() + 8, item.bottom() - 3, item.width() - 16, 2),
                        colour::accent);
         }
-        DrawText(p, item, Str(40100 + uint32_t(i)), LabelFont(9),
-                 selected ? colour::text : colour::secondary,
+        DrawText(p, item, Str(titles[i]), LabelFont(9), selected ? colour::text : colour::secondary,
                  Qt::AlignAbsolute | Qt::AlignHCenter | Qt::AlignVCenter);
         left = rights[i];
     }
@@ -847,7 +890,7 @@ std::vector<std::string> FormOverflows(const FormDialog& d)
             f = LabelFont(9);
             break;
         case F::Menu:
-            if (MenuRights(c).back() >= c.rect.width()) report(c, "menu");
+            if (MenuTitlesWidth() >= c.rect.width()) report(c, "menu");
             continue;
         case F::Static:
         case F::Edit:

@@ -232,13 +232,18 @@ TEST_F(GeneratedSkins, MenuItemsFollowTheLabelsOfEachLanguage)
         int n = 0;
         std::vector<int> right;
         QSize bar;
+        // in Arabic the bar runs right to left: a blank span, then Help ... File at the end
+        const bool rtl = platform::PrimaryLanguage(l) == 1;
         ASSERT_TRUE(SkinManager::ReadInt(k, "item_count", n));
-        ASSERT_EQ(n, 5);
-        ASSERT_TRUE(SkinManager::ReadList(k, "item_right", 5, right));
+        ASSERT_EQ(n, rtl ? 6 : 5);
+        ASSERT_TRUE(SkinManager::ReadList(k, "item_right", size_t(n), right));
         ASSERT_TRUE(SkinManager::ReadSize(k, "size", bar));
         for (size_t i = 1; i < right.size(); ++i)
             EXPECT_GT(right[i], right[i - 1] + 24) << l;
-        EXPECT_LT(right.back(), bar.width()) << l;
+        if (rtl)
+            EXPECT_EQ(right.back(), bar.width());
+        else
+            EXPECT_LT(right.back(), bar.width()) << l;
         spans.insert(k["item_right"]);
     }
     EXPECT_GT(spans.size(), 1u);

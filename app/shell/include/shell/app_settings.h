@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-class CAppSettings : public CIniFileSettings {
+class CAppSettings : public CIniFileSettings
+{
 public:
     CAppSettings(std::wstring path, std::wstring section = L"Common");
 
@@ -27,10 +28,11 @@ public:
     uint32_t SignMode = 2;
     uint32_t IgnoreTimerOverlapping = 0;
 
-    // Set at construction: on this platform always true (the system's "operating system
-    // above version 5"): the language follows the user's locale and the Language menu is
-    // disabled. Tests may clear it to reach the stored-language path.
-    bool followUserLanguage = true;
+    // The system's "operating system above version 5": set, the language follows the user's
+    // locale whatever is stored and the Language menu is disabled. Our resource lookup follows
+    // the chosen thread language, so here it is clear: a stored choice wins, and Language 0
+    // follows the user's locale.
+    bool followUserLanguage = false;
 
     // Counts completed saves; the program saves exactly once, at Exit.
     int SaveCount() const { return saveCount_; }

@@ -19,6 +19,10 @@ std::vector<std::pair<int16_t, int16_t>> CapturedFrames(const std::string& path)
 // not.
 std::string HeardOnBothChannels(const std::string& path, const std::vector<int16_t>& signal);
 
+// Empty when `captured` holds `expected` whole after the leading silence of both, with
+// nothing but silence after it; else where it differs.
+std::string CompareHeard(const std::vector<std::pair<int16_t, int16_t>>& captured,
+                         const std::vector<std::pair<int16_t, int16_t>>& expected);
 // Live processes of `program` (a file name) whose environment carries XDG_CONFIG_HOME=root,
 // i.e. that were started under one ScopedTestEnv.
 std::vector<pid_t> ProcessesUnder(const std::string& program, const std::string& root);

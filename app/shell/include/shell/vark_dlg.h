@@ -10,8 +10,11 @@
 //   type carrying code, value and a copy of any text; code 12 is sent (handled at once).
 // - Waits that would block the UI thread (Exit's 1500 ms, Delete all's 250 ms polling) run as
 //   timers under the wait cursor with the window's input disabled, so it keeps painting.
-// - Save to disk, Authenticate and Public keys open dialogs that do not exist yet, and the
-//   Language items are not wired yet: those items stay disabled until then.
+// - Language menu: the resource lookup follows the chosen thread language, so the five items
+//   are enabled, the current one is checked, and a change takes effect at the next start.
+//   In Arabic the menu bar runs right to left.
+// - Save to disk, Authenticate and Public keys open dialogs that do not exist yet: those
+//   items stay disabled until then.
 #pragma once
 
 #include <QPointer>
@@ -167,8 +170,11 @@ private:
     void OnDeleteAll();
     void OnSetTime();
     void OnChangePin();
+    void OnLanguage(int command);
+    static uint32_t LanguageOfItem(int command);
 
     // Playback.
+    void OnPlayTick();
     void OnPlayerMessage(int code, intptr_t value, const QString& text);
     void PlayRecord();
     void PlayFirstSelected();
@@ -198,6 +204,8 @@ private:
     bool busy_ = false; // a timed wait runs (Exit, Delete all)
     int selected_ = -1;
     int loopLength_ = 5;
+    int playTicks_ = 0;
+    bool asking_ = false; // the memory question is open
 
     std::unique_ptr<platform::devio::DeviceWatcher> watcher_;
     std::unique_ptr<QSocketNotifier> watcherNotifier_;

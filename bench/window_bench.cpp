@@ -1,0 +1,153 @@
+// The window's two timings against the virtual recorder over its real socket: loading a list
+// of 1,000 records through the "Load records list" dialog with 1 ms of latency on every
+// request, beside the recorder's own bound (its requests per record times the latency), and
+// the main window's start-up to its first painted frame with the recorder connected and the
+// list loaded.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "dialogs/load_records_list_dlg.h"
+#include "dialogs/records_list.h"
+#include "recorder/virtual_recorder.h"
+#include "shell/app_settings.h"
+#include "shell/vark_dlg.h"
+#include "skin_data/skin_data.h"
+
+namespace
+{
+
+constexpr int kRecords = 1000;
+constexpr unsigned kLatencyMs = 1;
+
+struct Recorder
+{
+    Recorder()
+    {
+        std::string pattern = "/tmp/vark-bench-XXXXXX";
+        if (!::mkdtemp(pattern.data())) std::abort();
+        root = pattern;
+        for (const char* name : {"VARK_DEVICE_DIR", "XDG_CONFIG_HOME", "VARK_COM_REGISTRY"})
+            ::setenv(name, (root + "/" + name).c_str(), 1);
+        ::setenv("VARK_AUDIO", "null", 1);
+        recorder::RecorderImage image;
+        for (int i = 0; i < kRecords; ++i)
+        {
+            recorder::StoredRecord r;
+            r.start = 86400 * 400 + 60 * uint32_t(i);
+            r.header = 0;
+            r.data.assign(800, 0xFF);
+            image.records.push_back(std::move(r));
+        }
+        recorder::FirmwareConfig config;
+        config.latencyMs = kLatencyMs;
+        config.notReadyPolls = 0;
+        firmware = std::make_shared<recorder::RecorderFirmware>(image, config);
+        plugged = std::make_unique<recorder::VirtualRecorder>(firmware);
+        if (!plugged->Plug()) std::abort();
+    }
+    ~Recorder()
+    {
+        plugged->Unplug();
+        std::filesystem::remove_all(root);
+    }
+    std::string root;
+    std::shared_ptr<recorder::RecorderFirmware> firmware;
+    std::unique_ptr<recorder::VirtualRecorder> plugged;
+};
+
+Recorder& TheRecorder()
+{
+    static Recorder r;
+    return r;
+}
+
+void BM_LoadListThroughTheDialog(benchmark::State& state)
+{
+    Recorder& r = TheRecorder();
+    vark::CVarkDevice device;
+    if (!device.Open(r.plugged->DevicePath()) || !device.PresentAccessCode(L"")) std::abort();
+    dialogs::CRecordsList list(nullptr);
+    size_t requests = 0;
+    for (auto _ : state)
+    {
+        list.Clear();
+        r.firmware->ClearRequestLog();
+        dialogs::CLoadRecordsListDlg dlg(nullptr, device, kRecords, 0, list);
+        dlg.exec();
+        if (list.RowCount() != kRecords) state.SkipWithError("not every record was listed");
+        requests = r.firmware->RequestLog().size();
+    }
+    device.Close();
+    // the recorder's bound: every request costs at least its latency
+    const double perRecord = double(requests) / kRecords;
+    const double boundSeconds = double(requests) * kLatencyMs / 1000.0;
+    state.counters["requests_per_record"] = perRecord;
+    state.counters["bound_s"] = boundSeconds;
+    state.counters["records_per_second"] = benchmark::Counter(
+        double(kRecords) * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["of_bound"] =
+        benchmark::Counter(boundSeconds * double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_LoadListThroughTheDialog)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// Counts paint events of the window once it is connected with its list.
+class FirstFrame : public QObject
+{
+public:
+    explicit FirstFrame(CVarkDlg& w) : window(w) {}
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (o == &window && e->type() == QEvent::Paint && window.Connected() &&
+            window.List()->RowCount() > 0)
+            painted = true;
+        return false;
+    }
+    CVarkDlg& window;
+    bool painted = false;
+};
+
+void BM_StartUpToTheFirstConnectedFrame(benchmark::State& state)
+{
+    TheRecorder();
+    for (auto _ : state)
+    {
+        CAppSettings settings(L"");
+        QElapsedTimer t;
+        t.start();
+        CVarkDlg window(settings);
+        FirstFrame frame(window);
+        window.installEventFilter(&frame);
+        window.show();
+        while (!frame.painted && t.elapsed() < 600000)
+        {
+            QApplication::processEvents(QEventLoop::AllEvents, 5);
+            if (window.Connected() && window.List()->RowCount() > 0) window.update();
+        }
+        state.SetIterationTime(double(t.nsecsElapsed()) / 1e9);
+        window.OnExit();
+    }
+}
+BENCHMARK(BM_StartUpToTheFirstConnectedFrame)
+    ->Unit(benchmark::kMillisecond)
+    ->UseManualTime()
+    ->Iterations(3);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    skin_data::InitSkinData();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,88 @@
+#include "main_window_shots.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QSocketNotifier>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "dialogs/records_list.h"
+#include "platform/com/apartment.h"
+#include "platform/paths.h"
+#include "platform/thread_locale.h"
+#include "recorder/demo.h"
+#include "recorder/virtual_recorder.h"
+#include "res/strings.h"
+#include "shell/app_settings.h"
+#include "shell/vark_dlg.h"
+#include "trillo/player_case.h"
+
+namespace
+{
+
+bool WaitUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < ms)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
+}
+
+bool Save(QWidget& w, const QString& path)
+{
+    QApplication::processEvents();
+    const bool ok = w.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+bool SaveMainWindowShots(const QString& dir)
+{
+    QTemporaryDir home;
+    if (!home.isValid()) return false;
+    for (const char* name : {"VARK_DEVICE_DIR", "XDG_CONFIG_HOME", "VARK_COM_REGISTRY"})
+        setenv(name, qPrintable(home.path() + "/" + name), 1);
+    setenv("VARK_AUDIO", "null", 1);
+    auto recorder = std::make_unique<recorder::VirtualRecorder>(
+        std::make_shared<recorder::RecorderFirmware>(recorder::MakeDemoImage()));
+    if (!recorder->Plug()) return false;
+    com::CoInitialize();
+    trillo::RegisterPlayerServerIfMissing(
+        platform::JoinPath(platform::ExecutableFolder(), "vark-player"));
+    QSocketNotifier pump(com::ApartmentFd(), QSocketNotifier::Read);
+    QObject::connect(&pump, &QSocketNotifier::activated, [] { com::PumpApartment(); });
+    bool ok = true;
+    for (platform::Lcid lcid : res::Languages())
+    {
+        platform::SetThreadLocale(lcid);
+        const QString lang = QString::fromLatin1(res::LanguageFileName(lcid));
+        CAppSettings settings(L"");
+        settings.LoadListOrder = 1;
+        CVarkDlg window(settings);
+        window.show();
+        if (!WaitUntil([&] { return window.Connected() && window.List()->RowCount() > 0; }, 30000))
+        {
+            std::fprintf(stderr, "vark-screenshots: the demo recorder did not connect\n");
+            ok = false;
+            break;
+        }
+        ok &= Save(window, QStringLiteral("%1/IDD_VARK_DIALOG-%2.png").arg(dir, lang));
+        window.List()->clearSelection();
+        window.List()->topLevelItem(2)->setSelected(true);
+        window.OnCommand(CVarkDlg::ID_PLAY);
+        WaitUntil(
+            [&] { return window.FieldText(CVarkDlg::IDC_EDIT_CURRENT_PLAY_POSITION) >= "0:00:02"; },
+            15000);
+        ok &= Save(window, QStringLiteral("%1/IDD_VARK_DIALOG_playing-%2.png").arg(dir, lang));
+        window.OnExit();
+        WaitUntil([&] { return !window.isVisible(); }, 10000);
+    }
+    com::CoUninitialize();
+    return ok;
+}
