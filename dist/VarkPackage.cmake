@@ -12,9 +12,8 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${VARK_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# dpkg-shlibdeps must find our private libraries, which no shlibs file describes.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
-    ${CMAKE_BINARY_DIR}/_CPack_Packages/Linux/DEB/vark-p-${PROJECT_VERSION}-Linux/usr/${VARK_INSTALL_PKGLIBDIR})
+# dpkg-shlibdeps finds our private libraries inside the package itself, through the
+# programs' RUNPATHs, so they need no shlibs file.
 # The demo recorder speaks its records with espeak-ng; without it they are synthetic.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "espeak-ng, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "bash-completion")
