@@ -5,7 +5,7 @@
 #include <QUrl>
 
 #include "form_buttons.h"
-#include "platform/paths.h"
+#include "platform/install_layout.h"
 #include "platform/thread_locale.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
@@ -40,9 +40,11 @@ QString CAboutDlg::FirmwareText(uint16_t version)
 
 QString CAboutDlg::FindGuide(const QString& languageFile)
 {
-    const QString exe = QString::fromStdString(platform::ExecutableFolder());
-    const QStringList folders = {exe + "/../share/doc/vark-p",
-                                 QStringLiteral(VARK_SOURCE_DIR) + "/docs"};
+    // the installation's documentation folder, else the sources the build tree came from
+    const QString installed = QString::fromStdString(platform::ProgramDocFolder());
+    QStringList folders;
+    if (!installed.isEmpty()) folders << installed;
+    folders << QStringLiteral(VARK_SOURCE_DIR) + "/docs";
     QStringList names;
     if (!languageFile.isEmpty() && languageFile != "en")
         names << QStringLiteral("guide.%1.md").arg(languageFile);
@@ -52,9 +54,12 @@ QString CAboutDlg::FindGuide(const QString& languageFile)
             if (QFileInfo::exists(folder + "/" + name))
                 return QFileInfo(folder + "/" + name).canonicalFilePath();
     // before the guide is written, the README says how to use the programs
-    for (const QString& readme :
-         {exe + "/../share/doc/vark-p/README.md", QStringLiteral(VARK_SOURCE_DIR) + "/README.md"})
+    for (const QString& folder : folders)
+    {
+        const QString readme = folder == installed ? folder + "/README.md"
+                                                   : QStringLiteral(VARK_SOURCE_DIR) + "/README.md";
         if (QFileInfo::exists(readme)) return QFileInfo(readme).canonicalFilePath();
+    }
     return {};
 }
 

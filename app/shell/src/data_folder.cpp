@@ -2,14 +2,25 @@
 
 #include "platform/paths.h"
 
-std::string CVarkApp::DataFolder()
+namespace {
+std::string Roaming()
 {
     std::string folder = platform::RoamingAppDataFolder();
-    if (folder.empty()) folder = platform::ExecutableFolder();
+    return folder.empty() ? platform::ExecutableFolder() : folder;
+}
+} // namespace
+
+std::string CVarkApp::DataFolder()
+{
+    std::string folder = platform::JoinPath(Roaming(), "Mirvanta");
     // Folder creation failures are ignored: the program still runs, without a log.
-    folder = platform::JoinPath(folder, "Mirvanta");
     platform::CreateFolders(folder);
     folder = platform::JoinPath(folder, "Varke-P");
     platform::CreateFolders(folder);
     return folder;
+}
+
+std::string CVarkApp::DataFolderName()
+{
+    return platform::JoinPath(platform::JoinPath(Roaming(), "Mirvanta"), "Varke-P");
 }

@@ -5,6 +5,7 @@
 #include "vark_application.h"
 
 #include "platform/com/apartment.h"
+#include "platform/install_layout.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "scriba/scriba.h"
@@ -12,6 +13,7 @@
 #include "trillo/player_case.h"
 
 #include <QDialog>
+#include <QEvent>
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <exception>
@@ -20,7 +22,22 @@ namespace
 {
 constexpr const wchar_t* kUnhandledException =
     L"An unhandled exception has been occured. The application will be closed.";
-}
+
+// Logs the main window's first frame: the moment the user sees the program, which the log
+// and the installation tests look for.
+class FirstFrameLog : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            SLOG("Main window shown");
+            watched->removeEventFilter(this);
+        }
+        return false;
+    }
+};
+} // namespace
 
 CVarkApp::CVarkApp()
 {
@@ -56,10 +73,11 @@ int CVarkApp::Run()
     // The player lives in its own server process, reached through COM from this thread:
     // the apartment's fd joins the Qt loop so that the player's events are delivered.
     com::CoInitialize();
-    const std::string playerServer =
-        platform::JoinPath(platform::ExecutableFolder(), "vark-player");
-    if (!trillo::RegisterPlayerServerIfMissing(playerServer))
-        SLOG_ERR("The player server %s cannot be registered", playerServer.c_str());
+    // This installation's own player server, whatever another one registered.
+    const std::string playerServer = platform::HelperProgramPath("vark-player");
+    if (!trillo::UsePlayerServer(playerServer))
+        SLOG_ERR("No player server: vark-player is missing beside %s",
+                 platform::ExecutableFolder().c_str());
     auto apartment = std::make_unique<QSocketNotifier>(com::ApartmentFd(), QSocketNotifier::Read);
     QObject::connect(apartment.get(), &QSocketNotifier::activated, [] { com::PumpApartment(); });
     skin_data::InitSkinData();
@@ -68,6 +86,8 @@ int CVarkApp::Run()
         std::unique_ptr<QDialog> window = factory_(settings);
         auto* app = qobject_cast<CVarkApplication*>(QCoreApplication::instance());
         if (app) app->SetMainWindow(window.get());
+        FirstFrameLog firstFrame;
+        window->installEventFilter(&firstFrame);
         window->exec();
         if (app)
         {

@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace
 {
@@ -62,6 +63,12 @@ MOVRA::MOVRA(long device)
     if (card_->GetVolume(0, &volume)) volumeBalance_.Set({volume.level, volume.balance});
 
     const std::string settings = PlayerIniPath();
+    // Every key has its default, so the player plays without the file; the journal says so.
+    if (::access(settings.c_str(), R_OK) != 0)
+        JOURNAL_LOG(JOURNAL::LEVEL_ERROR,
+                    "MOVRA: cannot read %s, the processing settings "
+                    "take their defaults",
+                    settings.c_str());
     mixer_ = std::make_unique<OBJ_MIXER>(settings);
     agc_ = std::make_unique<OBJ_AGC>();
     speechSearch_ = std::make_unique<OBJ_SPEECHSEARCH>();

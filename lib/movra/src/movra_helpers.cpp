@@ -3,6 +3,7 @@
 
 #include "faltor/debug_info.h"
 #include "faltor/exceptions.h"
+#include "platform/install_layout.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -41,5 +42,9 @@ std::string MOVRA::GetParentFolder()
 
 std::string MOVRA::PlayerIniPath()
 {
+    // Installed (and in the build tree) the settings live in the program's data folder; a
+    // host without one keeps them beside its own folder.
+    const std::string data = platform::ProgramDataFolder();
+    if (!data.empty()) return data + "/config/player.ini";
     return GetParentFolder() + "/config/player.ini";
 }

@@ -3,6 +3,7 @@
 #include "movra/bobject.h"
 #include "movra/movra.h"
 #include "movra/state.h"
+#include "platform/install_layout.h"
 #include "platform/paths.h"
 #include "recording_host.h"
 
@@ -127,5 +128,7 @@ TEST(GetParentFolder, IsTheFolderAboveTheProgramsFolder)
     EXPECT_EQ(exe.rfind(parent + "/", 0), 0u);
     const std::string rest = exe.substr(parent.size() + 1);
     EXPECT_EQ(std::count(rest.begin(), rest.end(), '/'), 1);
-    EXPECT_EQ(MOVRA::PlayerIniPath(), parent + "/config/player.ini");
+    // The build tree's data folder sits beside bin, as an installation's does.
+    EXPECT_EQ(MOVRA::PlayerIniPath(), platform::ProgramDataFolder() + "/config/player.ini");
+    EXPECT_EQ(platform::ProgramDataFolder().rfind(parent + "/", 0), 0u);
 }

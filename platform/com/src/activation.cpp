@@ -10,6 +10,8 @@
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -64,6 +66,36 @@ std::optional<std::string> LookupServer(const CLSID& clsid)
     return line;
 }
 
+namespace
+{
+std::mutex processServersLock;
+// By the class's text form: GUIDs have no order of their own.
+std::map<std::string, std::string>& ProcessServers()
+{
+    static std::map<std::string, std::string> servers;
+    return servers;
+}
+
+std::optional<std::string> ServerFor(const CLSID& clsid)
+{
+    {
+        std::lock_guard lock(processServersLock);
+        const auto it = ProcessServers().find(GuidToString(clsid));
+        if (it != ProcessServers().end()) return it->second;
+    }
+    return LookupServer(clsid);
+}
+} // namespace
+
+void UseServerInThisProcess(const CLSID& clsid, const std::string& executable)
+{
+    std::lock_guard lock(processServersLock);
+    if (executable.empty())
+        ProcessServers().erase(GuidToString(clsid));
+    else
+        ProcessServers()[GuidToString(clsid)] = executable;
+}
+
 static bool ValidName(const std::string& name)
 {
     return !name.empty() && name.find('/') == std::string::npos && name != "." && name != "..";
@@ -102,7 +134,7 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
     Apartment* apartment = CurrentApartment();
     if (!apartment) return CO_E_NOTINITIALIZED;
     if (!(context & CLSCTX_LOCAL_SERVER)) return REGDB_E_CLASSNOTREG;
-    std::optional<std::string> server = LookupServer(clsid);
+    std::optional<std::string> server = ServerFor(clsid);
     if (!server) return REGDB_E_CLASSNOTREG;
     if (::access(server->c_str(), X_OK) != 0) return CO_E_SERVER_EXEC_FAILURE;
     int fds[2];

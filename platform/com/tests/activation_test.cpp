@@ -314,6 +314,22 @@ TEST_F(ComEndToEnd, UnregisteredClassAndServersThatCannotStart)
     EXPECT_EQ(p, nullptr);
 }
 
+// A second installation's server in the registry does not reach a process that chose its
+// own; letting go of the choice returns the class to the registry.
+TEST_F(ComEndToEnd, AServerChosenByTheProcessWinsOverTheRegisteredOne)
+{
+    ASSERT_TRUE(RegisterServer(kClsid, "/bin/false"));
+    UseServerInThisProcess(kClsid, COM_TEST_SERVER);
+    {
+        auto object = Create();
+        EXPECT_GT(ServerProcessOf(object.get()), 0);
+    }
+    UseServerInThisProcess(kClsid, "");
+    void* p = nullptr;
+    EXPECT_EQ(CoCreateInstance(kClsid, nullptr, CLSCTX_LOCAL_SERVER, ITestObject::kIid, &p),
+              CO_E_SERVER_EXEC_FAILURE);
+}
+
 TEST_F(ComEndToEnd, KilledServerFailsFastAndForEver)
 {
     auto object = Create();

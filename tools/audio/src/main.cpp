@@ -2,6 +2,8 @@
 // as rows.
 #include "commands.h"
 
+#include "platform/version.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -37,6 +39,9 @@ int Usage(FILE* to)
     std::fprintf(to, "usage: vark-audio COMMAND ...\n");
     for (const Command& c : kCommands)
         std::fprintf(to, "  vark-audio %s\n", c.usage);
+    std::fprintf(to, "  vark-audio --help | --version\n"
+                     "environment: VARK_AUDIO=alsa[:PCM]|null|capture:FILE.wav, "
+                     "VARK_AUDIO_SPEED=N\n");
     return to == stdout ? 0 : 2;
 }
 
@@ -54,6 +59,11 @@ int main(int argc, char** argv)
 {
     if (argc < 2) return Usage(stderr);
     if (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h")) return Usage(stdout);
+    if (!std::strcmp(argv[1], "--version"))
+    {
+        std::printf("vark-audio %s\n", platform::kProgramVersion);
+        return 0;
+    }
     for (const Command& c : kCommands)
         if (!std::strcmp(argv[1], c.name)) return c.run(varkaudio::Args(argv + 2, argv + argc));
     varkaudio::Complain(std::string("unknown command \"") + argv[1] + "\"");

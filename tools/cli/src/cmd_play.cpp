@@ -5,6 +5,7 @@
 #include "entries.h"
 
 #include "platform/com/com.h"
+#include "platform/install_layout.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/winmsg.h"
@@ -162,10 +163,11 @@ int CmdPlay(Context& ctx)
         }
     }
 
-    // The player server sits next to this program; register it if nothing usable is.
-    const std::string server = platform::JoinPath(platform::ExecutableFolder(), "vark-player");
-    if (!trillo::RegisterPlayerServerIfMissing(server)) {
-        Fail("vark-cli: the player server is not registered and " + server + " is missing");
+    // The player server of this program's own installation; registered if nothing usable is.
+    const std::string server = platform::HelperProgramPath("vark-player");
+    if (!trillo::UsePlayerServer(server)) {
+        Fail("vark-cli: the player server is not registered and vark-player is missing beside " +
+             platform::ExecutableFolder());
         return kExitFailure;
     }
     PlaySession session;

@@ -1,5 +1,6 @@
 #include "cli.h"
 
+#include "platform/version.h"
 #include "shell/app_settings.h"
 
 #include <cstdio>
@@ -28,7 +29,10 @@ const char* kUsage =
     "       [--denoiser MODE,DEPTH] [--agc LEVEL] [--stretch STEP]\n"
     "                                      play a sound file or record N of the recorder\n"
     "                                      through the player server (--ring: loop the\n"
-    "                                      last SECONDS once played, until Ctrl+C)\n";
+    "                                      last SECONDS once played, until Ctrl+C)\n"
+    "  --help | --version\n"
+    "environment: VARK_DEVICE_DIR (recorders), VARK_AUDIO=alsa[:PCM]|null|capture:FILE.wav,\n"
+    "  VARK_AUDIO_SPEED=N, VARK_COM_REGISTRY (player server registration)\n";
 
 // Options that take a value; every other option is a flag.
 bool TakesValue(const std::string& name)
@@ -59,6 +63,10 @@ int main(int argc, char** argv)
             std::string a = argv[i];
             if (a == "-h" || a == "--help") {
                 std::fputs(kUsage, stdout);
+                return kExitOk;
+            }
+            if (a == "--version") {
+                std::printf("vark-cli %s\n", platform::kProgramVersion);
                 return kExitOk;
             }
             if (a.rfind("--", 0) == 0 && a.size() > 2) {

@@ -6,7 +6,9 @@
 
 #include "faltor/journal.h"
 #include "platform/paths.h"
+#include "platform/version.h"
 
+#include <cstdio>
 #include <cstring>
 #include <exception>
 
@@ -23,6 +25,21 @@ std::string LogFolder()
 
 int main(int argc, char** argv)
 {
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+    {
+        std::printf("vark-player %s\n", platform::kProgramVersion);
+        return 0;
+    }
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0))
+    {
+        std::printf("usage: vark-player --regserver | --unregserver | --help | --version\n"
+                    "The player server, started by vark and vark-cli play (--com-serve=FD).\n"
+                    "  --regserver    register this program as the player server\n"
+                    "  --unregserver  remove the registration\n"
+                    "environment: VARK_COM_REGISTRY (the registration folder, default\n"
+                    "  $XDG_DATA_HOME/vark/com), VARK_AUDIO, VARK_AUDIO_SPEED\n");
+        return 0;
+    }
     trillo::RegisterPlayerInterfaces();
     const bool serving = argc == 2 && std::strncmp(argv[1], "--com-serve=", 12) == 0;
     if (serving)

@@ -6,6 +6,8 @@
 #include "recorder/image.h"
 #include "recorder/virtual_recorder.h"
 
+#include "platform/version.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -33,7 +35,9 @@ const char kUsage[] =
     "                [--erase-seconds S] [--not-ready-polls N] [--busy-empty N] [-v]\n"
     "fault SPECs: fail:W25[,skip=S][,times=T][,error=E]  empty:Q9|*[,times=T]\n"
     "  short-answer:Q7  short-read:BYTES  flip-data:SECTOR[,byte=B,bit=b,record=R]\n"
-    "  flip-code:SECTOR[,byte=B,bit=b,record=R]  unplug-after:BYTES\n";
+    "  flip-code:SECTOR[,byte=B,bit=b,record=R]  unplug-after:BYTES\n"
+    "  vark-recorder --help | --version\n"
+    "environment: VARK_DEVICE_DIR (the device folder, default $XDG_RUNTIME_DIR/vark/devices)\n";
 
 int Usage(const std::string& why)
 {
@@ -333,6 +337,11 @@ int main(int argc, char** argv)
     if (command == "make-image") return MakeImage(args);
     if (command == "import") return Import(args);
     if (command == "plug") return Plug(args);
+    if (command == "--version")
+    {
+        std::printf("vark-recorder %s\n", platform::kProgramVersion);
+        return 0;
+    }
     if (command == "help" || command == "--help" || command == "-h")
     {
         std::fputs(kUsage, stdout);

@@ -191,4 +191,15 @@ inline bool RegisterPlayerServerIfMissing(const std::string& executable)
     return RegisterServer(CLSID_PlayerCase, executable);
 }
 
+// The start-up of every client: this process activates `executable`, its own installation's
+// player server, whatever another installation registered; the registration is written when
+// none that can be started exists. Without a runnable `executable` the registered server is
+// used; false when there is none either.
+inline bool UsePlayerServer(const std::string& executable)
+{
+    if (!executable.empty() && ::access(executable.c_str(), X_OK) == 0)
+        com::UseServerInThisProcess(CLSID_PlayerCase, executable);
+    return RegisterPlayerServerIfMissing(executable);
+}
+
 } // namespace trillo

@@ -29,6 +29,8 @@ public:
 
     // The data folder start-up settled on ("<roaming>/Mirvanta/Varke-P").
     static std::string DataFolder();
+    // The same folder's name, without creating it.
+    static std::string DataFolderName();
 
 private:
     MainWindowFactory factory_;

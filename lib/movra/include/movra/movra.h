@@ -178,7 +178,8 @@ public:
     // The parent of the folder that holds the host's executable, without a trailing '/'.
     // RUNTIME_ERROR when the executable's path cannot be read.
     static std::string GetParentFolder();
-    // config/player.ini inside GetParentFolder(): the processing objects' settings.
+    // The processing objects' settings: config/player.ini in the program's data folder
+    // (share/vark-p), else inside GetParentFolder().
     static std::string PlayerIniPath();
 
     std::string ClassInfo() const override;

@@ -20,7 +20,13 @@ bool RegisterServer(const CLSID& clsid, const std::string& executable);
 bool UnregisterServer(const CLSID& clsid);
 std::optional<std::string> LookupServer(const CLSID& clsid);
 
-// Only CLSCTX_LOCAL_SERVER is served. REGDB_E_CLASSNOTREG when the class is not registered
+// Registration-free activation for this process: `clsid` is served by `executable` whatever
+// the class registry says, so that two installations side by side each start their own
+// server. An empty path returns the class to the registry.
+void UseServerInThisProcess(const CLSID& clsid, const std::string& executable);
+
+// Only CLSCTX_LOCAL_SERVER is served; the server is the one this process chose, else the
+// registered one. REGDB_E_CLASSNOTREG when the class is not registered
 // (or the context has no local server), CO_E_SERVER_EXEC_FAILURE when the server cannot be
 // started or dies before answering, CO_E_NOTINITIALIZED outside an apartment,
 // CLASS_E_NOAGGREGATION with an outer object.
