@@ -11,7 +11,7 @@
 
 #include "dialogs/records_list.h"
 #include "platform/com/apartment.h"
-#include "platform/paths.h"
+#include "platform/install_layout.h"
 #include "platform/thread_locale.h"
 #include "recorder/demo.h"
 #include "recorder/virtual_recorder.h"
@@ -53,8 +53,7 @@ bool SaveMainWindowShots(const QString& dir)
         std::make_shared<recorder::RecorderFirmware>(recorder::MakeDemoImage()));
     if (!recorder->Plug()) return false;
     com::CoInitialize();
-    trillo::RegisterPlayerServerIfMissing(
-        platform::JoinPath(platform::ExecutableFolder(), "vark-player"));
+    trillo::UsePlayerServer(platform::HelperProgramPath("vark-player"));
     QSocketNotifier pump(com::ApartmentFd(), QSocketNotifier::Read);
     QObject::connect(&pump, &QSocketNotifier::activated, [] { com::PumpApartment(); });
     bool ok = true;
