@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "dialogs/params_dlg.h"
 #include "dialogs/records_list.h"
 #include "platform/com/apartment.h"
 #include "platform/install_layout.h"
@@ -72,6 +73,12 @@ bool SaveMainWindowShots(const QString& dir)
             break;
         }
         ok &= Save(window, QStringLiteral("%1/IDD_VARK_DIALOG-%2.png").arg(dir, lang));
+        {
+            // the recording parameters as the connected recorder holds them
+            vark::CParamsDlg params(&window, &window.Device());
+            params.show();
+            ok &= Save(params, QStringLiteral("%1/IDD_PARAMS_DIALOG-%2.png").arg(dir, lang));
+        }
         window.List()->clearSelection();
         window.List()->topLevelItem(2)->setSelected(true);
         window.OnCommand(CVarkDlg::ID_PLAY);

@@ -1,5 +1,5 @@
 // The main window in every language: connected to a demo recorder with its list loaded, and
-// playing a record. The recorder is plugged in this process under private folders, so the
+// playing a record; and the recording parameters of that recorder. The recorder is plugged in this process under private folders, so the
 // user's own devices and settings are never touched.
 #pragma once
 
