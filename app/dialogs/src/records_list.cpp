@@ -77,6 +77,14 @@ CRecordsList::CRecordsList(skin::SkinManager* manager, QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setFrameShape(QFrame::NoFrame);
+    scrollTimer_.setSingleShot(true);
+    scrollTimer_.setInterval(kScrollDelayMs);
+    QObject::connect(&scrollTimer_, &QTimer::timeout, this,
+                     [this]
+                     {
+                         if (lastInserted_ && indexOfTopLevelItem(lastInserted_) >= 0)
+                             scrollToItem(lastInserted_);
+                     });
     header()->setSectionsMovable(false);
     header()->setStretchLastSection(true);
     // Arabic reads the columns from the right, as the menu bar does
@@ -138,7 +146,10 @@ void CRecordsList::InsertRecord(int position, int index, const vark::RecordInfo&
     item->setData(0, kIndexRole, index);
     item->setData(0, kInfoRole, QVariant::fromValue(info));
     insertTopLevelItem(std::clamp(position, 0, RowCount()), item);
-    scrollToItem(item);
+    // Scrolling lays out every row, so rows that arrive quickly are brought into view together,
+    // within a frame or two of the last one.
+    lastInserted_ = item;
+    if (!scrollTimer_.isActive()) scrollTimer_.start();
 }
 
 int CRecordsList::RecordIndex(int row) const

@@ -4,6 +4,7 @@
 // signatures take the record straight from the row. Placement and colours come from the skin.
 #pragma once
 
+#include <QTimer>
 #include <QTreeWidget>
 #include <vector>
 
@@ -22,7 +23,11 @@ public:
     // Inserts the row of record `index` at `position` (clamped to the list) and scrolls it
     // into view.
     void InsertRecord(int position, int index, const vark::RecordInfo& info);
-    void Clear() { clear(); }
+    void Clear()
+    {
+        lastInserted_ = nullptr;
+        clear();
+    }
     int RowCount() const { return topLevelItemCount(); }
     int RecordIndex(int row) const;
     vark::RecordInfo Record(int row) const;
@@ -35,9 +40,13 @@ public:
 
     // Column widths in the system's dialog units, turned into pixels by the list's font.
     static constexpr int kColumnUnits[9] = {30, 30, 30, 105, 75, 75, 50, 75, 95};
+    // How soon a new row is scrolled into view.
+    static constexpr int kScrollDelayMs = 40;
 
 private:
     void ApplyColours();
+    QTimer scrollTimer_;
+    QTreeWidgetItem* lastInserted_ = nullptr;
     QColor text_{0xE8, 0xEA, 0xED}, bg_{0x15, 0x18, 0x1C}, selText_{0x15, 0x18, 0x1C},
         selBg_{0x2E, 0xC4, 0xB6};
 };
