@@ -1,5 +1,5 @@
-// The dialogs' GUI tests drive real widgets with the program's own skins on the offscreen
-// platform.
+// The GUI tests of the dialogs and the main window drive real widgets with the program's own
+// skins on the offscreen platform.
 #include <gtest/gtest.h>
 
 #include <QApplication>
