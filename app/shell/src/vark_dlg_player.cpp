@@ -30,9 +30,10 @@ QString DurationText(intptr_t ms)
 void CVarkDlg::OnPlayTick()
 {
     control_.Tick();
-    // A player server that has gone sends nothing more: notice it about once a second, let
+    // A player server that has gone sends nothing more: notice it about once a second while a
+    // flow is held (a record flow may already have stopped itself on the refused sound), let
     // go of the player, and the next playback starts a new one.
-    if (++playTicks_ % 5 == 0 && control_.Flow() && control_.IsPlaying() && TRIL_GetGain() < 0)
+    if (++playTicks_ % 5 == 0 && control_.Flow() && TRIL_GetGain() < 0)
     {
         SLOG_ERR("The player stopped answering");
         control_.Drop();
