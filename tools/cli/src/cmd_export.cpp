@@ -194,6 +194,11 @@ public:
         error_ = messageId;
         console_.Say(res::LoadString(messageId));
     }
+    void ShowErrorText(const std::string& text) override
+    {
+        error_ = vark::export_ids::kDiskError;
+        console_.Say(text);
+    }
 
 private:
     const ExportRequest& request_;
@@ -237,7 +242,13 @@ int CmdExport(Context& ctx)
     const ExportRequest request = ParseExportRequest(ctx.args);
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
-    const int count = s.device.GetRecordCount();
+    const auto recordCount = s.device.QueryRecordCount();
+    if (!recordCount)
+    {
+        Fail(40201);
+        return kExitFailure;
+    }
+    const int count = *recordCount;
     std::vector<uint16_t> indexes;
     if (request.all)
     {
@@ -262,7 +273,7 @@ int CmdExport(Context& ctx)
     std::filesystem::create_directories(request.out, ec);
     if (ec || !std::filesystem::is_directory(request.out, ec))
     {
-        Fail(res::LoadString(vark::export_ids::kDiskError));
+        Fail(vark::export_ids::kDiskError);
         return kExitFailure;
     }
 
@@ -284,7 +295,7 @@ int CmdExport(Context& ctx)
         host.SetWorker(&worker);
         if (!worker.Start())
         {
-            Fail(res::LoadString(vark::export_ids::kDiskError));
+            Fail(vark::export_ids::kDiskError);
             return kExitFailure;
         }
         while (worker.Running())
