@@ -414,6 +414,24 @@ TEST(Devio, PeerUidCheck)
     CloseDevice(h);
 }
 
+namespace
+{
+// Takes the watcher's events until there are `n`, for at most 5 s.
+bool CollectEvents(DeviceWatcher& watcher, std::vector<DeviceEvent>& events, size_t n)
+{
+    return WaitFor(
+        [&]
+        {
+            pollfd p{watcher.Fd(), POLLIN, 0};
+            if (::poll(&p, 1, 0) == 1)
+                for (auto& e : watcher.TakeEvents())
+                    events.push_back(e);
+            return events.size() >= n;
+        },
+        5000);
+}
+} // namespace
+
 TEST(Devio, WatcherReportsArrivalAndRemovalWithThePath)
 {
     ScopedTestEnv env;
@@ -421,19 +439,7 @@ TEST(Devio, WatcherReportsArrivalAndRemovalWithThePath)
     ASSERT_TRUE(watcher.IsValid());
     EXPECT_TRUE(watcher.TakeEvents().empty());
     std::vector<DeviceEvent> events;
-    auto collect = [&](size_t n)
-    {
-        return WaitFor(
-            [&]
-            {
-                pollfd p{watcher.Fd(), POLLIN, 0};
-                if (::poll(&p, 1, 0) == 1)
-                    for (auto& e : watcher.TakeEvents())
-                        events.push_back(e);
-                return events.size() >= n;
-            },
-            5000);
-    };
+    auto collect = [&](size_t n) { return CollectEvents(watcher, events, n); };
     testsupport::WriteFile(ClassFolder(kClass) + "/plain-file", "x"); // not a device
     std::string path;
     {
@@ -460,19 +466,7 @@ TEST(Devio, WatcherFollowsTheClassFolderThroughDeletionAndReturn)
     DeviceWatcher watcher(kClass);
     ASSERT_TRUE(watcher.IsValid());
     std::vector<DeviceEvent> events;
-    auto collect = [&](size_t n)
-    {
-        return WaitFor(
-            [&]
-            {
-                pollfd p{watcher.Fd(), POLLIN, 0};
-                if (::poll(&p, 1, 0) == 1)
-                    for (auto& e : watcher.TakeEvents())
-                        events.push_back(e);
-                return events.size() >= n;
-            },
-            5000);
-    };
+    auto collect = [&](size_t n) { return CollectEvents(watcher, events, n); };
     DeviceServer first;
     ASSERT_TRUE(first.Publish(kClass, "first", Echo));
     ASSERT_TRUE(collect(1));
