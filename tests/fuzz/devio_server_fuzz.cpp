@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     while (true)
     {
         pollfd p{fd, static_cast<short>(POLLIN | (sent < size ? POLLOUT : 0)), 0};
-        if (::poll(&p, 1, 5000) <= 0) FUZZ_CHECK(!"the server stopped answering");
+        if (::poll(&p, 1, 20000) <= 0) FUZZ_CHECK(!"the server stopped answering");
         if ((p.revents & POLLOUT) && sent < size)
         {
             const ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
