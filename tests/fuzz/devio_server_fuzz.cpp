@@ -9,6 +9,7 @@
 #include "platform/devio_server.h"
 #include "recorder/firmware.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <poll.h>
@@ -79,7 +80,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     while (true)
     {
         pollfd p{fd, static_cast<short>(POLLIN | (sent < size ? POLLOUT : 0)), 0};
-        if (::poll(&p, 1, 20000) <= 0) FUZZ_CHECK(!"the server stopped answering");
+        const int ready = ::poll(&p, 1, 20000);
+        if (ready < 0 && errno == EINTR) continue; // libFuzzer's own timer signal
+        if (ready <= 0) FUZZ_CHECK(!"the server stopped answering");
         if ((p.revents & POLLOUT) && sent < size)
         {
             const ssize_t n = ::send(fd, data + sent, size - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
