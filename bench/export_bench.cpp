@@ -69,6 +69,7 @@ public:
     void DeselectEntry(size_t) override {}
     bool AskYesNo(uint32_t, const std::vector<std::string>&) override { return true; }
     void ShowError(uint32_t) override { std::abort(); }
+    void ShowErrorText(const std::string&) override { std::abort(); }
 };
 
 void ReadWholeRecord(Recorder& r)

@@ -274,7 +274,10 @@ InputRiffFileStream::InputRiffFileStream(const std::string& path)
         if (scan.status != ondakit::RiffScan::ok) throw std::runtime_error("Bad file format");
         const WAVEFORMATEX& f = *scan.format;
         // Checked before any division by them.
-        if (f.nChannels == 0 || f.nSamplesPerSec == 0 || f.nBlockAlign == 0)
+        // Checked before any division by them; a rate beyond the int of GetSampleRate would
+        // come out negative.
+        if (f.nChannels == 0 || f.nSamplesPerSec == 0 || f.nBlockAlign == 0 ||
+            f.nSamplesPerSec > static_cast<uint32_t>(INT32_MAX))
             throw std::runtime_error("Bad file format");
         const auto name = platform::acm::FormatTagName(f.wFormatTag);
         if (name && name->size() >= 4 && platform::EqualsNoCaseUtf8(name->substr(0, 4), "MPEG"))

@@ -176,6 +176,8 @@ TEST(RiffReader, MalformedFilesGiveNull)
         {"fmt of 100000 bytes", Riff(Chunk("fmt ", std::string(100000, '\0')) + data)},
         {"0 channels", Riff(Chunk("fmt ", Fmt(1, 0, 8000, 2, 16)) + data)},
         {"rate 0", Riff(Chunk("fmt ", Fmt(1, 1, 0, 2, 16)) + data)},
+        // Found by fuzzing: a rate beyond int came out of GetSampleRate negative.
+        {"rate 3003064128", Riff(Chunk("fmt ", Fmt(3, 1, 0xB3001F40, 4, 32)) + data)},
         {"block align 0", Riff(Chunk("fmt ", Fmt(1, 1, 8000, 0, 16)) + data)},
         {"IMA block align 0", Riff(Chunk("fmt ", Fmt(0x11, 1, 8000, 0, 4)) + data)},
         {"float block mismatch", Riff(Chunk("fmt ", Fmt(3, 2, 8000, 4, 32)) + data)},

@@ -105,7 +105,10 @@ EccResult CorrectSector(uint8_t* sector, uint8_t* storedCode, const SectorEcc& c
     const int bits = std::popcount(static_cast<unsigned>(s0)) +
                      std::popcount(static_cast<unsigned>(s1)) +
                      std::popcount(static_cast<unsigned>(s2));
-    if (bits == 12) {
+    // Two flipped bits can also leave 12 syndrome bits; only a single data bit sets exactly
+    // one bit of every complementary pair.
+    const auto pairsComplementary = [](uint8_t s) { return ((s ^ (s >> 1)) & 0x55) == 0x55; };
+    if (bits == 12 && pairsComplementary(s0) && pairsComplementary(s1) && pairsComplementary(s2)) {
         const auto oddBits = [](uint8_t s) {
             return ((s >> 1) & 1) | ((s >> 3) & 1) << 1 | ((s >> 5) & 1) << 2 | ((s >> 7) & 1) << 3;
         };
@@ -121,6 +124,21 @@ EccResult CorrectSector(uint8_t* sector, uint8_t* storedCode, const SectorEcc& c
     return EccResult::uncorrectable;
 }
 
+bool CorrectSilentSector(uint8_t* sector)
+{
+    SectorEcc unprogrammed{0xFF, 0xFF, 0xFF};
+    uint8_t trial[kSectorSize];
+    std::memcpy(trial, sector, kSectorSize);
+    if (CorrectSector(trial, unprogrammed.data(), ComputeSectorEcc(trial)) != EccResult::corrected)
+        return false;
+    const uint8_t fill = trial[0];
+    if (fill != 0x00 && fill != 0xFF) return false;
+    for (size_t i = 1; i < kSectorSize; ++i)
+        if (trial[i] != fill) return false;
+    std::memcpy(sector, trial, kSectorSize);
+    return true;
+}
+
 void CheckPage(uint8_t* page)
 {
     uint8_t* spare = page + kPageDataSize;
@@ -129,8 +147,14 @@ void CheckPage(uint8_t* page)
     if (marker != kSpareMarker) return;
     for (unsigned k = 0; k < kPageDataSize / kSectorSize; ++k) {
         uint8_t* stored = spare + 3 * k;
-        if (stored[0] == 0xFF && stored[1] == 0xFF && stored[2] == 0xFF) continue;
         uint8_t* sector = page + kSectorSize * k;
+        if (stored[0] == 0xFF && stored[1] == 0xFF && stored[2] == 0xFF) {
+            // Never programmed, or silence: FF FF FF is also the true code of an all-0x00 and
+            // of an all-0xFF sector. Only a single bit that turns such a sector back into
+            // silence is corrected; anything else passes unchecked.
+            if (CorrectSilentSector(sector)) SLOG("CVarkDevice::Read: ECC Correctable error");
+            continue;
+        }
         switch (CorrectSector(sector, stored, ComputeSectorEcc(sector))) {
         case EccResult::ok: break;
         case EccResult::corrected: SLOG("CVarkDevice::Read: ECC Correctable error"); break;

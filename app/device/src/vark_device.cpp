@@ -148,18 +148,23 @@ bool CVarkDevice::GetMemory(uint32_t& total, uint32_t& free)
     return true;
 }
 
-uint8_t CVarkDevice::GetBattery(bool& charging)
+uint8_t CVarkDevice::GetBattery(bool& charging) { return QueryBattery(charging).value_or(0); }
+
+std::optional<uint8_t> CVarkDevice::QueryBattery(bool& charging)
 {
     Frame reply;
-    if (!VarkeControlRead(8, reply)) return 0;
+    if (!VarkeControlRead(8, reply)) return std::nullopt;
     charging = reply[5] == 1;
     return reply[4];
 }
 
-uint16_t CVarkDevice::GetRecordCount()
+uint16_t CVarkDevice::GetRecordCount() { return QueryRecordCount().value_or(0); }
+
+std::optional<uint16_t> CVarkDevice::QueryRecordCount()
 {
     Frame reply;
-    return VarkeControlRead(9, reply) ? LoadLE16(reply + 4) : 0;
+    if (!VarkeControlRead(9, reply)) return std::nullopt;
+    return LoadLE16(reply + 4);
 }
 
 bool CVarkDevice::GetInputLevel(uint8_t levels[2])
@@ -179,10 +184,13 @@ uint8_t CVarkDevice::GetBatteryIndication()
 
 bool CVarkDevice::SetBatteryIndication(bool on) { return WriteByte(41, on ? 1 : 0); }
 
-uint8_t CVarkDevice::GetCapabilityLevel()
+uint8_t CVarkDevice::GetCapabilityLevel() { return QueryCapabilityLevel().value_or(0); }
+
+std::optional<uint8_t> CVarkDevice::QueryCapabilityLevel()
 {
-    Frame reply;
-    return VarkeControlRead(43, reply) ? reply[4] : 0;
+    uint8_t level = 0;
+    if (!QueryByte(43, level)) return std::nullopt;
+    return level;
 }
 
 bool CVarkDevice::Commit()
@@ -269,10 +277,18 @@ bool CVarkDevice::ChangeAccessCode(const std::wstring& newPin)
 
 bool CVarkDevice::PollRecordReady()
 {
+    // A recorder that never gets ready must not hold the caller for ever: after the bound
+    // the open counts as a failed read.
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRecordReadyTimeoutMs);
     for (;;) {
         Frame reply;
         if (!VarkeControlRead(10, reply)) return false;
         if (reply[4] == 0) return true;
+        if (std::chrono::steady_clock::now() >= end) {
+            SLOG_ERR("CVarkDevice: the record is not ready after %d ms", kRecordReadyTimeoutMs);
+            return false;
+        }
+        SleepMs(kNotReadyPauseMs);
     }
 }
 
@@ -422,13 +438,16 @@ bool CVarkDevice::WriteParameters()
     for (int i = 0; i < kTimerCount; ++i) {
         const VarkTimer& t = p.timers[i];
         uint32_t start = 0, duration = 0;
-        if (t.enabled) {
-            // An invalid value is never sent: the timer goes out as off.
-            if (t.startStatus != 0 || t.durationStatus != 0 ||
-                !DateToRecorderTime(platform::AutoDate(t.start), start) ||
-                !SpanToRecorderSeconds(platform::AutoSpan(t.duration), duration))
-                start = duration = 0;
+        // An invalid value is never sent: the timer goes out as off. A valid one outside the
+        // recorder's range (before 2000, a negative span, beyond 32 bits) would arrive
+        // wrapped round: the write stops there, a failure like a refused command.
+        if (t.enabled && t.startStatus == 0 && t.durationStatus == 0 &&
+            (!DateToRecorderTime(platform::AutoDate(t.start), start) ||
+             !SpanToRecorderSeconds(platform::AutoSpan(t.duration), duration))) {
+            SLOG_ERR("WriteParameters: timer %d is outside the recorder's range", i + 1);
+            return false;
         }
+        if (!t.enabled || t.startStatus != 0 || t.durationStatus != 0) start = duration = 0;
         ClearFrame(sequence_);
         sequence_[4] = static_cast<uint8_t>(i);
         if (!VarkeControlWrite(24, sequence_)) return false;
@@ -437,9 +456,12 @@ bool CVarkDevice::WriteParameters()
         if (!VarkeControlWrite(25, sequence_)) return false;
     }
     uint32_t ring = 0;
-    if (p.ringEnabled && !(p.ringLengthStatus == 0 &&
-                           SpanToRecorderSeconds(platform::AutoSpan(p.ringLength), ring)))
-        ring = 0;
+    if (p.ringEnabled && p.ringLengthStatus == 0 &&
+        !SpanToRecorderSeconds(platform::AutoSpan(p.ringLength), ring)) {
+        SLOG_ERR("WriteParameters: the loop length is outside the recorder's range");
+        return false;
+    }
+    if (!p.ringEnabled || p.ringLengthStatus != 0) ring = 0;
     ClearFrame(frame);
     StoreLE32(frame + 4, ring);
     if (!VarkeControlWrite(27, frame)) return false;

@@ -44,8 +44,9 @@ bool DaysToSeconds(double days, uint32_t& seconds)
 {
     days += days < 0 ? -kHalfSecondDays : kHalfSecondDays;
     const double s = std::trunc(days * 86400.0);
-    // Beyond the 32-bit wire range the value cannot be sent.
-    if (!(s >= -2147483648.0 && s <= 4294967295.0)) return false;
+    // The wire holds unsigned seconds: before the recorder's epoch (or a negative span) and
+    // beyond 32 bits the value cannot be sent.
+    if (!(s >= 0.0 && s <= 4294967295.0)) return false;
     seconds = static_cast<uint32_t>(static_cast<int64_t>(s));
     return true;
 }

@@ -4,6 +4,8 @@
 #include "scriba/scriba.h"
 #include "testsupport/test_env.h"
 
+#include <algorithm>
+#include <bit>
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
@@ -144,4 +146,104 @@ TEST(FlashEcc, RandomSpareBytesNeverReachOutsideTheSector)
         EXPECT_LE(changed, 8u);
         EXPECT_TRUE(std::equal(page.begin() + 4096 + 24, page.end(), before.begin() + 4096 + 24));
     }
+}
+
+TEST(FlashEcc, EveryTwoBitErrorInASectorIsUncorrectableAndLeftAsRead)
+{
+    // The code is linear, so the syndrome of two flipped bits is the XOR of their single-bit
+    // syndromes; this reaches all 8,386,560 pairs of one sector.
+    const auto clean = RandomBytes(512, 11);
+    const SectorEcc code = ComputeSectorEcc(clean.data());
+    std::vector<SectorEcc> single(4096);
+    auto data = clean;
+    for (unsigned i = 0; i < 4096; ++i) {
+        data[i / 8] ^= static_cast<uint8_t>(1u << (i % 8));
+        const SectorEcc c = ComputeSectorEcc(data.data());
+        data[i / 8] ^= static_cast<uint8_t>(1u << (i % 8));
+        for (unsigned k = 0; k < 3; ++k) single[i][k] = c[k] ^ code[k];
+    }
+    // One pair checked against the code of the real two-bit data: byte 1 bit 0 with byte 6
+    // bit 7 gives the 12-bit syndrome 3F 00 FC.
+    data[1] ^= 0x01;
+    data[6] ^= 0x80;
+    const SectorEcc both = ComputeSectorEcc(data.data());
+    EXPECT_EQ((SectorEcc{static_cast<uint8_t>(both[0] ^ code[0]),
+                         static_cast<uint8_t>(both[1] ^ code[1]),
+                         static_cast<uint8_t>(both[2] ^ code[2])}),
+              (SectorEcc{0x3F, 0x00, 0xFC}));
+    auto stored = code;
+    auto asRead = data;
+    EXPECT_EQ(CorrectSector(data.data(), stored.data(), both), EccResult::uncorrectable);
+    EXPECT_EQ(data, asRead);
+    EXPECT_EQ(stored, code);
+
+    data = clean;
+    size_t wrong = 0, twelve = 0;
+    for (unsigned a = 0; a < 4096; ++a) {
+        data[a / 8] ^= static_cast<uint8_t>(1u << (a % 8));
+        for (unsigned b = a + 1; b < 4096; ++b) {
+            data[b / 8] ^= static_cast<uint8_t>(1u << (b % 8));
+            SectorEcc computed;
+            int bits = 0;
+            for (unsigned k = 0; k < 3; ++k) {
+                computed[k] = code[k] ^ single[a][k] ^ single[b][k];
+                bits += std::popcount(static_cast<unsigned>(single[a][k] ^ single[b][k]));
+            }
+            stored = code;
+            const bool ok =
+                CorrectSector(data.data(), stored.data(), computed) == EccResult::uncorrectable;
+            // Syndromes of 12 bits are the ones once taken for a single error: check the
+            // data byte by byte there.
+            if (bits == 12) {
+                ++twelve;
+                data[a / 8] ^= static_cast<uint8_t>(1u << (a % 8));
+                data[b / 8] ^= static_cast<uint8_t>(1u << (b % 8));
+                if (data != clean) ++wrong;
+                data[a / 8] ^= static_cast<uint8_t>(1u << (a % 8));
+                data[b / 8] ^= static_cast<uint8_t>(1u << (b % 8));
+            }
+            if (!ok || stored != code) ++wrong;
+            data[b / 8] ^= static_cast<uint8_t>(1u << (b % 8));
+        }
+        data[a / 8] ^= static_cast<uint8_t>(1u << (a % 8));
+    }
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_GT(twelve, 8386560u / 10); // about a fifth of the pairs
+}
+
+TEST(FlashEcc, SilenceWithOneFlippedBitIsCorrectedDespiteTheUnprogrammedCode)
+{
+    testsupport::ScopedTestEnv env;
+    const std::string log = env.Path("ecc.log");
+    OpenLog(std::wstring(log.begin(), log.end()).c_str(), 0, 0, 0);
+
+    auto clean = MakePage(5);
+    std::fill(clean.begin(), clean.begin() + 512, 0x00);          // 16-bit silence
+    std::fill(clean.begin() + 512, clean.begin() + 1024, 0xFF);   // mu-law silence
+    std::fill(clean.begin() + 1024, clean.begin() + 1536, 0x00);
+    reference::SealPage(clean.data());
+    ASSERT_TRUE(std::all_of(clean.begin() + 4096, clean.begin() + 4096 + 9,
+                            [](uint8_t b) { return b == 0xFF; }));
+    std::fill(clean.begin() + 4096 + 9, clean.begin() + 4096 + 12, 0xFF); // sector 3 unprogrammed
+    auto page = clean;
+    page[77] ^= 0x04;                 // sector 0: one bit in 0x00 silence
+    page[512 + 300] ^= 0x20;          // sector 1: one bit in 0xFF silence
+    page[1024 + 3] ^= 0x01;           // sector 2: two bits in silence
+    page[1024 + 400] ^= 0x40;
+    page[1536 + 8] ^= 0x01;           // sector 3: data that is no silence, code unprogrammed
+    CheckPage(page.data());
+    CloseLog();
+
+    EXPECT_TRUE(std::equal(page.begin(), page.begin() + 1024, clean.begin()));
+    EXPECT_EQ(page[1024 + 3], 0x01);
+    EXPECT_EQ(page[1024 + 400], 0x40);
+    EXPECT_NE(page[1536 + 8], clean[1536 + 8]);
+    EXPECT_TRUE(std::equal(page.begin() + 4096, page.end(), clean.begin() + 4096));
+    const auto text = testsupport::ReadFile(log);
+    size_t found = 0;
+    for (size_t at = text.find("ECC Correctable error"); at != std::string::npos;
+         at = text.find("ECC Correctable error", at + 1))
+        ++found;
+    EXPECT_EQ(found, 2u);
+    EXPECT_EQ(text.find("Uncorrectable"), std::string::npos);
 }

@@ -360,3 +360,76 @@ TEST_F(DeviceTest, EraseAllWaitsUntilTheRecorderIsDone)
     EXPECT_GE(ticks, 2);
     EXPECT_EQ(dev_.GetRecordCount(), 0);
 }
+
+TEST_F(DeviceTest, TimesBeforeTheRecordersEpochAreRefusedNotWrapped)
+{
+    Plug();
+    ASSERT_TRUE(OpenAndUnlock());
+    firmware_->ClearRequestLog();
+    EXPECT_FALSE(dev_.SetClock(platform::AutoDate::FromParts(1999, 12, 31, 23, 59, 59)));
+    EXPECT_EQ(Sequence(), ""); // nothing went out
+    ASSERT_TRUE(dev_.SetClock(platform::AutoDate::FromParts(2000, 1, 1, 0, 0, 0)));
+
+    // A timer starting before 2000, then a negative loop span: the write stops before the
+    // value, with no commit.
+    ASSERT_TRUE(dev_.ReadParameters());
+    VarkParams& p = dev_.Params();
+    p.timers[2].enabled = 1;
+    p.timers[2].start = platform::AutoDate::FromParts(1999, 6, 1, 12, 0, 0).Days();
+    p.timers[2].duration = platform::AutoSpan::FromParts(0, 0, 30, 0).Days();
+    firmware_->ClearRequestLog();
+    EXPECT_FALSE(dev_.WriteParameters());
+    EXPECT_EQ(Sequence(), "W23 W21 W16 W22 W30 W24 W25 W24 W25");
+    p.timers[2].start = platform::AutoDate::FromParts(2030, 6, 1, 12, 0, 0).Days();
+    p.ringEnabled = 1;
+    p.ringLength = -1.0 / 24;
+    firmware_->ClearRequestLog();
+    EXPECT_FALSE(dev_.WriteParameters());
+    EXPECT_EQ(Sequence().find("W27"), std::string::npos);
+    EXPECT_EQ(Sequence().find("W31"), std::string::npos);
+    p.ringLength = 1.0 / 24;
+    EXPECT_TRUE(dev_.WriteParameters());
+}
+
+TEST_F(DeviceTest, FailedQueriesAreToldFromZero)
+{
+    Plug(0x2C10);
+    ASSERT_TRUE(OpenAndUnlock());
+    bool charging = false;
+    ASSERT_EQ(dev_.QueryRecordCount(), std::optional<uint16_t>(2));
+    ASSERT_TRUE(dev_.QueryBattery(charging).has_value());
+    ASSERT_TRUE(dev_.QueryCapabilityLevel().has_value());
+    for (int command : {8, 9, 43}) {
+        recorder::Fault fail;
+        fail.direction = 'Q';
+        fail.command = command;
+        fail.times = 2;
+        firmware_->AddFault(fail);
+    }
+    EXPECT_EQ(dev_.QueryRecordCount(), std::nullopt);
+    EXPECT_EQ(dev_.GetRecordCount(), 0); // the program's callers still get 0
+    EXPECT_EQ(dev_.QueryBattery(charging), std::nullopt);
+    EXPECT_EQ(dev_.GetBattery(charging), 0);
+    EXPECT_EQ(dev_.QueryCapabilityLevel(), std::nullopt);
+    EXPECT_EQ(dev_.GetCapabilityLevel(), 0);
+    EXPECT_EQ(dev_.QueryRecordCount(), std::optional<uint16_t>(2));
+}
+
+TEST_F(DeviceTest, ARecordThatNeverGetsReadyIsAFailedOpenAfterTheBound)
+{
+    Plug();
+    auto config = firmware_->Config();
+    config.notReadyPolls = 1u << 30;
+    firmware_->SetConfig(config);
+    ASSERT_TRUE(OpenAndUnlock());
+    const auto begin = std::chrono::steady_clock::now();
+    EXPECT_FALSE(dev_.OpenRecord(0)); // the record list loader and the header read alike
+    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_GE(seconds, CVarkDevice::kRecordReadyTimeoutMs / 1000.0);
+    EXPECT_LT(seconds, CVarkDevice::kRecordReadyTimeoutMs / 1000.0 + 20);
+    // Polled with pauses, not in a tight loop.
+    size_t polls = 0;
+    for (const auto& e : Log()) polls += e.direction == 'Q' && e.command == 10;
+    EXPECT_LE(polls, 1u * CVarkDevice::kRecordReadyTimeoutMs / CVarkDevice::kNotReadyPauseMs + 10);
+    EXPECT_NE(LogText().find("not ready after"), std::string::npos);
+}

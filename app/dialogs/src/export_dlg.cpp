@@ -75,6 +75,11 @@ public:
         if (dlg_.stopping_) return;
         dlg_.OnUiThread([this, messageId] { dlg_.Message(messageId, kMsgCopyTitle, kStyleError); });
     }
+    void ShowErrorText(const std::string& text) override
+    {
+        if (dlg_.stopping_) return;
+        dlg_.OnUiThread([this, &text] { dlg_.Message(text, kStyleError); });
+    }
 
 private:
     CExportDlg& dlg_;

@@ -6,6 +6,8 @@
 #include "transfer/wav_writer.h"
 
 #include <cstdio>
+#include <exception>
+#include <string>
 #include <system_error>
 
 namespace vark
@@ -281,6 +283,7 @@ void CExportWorker::Work()
 uint32_t CExportWorker::Run()
 {
     uint32_t result = 0;
+    std::string text; // of a standard exception, shown instead of the disk message
     try
     {
         Work();
@@ -288,6 +291,11 @@ uint32_t CExportWorker::Run()
     catch (const ExportFailure& failure)
     {
         result = failure.messageId;
+    }
+    catch (const std::exception& e)
+    {
+        result = export_ids::kDiskError;
+        text = e.what();
     }
     catch (...)
     {
@@ -307,8 +315,16 @@ uint32_t CExportWorker::Run()
     }
     if (result != 0)
     {
-        SLOG_ERR("Export failed with message %u", result);
-        host_.ShowError(result);
+        if (text.empty())
+        {
+            SLOG_ERR("Export failed with message %u", result);
+            host_.ShowError(result);
+        }
+        else
+        {
+            SLOG_ERR("Export failed: %s", text.c_str());
+            host_.ShowErrorText(text);
+        }
     }
     result_ = result;
     ended_ = true;

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <stdexcept>
 #include <map>
 #include <memory>
 #include <random>
@@ -36,6 +38,7 @@ public:
         stages.push_back(id);
         stageLocales.push_back(platform::GetThreadLocale());
         stageTexts.push_back(res::LoadString(id));
+        if (onStage) onStage(id);
     }
     void DeselectEntry(size_t entry) override { deselected.push_back(entry); }
     bool AskYesNo(uint32_t id, const std::vector<std::string>& args) override
@@ -45,13 +48,16 @@ public:
         return answers.count(id) ? answers[id] : false;
     }
     void ShowError(uint32_t id) override { errors.push_back(id); }
+    void ShowErrorText(const std::string& text) override { errorTexts.push_back(text); }
 
     std::vector<uint32_t> stages, asked, errors;
     std::vector<platform::Lcid> stageLocales;
     std::vector<std::string> stageTexts;
+    std::vector<std::string> errorTexts;
     std::vector<size_t> deselected;
     std::vector<std::string> lastArgs;
     std::map<uint32_t, bool> answers;
+    std::function<void(uint32_t)> onStage;
 };
 
 constexpr uint32_t kT0 = 86400 * 366; // 2001-01-01 00:00:00 (2000 is a leap year)
@@ -305,4 +311,27 @@ TEST_F(ExportTest, UnwritableTargetEndsWithDiskError)
     CExportWorker worker(dev_, {0}, o, host_);
     EXPECT_EQ(worker.Run(), export_ids::kDiskError);
     EXPECT_EQ(host_.errors, (std::vector<uint32_t>{export_ids::kDiskError}));
+}
+
+TEST_F(ExportTest, AStandardExceptionShowsItsOwnTextAndAnythingElseTheDiskMessage)
+{
+    Plug();
+    host_.onStage = [](uint32_t id) {
+        if (id == export_ids::kWritingRecord) throw std::runtime_error("Stream ended early");
+    };
+    {
+        CExportWorker worker(dev_, {2}, Options(), host_);
+        EXPECT_EQ(worker.Run(), export_ids::kDiskError);
+    }
+    EXPECT_EQ(host_.errorTexts, (std::vector<std::string>{"Stream ended early"}));
+    EXPECT_TRUE(host_.errors.empty());
+
+    host_.errorTexts.clear();
+    host_.onStage = [](uint32_t id) {
+        if (id == export_ids::kWritingRecord) throw 7;
+    };
+    CExportWorker worker(dev_, {2}, Options(), host_);
+    EXPECT_EQ(worker.Run(), export_ids::kDiskError);
+    EXPECT_EQ(host_.errors, (std::vector<uint32_t>{export_ids::kDiskError}));
+    EXPECT_TRUE(host_.errorTexts.empty());
 }

@@ -214,7 +214,8 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
     if (HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value)) return false;
     section = Trim(section);
     key = Trim(key);
-    if (key.empty() ||
+    // A key line starting with ';' or '[' would read back as a comment or a section.
+    if (key.empty() || key.front() == ';' || key.front() == '[' ||
         key.find('=') != std::string_view::npos || section.find(']') != std::string_view::npos)
         return false;
     const std::string cr = LineEnding();

@@ -43,6 +43,10 @@ TEST(Profile, RefusesLineBreaksInNamesAndValues)
     EXPECT_FALSE(doc.Set("S", "k\r", "v"));
     EXPECT_FALSE(doc.Set("S", "a=b", "v"));
     EXPECT_FALSE(doc.Set("S", "", "v"));
+    // Found by fuzzing: these keys were "set" as lines that read back as a comment or a
+    // section.
+    EXPECT_FALSE(doc.Set("S", ";Vark", "v"));
+    EXPECT_FALSE(doc.Set("S", " [Vark", "v"));
     EXPECT_EQ(doc.Serialize(), "");
 }
 

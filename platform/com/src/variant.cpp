@@ -2,6 +2,7 @@
 #include "platform/com/interfaces.h"
 
 #include <cerrno>
+#include <cstring>
 #include <cmath>
 #include <cstdlib>
 #include <cwchar>
@@ -13,7 +14,9 @@ namespace com
 
 void VariantInit(VARIANT* v)
 {
-    if (v) *v = VARIANT{};
+    // Every byte: an aggregate initialiser sets only the union's first (4-byte) member, and a
+    // pointer member read later would carry the stale upper half.
+    if (v) std::memset(static_cast<void*>(v), 0, sizeof *v);
 }
 
 HRESULT VariantClear(VARIANT* v)

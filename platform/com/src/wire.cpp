@@ -358,6 +358,7 @@ void Reader::Variant(VARIANT* out, std::deque<VARIANT>* holders)
             return;
         }
         value.vt = VARTYPE(base | VT_ARRAY);
+        value.parray = nullptr; // an absent array, and nothing to free if reading fails
         const uint8_t present = U8();
         if (present == 1)
         {
@@ -417,7 +418,9 @@ void Reader::Variant(VARIANT* out, std::deque<VARIANT>* holders)
     holders->push_back(value);
     VARIANT& held = holders->back();
     out->vt = vt;
-    if (base == VT_VARIANT)
+    // A variant by reference points at the held variant; an array of variants by reference
+    // points at the held array pointer, like every other by-reference value.
+    if (base == VT_VARIANT && !array)
         out->pvarVal = &held;
     else
         out->byref = &held.lVal; // every union member starts at the same address

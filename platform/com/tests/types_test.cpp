@@ -4,6 +4,7 @@
 
 #include "testsupport/test_env.h"
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <random>
@@ -200,6 +201,44 @@ TEST(ComWire, MalformedValuesAreRejected)
     ASSERT_TRUE(whole.ok());
     EXPECT_EQ(std::wcscmp(static_cast<BSTR*>(out.parray->pvData)[1], L"mid"), 0);
     VariantClear(&out);
+
+    // Found by fuzzing: an array whose presence byte is neither 0 nor 1 was cleared through
+    // the stale upper half of its pointer; VariantInit now clears every byte.
+    {
+        VARIANT stale;
+        std::memset(static_cast<void*>(&stale), 0xAB, sizeof stale);
+        VariantInit(&stale);
+        const auto* raw = reinterpret_cast<const uint8_t*>(&stale);
+        EXPECT_TRUE(std::all_of(raw, raw + sizeof stale, [](uint8_t b) { return b == 0; }));
+        const uint8_t absent[] = {0x05, 0x20, 0x00}, bad[] = {0x05, 0x20, 0x93};
+        Reader a(absent, sizeof absent);
+        a.Variant(&out);
+        ASSERT_TRUE(a.ok());
+        EXPECT_EQ(out.vt, VT_ARRAY | VT_R8);
+        EXPECT_EQ(out.parray, nullptr);
+        VariantClear(&out);
+        Reader b(bad, sizeof bad);
+        b.Variant(&out);
+        EXPECT_FALSE(b.ok());
+        EXPECT_EQ(out.vt, VT_EMPTY);
+
+        // Also found by fuzzing: an array of variants by reference pointed at the held
+        // variant instead of its array, so writing it back read a type word as a pointer.
+        const uint8_t byref[] = {0x0C, 0x60, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0x03, 0x00, 42, 0, 0, 0};
+        std::deque<VARIANT> holders;
+        Reader c(byref, sizeof byref);
+        c.Variant(&out, &holders);
+        ASSERT_TRUE(c.ok());
+        ASSERT_EQ(out.vt, VT_BYREF | VT_ARRAY | VT_VARIANT);
+        SAFEARRAY* held = *out.pparray;
+        ASSERT_NE(held, nullptr);
+        EXPECT_EQ(static_cast<VARIANT*>(held->pvData)[0].lVal, 42);
+        Writer back;
+        back.Variant(out);
+        EXPECT_EQ(back.Bytes(), std::vector<uint8_t>(byref, byref + sizeof byref));
+        for (auto& h : holders)
+            VariantClear(&h);
+    }
 
     std::mt19937 rng(7);
     for (int i = 0; i < 2000; ++i)

@@ -414,6 +414,24 @@ TEST(Devio, PeerUidCheck)
     CloseDevice(h);
 }
 
+namespace
+{
+// Takes the watcher's events until there are `n`, for at most 5 s.
+bool CollectEvents(DeviceWatcher& watcher, std::vector<DeviceEvent>& events, size_t n)
+{
+    return WaitFor(
+        [&]
+        {
+            pollfd p{watcher.Fd(), POLLIN, 0};
+            if (::poll(&p, 1, 0) == 1)
+                for (auto& e : watcher.TakeEvents())
+                    events.push_back(e);
+            return events.size() >= n;
+        },
+        5000);
+}
+} // namespace
+
 TEST(Devio, WatcherReportsArrivalAndRemovalWithThePath)
 {
     ScopedTestEnv env;
@@ -421,19 +439,7 @@ TEST(Devio, WatcherReportsArrivalAndRemovalWithThePath)
     ASSERT_TRUE(watcher.IsValid());
     EXPECT_TRUE(watcher.TakeEvents().empty());
     std::vector<DeviceEvent> events;
-    auto collect = [&](size_t n)
-    {
-        return WaitFor(
-            [&]
-            {
-                pollfd p{watcher.Fd(), POLLIN, 0};
-                if (::poll(&p, 1, 0) == 1)
-                    for (auto& e : watcher.TakeEvents())
-                        events.push_back(e);
-                return events.size() >= n;
-            },
-            5000);
-    };
+    auto collect = [&](size_t n) { return CollectEvents(watcher, events, n); };
     testsupport::WriteFile(ClassFolder(kClass) + "/plain-file", "x"); // not a device
     std::string path;
     {
@@ -452,4 +458,46 @@ TEST(Devio, WatcherReportsArrivalAndRemovalWithThePath)
     ASSERT_TRUE(collect(2));
     EXPECT_EQ(events[1].kind, DeviceEvent::Kind::RemovalComplete);
     EXPECT_EQ(events[1].path, path);
+}
+
+TEST(Devio, WatcherFollowsTheClassFolderThroughDeletionAndReturn)
+{
+    ScopedTestEnv env;
+    DeviceWatcher watcher(kClass);
+    ASSERT_TRUE(watcher.IsValid());
+    std::vector<DeviceEvent> events;
+    auto collect = [&](size_t n) { return CollectEvents(watcher, events, n); };
+    DeviceServer first;
+    ASSERT_TRUE(first.Publish(kClass, "first", Echo));
+    ASSERT_TRUE(collect(1));
+    // The whole device folder goes, class folder and all; then a folder on the way comes
+    // and goes again before the class folder is back.
+    testsupport::RemoveTree(DeviceFolder());
+    ASSERT_TRUE(collect(2));
+    EXPECT_EQ(events[1].kind, DeviceEvent::Kind::RemovalComplete);
+    EXPECT_EQ(events[1].path, first.Path());
+    ASSERT_EQ(::mkdir(DeviceFolder().c_str(), 0700), 0);
+    pollfd p{watcher.Fd(), POLLIN, 0};
+    ::poll(&p, 1, 200);
+    EXPECT_TRUE(watcher.TakeEvents().empty()); // nothing to report, only followed
+    ASSERT_EQ(::rmdir(DeviceFolder().c_str()), 0);
+
+    DeviceServer second;
+    ASSERT_TRUE(second.Publish(kClass, "second", Echo));
+    ASSERT_TRUE(collect(3)) << "the re-created folder was not noticed";
+    EXPECT_EQ(events[2].kind, DeviceEvent::Kind::Arrival);
+    EXPECT_EQ(events[2].path, second.Path());
+    const DeviceHandle h = OpenDevice(events[2].path);
+    EXPECT_TRUE(EchoWorks(h, 1));
+    CloseDevice(h);
+    // And the folder is watched as before.
+    {
+        DeviceServer third;
+        ASSERT_TRUE(third.Publish(kClass, "third", Echo));
+        ASSERT_TRUE(collect(4));
+        EXPECT_EQ(events[3].path, third.Path());
+    }
+    ASSERT_TRUE(collect(5));
+    EXPECT_EQ(events[4].kind, DeviceEvent::Kind::RemovalComplete);
+    EXPECT_EQ(events.size(), 5u);
 }

@@ -1,6 +1,8 @@
 // vark-cli: the headless front end. Every command works on the first recorder that opens,
-// or on --device PATH; --json prints one JSON object instead of text. Exit status: 0 success,
-// 1 failure (the program's message on stderr), 2 usage error.
+// or on --device PATH; --json prints one JSON object instead of text, and a failure also as
+// {"error":{"message":...,"code":N}} on stdout (N: the message's number in the string
+// tables, 0 for texts without one). Exit status: 0 success, 1 failure (the program's message
+// on stderr), 2 usage error.
 #pragma once
 
 #include "transfer/status_texts.h"
@@ -60,7 +62,12 @@ int CmdPlay(Context&);
 
 // Output helpers shared by the commands.
 std::string Narrow(const std::wstring& w);
-void Fail(const std::string& message); // prints to stderr
+// Prints a failure to stderr, and with --json also as an error object on stdout.
+void Fail(const std::string& message, uint32_t code = 0);
+void Fail(uint32_t messageId); // the string table's text of that number
+void SetJsonErrors(bool on);
+// A file named on the command line: relative to the working folder, as the user means it.
+std::wstring CommandLinePath(const std::string& path);
 using vark::KilobyteText;
 using vark::TimeLeftText;
 

@@ -5,6 +5,7 @@
 #include "res/strings.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 
 namespace cli {
@@ -18,7 +19,28 @@ std::optional<std::string> Args::Get(const std::string& name) const
 
 std::string Narrow(const std::wstring& w) { return platform::WideToUtf8(w); }
 
-void Fail(const std::string& message) { std::cerr << message << "\n"; }
+namespace {
+bool jsonErrors = false;
+} // namespace
+
+void SetJsonErrors(bool on) { jsonErrors = on; }
+
+void Fail(const std::string& message, uint32_t code)
+{
+    std::cerr << message << "\n";
+    if (jsonErrors)
+        std::cout << Json().Raw("error", Json().Str("message", message).Int("code", code).Text()).Text()
+                  << std::endl;
+}
+
+void Fail(uint32_t messageId) { Fail(res::LoadString(messageId), messageId); }
+
+std::wstring CommandLinePath(const std::string& path)
+{
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return platform::Utf8ToWide(ec ? path : absolute.string());
+}
 
 bool Context::Connect(Session& s)
 {
@@ -46,7 +68,8 @@ bool Context::Connect(Session& s)
     else
         ok = vark::FindRecorder(connect);
     if (!ok) {
-        Fail(res::LoadString(refused ? 40001 : 168));
+        // Without --pin nothing was wrong with a PIN: say how to give one.
+        Fail(!refused ? 168u : pin.empty() ? 40200u : 40001u);
         return false;
     }
     return true;

@@ -57,38 +57,44 @@ int CmdStatus(Context& ctx)
     const uint32_t freePercent = totalKb ? static_cast<uint32_t>(uint64_t{freeKb} * 100 / totalKb) : 0;
     const std::string timeLeft =
         haveMemory ? TimeLeftText(vark::RecordingTimeLeft(freeKb, dev.Params())) : "00:00:00";
+    // A figure the recorder did not answer is no 0: the status fails instead.
     bool charging = false;
-    const uint8_t battery = dev.GetBattery(charging);
+    const auto battery = dev.QueryBattery(charging);
     const bool batteryLevelKnown = fw >= vark::kFirmwareSectorUnits;
-    const uint16_t records = dev.GetRecordCount();
+    const auto records = dev.QueryRecordCount();
+    const auto capability = dev.QueryCapabilityLevel();
+    if (!records || !battery || !capability) {
+        Fail(!records ? 40201u : !battery ? 40202u : 40203u);
+        return kExitFailure;
+    }
     const std::string clockText = haveClock ? clock.Format("%Y.%m.%d %H:%M:%S") : "";
 
     if (ctx.json) {
         Json j;
         j.Str("connection", "Connected").Bool("pinLocked", s.pinLocked).Str("device", s.path);
         j.Int("serialNumber", dev.SerialNumber()).Str("firmware", FirmwareText(fw));
-        j.Int("capabilityLevel", dev.GetCapabilityLevel()).Str("clock", clockText);
+        j.Int("capabilityLevel", *capability).Str("clock", clockText);
         j.Int("totalKB", totalKb).Int("usedKB", usedKb).Int("freeKB", freeKb);
         j.Int("freePercent", freePercent).Str("timeLeft", timeLeft);
-        if (batteryLevelKnown) j.Int("batteryPercent", battery);
-        j.Bool("charging", charging).Int("records", records);
+        if (batteryLevelKnown) j.Int("batteryPercent", *battery);
+        j.Bool("charging", charging).Int("records", *records);
         std::cout << j.Text() << "\n";
         return kExitOk;
     }
     std::printf("Connection:       %s (%s)\n", res::LoadString(154).c_str(), s.pinLocked ? "PIN lock on, unlocked" : "no PIN lock");
     std::printf("Serial number:    %d\n", static_cast<int>(dev.SerialNumber()));
     std::printf("Firmware:         %s\n", FirmwareText(fw).c_str());
-    std::printf("Capability level: %d\n", dev.GetCapabilityLevel());
+    std::printf("Capability level: %d\n", *capability);
     std::printf("Clock:            %s\n", clockText.c_str());
     std::printf("Memory total:     %s KB\n", KilobyteText(totalKb).c_str());
     std::printf("Memory used:      %s KB\n", KilobyteText(usedKb).c_str());
     std::printf("Memory free:      %s KB (%u%%)\n", KilobyteText(freeKb).c_str(), freePercent);
     std::printf("Time left:        %s\n", timeLeft.c_str());
     if (batteryLevelKnown)
-        std::printf("Battery:          %d%%%s\n", battery, charging ? ", charging" : "");
+        std::printf("Battery:          %d%%%s\n", *battery, charging ? ", charging" : "");
     else
         std::printf("Battery:          %s\n", charging ? "charging" : "not charging");
-    std::printf("Records:          %u\n", records);
+    std::printf("Records:          %u\n", *records);
     return kExitOk;
 }
 
@@ -109,7 +115,7 @@ int CmdClock(Context& ctx)
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
     if (!s.device.SetClock(date)) {
-        Fail(res::LoadString(170));
+        Fail(170);
         return kExitFailure;
     }
     if (ctx.json)
@@ -130,7 +136,7 @@ int CmdPin(Context& ctx)
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
     if (!s.device.ChangeAccessCode(platform::Utf8ToWide(newPin))) {
-        Fail(res::LoadString(40007));
+        Fail(40007);
         return kExitFailure;
     }
     if (ctx.json)
@@ -158,14 +164,18 @@ int CmdErase(Context& ctx)
     });
     if (tty && !ctx.json) std::fprintf(stderr, "\n");
     if (!done) {
-        Fail(res::LoadString(168));
+        Fail(168);
         return kExitFailure;
     }
-    const uint16_t left = s.device.GetRecordCount();
+    const auto left = s.device.QueryRecordCount();
+    if (!left) {
+        Fail(40201);
+        return kExitFailure;
+    }
     if (ctx.json)
-        std::cout << Json().Bool("erased", true).Int("records", left).Text() << "\n";
+        std::cout << Json().Bool("erased", true).Int("records", *left).Text() << "\n";
     else
-        std::printf("All records deleted (%u left)\n", left);
+        std::printf("All records deleted (%u left)\n", *left);
     return kExitOk;
 }
 

@@ -179,6 +179,11 @@ public:
         error_ = messageId;
         console_.Say(res::LoadString(messageId));
     }
+    void ShowErrorText(const std::string& text) override
+    {
+        error_ = vark::export_ids::kDiskError;
+        console_.Say(text);
+    }
 
 private:
     const ExportRequest& request_;
@@ -222,7 +227,13 @@ int CmdExport(Context& ctx)
     const ExportRequest request = ParseExportRequest(ctx.args);
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
-    const int count = s.device.GetRecordCount();
+    const auto recordCount = s.device.QueryRecordCount();
+    if (!recordCount)
+    {
+        Fail(40201);
+        return kExitFailure;
+    }
+    const int count = *recordCount;
     std::vector<uint16_t> indexes;
     if (request.all)
     {
@@ -247,7 +258,7 @@ int CmdExport(Context& ctx)
     std::filesystem::create_directories(request.out, ec);
     if (ec || !std::filesystem::is_directory(request.out, ec))
     {
-        Fail(res::LoadString(vark::export_ids::kDiskError));
+        Fail(vark::export_ids::kDiskError);
         return kExitFailure;
     }
 
@@ -269,7 +280,7 @@ int CmdExport(Context& ctx)
         host.SetWorker(&worker);
         if (!worker.Start())
         {
-            Fail(res::LoadString(vark::export_ids::kDiskError));
+            Fail(vark::export_ids::kDiskError);
             return kExitFailure;
         }
         while (worker.Running())

@@ -33,7 +33,12 @@ int CmdList(Context& ctx)
     if (newest && ctx.args.Has("--oldest")) throw UsageError{"--newest and --oldest exclude each other"};
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
-    const int count = s.device.GetRecordCount();
+    const auto recordCount = s.device.QueryRecordCount();
+    if (!recordCount) {
+        Fail(40201);
+        return kExitFailure;
+    }
+    const int count = *recordCount;
     const int listOrder = newest ? 1 : 0;
     std::vector<vark::RecordRow> rows;
     bool failed = false;
@@ -47,7 +52,7 @@ int CmdList(Context& ctx)
         handover.failed = [&failed](uint32_t) { failed = true; };
         vark::CRecordListLoader loader(s.device, count, listOrder, handover);
         if (!loader.Start()) {
-            Fail(res::LoadString(vark::kMsgCantOpenRecord));
+            Fail(vark::kMsgCantOpenRecord);
             return kExitFailure;
         }
         for (;;) {
@@ -85,7 +90,7 @@ int CmdList(Context& ctx)
                         Narrow(row[7]).c_str(), Narrow(row[8]).c_str());
     }
     if (failed) {
-        Fail(res::LoadString(155));
+        Fail(155);
         return kExitFailure;
     }
     return kExitOk;

@@ -28,7 +28,7 @@ void Show(const Context& ctx, const vark::VarkParams& p)
 int Write(vark::CVarkDevice& device)
 {
     if (device.WriteParameters()) return kExitOk;
-    Fail(res::LoadString(170));
+    Fail(170);
     return kExitFailure;
 }
 
@@ -67,15 +67,15 @@ int CmdParams(Context& ctx)
         return kExitOk;
     }
     if (what == "save") {
-        if (!vark::SaveParamsFile(platform::Utf8ToWide(pos[1]), p)) {
-            Fail(res::LoadString(191));
+        if (!vark::SaveParamsFile(CommandLinePath(pos[1]), p)) {
+            Fail(191);
             return kExitFailure;
         }
         if (!ctx.json) std::printf("Saved %s\n", pos[1].c_str());
         return kExitOk;
     }
     if (what == "load") {
-        if (!vark::LoadParamsFile(platform::Utf8ToWide(pos[1]), p)) {
+        if (!vark::LoadParamsFile(CommandLinePath(pos[1]), p)) {
             Fail("Not a valid recorder parameter file: " + pos[1]);
             return kExitFailure;
         }

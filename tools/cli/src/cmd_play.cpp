@@ -155,7 +155,12 @@ int CmdPlay(Context& ctx)
     Session s;
     if (record) {
         if (!ctx.Connect(s)) return kExitFailure;
-        const int count = s.device.GetRecordCount();
+        const auto recordCount = s.device.QueryRecordCount();
+        if (!recordCount) {
+            Fail(40201);
+            return kExitFailure;
+        }
+        const int count = *recordCount;
         if (req.record > count) {
             Fail("vark-cli: there is no record " + std::to_string(req.record) +
                  " (the recorder holds " + std::to_string(count) + ")");

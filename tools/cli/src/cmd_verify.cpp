@@ -41,7 +41,7 @@ uint32_t ChosenSerial(Context& ctx, const char* usage)
     Session s;
     if (!ctx.Connect(s)) return 0;
     const uint32_t serial = SignatureSerial(s.device.SerialNumber());
-    if (serial == 0) Fail(res::LoadString(kWrongSerial));
+    if (serial == 0) Fail(kWrongSerial);
     return serial;
 }
 

@@ -14,7 +14,9 @@ const char* kUsage =
     "  status                              the recorder's state\n"
     "  list [--newest|--oldest]            the records\n"
     "  params show | save FILE.vrp | load FILE.vrp [--write] | set KEY=VALUE... [--write]\n"
-    "  clock set now|\"YYYY-MM-DD HH:MM:SS\"\n"
+    "                                      FILE.vrp: a path as given, relative to the\n"
+    "                                      working folder\n"
+    "  clock set now|\"YYYY-MM-DD HH:MM:SS\"  from 2000-01-01 00:00:00 on\n"
     "  pin change --old PIN --new PIN\n"
     "  erase --yes                         delete every record\n"
     "  export --out DIR (--all | --records 1,3-5) [--pause SECONDS | --real-pause] [--sign]\n"
@@ -78,8 +80,10 @@ int main(int argc, char** argv)
                     if (i + 1 >= argc) throw UsageError{a + " needs a value"};
                     value = argv[++i];
                 }
-                if (a == "--json")
+                if (a == "--json") {
                     ctx.json = true;
+                    SetJsonErrors(true);
+                }
                 else
                     ctx.args.options[a] = value;
             } else if (command.empty()) {
@@ -94,6 +98,10 @@ int main(int argc, char** argv)
         return it->second(ctx);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "vark-cli: %s\n%s", e.message.c_str(), kUsage);
+        if (ctx.json)
+            std::printf("%s\n", Json().Raw("error", Json().Str("message", e.message).Int("code", 0).Text())
+                                    .Text()
+                                    .c_str());
         return kExitUsage;
     }
 }

@@ -39,11 +39,13 @@ TEST_F(CliTest, StatusAndListOfTheDemoRecorder)
 TEST_F(CliTest, ALockedRecorderNeedsTheRightPin)
 {
     Plug({"--pin", "1234"});
+    // Without --pin nothing was wrong with a PIN: the message says how to give one.
     const auto none = Cli({"status"});
     EXPECT_EQ(none.exitCode, 1);
-    EXPECT_NE(none.err.find("Wrong PIN code."), std::string::npos);
+    EXPECT_EQ(none.err, "The recorder is locked with a PIN code. Give it with --pin PIN.\n");
     const auto wrong = Cli({"--pin", "9999", "status"});
     EXPECT_EQ(wrong.exitCode, 1);
+    EXPECT_EQ(wrong.err, "Wrong PIN code.\n");
     const auto right = Cli({"--pin", "1234", "status"});
     ASSERT_EQ(right.exitCode, 0) << right.err;
     EXPECT_NE(right.out.find("PIN lock on"), std::string::npos);
@@ -120,4 +122,65 @@ TEST_F(CliTest, NoRecorderIsAClearFailure)
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("No connection"), std::string::npos);
     EXPECT_EQ(Cli({"--device", env_.Path("none"), "list"}).exitCode, 1);
+}
+
+TEST_F(CliTest, WithJsonEveryFailureIsAlsoAnErrorObject)
+{
+    const auto none = Cli({"--json", "status"});
+    EXPECT_EQ(none.exitCode, 1);
+    EXPECT_EQ(none.out, "{\"error\":{\"message\":\"No connection\",\"code\":168}}\n");
+    EXPECT_EQ(none.err, "No connection\n");
+    const auto usage = Cli({"--json", "frobnicate"});
+    EXPECT_EQ(usage.exitCode, 2);
+    EXPECT_EQ(usage.out, "{\"error\":{\"message\":\"unknown command: frobnicate\",\"code\":0}}\n");
+    // Without --json stdout stays empty.
+    EXPECT_EQ(Cli({"status"}).out, "");
+}
+
+TEST_F(CliTest, AClockBeforeTheRecordersEpochIsRefused)
+{
+    Plug();
+    ASSERT_EQ(Cli({"clock", "set", "2000-01-01 00:00:00"}).exitCode, 0);
+    const auto before = Cli({"clock", "set", "1999-12-31 23:59:59"});
+    EXPECT_EQ(before.exitCode, 1);
+    EXPECT_EQ(before.out, "");
+    EXPECT_EQ(before.err, "Can't save parameters. Please check the connection with device.\n");
+    const auto status = Cli({"status"});
+    EXPECT_NE(status.out.find("Clock:            2000.01.01 00:0"), std::string::npos) << status.out;
+}
+
+TEST_F(CliTest, ParameterFilesAreRelativeToTheWorkingFolder)
+{
+    Plug();
+    const std::filesystem::path work = env_.Path("work");
+    std::filesystem::create_directories(work / "sub");
+    const auto previous = std::filesystem::current_path();
+    std::filesystem::current_path(work);
+    const auto rel = Cli({"params", "save", "rel.vrp"});
+    const auto sub = Cli({"params", "save", "sub/x.vrp"});
+    const auto load = Cli({"params", "load", "rel.vrp"});
+    std::filesystem::current_path(previous);
+    EXPECT_EQ(rel.exitCode, 0) << rel.err;
+    EXPECT_EQ(sub.exitCode, 0) << sub.err;
+    EXPECT_EQ(load.exitCode, 0) << load.err;
+    EXPECT_TRUE(std::filesystem::exists(work / "rel.vrp"));
+    EXPECT_TRUE(std::filesystem::exists(work / "sub" / "x.vrp"));
+    EXPECT_EQ(testsupport::ReadFile((work / "rel.vrp").string()),
+              testsupport::ReadFile((work / "sub" / "x.vrp").string()));
+    EXPECT_NE(load.out.find("rate="), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(env_.Path("config") + "/rel.vrp"));
+}
+
+TEST_F(CliTest, AFailedRecordCountIsAFailureNotAnEmptyRecorder)
+{
+    Plug({"--fault", "fail:Q9"});
+    const std::string out = env_.Path("out");
+    const auto exported = Cli({"export", "--all", "--out", out, "--yes"});
+    EXPECT_EQ(exported.exitCode, 1);
+    EXPECT_EQ(exported.err,
+              "Can't read the number of records. Please check the connection with device.\n");
+    const auto status = Cli({"--json", "status"});
+    EXPECT_EQ(status.exitCode, 1);
+    EXPECT_NE(status.out.find("\"code\":40201"), std::string::npos) << status.out;
+    EXPECT_EQ(Cli({"list"}).exitCode, 1);
 }

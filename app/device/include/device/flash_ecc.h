@@ -29,8 +29,13 @@ SectorEcc ComputeSectorEcc(const uint8_t* sector);
 // bit is flipped back, or the stored code is replaced by the computed one.
 EccResult CorrectSector(uint8_t* sector, uint8_t* storedCode, const SectorEcc& computed);
 
+// A sector stored with the all-0xFF code: corrected in place (true) only when one flipped
+// bit explains it as all-0x00 or all-0xFF silence, whose true code that is.
+bool CorrectSilentSector(uint8_t* sector);
+
 // Checks and corrects every sector of a page in place and logs each finding. A page without
-// the marker and sectors whose stored code is all 0xFF pass unchecked.
+// the marker passes unchecked; so do sectors whose stored code is all 0xFF, except silence
+// with one flipped bit.
 void CheckPage(uint8_t* page);
 
 } // namespace vark

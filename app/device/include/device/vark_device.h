@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 namespace vark {
@@ -52,8 +53,13 @@ public:
     bool GetClock(platform::AutoDate& date);
     bool SetClock(const platform::AutoDate& date);
     bool GetMemory(uint32_t& total, uint32_t& free);
+    // These three answer 0 when the request fails, as the program's callers expect; the
+    // Query variants tell a failure (nullopt) from a true 0.
     uint8_t GetBattery(bool& charging);
     uint16_t GetRecordCount();
+    std::optional<uint8_t> QueryBattery(bool& charging);
+    std::optional<uint16_t> QueryRecordCount();
+    std::optional<uint8_t> QueryCapabilityLevel();
     bool GetInputLevel(uint8_t levels[2]);
     uint8_t GetBatteryIndication();
     bool SetBatteryIndication(bool on);
@@ -78,6 +84,9 @@ public:
     // so the retry rule lives in one place.
     static constexpr int kNotReadyPauseMs = 10;
     static constexpr int kNotReadyAttempts = 100;
+    // How long opening a record waits for query 10 to answer "ready", pausing
+    // kNotReadyPauseMs between polls.
+    static constexpr int kRecordReadyTimeoutMs = 10000;
 
 private:
     bool PollRecordReady();

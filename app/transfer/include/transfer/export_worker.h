@@ -42,6 +42,9 @@ public:
     virtual bool AskYesNo(uint32_t messageId, const std::vector<std::string>& args) = 0;
     // A failure that ends the export (an error icon, title "Copy to disk").
     virtual void ShowError(uint32_t messageId) = 0;
+    // The same for a standard exception, shown with its own text; Result() is then
+    // export_ids::kDiskError.
+    virtual void ShowErrorText(const std::string& text) = 0;
 };
 
 struct ExportOptions

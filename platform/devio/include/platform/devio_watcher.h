@@ -1,7 +1,11 @@
 // Device arrival and removal notifications for one interface class: inotify on the class
-// folder, exposed as an fd that the caller's event loop watches for readability.
+// folder, exposed as an fd that the caller's event loop watches for readability. When the
+// class folder goes away, its devices are reported removed and the nearest existing folder
+// above it is watched until the class folder is back; then the devices in it are reported
+// as arrivals.
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,8 +39,18 @@ public:
     std::vector<DeviceEvent> TakeEvents();
 
 private:
-    std::string folder_;
+    // Watches the class folder if it exists, else the nearest folder above it; reports the
+    // devices found when the class folder is watched again.
+    void Arm(std::vector<DeviceEvent>& events);
+    void FolderLost(std::vector<DeviceEvent>& events);
+    void Arrived(const std::string& path, std::vector<DeviceEvent>& events);
+    void Removed(const std::string& path, std::vector<DeviceEvent>& events);
+    void WatchAncestor(int wd);
+
+    std::string classGuid_, folder_;
     int fd_ = -1;
+    int classWatch_ = -1, ancestorWatch_ = -1;
+    std::set<std::string> present_; // so a device is reported once per arrival and removal
 };
 
 } // namespace platform::devio
