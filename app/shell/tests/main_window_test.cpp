@@ -18,6 +18,7 @@
 #include "shell/app_settings.h"
 #include "shell/vark_dlg.h"
 #include "skin/modal_questions.h"
+#include "skin/skinned_slider.h"
 #include "testsupport/sound.h"
 #include "testsupport/test_env.h"
 #include "transfer/g711.h"
@@ -316,10 +317,26 @@ TEST(MainWindow, PlaysARecordWholeThenPausesSeeksAndExitsInTwoPasses)
     EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CURRENT_PLAY_POSITION), held);
     dlg.OnCommand(CVarkDlg::IDC_PLAY); // resumes
     EXPECT_FALSE(dlg.Player().IsPaused());
-    dlg.Player().Flow()->SetPosition(4000);
+    // the position slider: dragged, then released at 4 s
+    for (QWidget* w : dlg.findChildren<QWidget*>())
+        if (auto* slider = dynamic_cast<skin::CSkinnedSlider*>(w);
+            slider && slider->ControlId() == CVarkDlg::IDC_SL_PLAY)
+        {
+            emit slider->notify(skin::CSkinnedSlider::kThumbTrack, 4000);
+            emit slider->notify(skin::CSkinnedSlider::kEndScroll, 4000);
+        }
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return dlg.FieldText(CVarkDlg::IDC_EDIT_CURRENT_PLAY_POSITION) >= "0:00:04"; },
         10000));
+    // the loop box loops the last loop length (5 s) of what has played: here all of it
+    for (QWidget* w : dlg.findChildren<QWidget*>())
+        if (auto* box = dynamic_cast<skin::CSkinnedCheck*>(w);
+            box && box->ControlId() == CVarkDlg::IDC_CHK_RING)
+            box->click();
+    auto* flow = dynamic_cast<vark::CVarkDataFlow*>(dlg.Player().Flow());
+    ASSERT_NE(flow, nullptr);
+    EXPECT_GE(flow->LoopEndMs(), 4000);
+    EXPECT_EQ(flow->LoopStartMs(), 0);
     // a file from disk: its folder is remembered; one that cannot be played says so
     const std::string wav = env.Path("tone.wav");
     testsupport::WriteFile(wav, testsupport::MonoWav(testsupport::TestTone(16000), 8000));
