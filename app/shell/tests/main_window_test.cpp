@@ -393,3 +393,31 @@ TEST(MainWindow, APlayerServerThatDiesEndsPlaybackAndTheNextOneStartsAnew)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isVisible(); }, 10000));
     EXPECT_EQ(answers.Unexpected(), 0);
 }
+
+TEST(MainWindow, AsksToRefreshWhenTheFreeMemoryChangesBetweenPolls)
+{
+    testsupport::ScopedTestEnv env;
+    skin::ScriptedResponder answers;
+    recorder::FirmwareConfig quick;
+    quick.eraseSeconds = 0.2;
+    auto plugged = PlugDemo({}, nullptr, quick);
+    CAppSettings settings(L"");
+    CVarkDlg dlg(settings);
+    dlg.show();
+    ASSERT_TRUE(WaitForList(dlg, 8));
+    const QString freeBefore = dlg.FieldText(CVarkDlg::IDC_EDIT_FREE);
+    // the recorder is erased behind the window's back (as its own button would)
+    std::array<uint8_t, 16> erase{};
+    erase[4] = 1;
+    ASSERT_EQ(plugged->Firmware().Write(26, erase).status, 0u);
+    answers.AnswerMessage(skin::IDYES);
+    // the next poll comes within six seconds and sees the change
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.AskedQuestions().empty(); }, 15000));
+    EXPECT_EQ(answers.AskedQuestions()[0].text, res::LoadString(40010));
+    EXPECT_EQ(answers.AskedQuestions()[0].style, 0x04u);
+    EXPECT_NE(dlg.FieldText(CVarkDlg::IDC_EDIT_FREE), freeBefore);
+    // yes refreshes the list: the erased recorder has none
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.List()->RowCount() == 0; }, 10000));
+    EXPECT_EQ(answers.AskedQuestions().size(), 1u);
+    dlg.OnExit();
+}
