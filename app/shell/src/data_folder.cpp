@@ -2,7 +2,8 @@
 
 #include "platform/paths.h"
 
-namespace {
+namespace
+{
 std::string Roaming()
 {
     std::string folder = platform::RoamingAppDataFolder();

@@ -7,7 +7,8 @@
 #include <cstdio>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 // Answered before any window system is reached, so both work without a display.
 int PrintHelp()
@@ -40,9 +41,11 @@ int PrintHelp()
 
 int main(int argc, char** argv)
 {
-    for (int i = 1; i < argc; ++i) {
+    for (int i = 1; i < argc; ++i)
+    {
         if (!std::strcmp(argv[i], "--help") || !std::strcmp(argv[i], "-h")) return PrintHelp();
-        if (!std::strcmp(argv[i], "--version")) {
+        if (!std::strcmp(argv[i], "--version"))
+        {
             std::printf("vark %s\n", platform::kProgramVersion);
             return 0;
         }

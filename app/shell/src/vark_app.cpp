@@ -25,12 +25,14 @@ constexpr const wchar_t* kUnhandledException =
 
 // Logs the main window's first frame: the moment the user sees the program, which the log
 // and the installation tests look for.
-class FirstFrameLog : public QObject {
+class FirstFrameLog : public QObject
+{
 public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint) {
+        if (event->type() == QEvent::Paint)
+        {
             SLOG("Main window shown");
             watched->removeEventFilter(this);
         }

@@ -332,7 +332,7 @@ QString CVarkDlg::FieldText(int id) const
 
 void CVarkDlg::OnCommand(int id)
 {
-    if (busy_ && id != ID_EXIT && id != skin::IDC_CANCEL) return;
+    if ((busy_ || exitWaiting_) && id != ID_EXIT && id != skin::IDC_CANCEL) return;
     switch (id)
     {
     case ID_EXIT:
@@ -485,8 +485,8 @@ void CVarkDlg::OnExit()
     if (playerActive_)
     {
         // let the stop's notifications arrive, then try again
-        if (busy_) return;
-        busy_ = true;
+        if (exitWaiting_) return;
+        exitWaiting_ = true;
         QApplication::setOverrideCursor(Qt::WaitCursor);
         setEnabled(false);
         control_.Drop();
@@ -494,8 +494,8 @@ void CVarkDlg::OnExit()
                            [this]
                            {
                                QApplication::restoreOverrideCursor();
-                               setEnabled(true);
-                               busy_ = false;
+                               setEnabled(!busy_);
+                               exitWaiting_ = false;
                                QMetaObject::invokeMethod(
                                    this, [this] { OnExit(); }, Qt::QueuedConnection);
                                playerActive_ = false;
@@ -516,5 +516,23 @@ void CVarkDlg::OnExit()
     if (loadDialog_) loadDialog_->Cancel();
     watcherNotifier_.reset();
     watcher_.reset();
+    CloseWhatIsOpen();
     done(skin::IDOK);
+}
+
+void CVarkDlg::CloseWhatIsOpen()
+{
+    // A question or dialog left open (the program is ended by a signal or the session) would
+    // keep its own loop, and with it the program, running: close them innermost first. The
+    // loading and export dialogs close themselves once their workers have stopped.
+    delete optionsDialog_;
+    for (int guard = 0; guard < 16; ++guard)
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == this || modal == loadDialog_ ||
+            modal == static_cast<QWidget*>(exportDialog_))
+            break;
+        modal->close();
+        if (QApplication::activeModalWidget() == modal) modal->hide();
+    }
 }

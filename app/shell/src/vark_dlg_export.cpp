@@ -3,8 +3,8 @@
 #include "dialogs/key_dlg.h"
 #include "dialogs/records_list.h"
 #include "dialogs/sign_dlg.h"
-#include "transfer/signature.h"
 #include "shell/vark_dlg.h"
+#include "transfer/signature.h"
 
 bool CVarkDlg::StopRecorderPlayback()
 {

@@ -44,6 +44,7 @@ bool BeyondSupportedFirmware(uint16_t v)
 
 void CVarkDlg::OnStatusTick()
 {
+    if (exited_) return;
     if (firstTick_)
     {
         firstTick_ = false;
@@ -54,7 +55,7 @@ void CVarkDlg::OnStatusTick()
     {
         ticks_ = 0;
         if (connected_ && control_.Kind() != 1 && !loadDialog_ && !exportDialog_ && !busy_ &&
-            !asking_)
+            !exitWaiting_ && !asking_)
         {
             const uint32_t before = lastFree_;
             RefreshStatus();
@@ -114,6 +115,7 @@ void CVarkDlg::OnDeviceEvents()
 
 bool CVarkDlg::Connect(const std::string& path)
 {
+    if (exited_) return false;
     if (connecting_) return false;
     connecting_ = true;
     struct Clear
@@ -148,6 +150,7 @@ void CVarkDlg::OnEnterPin()
 
 void CVarkDlg::OnConnected()
 {
+    if (exited_) return;
     const uint16_t fw = device_.FirmwareVersion();
     if (fw != 0)
     {
@@ -256,6 +259,7 @@ void CVarkDlg::ClearList()
 
 void CVarkDlg::LoadList()
 {
+    if (exited_) return;
     ClearList();
     const int count = device_.GetRecordCount();
     if (count > 0)
@@ -267,8 +271,7 @@ void CVarkDlg::LoadList()
         loadDialog_ = nullptr;
         // a removal while the worker had the recorder was left until now
         platform::AutoDate clock;
-        if (connected_ && !device_.GetClock(clock))
-            return Disconnect();
+        if (connected_ && !device_.GetClock(clock)) return Disconnect();
     }
     if (list_->RowCount() > 0)
     {
@@ -305,6 +308,7 @@ void CVarkDlg::ChooseRow(int index)
 
 void CVarkDlg::OnRefresh()
 {
+    if (exited_) return;
     if (!connected_) return;
     control_.Stop();
     update();
@@ -332,7 +336,7 @@ void CVarkDlg::OnDeleteAll()
                 if (answering && device_.IsErasing()) return;
                 poll->deleteLater();
                 busy_ = false;
-                setEnabled(true);
+                setEnabled(!exitWaiting_);
                 QApplication::restoreOverrideCursor();
                 if (answering)
                 {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QPointer>
 #include <QSocketNotifier>
 #include <QTest>
 #include <QTimer>
@@ -420,4 +421,35 @@ TEST(MainWindow, AsksToRefreshWhenTheFreeMemoryChangesBetweenPolls)
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.List()->RowCount() == 0; }, 10000));
     EXPECT_EQ(answers.AskedQuestions().size(), 1u);
     dlg.OnExit();
+}
+
+TEST(MainWindow, EndingTheProgramClosesTheDialogThatIsOpen)
+{
+    testsupport::ScopedTestEnv env;
+    skin::ScriptedResponder answers;
+    auto plugged = PlugDemo("1234");
+    CAppSettings settings(L"");
+    CVarkDlg dlg(settings);
+    // the PIN dialog waits for an answer when the program is told to end (SIGTERM closes the
+    // main window)
+    QPointer<dialogs::CPINDlg> pin;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout,
+                     [&]
+                     {
+                         if (pin) return;
+                         for (QWidget* w : QApplication::topLevelWidgets())
+                             if (auto* d = dynamic_cast<dialogs::CPINDlg*>(w); d && d->isVisible())
+                             {
+                                 pin = d;
+                                 dlg.close();
+                             }
+                     });
+    watch.start(50);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Exited(); }, 30000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !pin || !pin->isVisible(); }, 5000));
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_FALSE(dlg.Connected()); // nothing more was started after the end
+    EXPECT_EQ(settings.SaveCount(), 1);
 }

@@ -129,6 +129,8 @@ public:
     void OnCommand(int id) override;
     // The Exit command.
     void OnExit();
+    // True once Exit has run its final pass: nothing more is started.
+    bool Exited() const { return exited_; }
 
     // For tests and the screenshots: what the window shows and holds.
     bool Connected() const { return connected_; }
@@ -150,6 +152,7 @@ protected:
 
 private:
     void InitControls();
+    void CloseWhatIsOpen();
     void InitMenu();
     void EnableItem(int command, bool on);
     void SetText(int id, const QString& text);
@@ -209,7 +212,8 @@ private:
     bool dragging_ = false;
     bool playerActive_ = false;
     bool exited_ = false;
-    bool busy_ = false; // a timed wait runs (Exit, Delete all)
+    bool busy_ = false;        // Delete all waits for the erase
+    bool exitWaiting_ = false; // Exit waits for the player to stop
     int selected_ = -1;
     int loopLength_ = 5;
     int playTicks_ = 0;
