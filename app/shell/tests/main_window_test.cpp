@@ -208,9 +208,13 @@ TEST(MainWindow, LoopLengthDeleteAllAndTheLanguageMenu)
     auto plugged = PlugDemo({}, nullptr, quick);
     CAppSettings settings(L"");
     settings.Language = 9;
+    settings.LoadListOrder = 1; // newest first: each row is put at the top, row 0 is current
     CVarkDlg dlg(settings);
     dlg.show();
     ASSERT_TRUE(WaitForList(dlg, 8));
+    EXPECT_EQ(dlg.List()->Text(0, 0), "1");
+    EXPECT_EQ(dlg.SelectedIndex(), 0);
+    EXPECT_TRUE(dlg.List()->HasCurrentMarker(0));
 
     // the loop length is forced into 3..30 when its field is left
     auto* loop = dlg.findChild<skin::CSkinnedEdit*>();
