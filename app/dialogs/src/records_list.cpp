@@ -135,7 +135,11 @@ void CRecordsList::InsertRecord(int position, int index, const vark::RecordInfo&
     QString tip;
     for (int c = 0; c < vark::kRecordColumns; ++c)
     {
-        const QString text = QString::fromStdWString(row[size_t(c)]);
+        QString text = QString::fromStdWString(row[size_t(c)]);
+        // a date that starts with a figure would be reordered in a right-to-left list; the
+        // left-to-right mark keeps it one run
+        if (c == 3 && layoutDirection() == Qt::RightToLeft && !text.isEmpty())
+            text.prepend(QChar(0x200E));
         item->setText(c, text);
         if (!text.isEmpty())
             tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + headerItem()->text(c) +
