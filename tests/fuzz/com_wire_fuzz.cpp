@@ -21,7 +21,6 @@ namespace
 
 struct IFuzzCalls : IUnknown
 {
-    static constexpr GUID kIid = {0x6c1d2f7e, 0x2b1a, 0x4c55, {0x9a, 0x01, 2, 3, 4, 5, 6, 7}};
     virtual HRESULT Take(BSTR name, VARIANT value, int32_t n, double d, GUID g, uint32_t u,
                          VARIANT* out, BSTR* text, int32_t* count) = 0;
 };

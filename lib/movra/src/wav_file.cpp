@@ -101,7 +101,9 @@ void WAVE_FILE::OpenExisting()
     const uint64_t held = lastFileSize_ > dataStart_ ? uint64_t(lastFileSize_ - dataStart_) : 0;
     dataSize_ = std::min(dataSize_, held);
 
-    if (!factPresent_ || factSamples_ == 0)
+    // A frame-coded file's length is its data; a "fact" count claiming more would let a seek
+    // land past the data and play the chunks behind it as sound.
+    if (FrameCoded(f) || !factPresent_ || factSamples_ == 0)
         FillFact();
     else
         samples_ = factSamples_;
@@ -126,7 +128,7 @@ void WAVE_FILE::OpenExisting()
 
 bool WAVE_FILE::GetChunk(uint32_t id)
 {
-    const auto unreadable = [this]
+    const auto unreadable = []
     { throw RUNTIME_ERROR(DEBUG_INFO("WAVE_FILE: chunk cannot be read")); };
     if (id == CHUNK_FMT)
     {
@@ -284,7 +286,8 @@ size_t WAVE_FILE::ReadCodecSrcData()
         codedHead_ = 0;
     }
     const uint64_t room = coded_.size() - codedTail_;
-    const auto want = static_cast<uint32_t>(std::min<uint64_t>(room, dataSize_ - codedPos_));
+    const uint64_t left = codedPos_ < dataSize_ ? dataSize_ - codedPos_ : 0;
+    const auto want = static_cast<uint32_t>(std::min<uint64_t>(room, left));
     if (want == 0) return 0;
     if (file_.Seek(dataStart_ + int64_t(codedPos_), A_FILE::FROM_BEGIN) < 0)
         throw RUNTIME_ERROR(DEBUG_INFO(file_.GetLastErrorAsString().c_str()));

@@ -276,6 +276,24 @@ TEST(WaveFile, GrowthBehindALaterChunkIsNotSound)
     EXPECT_FALSE(reader.TakeSizeChanged());
 }
 
+TEST(WaveFile, APcmFileIsAsLongAsItsDataWhateverItsFactCountSays)
+{
+    Fixture f;
+    // 80 frames of data between a fact chunk claiming 300 and a chunk that is not sound.
+    const std::wstring path = f.Write(
+        "fact.wav", Riff(Fmt(1, 1, 8000, 16) + Chunk("fact", std::string("\x2c\x01\0\0", 4)) +
+                         Chunk("data", Pcm16(Interleaved(80, 1))) +
+                         Chunk("LIST", std::string(400, 'x'))));
+    WAVE_FILE_READER reader(path, 0);
+    EXPECT_EQ(reader.Size(), RNUMBER64(80, 8000));
+    RNUMBER64 reached;
+    ASSERT_TRUE(reader.Seek(RNUMBER64::FromMs(30), reached));
+    EXPECT_EQ(reached, RNUMBER64(80, 8000));
+    EXPECT_TRUE(ReadAll(reader).empty());
+    ASSERT_TRUE(reader.Seek(RNUMBER64(40, 8000), reached));
+    EXPECT_EQ(ReadAll(reader), Interleaved(40, 1, 40));
+}
+
 TEST(WaveFile, WriterConvertsPadsAndCompletesItsHeaders)
 {
     Fixture f;
