@@ -8,7 +8,8 @@
 #include <random>
 #include <vector>
 
-namespace {
+namespace
+{
 
 using vark::reference::ReferenceEcc;
 
@@ -16,7 +17,8 @@ void ReferenceCheckPage(uint8_t* page)
 {
     uint8_t* spare = page + vark::kPageDataSize;
     if (spare[24] != 0x42 || spare[25] != 0x45) return;
-    for (unsigned k = 0; k < 8; ++k) {
+    for (unsigned k = 0; k < 8; ++k)
+    {
         uint8_t* stored = spare + 3 * k;
         if (stored[0] == 0xFF && stored[1] == 0xFF && stored[2] == 0xFF) continue;
         vark::CorrectSector(page + 512 * k, stored, ReferenceEcc(page + 512 * k));
@@ -27,9 +29,11 @@ std::vector<uint8_t> Pages(size_t count)
 {
     std::mt19937 rng(1);
     std::vector<uint8_t> pages(count * vark::kPageSize);
-    for (size_t p = 0; p < count; ++p) {
+    for (size_t p = 0; p < count; ++p)
+    {
         uint8_t* page = pages.data() + p * vark::kPageSize;
-        for (size_t i = 0; i < vark::kPageSize; ++i) page[i] = static_cast<uint8_t>(rng());
+        for (size_t i = 0; i < vark::kPageSize; ++i)
+            page[i] = static_cast<uint8_t>(rng());
         vark::reference::SealPage(page);
     }
     return pages;
@@ -41,24 +45,39 @@ template <void (*Check)(uint8_t*)> void Run(benchmark::State& state, bool withEr
     const auto clean = Pages(count);
     auto work = clean;
     std::mt19937 rng(2);
-    for (auto _ : state) {
+    for (auto _ : state)
+    {
         state.PauseTiming();
         std::memcpy(work.data(), clean.data(), work.size());
         if (withErrors)
             for (size_t p = 0; p < count; ++p)
                 for (unsigned k = 0; k < 8; ++k)
-                    work[p * vark::kPageSize + 512 * k + rng() % 512] ^= static_cast<uint8_t>(1u << (rng() % 8));
+                    work[p * vark::kPageSize + 512 * k + rng() % 512] ^=
+                        static_cast<uint8_t>(1u << (rng() % 8));
         state.ResumeTiming();
-        for (size_t p = 0; p < count; ++p) Check(work.data() + p * vark::kPageSize);
+        for (size_t p = 0; p < count; ++p)
+            Check(work.data() + p * vark::kPageSize);
         benchmark::DoNotOptimize(work.data());
     }
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * count * vark::kPageDataSize);
 }
 
-void OursClean(benchmark::State& s) { Run<vark::CheckPage>(s, false); }
-void ReferenceClean(benchmark::State& s) { Run<ReferenceCheckPage>(s, false); }
-void OursOneErrorPerSector(benchmark::State& s) { Run<vark::CheckPage>(s, true); }
-void ReferenceOneErrorPerSector(benchmark::State& s) { Run<ReferenceCheckPage>(s, true); }
+void OursClean(benchmark::State& s)
+{
+    Run<vark::CheckPage>(s, false);
+}
+void ReferenceClean(benchmark::State& s)
+{
+    Run<ReferenceCheckPage>(s, false);
+}
+void OursOneErrorPerSector(benchmark::State& s)
+{
+    Run<vark::CheckPage>(s, true);
+}
+void ReferenceOneErrorPerSector(benchmark::State& s)
+{
+    Run<ReferenceCheckPage>(s, true);
+}
 
 } // namespace
 
@@ -70,8 +89,8 @@ BENCHMARK(ReferenceOneErrorPerSector);
 int main(int argc, char** argv)
 {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter({{"OursClean", "ReferenceClean"},
-                            {"OursOneErrorPerSector", "ReferenceOneErrorPerSector"}});
+    RatioReporter reporter(
+        {{"OursClean", "ReferenceClean"}, {"OursOneErrorPerSector", "ReferenceOneErrorPerSector"}});
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
 }

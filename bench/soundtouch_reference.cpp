@@ -34,8 +34,8 @@ std::vector<int16_t> TouchTempo(const std::vector<int16_t>& in, int rate, double
             const unsigned n = st.receiveSamples(got.data(), static_cast<unsigned>(got.size()));
             if (n == 0) break;
             for (unsigned i = 0; i < n; ++i)
-                out.push_back(static_cast<int16_t>(
-                    std::lround(std::clamp(static_cast<double>(got[i]) * kScale, -32768.0, 32767.0))));
+                out.push_back(static_cast<int16_t>(std::lround(
+                    std::clamp(static_cast<double>(got[i]) * kScale, -32768.0, 32767.0))));
         }
     };
     for (size_t at = 0; at < in.size(); at += piece.size())

@@ -58,8 +58,8 @@ Samples Denoise(const Samples& in, int rate, int mode, int depth)
     while (done < static_cast<int>(in.size()))
     {
         int used = 0, produced = 0;
-        numera::clear_voice_process(&s, in.data() + done, static_cast<int>(in.size()) - done,
-                                    &used, out.data() + made, &produced);
+        numera::clear_voice_process(&s, in.data() + done, static_cast<int>(in.size()) - done, &used,
+                                    out.data() + made, &produced);
         done += used;
         made += produced;
     }
@@ -139,8 +139,10 @@ double LogSpectralDistance(const Samples& clean, const Samples& test, int rate)
         for (int i = 0; i < n; ++i)
         {
             const double w = 0.5 - 0.5 * std::cos(2 * M_PI * i / n);
-            a[static_cast<size_t>(i)] = clean[f * static_cast<size_t>(n) + static_cast<size_t>(i)] * w;
-            b[static_cast<size_t>(i)] = test[f * static_cast<size_t>(n) + static_cast<size_t>(i)] * w;
+            a[static_cast<size_t>(i)] =
+                clean[f * static_cast<size_t>(n) + static_cast<size_t>(i)] * w;
+            b[static_cast<size_t>(i)] =
+                test[f * static_cast<size_t>(n) + static_cast<size_t>(i)] * w;
         }
         numera::sor_forward(fft, a.data());
         numera::sor_forward(fft, b.data());
@@ -166,23 +168,24 @@ std::vector<double> NoiseOfKind(const std::string& kind, int rate, size_t n)
 
 void DenoiserTable()
 {
-    std::printf("\nNoise suppressor, depth 20 dB (level 20000), beside speexdsp's preprocessor "
-                "(denoise only, NOISE_SUPPRESS -20). segSNR gain and noise attenuation in dB (higher "
-                "is better); LSD = log-spectral distance to the clean speech, noisy -> cleaned (lower "
-                "is better); ours-spx = segSNR gain of ours (microphone mode) minus speexdsp's; the goal "
-                "(+1 dB) is over white, pink and babble noise.\n");
+    std::printf(
+        "\nNoise suppressor, depth 20 dB (level 20000), beside speexdsp's preprocessor "
+        "(denoise only, NOISE_SUPPRESS -20). segSNR gain and noise attenuation in dB (higher "
+        "is better); LSD = log-spectral distance to the clean speech, noisy -> cleaned (lower "
+        "is better); ours-spx = segSNR gain of ours (microphone mode) minus speexdsp's; the goal "
+        "(+1 dB) is over white, pink and babble noise.\n");
     std::printf("%-6s %-7s %4s | %-28s | %-15s | %8s | %-28s\n", "rate", "noise", "SNR",
-                "ours: Microphone (mode 1)", "speexdsp", "ours-spx", "ours: Telephone line (mode 0)");
-    std::printf("%-6s %-7s %4s | %7s %7s %12s | %7s %7s | %8s | %7s %7s %12s\n", "", "", "", "segSNR",
-                "atten", "LSD", "segSNR", "atten", "", "segSNR", "atten", "LSD");
+                "ours: Microphone (mode 1)", "speexdsp", "ours-spx",
+                "ours: Telephone line (mode 0)");
+    std::printf("%-6s %-7s %4s | %7s %7s %12s | %7s %7s | %8s | %7s %7s %12s\n", "", "", "",
+                "segSNR", "atten", "LSD", "segSNR", "atten", "", "segSNR", "atten", "LSD");
     double worst[2] = {1e9, 1e9};
     double worstMargin = 1e9;
     for (int rate : {8000, 16000})
     {
         bool spoken = false;
         const Samples clean = material::Speech(rate, 0, &spoken);
-        if (rate == 8000)
-            std::printf("(speech: %s)\n", spoken ? "espeak-ng" : "synthetic voice");
+        if (rate == 8000) std::printf("(speech: %s)\n", spoken ? "espeak-ng" : "synthetic voice");
         for (const std::string kind : {"white", "pink", "babble", "line"})
         {
             const auto noise = NoiseOfKind(kind, rate, clean.size());
@@ -260,7 +263,8 @@ Samples AtRmsDbfs(const Samples& clean, double dbfs, int rate)
     for (size_t f = 0; f < active.size(); ++f)
         if (active[f])
         {
-            p += material::Power(clean, f * static_cast<size_t>(rate / 50), (f + 1) * static_cast<size_t>(rate / 50));
+            p += material::Power(clean, f * static_cast<size_t>(rate / 50),
+                                 (f + 1) * static_cast<size_t>(rate / 50));
             ++n;
         }
     const double k = 32768 * std::pow(10.0, dbfs / 20) / std::sqrt(p / n);
@@ -276,8 +280,9 @@ void AgcTable()
     Samples speech = material::Speech(rate, 1);
     const Samples more = material::Speech(rate, 2);
     speech.insert(speech.end(), more.begin(), more.end());
-    std::printf("\nAGC, level 30 dB: output speech level (mean |x| over 0.4 s speech windows) in dB "
-                "against the target 3000, after 2 s of settling; clipped = samples at the limits.\n");
+    std::printf(
+        "\nAGC, level 30 dB: output speech level (mean |x| over 0.4 s speech windows) in dB "
+        "against the target 3000, after 2 s of settling; clipped = samples at the limits.\n");
     std::printf("%12s %10s %8s\n", "input dBFS", "out dB", "clipped");
     for (double dbfs : {-40.0, -30.0, -20.0, -12.0, -6.0})
     {
@@ -315,7 +320,6 @@ void AgcTable()
                     ActiveLevelDb(out, bounds[i] + 2 * rate, bounds[i + 1], rate));
     std::printf("\n");
 }
-
 
 Samples Stretch(const Samples& in, int rate, int step)
 {
@@ -384,14 +388,15 @@ void StretcherTable()
         worstTouch = std::max(worstTouch, std::fabs(touchErr));
         std::printf(" %+9.2f%% %8.4f %9.0f\n", touchErr,
                     material::PitchHz(reference::TouchTempo(voiced, rate, speed), rate) / pitchIn,
-                    RealTimeFactor(seconds,
-                                   [&] { return reference::TouchTempo(speech, rate, speed).size(); }));
+                    RealTimeFactor(seconds, [&]
+                                   { return reference::TouchTempo(speech, rate, speed).size(); }));
 #else
         std::printf(" %10s %8s %9s\n", "n/a", "n/a", "n/a");
 #endif
     }
-    std::printf("largest duration error %.2f %% (SoundTouch %.2f %%), largest pitch change %.2f %%\n",
-                worstDur, worstTouch, worstPitch);
+    std::printf(
+        "largest duration error %.2f %% (SoundTouch %.2f %%), largest pitch change %.2f %%\n",
+        worstDur, worstTouch, worstPitch);
 }
 
 // The speech search object over `noisy` in 20 ms stereo messages, as the core hands them on:
@@ -438,7 +443,8 @@ void DetectorTable()
             const auto noise = NoiseOfKind(kind, rate, clean.size());
             for (double snr : {5.0, 10.0, 20.0})
             {
-                const long long heard = FirstHeard(material::MixAtSnr(clean, noise, snr), rate, 800);
+                const long long heard =
+                    FirstHeard(material::MixAtSnr(clean, noise, snr), rate, 800);
                 if (heard < 0)
                 {
                     std::printf("%-6d %-7s %4.0f %10s\n", rate, kind.c_str(), snr, "not found");
@@ -454,8 +460,8 @@ void DetectorTable()
         int falseFinds = 0;
         for (const std::string kind : {"white", "pink", "babble", "line"})
         {
-            const Samples n =
-                material::ScaledToRms(NoiseOfKind(kind, rate, static_cast<size_t>(rate) * 60), 2000);
+            const Samples n = material::ScaledToRms(
+                NoiseOfKind(kind, rate, static_cast<size_t>(rate) * 60), 2000);
             SPEECH_DETECTOR d;
             d.Reinit(rate);
             falseFinds += d.Feed(n.data(), n.size()) ? 1 : 0;
@@ -493,7 +499,11 @@ void BM_Denoiser(benchmark::State& state)
         benchmark::DoNotOptimize(Denoise(in, rate, mode, 20));
     SetRealTime(state, in.size(), rate);
 }
-BENCHMARK(BM_Denoiser)->Args({8000, 1})->Args({8000, 0})->Args({16000, 1})->Args({16000, 0})
+BENCHMARK(BM_Denoiser)
+    ->Args({8000, 1})
+    ->Args({8000, 0})
+    ->Args({16000, 1})
+    ->Args({16000, 0})
     ->Unit(benchmark::kMillisecond);
 
 void BM_Agc(benchmark::State& state)
@@ -571,7 +581,9 @@ void BM_FullChain16kStereo(benchmark::State& state)
             for (int c = 0; c < 2; ++c)
             {
                 const int16_t* in = (c == 0 ? left.data() : right.data()) + at;
-                denoised.assign((block / static_cast<size_t>(dn[c].frame) + 2) * static_cast<size_t>(dn[c].frame), 0);
+                denoised.assign((block / static_cast<size_t>(dn[c].frame) + 2) *
+                                    static_cast<size_t>(dn[c].frame),
+                                0);
                 int done = 0, made = 0;
                 while (done < static_cast<int>(block) &&
                        static_cast<int>(denoised.size()) - made >= dn[c].frame)
@@ -630,7 +642,8 @@ void BM_CoreRender16kStereo(benchmark::State& state)
                                 static_cast<uint16_t>(left[(i + 37) % left.size()] / 2));
         }
         OutRiffFileStream file(path.c_str(), rate, 2);
-        file.WriteBytes(reinterpret_cast<const char*>(bytes.data()), static_cast<int>(bytes.size()));
+        file.WriteBytes(reinterpret_cast<const char*>(bytes.data()),
+                        static_cast<int>(bytes.size()));
     }
     setenv("VARK_AUDIO", "null", 1);
     QuietHost host;

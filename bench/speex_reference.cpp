@@ -44,7 +44,8 @@ std::vector<int16_t> SpeexDenoise(const std::vector<int16_t>& in, int rate, int 
     // Two frames of silence after the end carry out what the preprocessor still holds.
     std::vector<int16_t> out(in);
     out.resize((in.size() / static_cast<size_t>(frame) + 3) * static_cast<size_t>(frame), 0);
-    for (size_t at = 0; at + static_cast<size_t>(frame) <= out.size(); at += static_cast<size_t>(frame))
+    for (size_t at = 0; at + static_cast<size_t>(frame) <= out.size();
+         at += static_cast<size_t>(frame))
         speex_preprocess_run(st, out.data() + at);
     speex_preprocess_state_destroy(st);
     const size_t delay = DelayOf(in, out, 2 * static_cast<size_t>(frame));

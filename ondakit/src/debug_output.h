@@ -6,7 +6,8 @@
 
 #define ONDAKIT_INTERNAL __attribute__((visibility("hidden")))
 
-namespace ondakit {
+namespace ondakit
+{
 // The debugger output of the system: here the process's standard error.
 ONDAKIT_INTERNAL void DebugOutput(const std::string& text);
 // A short alert tone through the default sound output when there is one.

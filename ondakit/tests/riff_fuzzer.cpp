@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         buffer.assign(wanted + 16, kCanary);
         const int got = s->ReadData(buffer.data(), frames);
         FUZZ_CHECK(got >= 0 && got <= frames);
-        for (size_t k = wanted; k < buffer.size(); ++k) FUZZ_CHECK(buffer[k] == kCanary);
+        for (size_t k = wanted; k < buffer.size(); ++k)
+            FUZZ_CHECK(buffer[k] == kCanary);
         samples += static_cast<uint64_t>(got) * static_cast<uint64_t>(channels);
         FUZZ_CHECK(samples <= bound);
         return got;

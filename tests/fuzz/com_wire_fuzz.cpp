@@ -48,17 +48,27 @@ bool Pass(int kind, Reader& r, Writer& w)
 {
     switch (kind)
     {
-    case 0: w.U8(r.U8()); break;
-    case 1: w.U16(r.U16()); break;
-    case 2: w.U32(r.U32()); break;
-    case 3: w.U64(r.U64()); break;
+    case 0:
+        w.U8(r.U8());
+        break;
+    case 1:
+        w.U16(r.U16());
+        break;
+    case 2:
+        w.U32(r.U32());
+        break;
+    case 3:
+        w.U64(r.U64());
+        break;
     case 4:
     {
         const double v = r.F64();
         w.F64(v);
         break;
     }
-    case 5: w.Guid(r.Guid()); break;
+    case 5:
+        w.Guid(r.Guid());
+        break;
     case 6:
     {
         BSTR s = r.Bstr();
@@ -73,7 +83,8 @@ bool Pass(int kind, Reader& r, Writer& w)
         r.Variant(&v, kind == 7 ? &holders : nullptr);
         if (r.ok()) w.Variant(v);
         VariantClear(&v);
-        for (VARIANT& h : holders) VariantClear(&h);
+        for (VARIANT& h : holders)
+            VariantClear(&h);
         break;
     }
     }
@@ -120,8 +131,8 @@ void Call(const uint8_t* data, size_t size)
     FuzzCalls object;
     Reader in(data, size);
     Writer out;
-    const HRESULT hr = detail::CallStub(&IFuzzCalls::Take, &object, in, out,
-                                        std::make_index_sequence<9>{});
+    const HRESULT hr =
+        detail::CallStub(&IFuzzCalls::Take, &object, in, out, std::make_index_sequence<9>{});
     // The stub's reply comes back whole.
     if (hr == S_OK) FUZZ_CHECK(TakeReply(out.Bytes().data(), out.Bytes().size()));
 }
@@ -139,9 +150,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::vector<uint8_t> frame(data + 2 + kindCount, data + size);
     switch (mode)
     {
-    case 0: Values(frame.data(), frame.size(), kinds); break;
-    case 1: Call(frame.data(), frame.size()); break;
-    case 2: TakeReply(frame.data(), frame.size()); break; // hostile: refused values leave nothing to free
+    case 0:
+        Values(frame.data(), frame.size(), kinds);
+        break;
+    case 1:
+        Call(frame.data(), frame.size());
+        break;
+    case 2:
+        TakeReply(frame.data(), frame.size());
+        break; // hostile: refused values leave nothing to free
     }
     return 0;
 }

@@ -26,8 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     int buffer = 1 << 20;
     ::setsockopt(pair[1], SOL_SOCKET, SO_SNDBUF, &buffer, sizeof buffer);
     ::setsockopt(pair[0], SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
-    if (!answers.empty() &&
-        ::send(pair[1], answers.data(), answers.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(answers.size()))
+    if (!answers.empty() && ::send(pair[1], answers.data(), answers.size(), MSG_NOSIGNAL) !=
+                                static_cast<ssize_t>(answers.size()))
     {
         ::close(pair[0]);
         ::close(pair[1]);
@@ -57,7 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             if (ok) FUZZ_CHECK(returned <= kMaxTransfer);
         }
         if (!ok) FUZZ_CHECK(returned == 0);
-        for (size_t i = capacity; i < out.size(); ++i) FUZZ_CHECK(out[i] == kGuard);
+        for (size_t i = capacity; i < out.size(); ++i)
+            FUZZ_CHECK(out[i] == kGuard);
         if (broken) FUZZ_CHECK(!ok && LastError() == kErrorDeviceNotConnected);
         // A device may answer 1167 itself; the stream is broken only when the client has
         // shut the connection, which the far end sees as the end of the requests.

@@ -116,7 +116,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (header->op == kOpRead && answer->status == kErrorSuccess)
             FUZZ_CHECK(answer->outputLength <= header->outputCapacity);
         if (answer->status != kErrorSuccess) FUZZ_CHECK(answer->outputLength == 0);
-        ans += kAnswerHeaderSize + AnswerPayloadLength(answer->outputLength, header->outputCapacity);
+        ans +=
+            kAnswerHeaderSize + AnswerPayloadLength(answer->outputLength, header->outputCapacity);
         FUZZ_CHECK(ans <= answers.size());
     }
     return 0;

@@ -79,7 +79,8 @@ Bytes Wave(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, uint16
 Bytes Tone(size_t bytes)
 {
     Bytes s;
-    for (size_t i = 0; i < bytes; ++i) s += static_cast<char>((i * 37) ^ (i >> 3));
+    for (size_t i = 0; i < bytes; ++i)
+        s += static_cast<char>((i * 37) ^ (i >> 3));
     return s;
 }
 
@@ -94,9 +95,12 @@ std::vector<Bytes> Waves()
 {
     Bytes ima;
     Put16(ima, 505); // frames per block
-    return {Wave(1, 1, 8000, 16, 2, Tone(800)), Wave(1, 2, 16000, 16, 4, Tone(1601)),
-            Wave(7, 1, 8000, 8, 1, Tone(400), {}, true), Wave(6, 2, 8000, 8, 2, Tone(300), {}, true),
-            Wave(3, 1, 8000, 32, 4, Bytes(64, '\0')), Wave(0x11, 1, 8000, 4, 256, Tone(512), ima, true)};
+    return {Wave(1, 1, 8000, 16, 2, Tone(800)),
+            Wave(1, 2, 16000, 16, 4, Tone(1601)),
+            Wave(7, 1, 8000, 8, 1, Tone(400), {}, true),
+            Wave(6, 2, 8000, 8, 2, Tone(300), {}, true),
+            Wave(3, 1, 8000, 32, 4, Bytes(64, '\0')),
+            Wave(0x11, 1, 8000, 4, 256, Tone(512), ima, true)};
 }
 
 Bytes Read(const std::filesystem::path& p)
@@ -138,9 +142,11 @@ int main(int argc, char** argv)
 
     Seed("profile_fuzz", "settings",
          RandomLengthString("SETTINGS") + RandomLengthString("ODK_OpenStrategy") +
-             "; player settings\r\n[SETTINGS]\r\nODK_OpenStrategy = \"ACM_DX\"\r\n[Other]\r\nx=1\r\n");
-    Seed("profile_fuzz", "plain", RandomLengthString("Varke") + RandomLengthString("Language") +
-                                      "[Varke]\nLanguage=1049\nListOrder=1\n[varke]\nlanguage=1");
+             "; player settings\r\n[SETTINGS]\r\nODK_OpenStrategy = "
+             "\"ACM_DX\"\r\n[Other]\r\nx=1\r\n");
+    Seed("profile_fuzz", "plain",
+         RandomLengthString("Varke") + RandomLengthString("Language") +
+             "[Varke]\nLanguage=1049\nListOrder=1\n[varke]\nlanguage=1");
 
     const std::string scratch = fuzz::ScratchPath("seed.vrp");
     vark::VarkParams params;
@@ -164,7 +170,8 @@ int main(int argc, char** argv)
     Seed("dsg_fuzz", "long", RandomLengthString(sig + "abcd") + wav + serial);
 
     // The recorder: answers that succeed with whole frames, then pages.
-    Seed("vark_device_fuzz", "answers", Bytes(600, '\xF0') + Bytes(300, '\x00') + Bytes(64, '\x35'));
+    Seed("vark_device_fuzz", "answers",
+         Bytes(600, '\xF0') + Bytes(300, '\x00') + Bytes(64, '\x35'));
     Seed("vark_device_fuzz", "pages", Bytes(64, '\xF0') + Bytes(5000, '\x7F') + Bytes(32, '\x04'));
 
     using namespace platform::devio;
@@ -187,7 +194,7 @@ int main(int argc, char** argv)
         requests.append(f.begin(), f.end());
     };
     const Bytes frame(16, '\0');
-    request(kOpControl, 0x222000, {}, 16);        // identity
+    request(kOpControl, 0x222000, {}, 16);            // identity
     request(kOpControl, 0x222400 + 4 * 29, frame, 0); // the PIN
     request(kOpControl, 0x222000 + 4 * 34, {}, 16);
     request(kOpControl, 0x222000 + 4 * 9, {}, 16);
@@ -228,12 +235,14 @@ int main(int argc, char** argv)
     call.U8(4), call.Guid(com::IUnknown::kIid);
     call.U8(2), call.U32(9);
     call.U8(7), call.U8(7), call.U8(7);
-    Seed("com_wire_fuzz", "call", Bytes("\x01\x00", 2) + Bytes(call.Bytes().begin(), call.Bytes().end()));
+    Seed("com_wire_fuzz", "call",
+         Bytes("\x01\x00", 2) + Bytes(call.Bytes().begin(), call.Bytes().end()));
     com::Writer reply;
     reply.U8(6), reply.Variant(v);
     reply.U8(5), reply.Bstr(text);
     reply.U8(1), reply.I32(4);
-    Seed("com_wire_fuzz", "reply", Bytes("\x02\x00", 2) + Bytes(reply.Bytes().begin(), reply.Bytes().end()));
+    Seed("com_wire_fuzz", "reply",
+         Bytes("\x02\x00", 2) + Bytes(reply.Bytes().begin(), reply.Bytes().end()));
     com::SysFreeString(text);
 
     Seed("skin_parse_fuzz", "about",

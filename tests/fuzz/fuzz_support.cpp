@@ -17,7 +17,8 @@ const int g_reportFd = ::dup(2); // before main, so before libFuzzer closes stde
 void Broken(const char* what, const char* file, int line)
 {
     char text[512];
-    const int n = std::snprintf(text, sizeof text, "fuzz check failed: %s (%s:%d)\n", what, file, line);
+    const int n =
+        std::snprintf(text, sizeof text, "fuzz check failed: %s (%s:%d)\n", what, file, line);
     if (n > 0)
     {
         [[maybe_unused]] const ssize_t written = ::write(g_reportFd, text, static_cast<size_t>(n));
@@ -32,7 +33,9 @@ std::string ScratchPath(const std::string& name)
         // scripts/fuzz names a folder it removes afterwards; else memory-backed when the
         // machine has it (thousands of files a second).
         const char* given = std::getenv("VARK_FUZZ_SCRATCH");
-        const char* base = given && *given ? given : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+        const char* base = given && *given                   ? given
+                           : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm"
+                                                             : "/tmp";
         std::string f = std::string(base) + "/vark-fuzz-" + std::to_string(::getpid());
         ::mkdir(f.c_str(), 0700);
         return f;

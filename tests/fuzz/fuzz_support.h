@@ -23,8 +23,8 @@ bool WriteBytes(const std::string& path, const uint8_t* data, size_t size);
 
 } // namespace fuzz
 
-#define FUZZ_CHECK(condition)                                                                  \
-    do                                                                                         \
-    {                                                                                          \
-        if (!(condition)) ::fuzz::Broken(#condition, __FILE__, __LINE__);                      \
+#define FUZZ_CHECK(condition)                                                                      \
+    do                                                                                             \
+    {                                                                                              \
+        if (!(condition)) ::fuzz::Broken(#condition, __FILE__, __LINE__);                          \
     } while (0)

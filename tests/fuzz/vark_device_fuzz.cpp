@@ -60,10 +60,14 @@ void MakePage(FuzzedDataProvider& in, uint8_t* page)
         switch ((kinds >> k) & 1 ? in.ConsumeIntegralInRange<int>(0, 2) : 0)
         {
         case 0:
-            for (size_t i = 0; i < vark::kSectorSize; ++i) sector[i] = in.ConsumeIntegral<uint8_t>();
+            for (size_t i = 0; i < vark::kSectorSize; ++i)
+                sector[i] = in.ConsumeIntegral<uint8_t>();
             break;
-        case 1: break; // 16-bit silence
-        case 2: std::memset(sector, 0xFF, vark::kSectorSize); break; // mu-law silence
+        case 1:
+            break; // 16-bit silence
+        case 2:
+            std::memset(sector, 0xFF, vark::kSectorSize);
+            break; // mu-law silence
         }
     }
     uint8_t* spare = page + vark::kPageDataSize;
@@ -80,7 +84,8 @@ void MakePage(FuzzedDataProvider& in, uint8_t* page)
     }
     else
     {
-        for (size_t i = 0; i < 32; ++i) spare[i] = in.ConsumeIntegral<uint8_t>();
+        for (size_t i = 0; i < 32; ++i)
+            spare[i] = in.ConsumeIntegral<uint8_t>();
     }
     std::memcpy(g_script.pageData.data(), page, vark::kPageDataSize);
     // Flipped bits, in the data or in the codes; at most one per sector keeps the page
@@ -92,12 +97,14 @@ void MakePage(FuzzedDataProvider& in, uint8_t* page)
         const unsigned sector = in.ConsumeIntegralInRange<unsigned>(0, 7);
         const bool inCode = in.ConsumeBool();
         const unsigned bit = in.ConsumeIntegralInRange<unsigned>(0, inCode ? 23 : 4095);
-        uint8_t* at = inCode ? spare + 3 * sector + bit / 8 : page + vark::kSectorSize * sector + bit / 8;
+        uint8_t* at =
+            inCode ? spare + 3 * sector + bit / 8 : page + vark::kSectorSize * sector + bit / 8;
         *at ^= static_cast<uint8_t>(1u << (bit % 8));
         ++flips[sector];
     }
     bool correctable = rightCodes;
-    for (int f : flips) correctable = correctable && f <= 1;
+    for (int f : flips)
+        correctable = correctable && f <= 1;
     g_script.pageCorrectable = correctable;
 }
 
@@ -118,10 +125,19 @@ namespace
 uint32_t g_lastError = 0;
 }
 
-uint32_t LastError() { return g_lastError; }
-void SetLastError(uint32_t error) { g_lastError = error; }
+uint32_t LastError()
+{
+    return g_lastError;
+}
+void SetLastError(uint32_t error)
+{
+    g_lastError = error;
+}
 
-std::vector<std::string> EnumerateInterfaces(const std::string&) { return {"fuzz"}; }
+std::vector<std::string> EnumerateInterfaces(const std::string&)
+{
+    return {"fuzz"};
+}
 
 DeviceHandle OpenDevice(const std::string& path)
 {
@@ -145,7 +161,8 @@ bool DeviceControl(DeviceHandle handle, uint32_t, const void* input, uint32_t in
     FUZZ_CHECK((inLength == vark::kFrameSize && outCapacity == 0) ||
                (inLength == 0 && outCapacity == vark::kFrameSize));
     volatile uint8_t sink = 0;
-    for (uint32_t i = 0; i < inLength; ++i) sink = sink ^ static_cast<const uint8_t*>(input)[i];
+    for (uint32_t i = 0; i < inLength; ++i)
+        sink = sink ^ static_cast<const uint8_t*>(input)[i];
     *returned = 0;
     FuzzedDataProvider& in = *g_script.in;
     if (in.remaining_bytes() == 0) return Fail(kErrorDeviceNotConnected);
@@ -178,7 +195,8 @@ bool ReadDevice(DeviceHandle handle, void* buffer, uint32_t count, uint32_t* del
         return true;
     }
     const uint32_t n = kind < 48 ? in.ConsumeIntegralInRange<uint32_t>(0, count) : count;
-    for (uint32_t i = 0; i < n; ++i) out[i] = in.ConsumeIntegral<uint8_t>();
+    for (uint32_t i = 0; i < n; ++i)
+        out[i] = in.ConsumeIntegral<uint8_t>();
     *delivered = n;
     return true;
 }
@@ -192,7 +210,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     g_script.in = &in;
     t_noPauses = true;
     vark::CVarkDevice device;
-    const bool found = vark::FindRecorder([&](const std::string& path) { return device.Open(path); });
+    const bool found =
+        vark::FindRecorder([&](const std::string& path) { return device.Open(path); });
     if (found && device.PresentAccessCode(L""))
     {
         std::vector<uint8_t> buffer;
@@ -236,14 +255,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             {
                 // A bulk read into a buffer with a guard after the bytes asked for.
                 if (!device.OpenRecord(in.ConsumeIntegral<uint16_t>())) break;
-                const uint32_t wanted = in.ConsumeBool() ? 4096 : in.ConsumeIntegralInRange<uint32_t>(1, 3 * 4096);
+                const uint32_t wanted =
+                    in.ConsumeBool() ? 4096 : in.ConsumeIntegralInRange<uint32_t>(1, 3 * 4096);
                 buffer.assign(wanted + 64, 0xA5);
                 const uint32_t got = device.Read(buffer.data(), wanted);
                 FUZZ_CHECK(got <= wanted);
-                for (size_t i = wanted; i < buffer.size(); ++i) FUZZ_CHECK(buffer[i] == 0xA5);
+                for (size_t i = wanted; i < buffer.size(); ++i)
+                    FUZZ_CHECK(buffer[i] == 0xA5);
                 // One page with at most one bit error per sector arrives as it was stored.
-                if (wanted == 4096 && got == 4096 && device.FirmwareVersion() >= vark::kFirmwarePages &&
-                    g_script.pageCorrectable)
+                if (wanted == 4096 && got == 4096 &&
+                    device.FirmwareVersion() >= vark::kFirmwarePages && g_script.pageCorrectable)
                     FUZZ_CHECK(std::memcmp(buffer.data(), g_script.pageData.data(), 4096) == 0);
                 device.CloseRecord();
                 break;
@@ -255,8 +276,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 FUZZ_CHECK(vark::SerializeParams(vark::DeserializeParams(bytes.data())) == bytes);
                 break;
             }
-            case 7: device.WriteParameters(); break;
-            case 8: device.IsErasing(); break;
+            case 7:
+                device.WriteParameters();
+                break;
+            case 8:
+                device.IsErasing();
+                break;
             case 9:
                 device.SetClock(platform::AutoDate::FromParts(2030, 1, 2, 3, 4, 5));
                 break;

@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!fuzz::WriteBytes(path, data, size)) return 0;
     vark::VarkParams params;
     vark::VarkParamsBytes pattern{};
-    for (size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<uint8_t>(i * 7 + 3);
+    for (size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<uint8_t>(i * 7 + 3);
     params = vark::DeserializeParams(pattern.data());
     const vark::VarkParams before = params;
     if (!vark::LoadParamsFile(platform::Utf8ToWide(path), params))

@@ -58,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                 const short* buffer = reader.GetBuffer();
                 if (n) FUZZ_CHECK(buffer != nullptr);
                 volatile short sink = 0;
-                for (uint64_t k = 0; k < n; ++k) sink = static_cast<short>(sink ^ buffer[k]);
+                for (uint64_t k = 0; k < n; ++k)
+                    sink = static_cast<short>(sink ^ buffer[k]);
                 delivered += n;
                 FUZZ_CHECK(delivered <= bound);
                 // For block-coded formats a file that grows past its "fact" count may hand

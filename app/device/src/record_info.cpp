@@ -2,7 +2,8 @@
 
 #include "device/vark_params.h"
 
-namespace vark {
+namespace vark
+{
 
 RecordInfo DecodeRecordHeader(uint32_t dataSize, uint32_t startSeconds, uint32_t headerWord,
                               int16_t serialNumber)

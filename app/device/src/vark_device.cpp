@@ -10,18 +10,23 @@
 #include <cstring>
 #include <thread>
 
-namespace vark {
+namespace vark
+{
 
 namespace dev = platform::devio;
 
-namespace {
+namespace
+{
 
 using platform::LoadLE16;
 using platform::LoadLE32;
 using platform::StoreLE16;
 using platform::StoreLE32;
 
-void SleepMs(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void SleepMs(int ms)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 } // namespace
 
@@ -57,12 +62,14 @@ bool CVarkDevice::VarkeControlWrite(int command, const Frame frame)
 {
     if (!IsOpen()) return false;
     uint32_t returned = 0;
-    if (!dev::DeviceControl(handle_, WriteCode(command), frame, kFrameSize, nullptr, 0, &returned)) {
+    if (!dev::DeviceControl(handle_, WriteCode(command), frame, kFrameSize, nullptr, 0, &returned))
+    {
         SLOG_ERR("VarkeControlWrite command: %d, errCode = %d", command,
                  static_cast<int>(dev::LastError()));
         return false;
     }
-    if (returned != kFrameSize) {
+    if (returned != kFrameSize)
+    {
         SLOG_ERR("VarkeControlWrite command: %d, return %d bytes", command,
                  static_cast<int>(returned));
         return false;
@@ -73,7 +80,8 @@ bool CVarkDevice::VarkeControlWrite(int command, const Frame frame)
 bool CVarkDevice::VarkeControlRead(int command, Frame reply)
 {
     if (!IsOpen()) return false;
-    for (int attempt = 1;; ++attempt) {
+    for (int attempt = 1;; ++attempt)
+    {
         uint32_t returned = 0;
         if (!dev::DeviceControl(handle_, QueryCode(command), nullptr, 0, reply, kFrameSize,
                                 &returned))
@@ -88,7 +96,8 @@ uint32_t CVarkDevice::Read(void* buffer, uint32_t count)
 {
     if (!IsOpen() || count == 0) return 0;
     auto* out = static_cast<uint8_t*>(buffer);
-    if (firmwareVersion_ < kFirmwareTransferSizeOnOpen) {
+    if (firmwareVersion_ < kFirmwareTransferSizeOnOpen)
+    {
         Frame frame;
         ClearFrame(frame);
         StoreLE16(frame + 4, static_cast<uint16_t>(count));
@@ -96,18 +105,22 @@ uint32_t CVarkDevice::Read(void* buffer, uint32_t count)
         uint32_t delivered = 0;
         return dev::ReadDevice(handle_, out, count, &delivered) ? delivered : 0;
     }
-    if (firmwareVersion_ < kFirmwarePages) {
+    if (firmwareVersion_ < kFirmwarePages)
+    {
         uint32_t delivered = 0;
         return dev::ReadDevice(handle_, out, count, &delivered) ? delivered : 0;
     }
     uint8_t page[kPageSize]; // one local page, no allocation per read
-    for (uint32_t offset = 0; offset < count; offset += kPageDataSize) {
+    for (uint32_t offset = 0; offset < count; offset += kPageDataSize)
+    {
         uint32_t delivered = 0;
-        if (!dev::ReadDevice(handle_, page, kPageSize, &delivered)) {
+        if (!dev::ReadDevice(handle_, page, kPageSize, &delivered))
+        {
             SLOG_ERR("CVarkDevice::Read: ReadFile return FALSE, error %u", dev::LastError());
             return offset;
         }
-        if (delivered != kPageSize) {
+        if (delivered != kPageSize)
+        {
             SLOG("CVarkDevice::Read: ReadFile return %u bytes", delivered);
             return offset;
         }
@@ -148,7 +161,10 @@ bool CVarkDevice::GetMemory(uint32_t& total, uint32_t& free)
     return true;
 }
 
-uint8_t CVarkDevice::GetBattery(bool& charging) { return QueryBattery(charging).value_or(0); }
+uint8_t CVarkDevice::GetBattery(bool& charging)
+{
+    return QueryBattery(charging).value_or(0);
+}
 
 std::optional<uint8_t> CVarkDevice::QueryBattery(bool& charging)
 {
@@ -158,7 +174,10 @@ std::optional<uint8_t> CVarkDevice::QueryBattery(bool& charging)
     return reply[4];
 }
 
-uint16_t CVarkDevice::GetRecordCount() { return QueryRecordCount().value_or(0); }
+uint16_t CVarkDevice::GetRecordCount()
+{
+    return QueryRecordCount().value_or(0);
+}
 
 std::optional<uint16_t> CVarkDevice::QueryRecordCount()
 {
@@ -182,9 +201,15 @@ uint8_t CVarkDevice::GetBatteryIndication()
     return VarkeControlRead(41, reply) ? reply[4] : 0;
 }
 
-bool CVarkDevice::SetBatteryIndication(bool on) { return WriteByte(41, on ? 1 : 0); }
+bool CVarkDevice::SetBatteryIndication(bool on)
+{
+    return WriteByte(41, on ? 1 : 0);
+}
 
-uint8_t CVarkDevice::GetCapabilityLevel() { return QueryCapabilityLevel().value_or(0); }
+uint8_t CVarkDevice::GetCapabilityLevel()
+{
+    return QueryCapabilityLevel().value_or(0);
+}
 
 std::optional<uint8_t> CVarkDevice::QueryCapabilityLevel()
 {
@@ -224,10 +249,12 @@ bool PinTextToAccessCode(const std::wstring& pin, uint32_t& code)
 {
     if (pin.size() > 8) return false;
     size_t i = 0;
-    while (i < pin.size() && (pin[i] == L' ' || (pin[i] >= L'\t' && pin[i] <= L'\r'))) ++i;
+    while (i < pin.size() && (pin[i] == L' ' || (pin[i] >= L'\t' && pin[i] <= L'\r')))
+        ++i;
     bool negative = false;
     if (i < pin.size() && (pin[i] == L'+' || pin[i] == L'-')) negative = pin[i++] == L'-';
-    const auto digit = [](wchar_t c) -> int {
+    const auto digit = [](wchar_t c) -> int
+    {
         if (c >= L'0' && c <= L'9') return c - L'0';
         if (c >= L'a' && c <= L'f') return c - L'a' + 10;
         if (c >= L'A' && c <= L'F') return c - L'A' + 10;
@@ -237,7 +264,8 @@ bool PinTextToAccessCode(const std::wstring& pin, uint32_t& code)
         digit(pin[i + 2]) >= 0)
         i += 2;
     uint64_t magnitude = 0;
-    for (; i < pin.size() && digit(pin[i]) >= 0; ++i) {
+    for (; i < pin.size() && digit(pin[i]) >= 0; ++i)
+    {
         magnitude = magnitude * 16 + static_cast<unsigned>(digit(pin[i]));
         if (magnitude > 0x80000000ull) magnitude = 0x80000001ull; // saturate, keep going
     }
@@ -279,12 +307,15 @@ bool CVarkDevice::PollRecordReady()
 {
     // A recorder that never gets ready must not hold the caller for ever: after the bound
     // the open counts as a failed read.
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kRecordReadyTimeoutMs);
-    for (;;) {
+    const auto end =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(kRecordReadyTimeoutMs);
+    for (;;)
+    {
         Frame reply;
         if (!VarkeControlRead(10, reply)) return false;
         if (reply[4] == 0) return true;
-        if (std::chrono::steady_clock::now() >= end) {
+        if (std::chrono::steady_clock::now() >= end)
+        {
             SLOG_ERR("CVarkDevice: the record is not ready after %d ms", kRecordReadyTimeoutMs);
             return false;
         }
@@ -340,7 +371,10 @@ bool CVarkDevice::GetRecordInfo(uint16_t index, RecordInfo& info)
 
 // ---- erase --------------------------------------------------------------------------
 
-bool CVarkDevice::StartEraseAll() { return WriteByte(26, 1); }
+bool CVarkDevice::StartEraseAll()
+{
+    return WriteByte(26, 1);
+}
 
 bool CVarkDevice::IsErasing()
 {
@@ -351,7 +385,8 @@ bool CVarkDevice::IsErasing()
 bool WaitForEraseEnd(CVarkDevice& device, const std::function<void(int)>& tick)
 {
     const auto begin = std::chrono::steady_clock::now();
-    for (;;) {
+    for (;;)
+    {
         SleepMs(250);
         if (tick)
             tick(static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -369,7 +404,8 @@ bool CVarkDevice::ReadParameters()
 {
     Frame reply;
     uint8_t b = 0;
-    if (VarkeControlRead(23, reply)) {
+    if (VarkeControlRead(23, reply))
+    {
         const uint32_t threshold = LoadLE32(reply + 4);
         params_.accuThreshold = static_cast<uint16_t>(threshold);
         params_.pad154[0] = static_cast<uint8_t>(threshold >> 16);
@@ -377,20 +413,23 @@ bool CVarkDevice::ReadParameters()
         params_.accuEnabled = (threshold & 0xFFFF) != 0 ? 1 : 0;
     }
     if (QueryByte(21, b)) params_.agc = b;
-    if (VarkeControlRead(16, reply)) {
+    if (VarkeControlRead(16, reply))
+    {
         params_.inputLevelLeft = DecodeInputLevel(reply[4]);
         params_.inputLevelRight = DecodeInputLevel(reply[5]);
     }
     if (QueryByte(22, b)) params_.buttonMode = b;
     if (QueryByte(30, b)) params_.recordButton = b;
-    for (int i = 0; i < kTimerCount; ++i) {
+    for (int i = 0; i < kTimerCount; ++i)
+    {
         if (!IsOpen()) break;
         ClearFrame(sequence_);
         sequence_[4] = static_cast<uint8_t>(i);
         if (!VarkeControlWrite(24, sequence_) || !VarkeControlRead(25, reply)) continue;
         VarkTimer& t = params_.timers[i];
         const uint32_t start = LoadLE32(reply + 4), duration = LoadLE32(reply + 8);
-        if (duration == 0) {
+        if (duration == 0)
+        {
             t.enabled = 0;
             continue;
         }
@@ -402,12 +441,16 @@ bool CVarkDevice::ReadParameters()
         t.duration = span.Days();
         t.durationStatus = span.IsValid() ? 0 : 1;
     }
-    if (VarkeControlRead(27, reply)) {
+    if (VarkeControlRead(27, reply))
+    {
         const uint32_t seconds = LoadLE32(reply + 4);
-        if (seconds == 0) {
+        if (seconds == 0)
+        {
             params_.ringEnabled = 0;
             params_.ringLength = 0.0625; // 1 h 30 min
-        } else {
+        }
+        else
+        {
             params_.ringEnabled = 1;
             params_.ringLength = seconds / 86400.0;
         }
@@ -435,7 +478,8 @@ bool CVarkDevice::WriteParameters()
     if (!VarkeControlWrite(16, frame)) return false;
     if (!WriteByte(22, static_cast<uint8_t>(p.buttonMode))) return false;
     if (!WriteByte(30, p.recordButton ? 1 : 0)) return false;
-    for (int i = 0; i < kTimerCount; ++i) {
+    for (int i = 0; i < kTimerCount; ++i)
+    {
         const VarkTimer& t = p.timers[i];
         uint32_t start = 0, duration = 0;
         // An invalid value is never sent: the timer goes out as off. A valid one outside the
@@ -443,7 +487,8 @@ bool CVarkDevice::WriteParameters()
         // wrapped round: the write stops there, a failure like a refused command.
         if (t.enabled && t.startStatus == 0 && t.durationStatus == 0 &&
             (!DateToRecorderTime(platform::AutoDate(t.start), start) ||
-             !SpanToRecorderSeconds(platform::AutoSpan(t.duration), duration))) {
+             !SpanToRecorderSeconds(platform::AutoSpan(t.duration), duration)))
+        {
             SLOG_ERR("WriteParameters: timer %d is outside the recorder's range", i + 1);
             return false;
         }
@@ -457,7 +502,8 @@ bool CVarkDevice::WriteParameters()
     }
     uint32_t ring = 0;
     if (p.ringEnabled && p.ringLengthStatus == 0 &&
-        !SpanToRecorderSeconds(platform::AutoSpan(p.ringLength), ring)) {
+        !SpanToRecorderSeconds(platform::AutoSpan(p.ringLength), ring))
+    {
         SLOG_ERR("WriteParameters: the loop length is outside the recorder's range");
         return false;
     }

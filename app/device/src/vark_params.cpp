@@ -6,12 +6,15 @@
 #include <cmath>
 #include <cstring>
 
-namespace vark {
+namespace vark
+{
 
-namespace {
+namespace
+{
 
 // Field writers and readers at byte offsets of the record, little-endian.
-class Writer {
+class Writer
+{
 public:
     explicit Writer(uint8_t* p) : p_(p) {}
     void U8(size_t at, uint8_t v) { p_[at] = v; }
@@ -24,7 +27,8 @@ private:
     uint8_t* p_;
 };
 
-class Reader {
+class Reader
+{
 public:
     explicit Reader(const uint8_t* p) : p_(p) {}
     uint8_t U8(size_t at) const { return p_[at]; }
@@ -63,7 +67,8 @@ VarkParamsBytes SerializeParams(const VarkParams& v)
     w.U8(3, v.sourceLeft);
     w.U8(4, v.sourceRight);
     w.Bytes(5, v.pad5, 3);
-    for (int i = 0; i < kTimerCount; ++i) {
+    for (int i = 0; i < kTimerCount; ++i)
+    {
         const size_t at = kTimersOffset + kTimerSize * static_cast<size_t>(i);
         const VarkTimer& t = v.timers[i];
         w.U32(at, t.enabled);
@@ -97,7 +102,8 @@ VarkParams DeserializeParams(const uint8_t* bytes)
     v.sourceLeft = r.U8(3);
     v.sourceRight = r.U8(4);
     r.Bytes(5, v.pad5, 3);
-    for (int i = 0; i < kTimerCount; ++i) {
+    for (int i = 0; i < kTimerCount; ++i)
+    {
         const size_t at = kTimersOffset + kTimerSize * static_cast<size_t>(i);
         VarkTimer& t = v.timers[i];
         t.enabled = r.U32(at);
@@ -148,8 +154,14 @@ platform::AutoSpan RecorderSecondsToSpan(uint32_t seconds)
     return platform::AutoSpan(seconds / 86400.0);
 }
 
-uint8_t EncodeInputLevel(uint8_t level) { return level == 0 ? 31 : static_cast<uint8_t>(level - 1); }
-uint8_t DecodeInputLevel(uint8_t wire) { return wire == 31 ? 0 : static_cast<uint8_t>(wire + 1); }
+uint8_t EncodeInputLevel(uint8_t level)
+{
+    return level == 0 ? 31 : static_cast<uint8_t>(level - 1);
+}
+uint8_t DecodeInputLevel(uint8_t wire)
+{
+    return wire == 31 ? 0 : static_cast<uint8_t>(wire + 1);
+}
 
 int source::ChoiceOf(const uint8_t (&codes)[kChoices], uint8_t code)
 {

@@ -1,6 +1,7 @@
 #include "device/vark_settings.h"
 
-namespace vark {
+namespace vark
+{
 
 CVarkSettings::CVarkSettings(std::wstring path, VarkParams& params)
     : CIniFileSettings(std::move(path), L"Common"), params_(params)

@@ -13,7 +13,8 @@
 
 using namespace vark;
 
-namespace {
+namespace
+{
 
 recorder::StoredRecord Record(size_t bytes, uint32_t header, unsigned seed)
 {
@@ -22,11 +23,13 @@ recorder::StoredRecord Record(size_t bytes, uint32_t header, unsigned seed)
     r.header = header;
     std::mt19937 rng(seed);
     r.data.resize(bytes);
-    for (auto& b : r.data) b = static_cast<uint8_t>(rng());
+    for (auto& b : r.data)
+        b = static_cast<uint8_t>(rng());
     return r;
 }
 
-class DeviceTest : public ::testing::Test {
+class DeviceTest : public ::testing::Test
+{
 protected:
     void Plug(uint16_t firmware = 0x2C10, uint32_t accessCode = 0)
     {
@@ -49,7 +52,8 @@ protected:
     std::string Sequence() const
     {
         std::string s;
-        for (const auto& e : Log()) {
+        for (const auto& e : Log())
+        {
             if (!s.empty()) s += ' ';
             s += e.direction;
             if (e.command >= 0) s += std::to_string(e.command);
@@ -78,10 +82,12 @@ TEST_F(DeviceTest, DiscoveryOpensTheFirstRecorderAndReadsItsSerial)
 {
     Plug();
     std::vector<std::string> offered;
-    EXPECT_TRUE(FindRecorder([&](const std::string& path) {
-        offered.push_back(path);
-        return dev_.Open(path);
-    }));
+    EXPECT_TRUE(FindRecorder(
+        [&](const std::string& path)
+        {
+            offered.push_back(path);
+            return dev_.Open(path);
+        }));
     ASSERT_EQ(offered.size(), 1u);
     EXPECT_EQ(dev_.SerialNumber(), static_cast<int16_t>(0x8005)); // sign-extended later
     EXPECT_EQ(dev_.FirmwareVersion(), 0);
@@ -147,7 +153,8 @@ TEST_F(DeviceTest, PageReadsCorrectFlipsAndDeliverExactlyWhatWasAsked)
     EXPECT_EQ(dev_.Read(data.data(), 10000), 10000u);
     const auto log = Log();
     ASSERT_EQ(log.size(), 3u); // three pages of 5120 bytes
-    for (const auto& e : log) EXPECT_EQ(e.outputLength, 5120u);
+    for (const auto& e : log)
+        EXPECT_EQ(e.outputLength, 5120u);
     const auto image = firmware_->LiveImage();
     const auto& stored = image.records[0].data;
     EXPECT_TRUE(std::equal(data.begin(), data.end(), stored.begin()));
@@ -191,7 +198,8 @@ TEST_F(DeviceTest, TransportVariantsByFirmware)
     ASSERT_GE(log.size(), 2u);
     EXPECT_EQ(log[log.size() - 2].command, 14);
     EXPECT_EQ(log[log.size() - 2].input[4] | log[log.size() - 2].input[5] << 8, 32768);
-    EXPECT_TRUE(std::equal(data.begin(), data.end(), firmware_->LiveImage().records[1].data.begin()));
+    EXPECT_TRUE(
+        std::equal(data.begin(), data.end(), firmware_->LiveImage().records[1].data.begin()));
     dev_.CloseRecord();
     dev_.Close();
     plugged_.reset();
@@ -399,7 +407,8 @@ TEST_F(DeviceTest, FailedQueriesAreToldFromZero)
     ASSERT_EQ(dev_.QueryRecordCount(), std::optional<uint16_t>(2));
     ASSERT_TRUE(dev_.QueryBattery(charging).has_value());
     ASSERT_TRUE(dev_.QueryCapabilityLevel().has_value());
-    for (int command : {8, 9, 43}) {
+    for (int command : {8, 9, 43})
+    {
         recorder::Fault fail;
         fail.direction = 'Q';
         fail.command = command;
@@ -424,12 +433,14 @@ TEST_F(DeviceTest, ARecordThatNeverGetsReadyIsAFailedOpenAfterTheBound)
     ASSERT_TRUE(OpenAndUnlock());
     const auto begin = std::chrono::steady_clock::now();
     EXPECT_FALSE(dev_.OpenRecord(0)); // the record list loader and the header read alike
-    const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    const auto seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
     EXPECT_GE(seconds, CVarkDevice::kRecordReadyTimeoutMs / 1000.0);
     EXPECT_LT(seconds, CVarkDevice::kRecordReadyTimeoutMs / 1000.0 + 20);
     // Polled with pauses, not in a tight loop.
     size_t polls = 0;
-    for (const auto& e : Log()) polls += e.direction == 'Q' && e.command == 10;
+    for (const auto& e : Log())
+        polls += e.direction == 'Q' && e.command == 10;
     EXPECT_LE(polls, 1u * CVarkDevice::kRecordReadyTimeoutMs / CVarkDevice::kNotReadyPauseMs + 10);
     EXPECT_NE(LogText().find("not ready after"), std::string::npos);
 }

@@ -1,11 +1,11 @@
-#include "device/vark_params.h"
 #include "device/record_info.h"
+#include "device/vark_params.h"
 #include "device/vark_settings.h"
 
 #include "testsupport/test_env.h"
 
-#include <gtest/gtest.h>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <random>
 
 using namespace vark;
@@ -14,14 +14,19 @@ using platform::AutoSpan;
 using testsupport::ReadFile;
 using testsupport::WriteFile;
 
-namespace {
-std::wstring W(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+namespace
+{
+std::wstring W(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
 
 VarkParamsBytes RandomRecord(unsigned seed)
 {
     std::mt19937 rng(seed);
     VarkParamsBytes b;
-    for (auto& x : b) x = static_cast<uint8_t>(rng());
+    for (auto& x : b)
+        x = static_cast<uint8_t>(rng());
     return b;
 }
 
@@ -30,7 +35,8 @@ std::string HexLine(const VarkParamsBytes& b, int checksumDelta = 0)
     static const char* hex = "0123456789ABCDEF";
     std::string s;
     unsigned sum = 0;
-    for (uint8_t x : b) {
+    for (uint8_t x : b)
+    {
         s += hex[x >> 4];
         s += hex[x & 15];
         sum += x;
@@ -71,7 +77,8 @@ TEST(VarkParams, LayoutIsTheFileImageByteForByte)
     EXPECT_EQ(DeserializeParams(b.data()), p);
 
     // Any 184 bytes, padding included, survive a round trip unchanged.
-    for (unsigned seed = 0; seed < 50; ++seed) {
+    for (unsigned seed = 0; seed < 50; ++seed)
+    {
         const auto raw = RandomRecord(seed);
         EXPECT_EQ(SerializeParams(DeserializeParams(raw.data())), raw);
     }
@@ -136,11 +143,13 @@ TEST(ParamsFile, RoundTripsByteForByteAndRefusesInvalidValues)
 
     const VarkParams untouched = DeserializeParams(RandomRecord(12).data());
     auto lower = HexLine(raw);
-    for (auto& c : lower) c = static_cast<char>(std::tolower(c));
+    for (auto& c : lower)
+        c = static_cast<char>(std::tolower(c));
     VarkParamsBytes shortRec{};
     std::string shortLine = HexLine(shortRec).substr(2); // 183 bytes + checksum
-    for (const std::string& value :
-         {lower, HexLine(raw, 1), shortLine, HexLine(raw).substr(0, 368) + "00" + "00", std::string("")}) {
+    for (const std::string& value : {lower, HexLine(raw, 1), shortLine,
+                                     HexLine(raw).substr(0, 368) + "00" + "00", std::string("")})
+    {
         WriteFile(path, "[Common]\nVarkParams=" + value + "\n");
         VarkParams p = untouched;
         EXPECT_FALSE(LoadParamsFile(W(path), p)) << value.size();

@@ -3,9 +3,11 @@
 
 #include <cctype>
 
-namespace res {
+namespace res
+{
 
-namespace {
+namespace
+{
 
 std::string Unescape(std::string_view s)
 {
@@ -40,10 +42,8 @@ StringTable ParseStringTable(std::string_view text, std::vector<size_t>* badLine
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         ++lineNo;
-        if (!line.empty() && line.back() == '\r')
-            line.remove_suffix(1);
-        if (line.empty() || line[0] == '#')
-            continue;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (line.empty() || line[0] == '#') continue;
         size_t i = 0;
         uint64_t number = 0;
         while (i < line.size() && std::isdigit(static_cast<unsigned char>(line[i])) &&
@@ -51,8 +51,7 @@ StringTable ParseStringTable(std::string_view text, std::vector<size_t>* badLine
             number = number * 10 + static_cast<uint64_t>(line[i++] - '0');
         if (i == 0 || number > 0xFFFFFFFFu || i >= line.size() || line[i] != '\t')
         {
-            if (badLines)
-                badLines->push_back(lineNo);
+            if (badLines) badLines->push_back(lineNo);
             continue;
         }
         table[static_cast<uint32_t>(number)] = Unescape(line.substr(i + 1));
@@ -65,8 +64,7 @@ std::vector<std::string> PrintfSpecifiers(std::string_view f)
     std::vector<std::string> out;
     for (size_t i = 0; i < f.size(); ++i)
     {
-        if (f[i] != '%')
-            continue;
+        if (f[i] != '%') continue;
         if (i + 1 < f.size() && f[i + 1] == '%')
         {
             ++i;
@@ -74,8 +72,8 @@ std::vector<std::string> PrintfSpecifiers(std::string_view f)
         }
         size_t j = i + 1;
         // flags, width, precision, length, then the conversion letter
-        while (j < f.size() && std::string_view("-+ #0123456789.*hlLqjztI").find(f[j]) !=
-                                   std::string_view::npos)
+        while (j < f.size() &&
+               std::string_view("-+ #0123456789.*hlLqjztI").find(f[j]) != std::string_view::npos)
             ++j;
         if (j < f.size())
         {

@@ -5,7 +5,8 @@
 
 #include "res/strings.h"
 
-namespace res::detail {
+namespace res::detail
+{
 struct EmbeddedTable
 {
     const char* name;
@@ -14,9 +15,11 @@ struct EmbeddedTable
 extern const EmbeddedTable kEmbeddedTables[];
 } // namespace res::detail
 
-namespace res {
+namespace res
+{
 
-namespace {
+namespace
+{
 
 constexpr std::array<platform::Lcid, 5> kLanguages = {1033, 1049, 1045, 1046, 1025};
 constexpr std::array<const char*, 5> kFileNames = {"en", "ru", "pl", "pt-BR", "ar"};
@@ -30,7 +33,8 @@ struct Tables
 const Tables& AllTables()
 {
     // Parsed once, on first use, from the bytes compiled into the library.
-    static const Tables tables = [] {
+    static const Tables tables = []
+    {
         Tables t;
         for (size_t i = 0; i < kLanguages.size(); ++i)
             for (const detail::EmbeddedTable* e = detail::kEmbeddedTables; e->name; ++e)
@@ -44,14 +48,16 @@ const Tables& AllTables()
 int IndexOf(platform::Lcid lcid)
 {
     for (size_t i = 0; i < kLanguages.size(); ++i)
-        if (kLanguages[i] == lcid)
-            return static_cast<int>(i);
+        if (kLanguages[i] == lcid) return static_cast<int>(i);
     return -1;
 }
 
 } // namespace
 
-std::span<const platform::Lcid> Languages() { return kLanguages; }
+std::span<const platform::Lcid> Languages()
+{
+    return kLanguages;
+}
 
 const char* LanguageFileName(platform::Lcid lcid)
 {
@@ -74,17 +80,18 @@ std::string LoadString(uint32_t id, platform::Lcid lcid, bool* found)
         auto it = t.find(id);
         if (it != t.end())
         {
-            if (found)
-                *found = true;
+            if (found) *found = true;
             return it->second;
         }
     }
-    if (found)
-        *found = false;
+    if (found) *found = false;
     return {};
 }
 
-std::string LoadString(uint32_t id) { return LoadString(id, platform::GetThreadLocale()); }
+std::string LoadString(uint32_t id)
+{
+    return LoadString(id, platform::GetThreadLocale());
+}
 
 std::string FormatTextV(const char* format, va_list args)
 {
@@ -92,8 +99,7 @@ std::string FormatTextV(const char* format, va_list args)
     va_copy(copy, args);
     int n = std::vsnprintf(nullptr, 0, format, copy);
     va_end(copy);
-    if (n < 0)
-        return format;
+    if (n < 0) return format;
     std::string out(static_cast<size_t>(n) + 1, '\0');
     std::vsnprintf(out.data(), out.size(), format, args);
     out.resize(static_cast<size_t>(n));

@@ -2,7 +2,8 @@
 
 #include "res/strings.h"
 
-namespace {
+namespace
+{
 
 TEST(StringTable, ParsesLinesEscapesAndSkipsBadOnes)
 {
@@ -31,8 +32,7 @@ TEST(StringTable, LookupByLanguageFallsBackToNeutral)
     EXPECT_EQ(res::LoadString(154), res::LoadString(154, 1049));
     EXPECT_EQ(res::FormatString(109, 1, 2), res::FormatText(res::LoadString(109).c_str(), 1, 2));
     platform::SetThreadLocale(1033);
-    EXPECT_EQ(res::FormatString(109, 2, 4),
-              "Timers 2 and 4 are overlapped. Please change values.");
+    EXPECT_EQ(res::FormatString(109, 2, 4), "Timers 2 and 4 are overlapped. Please change values.");
 }
 
 TEST(StringTable, PrintfSpecifiers)

@@ -10,7 +10,8 @@
 class QDialog;
 class QSocketNotifier;
 
-class CVarkApplication : public QApplication {
+class CVarkApplication : public QApplication
+{
     Q_OBJECT
 public:
     CVarkApplication(int& argc, char** argv);

@@ -18,10 +18,10 @@
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
 #include "shell/app_settings.h"
+#include "shell/vark_dlg.h"
 #include "skin/modal_questions.h"
 #include "testsupport/test_env.h"
 #include "transfer/signature.h"
-#include "shell/vark_dlg.h"
 
 namespace
 {

@@ -8,8 +8,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const skin::NameTable names = {{"IDD_ABOUTBOX", 100}, {"IDC_LINK", 1089},
-                                          {"IDOK", 1}, {"", 7}};
+    static const skin::NameTable names = {
+        {"IDD_ABOUTBOX", 100}, {"IDC_LINK", 1089}, {"IDOK", 1}, {"", 7}};
     skin::SectionTable sections;
     skin::ParseDescription(std::string_view(reinterpret_cast<const char*>(data), size), names,
                            sections);

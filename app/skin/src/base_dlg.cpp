@@ -5,7 +5,8 @@
 #include "res/strings.h"
 #include "skin/modal_questions.h"
 
-namespace skin {
+namespace skin
+{
 
 int CBaseDlg::Message(uint32_t textId, uint32_t titleId, uint32_t style, ...)
 {

@@ -4,9 +4,11 @@
 
 #include "skin/msgbox_dlg.h"
 
-namespace skin {
+namespace skin
+{
 
-namespace {
+namespace
+{
 
 class RealDialogs : public ModalQuestions
 {
@@ -16,8 +18,7 @@ public:
         CMsgBoxDlg box(parent, text, style);
         int r = box.exec();
         // closing by the skin's close button counts as the box's negative answer
-        if (r != IDOK && r != IDYES && r != IDNO)
-            r = CMsgBoxDlg::IsYesNo(style) ? IDNO : IDOK;
+        if (r != IDOK && r != IDYES && r != IDNO) r = CMsgBoxDlg::IsYesNo(style) ? IDNO : IDOK;
         return r;
     }
     std::optional<std::string> OpenFile(QWidget* parent, const std::string& filter,
@@ -28,12 +29,10 @@ public:
         return f.isEmpty() ? std::nullopt : std::optional(f.toStdString());
     }
     std::optional<std::string> SaveFile(QWidget* parent, const std::string& filter,
-                                        const std::string& start,
-                                        const std::string& name) override
+                                        const std::string& start, const std::string& name) override
     {
         QString dir = QString::fromStdString(start);
-        if (!name.empty())
-            dir += "/" + QString::fromStdString(name);
+        if (!name.empty()) dir += "/" + QString::fromStdString(name);
         QString f = QFileDialog::getSaveFileName(parent, {}, dir,
                                                  QString::fromStdString(QtFileFilter(filter)));
         return f.isEmpty() ? std::nullopt : std::optional(f.toStdString());
@@ -52,7 +51,10 @@ ModalQuestions* g_current = &g_real;
 
 } // namespace
 
-ModalQuestions& Questions() { return *g_current; }
+ModalQuestions& Questions()
+{
+    return *g_current;
+}
 
 ModalQuestions* SetQuestions(ModalQuestions* service)
 {
@@ -70,17 +72,14 @@ std::string QtFileFilter(const std::string& filter)
     {
         size_t bar = filter.find('|', start);
         parts.push_back(filter.substr(start, bar == std::string::npos ? bar : bar - start));
-        if (bar == std::string::npos)
-            break;
+        if (bar == std::string::npos) break;
         start = bar + 1;
     }
     std::string out;
     for (size_t i = 0; i + 1 < parts.size(); i += 2)
     {
-        if (parts[i].empty())
-            break;
-        if (!out.empty())
-            out += ";;";
+        if (parts[i].empty()) break;
+        if (!out.empty()) out += ";;";
         out += parts[i];
     }
     return out.empty() ? filter : out;

@@ -2,17 +2,23 @@
 
 #include "platform/thread_locale.h"
 
-namespace skin {
+namespace skin
+{
 
 int CMsgBoxDlg::IconFor(uint32_t style)
 {
     switch (style & 0xF0)
     {
-    case 0x10: return IDC_ICON_ERROR;
-    case 0x20: return IDC_ICON_ASK;
-    case 0x30: return IDC_ICON_WARNING;
-    case 0x40: return IDC_ICON_INFO;
-    default: return 0;
+    case 0x10:
+        return IDC_ICON_ERROR;
+    case 0x20:
+        return IDC_ICON_ASK;
+    case 0x30:
+        return IDC_ICON_WARNING;
+    case 0x40:
+        return IDC_ICON_INFO;
+    default:
+        return 0;
     }
 }
 
@@ -50,8 +56,7 @@ CMsgBoxDlg::CMsgBoxDlg(QWidget* parent, const std::string& text, uint32_t style,
 CSkinnedImage* CMsgBoxDlg::Icon(int id) const
 {
     for (CSkinnedImage* i : icons_)
-        if (i->ControlId() == id)
-            return i;
+        if (i->ControlId() == id) return i;
     return nullptr;
 }
 

@@ -5,7 +5,8 @@
 #include "platform/thread_locale.h"
 #include "scriba/scriba.h"
 
-namespace skin {
+namespace skin
+{
 
 QByteArray FindSkinResource(int number, const char* ext, const QString& module)
 {
@@ -14,8 +15,7 @@ QByteArray FindSkinResource(int number, const char* ext, const QString& module)
     for (const QString& folder : {lang, QStringLiteral("neutral")})
     {
         QFile f(QStringLiteral("%1/%2/%3.%4").arg(root, folder).arg(number).arg(ext));
-        if (f.open(QIODevice::ReadOnly))
-            return f.readAll();
+        if (f.open(QIODevice::ReadOnly)) return f.readAll();
     }
     return {};
 }
@@ -24,17 +24,16 @@ bool SkinManager::Load(int bitmap, int description, const QString& module)
 {
     QByteArray png = FindSkinResource(bitmap, "png", module);
     bitmap_ = QImage();
-    if (!png.isEmpty())
-        bitmap_.loadFromData(png, "PNG");
+    if (!png.isEmpty()) bitmap_.loadFromData(png, "PNG");
     QByteArray text = FindSkinResource(description, "txt", module);
     Parse(std::string_view(text.constData(), size_t(text.size())));
     SLOG(1, "SkinManager::Load, bitmap=%d (%s), description=%d (%d bytes, %d sections)", bitmap,
-         bitmap_.isNull() ? "missing" : "ok", description, int(text.size()),
-         int(sections_.size()));
+         bitmap_.isNull() ? "missing" : "ok", description, int(text.size()), int(sections_.size()));
     return true;
 }
 
-namespace {
+namespace
+{
 bool Numbers(KeyTable& keys, const std::string& key, size_t n, std::vector<int>& v)
 {
     // operator[] adds the absent key with an empty value, as the lookup does
@@ -45,8 +44,7 @@ bool Numbers(KeyTable& keys, const std::string& key, size_t n, std::vector<int>&
 bool SkinManager::ReadPair(KeyTable& keys, const std::string& key, int& a, int& b)
 {
     std::vector<int> v;
-    if (!Numbers(keys, key, 2, v))
-        return false;
+    if (!Numbers(keys, key, 2, v)) return false;
     a = v[0];
     b = v[1];
     return true;
@@ -55,8 +53,7 @@ bool SkinManager::ReadPair(KeyTable& keys, const std::string& key, int& a, int& 
 bool SkinManager::ReadPoint(KeyTable& keys, const std::string& key, QPoint& p)
 {
     int x, y;
-    if (!ReadPair(keys, key, x, y))
-        return false;
+    if (!ReadPair(keys, key, x, y)) return false;
     p = QPoint(x, y);
     return true;
 }
@@ -64,8 +61,7 @@ bool SkinManager::ReadPoint(KeyTable& keys, const std::string& key, QPoint& p)
 bool SkinManager::ReadSize(KeyTable& keys, const std::string& key, QSize& s)
 {
     int w, h;
-    if (!ReadPair(keys, key, w, h) || w < 0 || h < 0 || w > kMaxSkinExtent ||
-        h > kMaxSkinExtent)
+    if (!ReadPair(keys, key, w, h) || w < 0 || h < 0 || w > kMaxSkinExtent || h > kMaxSkinExtent)
         return false;
     s = QSize(w, h);
     return true;
@@ -74,11 +70,9 @@ bool SkinManager::ReadSize(KeyTable& keys, const std::string& key, QSize& s)
 bool SkinManager::ReadColor(KeyTable& keys, const std::string& key, uint32_t& colorRef)
 {
     std::vector<int> v;
-    if (!Numbers(keys, key, 3, v))
-        return false;
+    if (!Numbers(keys, key, 3, v)) return false;
     for (int c : v)
-        if (c < 0 || c > 255)
-            return false;
+        if (c < 0 || c > 255) return false;
     colorRef = uint32_t(v[0]) | uint32_t(v[1]) << 8 | uint32_t(v[2]) << 16;
     return true;
 }
@@ -86,8 +80,7 @@ bool SkinManager::ReadColor(KeyTable& keys, const std::string& key, uint32_t& co
 bool SkinManager::ReadColor(KeyTable& keys, const std::string& key, QColor& color)
 {
     uint32_t c;
-    if (!ReadColor(keys, key, c))
-        return false;
+    if (!ReadColor(keys, key, c)) return false;
     color = ColorFromRef(c);
     return true;
 }
@@ -95,8 +88,7 @@ bool SkinManager::ReadColor(KeyTable& keys, const std::string& key, QColor& colo
 bool SkinManager::ReadInt(KeyTable& keys, const std::string& key, int& value)
 {
     std::vector<int> v;
-    if (!Numbers(keys, key, 1, v))
-        return false;
+    if (!Numbers(keys, key, 1, v)) return false;
     value = v[0];
     return true;
 }
@@ -109,8 +101,7 @@ bool SkinManager::ReadList(KeyTable& keys, const std::string& key, size_t n,
 
 bool SkinManager::Draw(QPainter& target, int sx, int sy, int w, int h, int tx, int ty) const
 {
-    if (bitmap_.isNull())
-        return false;
+    if (bitmap_.isNull()) return false;
     QPainter::CompositionMode old = target.compositionMode();
     target.setCompositionMode(QPainter::CompositionMode_Source);
     target.drawImage(QPoint(tx, ty), bitmap_, QRect(sx, sy, w, h));

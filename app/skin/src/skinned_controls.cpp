@@ -8,10 +8,15 @@
 #include "scriba/scriba.h"
 #include "skin/base_dlg.h"
 
-namespace skin {
+namespace skin
+{
 
-namespace {
-void Pt(KeyTable& k, const char* key, QPoint& p) { SkinManager::ReadPoint(k, key, p); }
+namespace
+{
+void Pt(KeyTable& k, const char* key, QPoint& p)
+{
+    SkinManager::ReadPoint(k, key, p);
+}
 } // namespace
 
 // ---- CSkinnedButton -------------------------------------------------------------------
@@ -19,8 +24,7 @@ void Pt(KeyTable& k, const char* key, QPoint& p) { SkinManager::ReadPoint(k, key
 void CSkinnedButton::ApplySkin()
 {
     KeyTable* k = OwnSection();
-    if (!k)
-        return;
+    if (!k) return;
     bool hasSize = SkinManager::ReadSize(*k, "button_size", buttonSize_);
     bool hasPos = SkinManager::ReadPoint(*k, "button_position", buttonPos_);
     SkinManager::ReadSize(*k, "caption_size", captionSize_);
@@ -72,8 +76,7 @@ void CSkinnedButton::mouseReleaseEvent(QMouseEvent* e)
 {
     bool was = pressed_;
     pressed_ = false;
-    if (!was && e->button() == Qt::LeftButton)
-        return;
+    if (!was && e->button() == Qt::LeftButton) return;
     QPushButton::mouseReleaseEvent(e);
     repaint();
 }
@@ -85,7 +88,8 @@ CSkinnedButtonEx::CSkinnedButtonEx(SkinManager* m, QWidget* parent) : SkinnedCon
     setMouseTracking(true);
     hoverTimer_.setInterval(100);
     QObject::connect(&hoverTimer_, &QTimer::timeout, this, [this] { Watch(); });
-    onCommand = [this](int id) {
+    onCommand = [this](int id)
+    {
         for (QWidget* w = parentWidget(); w; w = w->parentWidget())
             if (auto* dlg = dynamic_cast<CBaseDlg*>(w))
             {
@@ -98,8 +102,7 @@ CSkinnedButtonEx::CSkinnedButtonEx(SkinManager* m, QWidget* parent) : SkinnedCon
 void CSkinnedButtonEx::ApplySkin()
 {
     KeyTable* k = OwnSection();
-    if (!k)
-        return;
+    if (!k) return;
     ReadPlacement(*k);
     Pt(*k, "skin_position", skin_);
     Pt(*k, "skin_position_over", skinOver_);
@@ -128,8 +131,7 @@ void CSkinnedButtonEx::mouseMoveEvent(QMouseEvent* e)
     if (!hovered_ && rect().contains(e->position().toPoint()))
     {
         hovered_ = true;
-        if (hasCursor_)
-            setCursor(cursor_);
+        if (hasCursor_) setCursor(cursor_);
         hoverTimer_.start();
         update();
     }
@@ -137,8 +139,7 @@ void CSkinnedButtonEx::mouseMoveEvent(QMouseEvent* e)
 
 void CSkinnedButtonEx::mousePressEvent(QMouseEvent* e)
 {
-    if (e->button() != Qt::LeftButton)
-        return;
+    if (e->button() != Qt::LeftButton) return;
     pressed_ = hovered_ = true;
     hoverTimer_.start();
     update();
@@ -156,7 +157,8 @@ void CSkinnedButtonEx::mouseReleaseEvent(QMouseEvent* e)
 
 // ---- CSkinnedCheck, CSkinnedRadio ------------------------------------------------------
 
-namespace {
+namespace
+{
 template <class C>
 void ReadStatePictures(KeyTable& k, QPoint& s, QPoint& pushed, QPoint& dis, QPoint& chk,
                        QPoint& chkDis)
@@ -212,8 +214,7 @@ void CSkinnedRadio::ApplySkin()
 
 QPoint CSkinnedRadio::StatePicture() const
 {
-    if (isChecked())
-        return isEnabled() ? skinChecked_ : skinCheckedDisabled_;
+    if (isChecked()) return isEnabled() ? skinChecked_ : skinCheckedDisabled_;
     return !isEnabled() ? skinDisabled_ : isDown() ? skinPushed_ : skin_;
 }
 
@@ -299,8 +300,7 @@ std::vector<std::pair<QPoint, QRect>> CSkinnedIndicator::Tiles() const
 {
     std::vector<std::pair<QPoint, QRect>> tiles;
     int filled = size_.width() * value_ / 100;
-    if (filled <= 0 || partSize_.width() <= 0)
-        return tiles;
+    if (filled <= 0 || partSize_.width() <= 0) return tiles;
     QPoint src = part_[std::min(value_ / 25, 3)];
     for (int x = 0; x < filled; x += partSize_.width())
         tiles.push_back(
@@ -331,8 +331,7 @@ void CSkinnedProgress::ApplySkin()
 int CSkinnedProgress::FullWidth() const
 {
     long long range = (long long)maximum() - minimum();
-    if (range <= 0)
-        return 0;
+    if (range <= 0) return 0;
     return int(((long long)value() - minimum()) * width() / range);
 }
 
@@ -341,8 +340,7 @@ void CSkinnedProgress::paintEvent(QPaintEvent*)
     QPainter p(this);
     DrawPart(p, skin_, size());
     int w = FullWidth();
-    if (w > 0)
-        DrawPart(p, skinFull_, QSize(w, height()));
+    if (w > 0) DrawPart(p, skinFull_, QSize(w, height()));
 }
 
 // ---- CSkinnedStatic -------------------------------------------------------------------
@@ -355,29 +353,25 @@ CSkinnedStatic::CSkinnedStatic(SkinManager* m, QWidget* parent) : SkinnedControl
 void CSkinnedStatic::ApplySkin()
 {
     KeyTable* k = OwnSection();
-    if (!k)
-        return;
+    if (!k) return;
     ReadPlacement(*k);
     SkinManager::ReadColor(*k, "text_color", text_);
     int t = 1;
     if (k->count("transparent") && SkinManager::ReadInt(*k, "transparent", t))
         transparent_ = t != 0;
-    if (k->count("bg_color"))
-        SkinManager::ReadColor(*k, "bg_color", bg_);
+    if (k->count("bg_color")) SkinManager::ReadColor(*k, "bg_color", bg_);
     update();
 }
 
 void CSkinnedStatic::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    if (!transparent_)
-        p.fillRect(rect(), bg_);
+    if (!transparent_) p.fillRect(rect(), bg_);
     p.setPen(text_);
     p.setFont(font());
     p.setLayoutDirection(layoutDirection());
     int flags = int(QStyle::visualAlignment(layoutDirection(), alignment()));
-    if (wordWrap())
-        flags |= Qt::TextWordWrap;
+    if (wordWrap()) flags |= Qt::TextWordWrap;
     p.drawText(rect(), flags, text());
 }
 
@@ -392,8 +386,7 @@ CSkinnedEdit::CSkinnedEdit(SkinManager* m, QWidget* parent) : SkinnedControl(m, 
 void CSkinnedEdit::ApplySkin()
 {
     KeyTable* k = OwnSection();
-    if (!k)
-        return;
+    if (!k) return;
     ReadPlacement(*k, "edit_position", "edit_size");
     SkinManager::ReadColor(*k, "edit_text_color", text_);
     SkinManager::ReadColor(*k, "bg_color", bg_);

@@ -3,7 +3,8 @@
 #include <QPainter>
 #include <algorithm>
 
-namespace skin {
+namespace skin
+{
 
 CSkinnedSlider::CSkinnedSlider(SkinManager* m, QWidget* parent, bool vertical)
     : SkinnedControl(m, parent), vertical_(vertical)
@@ -13,16 +14,14 @@ CSkinnedSlider::CSkinnedSlider(SkinManager* m, QWidget* parent, bool vertical)
 void CSkinnedSlider::ApplySkin()
 {
     KeyTable* k = OwnSection();
-    if (!k)
-        return;
+    if (!k) return;
     ReadPlacement(*k);
     SkinManager::ReadPoint(*k, "skin_position", skin_);
     SkinManager::ReadPoint(*k, "skin_position_thumb", skinThumb_);
     SkinManager::ReadSize(*k, "thumb_size", thumbSize_);
     SkinManager::ReadPoint(*k, "channel_origin", channelOrigin_);
     int len = 0;
-    if (SkinManager::ReadInt(*k, "channel_length", len) && len > 0)
-        channelLength_ = len;
+    if (SkinManager::ReadInt(*k, "channel_length", len) && len > 0) channelLength_ = len;
     update();
 }
 
@@ -36,8 +35,7 @@ void CSkinnedSlider::SetRange(int minimum, int maximum)
 
 QRect CSkinnedSlider::ThumbRect() const
 {
-    if (max_ == min_)
-        return {};
+    if (max_ == min_) return {};
     long long along = (vertical_ ? channelOrigin_.y() : channelOrigin_.x()) +
                       ((long long)pos_ - min_) * channelLength_ / ((long long)max_ - min_);
     int a = int(along);
@@ -54,8 +52,7 @@ void CSkinnedSlider::SetPos(int position)
     QRect before = ThumbRect();
     pos_ = position;
     QRect after = ThumbRect();
-    if (before != after)
-        update(before.united(after));
+    if (before != after) update(before.united(after));
 }
 
 void CSkinnedSlider::paintEvent(QPaintEvent*)
@@ -63,14 +60,12 @@ void CSkinnedSlider::paintEvent(QPaintEvent*)
     QPainter p(this);
     DrawPart(p, skin_, size());
     QRect t = ThumbRect();
-    if (!t.isEmpty())
-        DrawPart(p, skinThumb_, t.size(), t.x(), t.y());
+    if (!t.isEmpty()) DrawPart(p, skinThumb_, t.size(), t.x(), t.y());
 }
 
 void CSkinnedSlider::mousePressEvent(QMouseEvent* e)
 {
-    if (e->button() != Qt::LeftButton)
-        return;
+    if (e->button() != Qt::LeftButton) return;
     int p = Along(e->position());
     if (!ThumbRect().contains(e->position().toPoint()))
     {
@@ -86,19 +81,17 @@ void CSkinnedSlider::mousePressEvent(QMouseEvent* e)
 
 void CSkinnedSlider::mouseMoveEvent(QMouseEvent* e)
 {
-    if (!dragging_)
-        return;
+    if (!dragging_) return;
     long long travel = (long long)Along(e->position()) - pressAlong_;
-    long long v = pressPos_ + (travel * ((long long)max_ - min_) + channelLength_ / 2) /
-                                  channelLength_;
+    long long v =
+        pressPos_ + (travel * ((long long)max_ - min_) + channelLength_ / 2) / channelLength_;
     SetPos(int(std::clamp<long long>(v, INT32_MIN, INT32_MAX)));
     emit notify(kThumbTrack, pos_);
 }
 
 void CSkinnedSlider::mouseReleaseEvent(QMouseEvent* e)
 {
-    if (!dragging_ || e->button() != Qt::LeftButton)
-        return;
+    if (!dragging_ || e->button() != Qt::LeftButton) return;
     dragging_ = false;
     emit notify(kThumbPosition, pos_);
     emit notify(kCaptureReleased, pos_);

@@ -12,7 +12,8 @@
 #include "skin/skinned_slider.h"
 #include "testsupport/test_env.h"
 
-namespace {
+namespace
+{
 
 using namespace skin;
 
@@ -98,7 +99,8 @@ TEST(SkinnedIndicator, PicturesByValueAndTiles)
     TestDlg dlg;
     auto* ind = dlg.Bind(new CSkinnedIndicator(&dlg.Skin()), 1201, "IDC_I");
     dlg.InitSkin(1, 2, f.root);
-    auto picture = [&](int v) {
+    auto picture = [&](int v)
+    {
         ind->SetValue(v);
         return ind->Tiles().front().first.y();
     };
@@ -219,7 +221,8 @@ TEST(MsgBox, StylesChooseButtonsLayoutAndIcon)
 
 #include "skin/skinned_more.h"
 
-namespace {
+namespace
+{
 
 TEST(SkinnedMenu, SpansBetweenItemRights)
 {

@@ -6,7 +6,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
-namespace {
+namespace
+{
 
 using namespace skin;
 
@@ -19,8 +20,8 @@ SectionTable Parse(std::string_view text, const NameTable& names)
 
 TEST(SkinDescription, RegisteredSectionsKeptUnregisteredDropped)
 {
-    auto s = Parse("[IDC_LINK]\r\nsize=116 11\r\n[IDC_OTHER]\r\nsize=1 2\r\n",
-                   {{"IDC_LINK", 1089}});
+    auto s =
+        Parse("[IDC_LINK]\r\nsize=116 11\r\n[IDC_OTHER]\r\nsize=1 2\r\n", {{"IDC_LINK", 1089}});
     ASSERT_EQ(s.size(), 1u);
     EXPECT_EQ(s[1089]["size"], "116 11\r");
     std::vector<int> v;

@@ -7,7 +7,8 @@
 #include "skin/skin_manager.h"
 #include "testsupport/test_env.h"
 
-namespace {
+namespace
+{
 
 using namespace skin;
 

@@ -3,7 +3,8 @@
 #include <cmath>
 #include <cstdio>
 
-namespace vark {
+namespace vark
+{
 
 std::wstring DurationText(const platform::AutoSpan& duration)
 {
@@ -23,7 +24,8 @@ std::wstring SourceNames(uint32_t s, bool stereo, const StringLookup& text)
     if (!stereo) r = 0;
     if ((l | r) == 4) r = 0;
     std::wstring out;
-    const auto add = [&](bool present, uint32_t id) {
+    const auto add = [&](bool present, uint32_t id)
+    {
         if (!present) return;
         if (!out.empty()) out += L", ";
         out += text(id);

@@ -25,7 +25,10 @@ CVarkDataFlow::CVarkDataFlow(DateTimeFormatter date, DateTimeFormatter time)
 }
 
 // A flow that goes while it plays must not leave the record open on the recorder.
-CVarkDataFlow::~CVarkDataFlow() { Stop(); }
+CVarkDataFlow::~CVarkDataFlow()
+{
+    Stop();
+}
 
 void CVarkDataFlow::SetRecord(CVarkDevice* device, uint16_t index)
 {

@@ -14,10 +14,10 @@
 
 #include <filesystem>
 #include <functional>
-#include <stdexcept>
 #include <map>
 #include <memory>
 #include <random>
+#include <stdexcept>
 
 using namespace vark;
 using testsupport::ReadFile;
@@ -316,7 +316,8 @@ TEST_F(ExportTest, UnwritableTargetEndsWithDiskError)
 TEST_F(ExportTest, AStandardExceptionShowsItsOwnTextAndAnythingElseTheDiskMessage)
 {
     Plug();
-    host_.onStage = [](uint32_t id) {
+    host_.onStage = [](uint32_t id)
+    {
         if (id == export_ids::kWritingRecord) throw std::runtime_error("Stream ended early");
     };
     {
@@ -327,7 +328,8 @@ TEST_F(ExportTest, AStandardExceptionShowsItsOwnTextAndAnythingElseTheDiskMessag
     EXPECT_TRUE(host_.errors.empty());
 
     host_.errorTexts.clear();
-    host_.onStage = [](uint32_t id) {
+    host_.onStage = [](uint32_t id)
+    {
         if (id == export_ids::kWritingRecord) throw 7;
     };
     CExportWorker worker(dev_, {2}, Options(), host_);

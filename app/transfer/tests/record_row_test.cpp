@@ -5,22 +5,35 @@
 
 using namespace vark;
 
-namespace {
+namespace
+{
 std::wstring English(uint32_t id)
 {
-    static const std::map<uint32_t, std::wstring> t = {
-        {115, L"Internal mic"}, {116, L"Left external mic"}, {117, L"Right external mic"},
-        {118, L"Left linear input"}, {119, L"Right linear input"}, {156, L"stereo"},
-        {157, L"mono"}, {158, L"yes"}, {159, L"no"}, {160, L"L"}, {161, L"T"}, {162, L"A"}};
+    static const std::map<uint32_t, std::wstring> t = {{115, L"Internal mic"},
+                                                       {116, L"Left external mic"},
+                                                       {117, L"Right external mic"},
+                                                       {118, L"Left linear input"},
+                                                       {119, L"Right linear input"},
+                                                       {156, L"stereo"},
+                                                       {157, L"mono"},
+                                                       {158, L"yes"},
+                                                       {159, L"no"},
+                                                       {160, L"L"},
+                                                       {161, L"T"},
+                                                       {162, L"A"}};
     return t.at(id);
 }
-std::wstring Iso(const platform::AutoDate& d) { std::string s = d.Format("%Y-%m-%d %H:%M:%S"); return {s.begin(), s.end()}; }
+std::wstring Iso(const platform::AutoDate& d)
+{
+    std::string s = d.Format("%Y-%m-%d %H:%M:%S");
+    return {s.begin(), s.end()};
+}
 } // namespace
 
 TEST(RecordRow, ColumnsOfTheList)
 {
-    const auto info = DecodeRecordHeader(32000, 86400, 0x0005 | header::kMarkL | header::kMarkT |
-                                                           header::kMarkA | (4u << 6), 7);
+    const auto info = DecodeRecordHeader(
+        32000, 86400, 0x0005 | header::kMarkL | header::kMarkT | header::kMarkA | (4u << 6), 7);
     const auto row = RecordRowTexts(2, info, English, Iso);
     EXPECT_EQ(row[0], L"3");
     EXPECT_EQ(row[1], L"L");

@@ -6,11 +6,11 @@
 namespace
 {
 constexpr double kFrameMs = 25.6;
-constexpr int kMeanHalves = 30;     // the level the gain aims at: about 0.38 s
-constexpr int kPeakHalves = 28;     // the output frame and the 13 frames ahead of it
-constexpr double kPeakHeadroom = 4; // loudest half frame may reach 4 x the target
+constexpr int kMeanHalves = 30;      // the level the gain aims at: about 0.38 s
+constexpr int kPeakHalves = 28;      // the output frame and the 13 frames ahead of it
+constexpr double kPeakHeadroom = 4;  // loudest half frame may reach 4 x the target
 constexpr double kFullScale = 32000; // what the loudest sample ahead may be raised to
-constexpr double kSpike = 4;        // a half frame this far above both neighbours is a click
+constexpr double kSpike = 4;         // a half frame this far above both neighbours is a click
 } // namespace
 
 AGC_ENGINE::AGC_ENGINE()
@@ -120,7 +120,8 @@ void AGC_ENGINE::Frame(std::vector<int16_t>& out, size_t keep)
             // A click: it must not pull the gain down, so its frame's peak is scaled back
             // with its envelope value and the limiter takes the click itself.
             const double corrected = (envelope_[i - 1] + envelope_[i + 1]) / 2;
-            const size_t slot = i == kEnvelopeHalves - 2 ? newest_ : (newest_ + kDelayFrames - 1) % kDelayFrames;
+            const size_t slot =
+                i == kEnvelopeHalves - 2 ? newest_ : (newest_ + kDelayFrames - 1) % kDelayFrames;
             peaks_[slot] = static_cast<int>(peaks_[slot] * corrected / envelope_[i]);
             envelope_[i] = corrected;
         }

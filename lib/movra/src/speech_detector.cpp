@@ -11,13 +11,16 @@ namespace
 constexpr double kLowHz = 100, kHighHz = 1400;
 // The envelope of neighbouring bins moves together, so the sum behaves like a few bins, not
 // dozens: S must average enough frames that steady noise never lifts it 1.3 x above L.
-constexpr double kFast = 0.85;  // S: about seven frames
-constexpr double kSlow = 0.98;  // L: about fifty frames
-constexpr double kMean = 0.98;  // the long-run mean the deviation is taken from
-constexpr int kWarmUp = 30;     // frames that only learn the background
+constexpr double kFast = 0.85; // S: about seven frames
+constexpr double kSlow = 0.98; // L: about fifty frames
+constexpr double kMean = 0.98; // the long-run mean the deviation is taken from
+constexpr int kWarmUp = 30;    // frames that only learn the background
 } // namespace
 
-SPEECH_DETECTOR::SPEECH_DETECTOR() { Reinit(8000); }
+SPEECH_DETECTOR::SPEECH_DETECTOR()
+{
+    Reinit(8000);
+}
 
 bool SPEECH_DETECTOR::Reinit(int rate)
 {
@@ -73,7 +76,8 @@ bool SPEECH_DETECTOR::Feed(const int16_t* mono, size_t count)
         {
             Analyse();
             if (found_) foundAt_ = consumed_ - n_;
-            std::copy(frame_.begin() + static_cast<std::ptrdiff_t>(half), frame_.end(), frame_.begin());
+            std::copy(frame_.begin() + static_cast<std::ptrdiff_t>(half), frame_.end(),
+                      frame_.begin());
             fill_ = half;
         }
     }
@@ -103,7 +107,8 @@ void SPEECH_DETECTOR::Analyse()
     // smooth roll-off, and the same transform brings them back as the envelope (times n).
     for (int q = 0; q <= n_ / 2; ++q)
     {
-        const double keep = q < lifter_ ? 0.5 + 0.5 * std::cos(std::numbers::pi * q / lifter_) : 0.0;
+        const double keep =
+            q < lifter_ ? 0.5 + 0.5 * std::cos(std::numbers::pi * q / lifter_) : 0.0;
         s[static_cast<size_t>(q)] *= keep;
         if (q > 0 && q < n_ / 2)
         {

@@ -32,7 +32,10 @@ constexpr int kVoteLimit = 1000;
 constexpr int kPeakLevel = 1000;
 constexpr int kSwitchVotes = 10;
 
-const Pattern& PatternAt(int step) { return kPatterns[step - STRETCH_ENGINE::kMinStep]; }
+const Pattern& PatternAt(int step)
+{
+    return kPatterns[step - STRETCH_ENGINE::kMinStep];
+}
 
 int16_t Smooth(int16_t first, int16_t second, int16_t last)
 {
@@ -40,7 +43,10 @@ int16_t Smooth(int16_t first, int16_t second, int16_t last)
 }
 } // namespace
 
-STRETCH_ENGINE::STRETCH_ENGINE() { Reinit(10000); }
+STRETCH_ENGINE::STRETCH_ENGINE()
+{
+    Reinit(10000);
+}
 
 bool STRETCH_ENGINE::Reinit(int rate)
 {

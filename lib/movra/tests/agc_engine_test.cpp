@@ -25,7 +25,8 @@ TEST(AgcEngine, RateBoundsFrameSizeAndStartGain)
     for (int bad : {0, 999, 192001, -8000})
         EXPECT_FALSE(agc.Reinit(bad)) << bad;
     EXPECT_EQ(agc.Rate(), 8000) << "a refused rate leaves the engine as it was";
-    const std::pair<int, size_t> sizes[] = {{1000, 25}, {16000, 409}, {44100, 1128}, {192000, 4915}};
+    const std::pair<int, size_t> sizes[] = {
+        {1000, 25}, {16000, 409}, {44100, 1128}, {192000, 4915}};
     for (auto [rate, frame] : sizes)
     {
         ASSERT_TRUE(agc.Reinit(rate));

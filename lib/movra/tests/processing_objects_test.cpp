@@ -66,8 +66,10 @@ Collected RunObject(BASEOBJECT& object, std::vector<SMSG> messages)
     return c;
 }
 
-
-double Db(double ratio) { return 10 * std::log10(ratio); }
+double Db(double ratio)
+{
+    return 10 * std::log10(ratio);
+}
 
 } // namespace
 

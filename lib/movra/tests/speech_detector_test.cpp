@@ -24,8 +24,9 @@ TEST(SpeechDetector, FrameSizesByRateAndLowRatesRefused)
     EXPECT_FALSE(d.Reinit(0));
     std::vector<int16_t> loud(4000, 20000);
     EXPECT_FALSE(d.Feed(loud.data(), loud.size()));
-    const std::pair<int, int> sizes[] = {{4001, 256}, {10000, 256}, {10001, 512}, {16000, 512},
-                                         {22050, 1024}, {32000, 1024}, {44100, 2048}, {96000, 2048}};
+    const std::pair<int, int> sizes[] = {{4001, 256},   {10000, 256},  {10001, 512},
+                                         {16000, 512},  {22050, 1024}, {32000, 1024},
+                                         {44100, 2048}, {96000, 2048}};
     for (auto [rate, n] : sizes)
     {
         ASSERT_TRUE(d.Reinit(rate));
@@ -40,7 +41,8 @@ TEST(SpeechDetector, StaysQuietOnSilenceAndSteadyNoise)
         const size_t n = static_cast<size_t>(rate) * 10;
         const std::vector<std::vector<int16_t>> inputs = {
             std::vector<int16_t>(n, 0), material::ScaledToRms(material::WhiteNoise(n, 5), 300),
-            material::ScaledToRms(material::WhiteNoise(n, 6), 8000), material::ScaledToRms(material::PinkNoise(n, 7), 2000)};
+            material::ScaledToRms(material::WhiteNoise(n, 6), 8000),
+            material::ScaledToRms(material::PinkNoise(n, 7), 2000)};
         for (size_t i = 0; i < inputs.size(); ++i)
         {
             SPEECH_DETECTOR d;

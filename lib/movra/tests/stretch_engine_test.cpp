@@ -23,7 +23,6 @@ std::vector<int16_t> Voiced(int rate, double f0, size_t n)
     return out;
 }
 
-
 std::vector<int16_t> Stretch(STRETCH_ENGINE& s, const std::vector<int16_t>& in, size_t piece)
 {
     std::vector<int16_t> out;
@@ -41,8 +40,8 @@ TEST(StretchEngine, StepsAreClampedAndSpeedsFollowThePatterns)
     EXPECT_EQ(s.Step(), -7);
     s.SetStep(7);
     EXPECT_EQ(s.Step(), 6);
-    const double speeds[] = {1.0 / 3, 0.4, 0.5, 4.0 / 7, 2.0 / 3, 0.8, 8.0 / 9,
-                             1.0, 8.0 / 7, 1.25, 1.5, 2.0, 2.5, 3.0};
+    const double speeds[] = {1.0 / 3, 0.4,     0.5,  4.0 / 7, 2.0 / 3, 0.8, 8.0 / 9,
+                             1.0,     8.0 / 7, 1.25, 1.5,     2.0,     2.5, 3.0};
     for (int step = -7; step <= 6; ++step)
         EXPECT_DOUBLE_EQ(STRETCH_ENGINE::SpeedOf(step), speeds[step + 7]) << step;
 }

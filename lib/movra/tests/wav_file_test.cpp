@@ -281,9 +281,9 @@ TEST(WaveFile, APcmFileIsAsLongAsItsDataWhateverItsFactCountSays)
     Fixture f;
     // 80 frames of data between a fact chunk claiming 300 and a chunk that is not sound.
     const std::wstring path = f.Write(
-        "fact.wav", Riff(Fmt(1, 1, 8000, 16) + Chunk("fact", std::string("\x2c\x01\0\0", 4)) +
-                         Chunk("data", Pcm16(Interleaved(80, 1))) +
-                         Chunk("LIST", std::string(400, 'x'))));
+        "fact.wav",
+        Riff(Fmt(1, 1, 8000, 16) + Chunk("fact", std::string("\x2c\x01\0\0", 4)) +
+             Chunk("data", Pcm16(Interleaved(80, 1))) + Chunk("LIST", std::string(400, 'x'))));
     WAVE_FILE_READER reader(path, 0);
     EXPECT_EQ(reader.Size(), RNUMBER64(80, 8000));
     RNUMBER64 reached;

@@ -19,7 +19,10 @@ std::mutex& PlannerLock()
 }
 } // namespace
 
-SOR_TWIDDLE::~SOR_TWIDDLE() { Release(); }
+SOR_TWIDDLE::~SOR_TWIDDLE()
+{
+    Release();
+}
 
 SOR_TWIDDLE::SOR_TWIDDLE(SOR_TWIDDLE&& other) noexcept
     : n_(std::exchange(other.n_, 0)), forward_(std::exchange(other.forward_, nullptr)),

@@ -1,7 +1,7 @@
-#include "numera/clear_voice.h"
-#include "numera_testing/material.h"
 #include "../src/noise_fluctuation.h"
 #include "../src/noise_tracker.h"
+#include "numera/clear_voice.h"
+#include "numera_testing/material.h"
 
 #include <gtest/gtest.h>
 
@@ -64,16 +64,18 @@ struct Suppressor
     int latency = 0;
 };
 
-double Db(double ratio) { return 10 * std::log10(ratio); }
-
+double Db(double ratio)
+{
+    return 10 * std::log10(ratio);
+}
 
 } // namespace
 
 TEST(ClearVoice, FrameSizesFollowTheRateAndDefaultsAreSet)
 {
     Broadband_noise s;
-    const std::pair<int, int> expected[] = {{1000, 64}, {8000, 256}, {11025, 256},
-                                            {16000, 512}, {44100, 1024}, {48000, 2048},
+    const std::pair<int, int> expected[] = {{1000, 64},    {8000, 256},   {11025, 256},
+                                            {16000, 512},  {44100, 1024}, {48000, 2048},
                                             {192000, 8192}};
     for (auto [rate, frame] : expected)
     {
@@ -155,7 +157,8 @@ TEST(ClearVoice, LowersStationaryNoiseByTheDepth)
 {
     for (int rate : {8000, 16000})
     {
-        const auto noise = material::ScaledToRms(material::WhiteNoise(static_cast<size_t>(rate) * 4, 3), 1000);
+        const auto noise =
+            material::ScaledToRms(material::WhiteNoise(static_cast<size_t>(rate) * 4, 3), 1000);
         for (int option : {0, 1})
         {
             Suppressor s(rate, 20, option);
@@ -171,7 +174,8 @@ TEST(ClearVoice, LowersStationaryNoiseByTheDepth)
     Suppressor shallow(8000, 6, 0), deep(8000, 36, 0);
     const double cutShallow =
         Db(material::Power(noise, 8000) / material::Power(shallow.Run(noise), 8000));
-    const double cutDeep = Db(material::Power(noise, 8000) / material::Power(deep.Run(noise), 8000));
+    const double cutDeep =
+        Db(material::Power(noise, 8000) / material::Power(deep.Run(noise), 8000));
     EXPECT_LT(cutShallow, 6.5);
     EXPECT_GT(cutShallow, 4.0);
     EXPECT_GT(cutDeep, 25.0);
@@ -209,8 +213,9 @@ TEST(ClearVoice, KeepsACleanToneAndPassesItUndistorted)
             double err = 0;
             for (size_t i = from; i < tone.size(); ++i)
                 err += std::pow(out[i] - tone[i], 2);
-            EXPECT_GT(Db(material::Power(tone, from) / (err / static_cast<double>(tone.size() - from))),
-                      20.0);
+            EXPECT_GT(
+                Db(material::Power(tone, from) / (err / static_cast<double>(tone.size() - from))),
+                20.0);
         }
 }
 
@@ -255,8 +260,10 @@ TEST(ClearVoice, LineOptionCutsWhatLiesOutsideTheTelephoneBand)
     for (const auto* tone : {&hum, &hiss})
     {
         Suppressor line(rate, 24, 1), mic(rate, 24, 0);
-        const double lineCut = Db(material::Power(*tone, 4000) / material::Power(line.Run(*tone), 4000));
-        const double micCut = Db(material::Power(*tone, 4000) / material::Power(mic.Run(*tone), 4000));
+        const double lineCut =
+            Db(material::Power(*tone, 4000) / material::Power(line.Run(*tone), 4000));
+        const double micCut =
+            Db(material::Power(*tone, 4000) / material::Power(mic.Run(*tone), 4000));
         EXPECT_GT(lineCut, 22.0);
         EXPECT_LT(micCut, 1.0);
     }

@@ -51,7 +51,10 @@ TEST(Fft, MatchesDirectDftInHalfComplexOrder)
         }
         std::vector<double> p(static_cast<size_t>(n / 2 + 1));
         sor_power(y.data(), n, p.data());
-        EXPECT_NEAR(p[1], y[1] * y[1] + (n > 2 ? y[static_cast<size_t>(n - 1)] * y[static_cast<size_t>(n - 1)] : 0), 1e-6);
+        EXPECT_NEAR(p[1],
+                    y[1] * y[1] +
+                        (n > 2 ? y[static_cast<size_t>(n - 1)] * y[static_cast<size_t>(n - 1)] : 0),
+                    1e-6);
     }
 }
 

@@ -14,9 +14,11 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
-struct LogState {
+struct LogState
+{
     std::mutex mutex;
     int fd = -1;
     std::string path;
@@ -44,9 +46,12 @@ void Rotate(LogState& s)
 {
     ::close(s.fd);
     s.fd = -1;
-    if (s.keepFiles == 0) {
+    if (s.keepFiles == 0)
+    {
         ::unlink(s.path.c_str());
-    } else {
+    }
+    else
+    {
         ::unlink((s.path + "." + std::to_string(s.keepFiles)).c_str());
         for (uint32_t i = s.keepFiles; i > 1; --i)
             ::rename((s.path + "." + std::to_string(i - 1)).c_str(),
@@ -72,11 +77,16 @@ void WriteLine(char mark, int level, const char* format, va_list args)
     const int needed = std::vsnprintf(text, sizeof text, format, copy);
     va_end(copy);
     std::string body;
-    if (needed < 0) {
+    if (needed < 0)
+    {
         body = "(unprintable log line)";
-    } else if (static_cast<size_t>(needed) < sizeof text) {
+    }
+    else if (static_cast<size_t>(needed) < sizeof text)
+    {
         body.assign(text, static_cast<size_t>(needed));
-    } else {
+    }
+    else
+    {
         body.resize(static_cast<size_t>(needed) + 1);
         std::vsnprintf(body.data(), body.size(), format, args);
         body.resize(static_cast<size_t>(needed));
@@ -84,20 +94,22 @@ void WriteLine(char mark, int level, const char* format, va_list args)
     // One line per call: embedded line ends would split a line for readers of the log.
     for (char& c : body)
         if (c == '\n' || c == '\r') c = ' ';
-    while (!body.empty() && body.back() == ' ') body.pop_back();
+    while (!body.empty() && body.back() == ' ')
+        body.pop_back();
 
     using namespace std::chrono;
     const auto now = system_clock::now();
     const std::time_t t = system_clock::to_time_t(now);
     std::tm local{};
     localtime_r(&t, &local);
-    const int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    const int ms =
+        static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
     char head[96];
-    const int headLen = std::snprintf(
-        head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d.%03d [%6ld] %c%s ", local.tm_year + 1900,
-        local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, ms,
-        static_cast<long>(::syscall(SYS_gettid)), mark,
-        mark == 'I' ? std::to_string(level).c_str() : " ");
+    const int headLen =
+        std::snprintf(head, sizeof head, "%04d-%02d-%02d %02d:%02d:%02d.%03d [%6ld] %c%s ",
+                      local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                      local.tm_min, local.tm_sec, ms, static_cast<long>(::syscall(SYS_gettid)),
+                      mark, mark == 'I' ? std::to_string(level).c_str() : " ");
     std::string line(head, static_cast<size_t>(headLen));
     line += body;
     line += '\n';
@@ -107,14 +119,16 @@ void WriteLine(char mark, int level, const char* format, va_list args)
     if (s.rotateBytes && s.size > 0 && s.size + line.size() > s.rotateBytes) Rotate(s);
     if (s.fd < 0) return;
     size_t done = 0;
-    while (done < line.size()) {
+    while (done < line.size())
+    {
         const ssize_t n = ::write(s.fd, line.data() + done, line.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) break;
         done += static_cast<size_t>(n);
     }
     s.size += done;
-    if (s.flags & kLogEcho) [[maybe_unused]] auto n = ::write(2, line.data(), line.size());
+    if (s.flags & kLogEcho) [[maybe_unused]]
+        auto n = ::write(2, line.data(), line.size());
 }
 
 } // namespace
@@ -130,7 +144,9 @@ bool OpenLog(const wchar_t* path, uint32_t flags, uint32_t rotateBytes, uint32_t
     s.rotateBytes = rotateBytes;
     s.keepFiles = keepFiles;
     s.fd = OpenFile(s.path, flags & kLogAppend);
-    struct stat st {};
+    struct stat st
+    {
+    };
     s.size = s.fd >= 0 && ::fstat(s.fd, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
     return s.fd >= 0;
 }

@@ -10,15 +10,20 @@
 
 using testsupport::ReadFile;
 
-namespace {
+namespace
+{
 std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
     std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
     return lines;
 }
-std::wstring Wide(const std::string& s) { return std::wstring(s.begin(), s.end()); }
+std::wstring Wide(const std::string& s)
+{
+    return std::wstring(s.begin(), s.end());
+}
 } // namespace
 
 TEST(Scriba, LinesCarryTimeThreadLevelAndAreDroppedWhenClosed)
@@ -39,7 +44,8 @@ TEST(Scriba, LinesCarryTimeThreadLevelAndAreDroppedWhenClosed)
     const auto lines = Lines(ReadFile(path));
     ASSERT_EQ(lines.size(), 3u) << ReadFile(path);
     const std::regex head(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[ *\d+\] (I\d|E ) .*)");
-    for (const auto& l : lines) EXPECT_TRUE(std::regex_match(l, head)) << l;
+    for (const auto& l : lines)
+        EXPECT_TRUE(std::regex_match(l, head)) << l;
     EXPECT_NE(lines[0].find("I0 plain 1"), std::string::npos);
     EXPECT_NE(lines[1].find("I2 wide \xD1\x84\xD0\xB0\xD0\xB9\xD0\xBB.wav"), std::string::npos);
     EXPECT_NE(lines[2].find("E  broken line"), std::string::npos);
@@ -52,17 +58,22 @@ TEST(Scriba, FourThreadsWriteWholeLines)
     ASSERT_TRUE(OpenLog(Wide(path).c_str(), 0, 0, 0));
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t)
-        threads.emplace_back([t] {
-            for (int i = 0; i < 10000; ++i) SLOG("thread %d line %05d %s", t, i, "payload-payload");
-        });
-    for (auto& th : threads) th.join();
+        threads.emplace_back(
+            [t]
+            {
+                for (int i = 0; i < 10000; ++i)
+                    SLOG("thread %d line %05d %s", t, i, "payload-payload");
+            });
+    for (auto& th : threads)
+        th.join();
     CloseLog();
 
     const auto lines = Lines(ReadFile(path));
     ASSERT_EQ(lines.size(), 40000u);
     const std::regex body(R"(.*\] I0 thread (\d) line (\d{5}) payload-payload$)");
     int next[4] = {0, 0, 0, 0};
-    for (const auto& l : lines) {
+    for (const auto& l : lines)
+    {
         std::smatch m;
         ASSERT_TRUE(std::regex_match(l, m, body)) << l;
         const int t = std::stoi(m[1]);
@@ -75,12 +86,14 @@ TEST(Scriba, RotatesAndKeepsTheGivenNumberOfFiles)
     testsupport::ScopedTestEnv env;
     const std::string path = env.Path("Varke.log");
     ASSERT_TRUE(OpenLog(Wide(path).c_str(), kLogAppend, 1000, 3));
-    for (int i = 0; i < 200; ++i) SLOG("rotation line %03d", i);
+    for (int i = 0; i < 200; ++i)
+        SLOG("rotation line %03d", i);
     CloseLog();
     EXPECT_TRUE(testsupport::FileExists(path + ".1"));
     EXPECT_TRUE(testsupport::FileExists(path + ".3"));
     EXPECT_FALSE(testsupport::FileExists(path + ".4"));
-    for (const char* f : {"", ".1", ".2", ".3"}) {
+    for (const char* f : {"", ".1", ".2", ".3"})
+    {
         const auto text = ReadFile(path + f);
         EXPECT_LE(text.size(), 1000u) << f;
         EXPECT_FALSE(text.empty()) << f;

@@ -42,9 +42,9 @@ bool S16Resampler::SetUp(const AVFrame& fr)
     AVChannelLayout out{};
     av_channel_layout_default(&out, channels_);
     swr_free(&swr_);
-    const int rc = swr_alloc_set_opts2(&swr_, &out, AV_SAMPLE_FMT_S16, rate_, &in,
-                                       static_cast<AVSampleFormat>(fr.format), fr.sample_rate,
-                                       0, nullptr);
+    const int rc =
+        swr_alloc_set_opts2(&swr_, &out, AV_SAMPLE_FMT_S16, rate_, &in,
+                            static_cast<AVSampleFormat>(fr.format), fr.sample_rate, 0, nullptr);
     av_channel_layout_uninit(&in);
     av_channel_layout_uninit(&out);
     if (rc < 0 || swr_init(swr_) < 0)

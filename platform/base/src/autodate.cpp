@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <ctime>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 // Days from 1970-01-01 for a proleptic Gregorian date (H. Hinnant's algorithm).
 long DaysFromCivil(long y, unsigned m, unsigned d)
@@ -36,7 +38,10 @@ void CivilFromDays(long z, int& y, int& m, int& d)
 
 constexpr long kEpochFrom1970 = -25569; // 1899-12-30 relative to 1970-01-01
 
-bool InRange(double days) { return std::isfinite(days) && std::fabs(days) <= kMaxDateDays; }
+bool InRange(double days)
+{
+    return std::isfinite(days) && std::fabs(days) <= kMaxDateDays;
+}
 
 int DaysInMonth(int y, int m)
 {
@@ -48,21 +53,27 @@ int DaysInMonth(int y, int m)
 std::string FormatCodes(const char* format, const auto& value)
 {
     std::string out;
-    for (const char* p = format; *p; ++p) {
-        if (*p != '%' || !p[1]) {
+    for (const char* p = format; *p; ++p)
+    {
+        if (*p != '%' || !p[1])
+        {
             out.push_back(*p);
             continue;
         }
         ++p;
-        if (*p == '%') {
+        if (*p == '%')
+        {
             out.push_back('%');
             continue;
         }
         const auto text = value(*p);
-        if (text.empty()) {
+        if (text.empty())
+        {
             out.push_back('%');
             out.push_back(*p);
-        } else {
+        }
+        else
+        {
             out += text;
         }
     }
@@ -98,25 +109,51 @@ AutoSpan AutoSpan::Invalid()
     return s;
 }
 
-long AutoSpan::RoundedSeconds() const { return std::lround(days_ * 86400.0); }
-long AutoSpan::WholeDays() const { return RoundedSeconds() / 86400; }
-long AutoSpan::TotalHours() const { return RoundedSeconds() / 3600; }
-int AutoSpan::Hours() const { return static_cast<int>(RoundedSeconds() / 3600 % 24); }
-int AutoSpan::Minutes() const { return static_cast<int>(RoundedSeconds() / 60 % 60); }
-int AutoSpan::Seconds() const { return static_cast<int>(RoundedSeconds() % 60); }
+long AutoSpan::RoundedSeconds() const
+{
+    return std::lround(days_ * 86400.0);
+}
+long AutoSpan::WholeDays() const
+{
+    return RoundedSeconds() / 86400;
+}
+long AutoSpan::TotalHours() const
+{
+    return RoundedSeconds() / 3600;
+}
+int AutoSpan::Hours() const
+{
+    return static_cast<int>(RoundedSeconds() / 3600 % 24);
+}
+int AutoSpan::Minutes() const
+{
+    return static_cast<int>(RoundedSeconds() / 60 % 60);
+}
+int AutoSpan::Seconds() const
+{
+    return static_cast<int>(RoundedSeconds() % 60);
+}
 
 std::string AutoSpan::Format(const char* format) const
 {
     if (!IsValid()) return "";
-    return FormatCodes(format, [this](char code) -> std::string {
-        switch (code) {
-        case 'D': return std::to_string(WholeDays());
-        case 'H': return Two(Hours());
-        case 'M': return Two(Minutes());
-        case 'S': return Two(Seconds());
-        default: return "";
-        }
-    });
+    return FormatCodes(format,
+                       [this](char code) -> std::string
+                       {
+                           switch (code)
+                           {
+                           case 'D':
+                               return std::to_string(WholeDays());
+                           case 'H':
+                               return Two(Hours());
+                           case 'M':
+                               return Two(Minutes());
+                           case 'S':
+                               return Two(Seconds());
+                           default:
+                               return "";
+                           }
+                       });
 }
 
 AutoSpan AutoSpan::operator+(AutoSpan other) const
@@ -168,14 +205,14 @@ AutoDate AutoDate::FromParts(int year, int month, int day, int hour, int minute,
         day > DaysInMonth(year, month) || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
         second < 0 || second > 59)
         return Invalid();
-    const long dayNumber = DaysFromCivil(year, static_cast<unsigned>(month),
-                                         static_cast<unsigned>(day)) -
-                           kEpochFrom1970;
+    const long dayNumber =
+        DaysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) -
+        kEpochFrom1970;
     const double time = (hour * 3600 + minute * 60 + second) / 86400.0;
     // Automation encoding: the integer part is the day, the fraction the time of day, also
     // before the epoch.
-    const double days =
-        dayNumber >= 0 ? static_cast<double>(dayNumber) + time : static_cast<double>(dayNumber) - time;
+    const double days = dayNumber >= 0 ? static_cast<double>(dayNumber) + time
+                                       : static_cast<double>(dayNumber) - time;
     return AutoDate(days);
 }
 
@@ -199,7 +236,8 @@ bool AutoDate::GetParts(DateParts& parts) const
     const long long totalSeconds = std::llround(Linear() * 86400.0);
     long long dayNumber = totalSeconds / 86400;
     long long secondOfDay = totalSeconds % 86400;
-    if (secondOfDay < 0) {
+    if (secondOfDay < 0)
+    {
         secondOfDay += 86400;
         --dayNumber;
     }
@@ -217,21 +255,31 @@ std::string AutoDate::Format(const char* format) const
 {
     DateParts p;
     if (!GetParts(p)) return "";
-    return FormatCodes(format, [&p](char code) -> std::string {
-        switch (code) {
-        case 'Y': {
-            char buf[16];
-            std::snprintf(buf, sizeof buf, "%04d", p.year);
-            return buf;
-        }
-        case 'm': return Two(p.month);
-        case 'd': return Two(p.day);
-        case 'H': return Two(p.hour);
-        case 'M': return Two(p.minute);
-        case 'S': return Two(p.second);
-        default: return "";
-        }
-    });
+    return FormatCodes(format,
+                       [&p](char code) -> std::string
+                       {
+                           switch (code)
+                           {
+                           case 'Y':
+                           {
+                               char buf[16];
+                               std::snprintf(buf, sizeof buf, "%04d", p.year);
+                               return buf;
+                           }
+                           case 'm':
+                               return Two(p.month);
+                           case 'd':
+                               return Two(p.day);
+                           case 'H':
+                               return Two(p.hour);
+                           case 'M':
+                               return Two(p.minute);
+                           case 'S':
+                               return Two(p.second);
+                           default:
+                               return "";
+                           }
+                       });
 }
 
 AutoDate AutoDate::operator+(AutoSpan span) const

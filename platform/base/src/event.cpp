@@ -2,10 +2,10 @@
 
 #include <chrono>
 
-namespace platform {
+namespace platform
+{
 
-Event::Event(Reset reset, bool initiallySet)
-    : manual_(reset == Reset::manual), set_(initiallySet)
+Event::Event(Reset reset, bool initiallySet) : manual_(reset == Reset::manual), set_(initiallySet)
 {
 }
 
@@ -37,10 +37,12 @@ bool Event::Wait(uint32_t timeoutMs)
 {
     std::unique_lock lock(mutex_);
     const auto ready = [this] { return set_; };
-    if (timeoutMs == 0) {
+    if (timeoutMs == 0)
+    {
         // A poll (the workers' cancel checks, once per piece): no timed wait in the kernel.
         if (!set_) return false;
-    } else if (timeoutMs == kInfinite)
+    }
+    else if (timeoutMs == kInfinite)
         cv_.wait(lock, ready);
     else if (!cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready))
         return false;

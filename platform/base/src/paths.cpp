@@ -9,9 +9,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 std::string EnvFolder(const char* name)
 {
     const char* v = std::getenv(name);
@@ -36,20 +38,24 @@ std::string JoinPath(const std::string& folder, const std::string& name)
 bool CreateFolders(const std::string& path, unsigned mode)
 {
     if (path.empty()) return false;
-    for (size_t pos = 1;; ++pos) {
+    for (size_t pos = 1;; ++pos)
+    {
         pos = path.find('/', pos);
         const std::string part = path.substr(0, pos);
         if (::mkdir(part.c_str(), mode) != 0 && errno != EEXIST) return false;
         if (pos == std::string::npos) break;
     }
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string RoamingAppDataFolder()
 {
     std::string folder = EnvFolder("XDG_CONFIG_HOME");
-    if (folder.empty()) {
+    if (folder.empty())
+    {
         const std::string home = HomeFolder();
         if (home.empty()) return {};
         folder = JoinPath(home, ".config");
@@ -84,7 +90,8 @@ SingleInstance::SingleInstance(const std::string& name)
 {
     fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
     if (fd_ < 0) return; // no guard possible: behave as the only instance
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0)
+    {
         alreadyExists_ = errno == EWOULDBLOCK;
         ::close(fd_);
         fd_ = -1;

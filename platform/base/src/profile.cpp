@@ -9,17 +9,21 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 constexpr std::string_view kBom = "\xEF\xBB\xBF";
 
 std::string_view Trim(std::string_view s)
 {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -33,7 +37,8 @@ std::optional<std::string_view> SectionName(std::string_view line)
     return Trim(close == std::string_view::npos ? line : line.substr(0, close));
 }
 
-struct KeyValue {
+struct KeyValue
+{
     std::string_view key;
     std::string_view value;
 };
@@ -55,21 +60,27 @@ bool HasLineBreak(std::string_view s)
 bool ReadWholeFile(const std::string& path, std::string& out, int* errorCode)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
+    if (fd < 0)
+    {
         if (errorCode) *errorCode = errno;
         return false;
     }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    struct stat st
+    {
+    };
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    {
         if (errorCode) *errorCode = S_ISDIR(st.st_mode) ? EISDIR : errno;
         ::close(fd);
         return false;
     }
     out.clear();
     char buf[65536];
-    for (;;) {
+    for (;;)
+    {
         const ssize_t n = ::read(fd, buf, sizeof buf);
-        if (n < 0) {
+        if (n < 0)
+        {
             if (errno == EINTR) continue;
             if (errorCode) *errorCode = errno;
             ::close(fd);
@@ -84,9 +95,11 @@ bool ReadWholeFile(const std::string& path, std::string& out, int* errorCode)
 
 bool WriteAll(int fd, std::string_view data)
 {
-    while (!data.empty()) {
+    while (!data.empty())
+    {
         const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0) {
+        if (n < 0)
+        {
             if (errno == EINTR) continue;
             return false;
         }
@@ -100,13 +113,15 @@ bool WriteAll(int fd, std::string_view data)
 ProfileDocument ProfileDocument::Parse(std::string_view bytes)
 {
     ProfileDocument doc;
-    if (bytes.substr(0, kBom.size()) == kBom) {
+    if (bytes.substr(0, kBom.size()) == kBom)
+    {
         doc.hadBom_ = true;
         bytes.remove_prefix(kBom.size());
     }
     doc.finalNewline_ = bytes.empty() || bytes.back() == '\n';
     size_t start = 0;
-    while (start < bytes.size()) {
+    while (start < bytes.size())
+    {
         auto end = bytes.find('\n', start);
         if (end == std::string_view::npos) end = bytes.size();
         doc.lines_.emplace_back(bytes.substr(start, end - start));
@@ -118,7 +133,8 @@ ProfileDocument ProfileDocument::Parse(std::string_view bytes)
 bool ProfileDocument::Load(const std::string& path, int* errorCode)
 {
     std::string bytes;
-    if (!ReadWholeFile(path, bytes, errorCode)) {
+    if (!ReadWholeFile(path, bytes, errorCode))
+    {
         *this = ProfileDocument();
         return false;
     }
@@ -130,7 +146,8 @@ std::string ProfileDocument::Serialize() const
 {
     std::string out;
     if (hadBom_) out += kBom;
-    for (size_t i = 0; i < lines_.size(); ++i) {
+    for (size_t i = 0; i < lines_.size(); ++i)
+    {
         out += lines_[i];
         if (i + 1 < lines_.size() || finalNewline_) out += '\n';
     }
@@ -144,21 +161,26 @@ bool ProfileDocument::Save(const std::string& path, int* errorCode) const
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string tmp = dir + (dir.back() == '/' ? "" : "/") + "." + base + ".XXXXXX";
     const int fd = ::mkostemp(tmp.data(), O_CLOEXEC);
-    if (fd < 0) {
+    if (fd < 0)
+    {
         if (errorCode) *errorCode = errno;
         return false;
     }
     // Keep the mode of the file being replaced; a new file gets the usual 0644.
-    struct stat st {};
+    struct stat st
+    {
+    };
     ::fchmod(fd, ::stat(path.c_str(), &st) == 0 ? (st.st_mode & 07777) : 0644);
     const bool ok = WriteAll(fd, Serialize()) && ::fsync(fd) == 0;
     const int writeErr = errno;
-    if (::close(fd) != 0 || !ok) {
+    if (::close(fd) != 0 || !ok)
+    {
         if (errorCode) *errorCode = ok ? errno : writeErr;
         ::unlink(tmp.c_str());
         return false;
     }
-    if (::rename(tmp.c_str(), path.c_str()) != 0) {
+    if (::rename(tmp.c_str(), path.c_str()) != 0)
+    {
         if (errorCode) *errorCode = errno;
         ::unlink(tmp.c_str());
         return false;
@@ -170,7 +192,8 @@ ProfileDocument::Found ProfileDocument::Find(std::string_view section, std::stri
 {
     Found f;
     size_t i = 0;
-    for (; i < lines_.size(); ++i) {
+    for (; i < lines_.size(); ++i)
+    {
         const auto name = SectionName(lines_[i]);
         if (name && EqualsNoCaseUtf8(*name, Trim(section))) break;
     }
@@ -178,11 +201,13 @@ ProfileDocument::Found ProfileDocument::Find(std::string_view section, std::stri
     f.sectionFound = true;
     f.sectionLine = i;
     size_t j = i + 1;
-    for (; j < lines_.size(); ++j) {
+    for (; j < lines_.size(); ++j)
+    {
         if (SectionName(lines_[j])) break;
         if (f.keyFound) continue;
         const auto kv = SplitKeyValue(lines_[j]);
-        if (kv && EqualsNoCaseUtf8(kv->key, Trim(key))) {
+        if (kv && EqualsNoCaseUtf8(kv->key, Trim(key)))
+        {
             f.keyFound = true;
             f.keyLine = j;
         }
@@ -221,14 +246,17 @@ bool ProfileDocument::Set(std::string_view section, std::string_view key, std::s
     const std::string cr = LineEnding();
     std::string line = std::string(key) + "=" + std::string(value) + cr;
     const Found f = Find(section, key);
-    if (f.keyFound) {
+    if (f.keyFound)
+    {
         lines_[f.keyLine] = std::move(line);
         return true;
     }
-    if (f.sectionFound) {
+    if (f.sectionFound)
+    {
         // After the section's last non-blank line, so blank separators stay where they are.
         size_t at = f.sectionEnd;
-        while (at > f.sectionLine + 1 && Trim(lines_[at - 1]).empty()) --at;
+        while (at > f.sectionLine + 1 && Trim(lines_[at - 1]).empty())
+            --at;
         lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(at), std::move(line));
         return true;
     }
@@ -261,30 +289,34 @@ int ProfileReadInt(const std::string& path, std::string_view section, std::strin
     if (!text) return defaultValue;
     std::string_view s = *text;
     bool negative = false;
-    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+    if (!s.empty() && (s.front() == '-' || s.front() == '+'))
+    {
         negative = s.front() == '-';
         s.remove_prefix(1);
     }
     if (s.empty() || s.front() < '0' || s.front() > '9') return defaultValue;
     uint32_t v = 0;
-    for (char c : s) {
+    for (char c : s)
+    {
         if (c < '0' || c > '9') break;
         v = v * 10 + static_cast<uint32_t>(c - '0'); // wraps like the Windows call
     }
     return static_cast<int>(negative ? 0u - v : v);
 }
 
-namespace {
-template <typename Change>
-bool ChangeFile(const std::string& path, int* errorCode, Change change)
+namespace
+{
+template <typename Change> bool ChangeFile(const std::string& path, int* errorCode, Change change)
 {
     ProfileDocument doc;
     int err = 0;
-    if (!doc.Load(path, &err) && err != ENOENT) {
+    if (!doc.Load(path, &err) && err != ENOENT)
+    {
         if (errorCode) *errorCode = err;
         return false;
     }
-    if (!change(doc)) {
+    if (!change(doc))
+    {
         if (errorCode) *errorCode = EINVAL;
         return false;
     }
@@ -302,10 +334,12 @@ bool ProfileWriteString(const std::string& path, std::string_view section, std::
 bool ProfileDeleteKey(const std::string& path, std::string_view section, std::string_view key,
                       int* errorCode)
 {
-    return ChangeFile(path, errorCode, [&](ProfileDocument& doc) {
-        doc.Remove(section, key);
-        return true;
-    });
+    return ChangeFile(path, errorCode,
+                      [&](ProfileDocument& doc)
+                      {
+                          doc.Remove(section, key);
+                          return true;
+                      });
 }
 
 std::string EncodeProfileStruct(const void* data, size_t size)
@@ -315,7 +349,8 @@ std::string EncodeProfileStruct(const void* data, size_t size)
     std::string out;
     out.reserve(size * 2 + 2);
     uint8_t sum = 0;
-    for (size_t i = 0; i < size; ++i) {
+    for (size_t i = 0; i < size; ++i)
+    {
         out.push_back(kHex[bytes[i] >> 4]);
         out.push_back(kHex[bytes[i] & 15]);
         sum = static_cast<uint8_t>(sum + bytes[i]);

@@ -13,7 +13,8 @@ TEST(AutoDate, CalendarPartsRoundTripAroundTheEpoch)
     EXPECT_DOUBLE_EQ(AutoDate::FromParts(1899, 12, 29, 6, 0, 0).Days(), -1.25);
     EXPECT_DOUBLE_EQ(AutoDate(-1.25).Linear(), -0.75);
 
-    for (double days : {-657000.5, -1.25, 0.0, 36526.5, 45000.999988, 2958465.0}) {
+    for (double days : {-657000.5, -1.25, 0.0, 36526.5, 45000.999988, 2958465.0})
+    {
         DateParts p;
         ASSERT_TRUE(AutoDate(days).GetParts(p)) << days;
         const auto back = AutoDate::FromParts(p.year, p.month, p.day, p.hour, p.minute, p.second);

@@ -17,16 +17,21 @@ TEST(Event, AutoResetReleasesOneWaiterPerSet)
     std::atomic<int> released{0};
     std::vector<std::thread> waiters;
     for (int i = 0; i < 3; ++i)
-        waiters.emplace_back([&] {
-            if (e.Wait(10000)) ++released;
-        });
-    for (int i = 0; i < 3; ++i) e.Set(), std::this_thread::yield();
+        waiters.emplace_back(
+            [&]
+            {
+                if (e.Wait(10000)) ++released;
+            });
+    for (int i = 0; i < 3; ++i)
+        e.Set(), std::this_thread::yield();
     // Every Set must be consumed by exactly one waiter, whenever the waiters arrive.
-    for (int i = 0; i < 200 && released < 3; ++i) {
+    for (int i = 0; i < 200 && released < 3; ++i)
+    {
         if (!e.IsSet() && released < 3) e.Set();
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
-    for (auto& t : waiters) t.join();
+    for (auto& t : waiters)
+        t.join();
     EXPECT_EQ(released, 3);
 }
 
@@ -36,11 +41,14 @@ TEST(Event, ManualResetStaysSetForEveryWaiter)
     std::atomic<int> released{0};
     std::vector<std::thread> waiters;
     for (int i = 0; i < 4; ++i)
-        waiters.emplace_back([&] {
-            if (e.Wait(10000)) ++released;
-        });
+        waiters.emplace_back(
+            [&]
+            {
+                if (e.Wait(10000)) ++released;
+            });
     e.Set();
-    for (auto& t : waiters) t.join();
+    for (auto& t : waiters)
+        t.join();
     EXPECT_EQ(released, 4);
     EXPECT_TRUE(e.Wait(0));
     e.Clear();

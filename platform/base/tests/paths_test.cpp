@@ -27,7 +27,8 @@ TEST(Paths, SingleInstanceRefusesASecondProcess)
     SingleInstance first("{guard}");
     ASSERT_FALSE(first.AlreadyExists());
     const pid_t child = ::fork();
-    if (child == 0) {
+    if (child == 0)
+    {
         SingleInstance second("{guard}");
         ::_exit(second.AlreadyExists() ? 0 : 1);
     }
@@ -39,7 +40,9 @@ TEST(Paths, SingleInstanceRefusesASecondProcess)
 TEST(Paths, TheGuardIsFreedWithItsOwner)
 {
     testsupport::ScopedTestEnv env;
-    { SingleInstance first("{guard}"); }
+    {
+        SingleInstance first("{guard}");
+    }
     SingleInstance again("{guard}");
     EXPECT_FALSE(again.AlreadyExists());
 }

@@ -11,8 +11,9 @@ using testsupport::WriteFile;
 
 TEST(Profile, ReadsCaseInsensitivelyAndFirstMatchWins)
 {
-    const auto doc = ProfileDocument::Parse("; comment\n[Common]\n Key = first \nkey=second\n"
-                                            "[common]\nOther=x\n[Quoted]\nA=\"  spaced \"\nB='x'\n");
+    const auto doc =
+        ProfileDocument::Parse("; comment\n[Common]\n Key = first \nkey=second\n"
+                               "[common]\nOther=x\n[Quoted]\nA=\"  spaced \"\nB='x'\n");
     EXPECT_EQ(doc.Get("COMMON", "KEY"), "first");
     // A duplicate section is not searched: the first section wins.
     EXPECT_EQ(doc.Get("Common", "Other"), std::nullopt);
@@ -67,7 +68,8 @@ TEST(Profile, FilesAreCreatedAndSavedAtomically)
     int err = 0;
     const bool saved = ProfileWriteString(path, "S", "k", "1", &err);
     ::chmod(env.Root().c_str(), 0700);
-    if (::geteuid() != 0) { // root ignores folder permissions
+    if (::geteuid() != 0)
+    { // root ignores folder permissions
         EXPECT_FALSE(saved);
         EXPECT_NE(err, 0);
         EXPECT_EQ(ReadFile(path), "[S]\nk=-42xyz\nj=abc\n");

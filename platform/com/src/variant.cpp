@@ -2,9 +2,9 @@
 #include "platform/com/interfaces.h"
 
 #include <cerrno>
-#include <cstring>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <limits>
 #include <string>

@@ -16,8 +16,8 @@ namespace
 
 // Stand-ins publish by renaming a listening socket into place and unpublish by unlinking
 // it, so a path that appears can be opened at once.
-constexpr uint32_t kClassMask =
-    IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+constexpr uint32_t kClassMask = IN_CREATE | IN_MOVED_TO | IN_DELETE | IN_MOVED_FROM |
+                                IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
 // The folder above: the class folder going (a socket bound in it keeps its inode alive, so
 // the class folder's own "deleted" event can come much later), or a folder on the way down
 // appearing while the class folder is missing.

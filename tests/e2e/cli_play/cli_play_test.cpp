@@ -70,13 +70,15 @@ TEST_F(CliPlay, RingLoopsTheLastSecondsUntilCtrlC)
                            testsupport::MonoWav(testsupport::TestTone(8000 * 3), 8000));
     testsupport::ChildProcess cli(
         {testsupport::BinDir() + "/vark-cli", "play", env.Path("in.wav"), "--ring", "1"});
-    const auto loopedBack = [&] {
+    const auto loopedBack = [&]
+    {
         const std::string out = cli.Stdout();
         const auto ring = out.find("ring 1\n");
         if (ring == std::string::npos) return false;
         long last = -1;
         for (size_t at = out.find("position ", ring); at != std::string::npos;
-             at = out.find("position ", at + 1)) {
+             at = out.find("position ", at + 1))
+        {
             const long value = std::stol(out.substr(at + 9));
             if (last >= 0 && value < last) return true;
             last = value;

@@ -176,9 +176,9 @@ TEST_F(PlayTest, ChainOptionsSetAndSwitchOnTheObjects)
     const auto r = RunProcess({Tool(), "play", in, "--denoiser", "0,12000", "--agc", "20",
                                "--speech-search", "500", "--stretch", "-2"});
     ASSERT_EQ(r.exitCode, 0) << r.err;
-    for (const char* line : {"OnDenoiser 0 12000\n", "OnObject 1 1\n", "OnAgc 20\n",
-                             "OnObject 2 1\n", "OnSpeechSearch 500\n", "OnObject 3 1\n",
-                             "OnStretcher -2\n", "OnEndOfFile\n"})
+    for (const char* line :
+         {"OnDenoiser 0 12000\n", "OnObject 1 1\n", "OnAgc 20\n", "OnObject 2 1\n",
+          "OnSpeechSearch 500\n", "OnObject 3 1\n", "OnStretcher -2\n", "OnEndOfFile\n"})
         EXPECT_NE(r.out.find(line), std::string::npos) << line << r.out;
 }
 
@@ -186,12 +186,18 @@ TEST_F(PlayTest, WrongChainEntriesAreRefusedWithTheirRange)
 {
     WriteMono(in, 8000, 800);
     const std::vector<std::pair<std::vector<std::string>, std::string>> wrong = {
-        {{"--denoiser", "1"}, "6000..36000"},      {{"--denoiser", "2,20000"}, "mode 0"},
-        {{"--denoiser", "1,5999"}, "6000..36000"}, {{"--denoiser", "1,x"}, "6000..36000"},
-        {{"--agc", "0"}, "1..96"},                 {{"--agc", "97"}, "1..96"},
-        {{"--speech-search", "299"}, "300..2000"}, {{"--speech-search", "2001"}, "300..2000"},
-        {{"--stretch", "7"}, "-7..6"},             {{"--stretch", "-8"}, "-7..6"},
-        {{"--stretch", "1.5"}, "-7..6"},           {{"--agc", ""}, "1..96"},
+        {{"--denoiser", "1"}, "6000..36000"},
+        {{"--denoiser", "2,20000"}, "mode 0"},
+        {{"--denoiser", "1,5999"}, "6000..36000"},
+        {{"--denoiser", "1,x"}, "6000..36000"},
+        {{"--agc", "0"}, "1..96"},
+        {{"--agc", "97"}, "1..96"},
+        {{"--speech-search", "299"}, "300..2000"},
+        {{"--speech-search", "2001"}, "300..2000"},
+        {{"--stretch", "7"}, "-7..6"},
+        {{"--stretch", "-8"}, "-7..6"},
+        {{"--stretch", "1.5"}, "-7..6"},
+        {{"--agc", ""}, "1..96"},
     };
     for (const auto& [options, range] : wrong)
     {

@@ -25,7 +25,7 @@ struct Wav
 {
     uint32_t rate = 0;
     uint16_t channels = 0;
-    Samples left; // the first channel
+    Samples left;            // the first channel
     bool sizesAgree = false; // RIFF and data sizes match the file
 };
 
@@ -152,8 +152,8 @@ TEST_F(ProcessTest, InterruptionLeavesACompleteFile)
     Write(testsupport::TestTone(static_cast<size_t>(rate) * 60 * 20), rate);
     testsupport::ChildProcess child(
         {Tool(), "process", in, out, "--denoiser", "1,20000", "--agc", "30"});
-    ASSERT_TRUE(testsupport::WaitFor([&] { return child.Stderr().find(" of ") != std::string::npos; },
-                                     60000));
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] { return child.Stderr().find(" of ") != std::string::npos; }, 60000));
     child.Signal(SIGINT);
     const auto status = child.Wait(60000);
     ASSERT_TRUE(status.has_value());
@@ -170,10 +170,17 @@ TEST_F(ProcessTest, WrongUseIsRefusedAndLosesNothing)
     const Samples tone = testsupport::TestTone(8000);
     Write(tone, 8000);
     const std::string original = testsupport::ReadFile(in);
-    for (const std::vector<std::string>& extra :
-         {std::vector<std::string>{}, {"--stretch", "7"}, {"--stretch", "x"}, {"--agc", "97"},
-          {"--denoiser", "1"}, {"--speech-search", "100"}, {"--gain", "50"}, {"--ring", "0-100"},
-          {"--seek", "-1"}, {"--bogus", "1"}, {"--stretch"}})
+    for (const std::vector<std::string>& extra : {std::vector<std::string>{},
+                                                  {"--stretch", "7"},
+                                                  {"--stretch", "x"},
+                                                  {"--agc", "97"},
+                                                  {"--denoiser", "1"},
+                                                  {"--speech-search", "100"},
+                                                  {"--gain", "50"},
+                                                  {"--ring", "0-100"},
+                                                  {"--seek", "-1"},
+                                                  {"--bogus", "1"},
+                                                  {"--stretch"}})
     {
         std::vector<std::string> argv = {Tool(), "process", in, out};
         if (extra.empty()) argv.pop_back(); // no OUT

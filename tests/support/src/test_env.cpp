@@ -16,7 +16,8 @@
 #include <thread>
 #include <unistd.h>
 
-namespace testsupport {
+namespace testsupport
+{
 
 ScopedTestEnv::ScopedTestEnv()
 {
@@ -37,7 +38,8 @@ ScopedTestEnv::ScopedTestEnv()
 
 ScopedTestEnv::~ScopedTestEnv()
 {
-    for (const auto& [name, value] : saved_) {
+    for (const auto& [name, value] : saved_)
+    {
         if (value)
             ::setenv(name.c_str(), value->c_str(), 1);
         else
@@ -48,7 +50,8 @@ ScopedTestEnv::~ScopedTestEnv()
 
 void ScopedTestEnv::Set(const std::string& name, const std::optional<std::string>& value)
 {
-    if (!saved_.count(name)) {
+    if (!saved_.count(name))
+    {
         const char* old = std::getenv(name.c_str());
         saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
     }
@@ -72,7 +75,10 @@ void WriteFile(const std::string& path, const std::string& bytes)
     out << bytes;
 }
 
-bool FileExists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+bool FileExists(const std::string& path)
+{
+    return ::access(path.c_str(), F_OK) == 0;
+}
 
 void RemoveTree(const std::string& path)
 {
@@ -87,15 +93,18 @@ std::string BinDir()
     return std::filesystem::canonical("/proc/self/exe").parent_path().string();
 }
 
-namespace {
+namespace
+{
 
 pid_t Spawn(const std::vector<std::string>& argv, int inFd, int outFd, int errFd)
 {
     std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    for (const auto& a : argv)
+        args.push_back(const_cast<char*>(a.c_str()));
     args.push_back(nullptr);
     const pid_t pid = ::fork();
-    if (pid == 0) {
+    if (pid == 0)
+    {
         if (inFd >= 0) ::dup2(inFd, 0);
         ::dup2(outFd, 1);
         ::dup2(errFd, 2);
@@ -109,7 +118,8 @@ pid_t Spawn(const std::vector<std::string>& argv, int inFd, int outFd, int errFd
 void ReadAvailable(int fd, std::string& into)
 {
     char buf[4096];
-    for (;;) {
+    for (;;)
+    {
         const ssize_t n = ::read(fd, buf, sizeof buf);
         if (n <= 0) return;
         into.append(buf, static_cast<size_t>(n));
@@ -130,19 +140,22 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     ::close(out[1]);
     ::close(err[1]);
     // Feeding the input in one go is enough for the short answers tests give.
-    if (!input.empty()) [[maybe_unused]] auto n = ::write(in[1], input.data(), input.size());
+    if (!input.empty()) [[maybe_unused]]
+        auto n = ::write(in[1], input.data(), input.size());
     ::close(in[1]);
     ::fcntl(out[0], F_SETFL, O_NONBLOCK);
     ::fcntl(err[0], F_SETFL, O_NONBLOCK);
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     int status = 0;
-    for (;;) {
+    for (;;)
+    {
         pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
         ::poll(fds, 2, 20);
         ReadAvailable(out[0], r.out);
         ReadAvailable(err[0], r.err);
         if (::waitpid(pid, &status, WNOHANG) == pid) break;
-        if (std::chrono::steady_clock::now() > end) {
+        if (std::chrono::steady_clock::now() > end)
+        {
             r.timedOut = true;
             ::kill(-pid, SIGKILL);
             ::waitpid(pid, &status, 0);
@@ -161,8 +174,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
 ChildProcess::ChildProcess(const std::vector<std::string>& argv)
 {
     int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC))
-        throw std::runtime_error("pipe failed");
+    if (::pipe2(out, O_CLOEXEC) || ::pipe2(err, O_CLOEXEC)) throw std::runtime_error("pipe failed");
     const int devnull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
     pid_ = Spawn(argv, devnull, out[1], err[1]);
     ::close(devnull);
@@ -176,9 +188,11 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv)
 
 ChildProcess::~ChildProcess()
 {
-    if (!status_ && pid_ > 0) {
+    if (!status_ && pid_ > 0)
+    {
         ::kill(pid_, SIGTERM);
-        if (!Wait(5000)) {
+        if (!Wait(5000))
+        {
             ::kill(-pid_, SIGKILL);
             Wait(5000);
         }
@@ -187,7 +201,10 @@ ChildProcess::~ChildProcess()
     if (errFd_ >= 0) ::close(errFd_);
 }
 
-bool ChildProcess::Signal(int sig) { return pid_ > 0 && ::kill(pid_, sig) == 0; }
+bool ChildProcess::Signal(int sig)
+{
+    return pid_ > 0 && ::kill(pid_, sig) == 0;
+}
 
 void ChildProcess::Drain(bool)
 {
@@ -199,10 +216,12 @@ std::optional<int> ChildProcess::Wait(int timeoutMs)
 {
     if (status_) return status_;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
+    for (;;)
+    {
         Drain(false);
         int status = 0;
-        if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+        if (::waitpid(pid_, &status, WNOHANG) == pid_)
+        {
             Drain(false);
             status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
             return status_;
@@ -228,7 +247,8 @@ bool WaitForRecorder(const ScopedTestEnv& env, int timeoutMs)
 {
     const std::string folder = env.Root() + "/devices/{0AA4F298-9C53-41DA-A430-5548C31E5DF7}";
     return WaitFor(
-        [&] {
+        [&]
+        {
             std::error_code ec;
             for (const auto& e : std::filesystem::directory_iterator(folder, ec))
                 if (e.path().filename().string()[0] != '.') return true;

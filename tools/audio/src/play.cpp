@@ -69,8 +69,8 @@ struct Options
 };
 
 const std::string kUsage = std::string("usage: vark-audio play FILE... [--offset MS] [--seek MS] "
-                                        "[--ring FROM-TO] [--gain N] [--balance B] ") +
-                            kChainUsage + " [--monitor FILE]";
+                                       "[--ring FROM-TO] [--gain N] [--balance B] ") +
+                           kChainUsage + " [--monitor FILE]";
 
 // 0 when parsed; otherwise the exit status.
 int Parse(const Args& args, Options& o)

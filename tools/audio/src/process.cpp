@@ -103,7 +103,9 @@ int Parse(const Args& args, Options& o)
     o.in = paths[0];
     o.out = paths[1];
     // Writing the output would destroy the input before it is read.
-    struct stat a{}, b{};
+    struct stat a
+    {
+    }, b{};
     if (stat(o.in.c_str(), &a) == 0 && stat(o.out.c_str(), &b) == 0 && a.st_dev == b.st_dev &&
         a.st_ino == b.st_ino)
     {
@@ -260,7 +262,7 @@ int Process(const Args& args)
         if (!failure.empty() || !sink.error.empty() || !done)
         {
             Complain(o.in + ": processing failed: " +
-                     (!failure.empty()       ? failure
+                     (!failure.empty()      ? failure
                       : !sink.error.empty() ? sink.error
                                             : std::string("the core refused to run the file")));
             return 1;

@@ -15,12 +15,14 @@
 #include <string>
 #include <vector>
 
-namespace cli {
+namespace cli
+{
 
 inline constexpr int kExitOk = 0, kExitFailure = 1, kExitUsage = 2;
 
 // The arguments after the command name, split into options and positional words.
-struct Args {
+struct Args
+{
     std::vector<std::string> positional;
     std::map<std::string, std::string> options; // "--name" -> value ("" for a flag)
     bool Has(const std::string& name) const { return options.count(name) != 0; }
@@ -28,18 +30,21 @@ struct Args {
 };
 
 // Thrown for a usage error; main prints it with the usage text and exits with 2.
-struct UsageError {
+struct UsageError
+{
     std::string message;
 };
 
 // A connected recorder and how it was unlocked.
-struct Session {
+struct Session
+{
     vark::CVarkDevice device;
     std::string path;
     bool pinLocked = false; // the empty PIN was refused
 };
 
-struct Context {
+struct Context
+{
     Args args;
     bool json = false;
     // Finds and unlocks the recorder (--device, --pin); prints the failure and returns
@@ -72,7 +77,8 @@ using vark::KilobyteText;
 using vark::TimeLeftText;
 
 // A small JSON object writer: keys keep their order.
-class Json {
+class Json
+{
 public:
     Json& Str(const std::string& key, const std::string& value);
     Json& Num(const std::string& key, double value);

@@ -8,7 +8,8 @@
 #include <filesystem>
 #include <iostream>
 
-namespace cli {
+namespace cli
+{
 
 std::optional<std::string> Args::Get(const std::string& name) const
 {
@@ -17,23 +18,34 @@ std::optional<std::string> Args::Get(const std::string& name) const
     return it->second;
 }
 
-std::string Narrow(const std::wstring& w) { return platform::WideToUtf8(w); }
+std::string Narrow(const std::wstring& w)
+{
+    return platform::WideToUtf8(w);
+}
 
-namespace {
+namespace
+{
 bool jsonErrors = false;
 } // namespace
 
-void SetJsonErrors(bool on) { jsonErrors = on; }
+void SetJsonErrors(bool on)
+{
+    jsonErrors = on;
+}
 
 void Fail(const std::string& message, uint32_t code)
 {
     std::cerr << message << "\n";
     if (jsonErrors)
-        std::cout << Json().Raw("error", Json().Str("message", message).Int("code", code).Text()).Text()
-                  << std::endl;
+        std::cout
+            << Json().Raw("error", Json().Str("message", message).Int("code", code).Text()).Text()
+            << std::endl;
 }
 
-void Fail(uint32_t messageId) { Fail(res::LoadString(messageId), messageId); }
+void Fail(uint32_t messageId)
+{
+    Fail(res::LoadString(messageId), messageId);
+}
 
 std::wstring CommandLinePath(const std::string& path)
 {
@@ -47,15 +59,18 @@ bool Context::Connect(Session& s)
     const std::wstring pin = platform::Utf8ToWide(args.Get("--pin").value_or(""));
     bool refused = false;
     // Connecting presents the empty PIN first; the given PIN only when that is refused.
-    const auto connect = [&](const std::string& path) {
+    const auto connect = [&](const std::string& path)
+    {
         if (!s.device.Open(path)) return false;
         s.path = path;
-        if (s.device.PresentAccessCode(L"")) {
+        if (s.device.PresentAccessCode(L""))
+        {
             platform::AutoDate clock;
             if (s.device.GetClock(clock)) return true;
         }
         s.pinLocked = true;
-        if (!pin.empty() && s.device.PresentAccessCode(pin)) {
+        if (!pin.empty() && s.device.PresentAccessCode(pin))
+        {
             platform::AutoDate clock;
             if (s.device.GetClock(clock)) return true;
         }
@@ -67,7 +82,8 @@ bool Context::Connect(Session& s)
         ok = connect(*device);
     else
         ok = vark::FindRecorder(connect);
-    if (!ok) {
+    if (!ok)
+    {
         // Without --pin nothing was wrong with a PIN: say how to give one.
         Fail(!refused ? 168u : pin.empty() ? 40200u : 40001u);
         return false;
@@ -121,19 +137,34 @@ Json& Json::Raw(const std::string& key, const std::string& json)
 std::string Json::Quote(const std::string& s)
 {
     std::string out = "\"";
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+    for (unsigned char c : s)
+    {
+        switch (c)
+        {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
-            if (c < 0x20) {
+            if (c < 0x20)
+            {
                 char buf[8];
                 std::snprintf(buf, sizeof buf, "\\u%04x", c);
                 out += buf;
-            } else {
+            }
+            else
+            {
                 out += static_cast<char>(c);
             }
         }

@@ -8,9 +8,11 @@
 #include <iostream>
 #include <unistd.h>
 
-namespace cli {
+namespace cli
+{
 
-namespace {
+namespace
+{
 
 std::string FirmwareText(uint16_t v)
 {
@@ -54,7 +56,8 @@ int CmdStatus(Context& ctx)
     const uint32_t totalKb = haveMemory ? vark::MemoryKilobytes(total, fw) : 0;
     const uint32_t freeKb = haveMemory ? vark::MemoryKilobytes(free, fw) : 0;
     const uint32_t usedKb = totalKb >= freeKb ? totalKb - freeKb : 0;
-    const uint32_t freePercent = totalKb ? static_cast<uint32_t>(uint64_t{freeKb} * 100 / totalKb) : 0;
+    const uint32_t freePercent =
+        totalKb ? static_cast<uint32_t>(uint64_t{freeKb} * 100 / totalKb) : 0;
     const std::string timeLeft =
         haveMemory ? TimeLeftText(vark::RecordingTimeLeft(freeKb, dev.Params())) : "00:00:00";
     // A figure the recorder did not answer is no 0: the status fails instead.
@@ -63,13 +66,15 @@ int CmdStatus(Context& ctx)
     const bool batteryLevelKnown = fw >= vark::kFirmwareSectorUnits;
     const auto records = dev.QueryRecordCount();
     const auto capability = dev.QueryCapabilityLevel();
-    if (!records || !battery || !capability) {
+    if (!records || !battery || !capability)
+    {
         Fail(!records ? 40201u : !battery ? 40202u : 40203u);
         return kExitFailure;
     }
     const std::string clockText = haveClock ? clock.Format("%Y.%m.%d %H:%M:%S") : "";
 
-    if (ctx.json) {
+    if (ctx.json)
+    {
         Json j;
         j.Str("connection", "Connected").Bool("pinLocked", s.pinLocked).Str("device", s.path);
         j.Int("serialNumber", dev.SerialNumber()).Str("firmware", FirmwareText(fw));
@@ -81,7 +86,8 @@ int CmdStatus(Context& ctx)
         std::cout << j.Text() << "\n";
         return kExitOk;
     }
-    std::printf("Connection:       %s (%s)\n", res::LoadString(154).c_str(), s.pinLocked ? "PIN lock on, unlocked" : "no PIN lock");
+    std::printf("Connection:       %s (%s)\n", res::LoadString(154).c_str(),
+                s.pinLocked ? "PIN lock on, unlocked" : "no PIN lock");
     std::printf("Serial number:    %d\n", static_cast<int>(dev.SerialNumber()));
     std::printf("Firmware:         %s\n", FirmwareText(fw).c_str());
     std::printf("Capability level: %d\n", *capability);
@@ -103,18 +109,22 @@ int CmdClock(Context& ctx)
     if (ctx.args.positional.size() != 2 || ctx.args.positional[0] != "set")
         throw UsageError{"clock set now|\"YYYY-MM-DD HH:MM:SS\""};
     platform::AutoDate date;
-    if (ctx.args.positional[1] == "now") {
+    if (ctx.args.positional[1] == "now")
+    {
         date = platform::AutoDate::Now();
         // Whole seconds, like the time dialog.
         platform::DateParts p;
         date.GetParts(p);
         date = platform::AutoDate::FromParts(p.year, p.month, p.day, p.hour, p.minute, p.second);
-    } else if (!ParseDateTime(ctx.args.positional[1], date)) {
+    }
+    else if (!ParseDateTime(ctx.args.positional[1], date))
+    {
         throw UsageError{"not a date and time: " + ctx.args.positional[1]};
     }
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
-    if (!s.device.SetClock(date)) {
+    if (!s.device.SetClock(date))
+    {
         Fail(170);
         return kExitFailure;
     }
@@ -135,7 +145,8 @@ int CmdPin(Context& ctx)
     if (const auto old = ctx.args.Get("--old")) ctx.args.options["--pin"] = *old;
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
-    if (!s.device.ChangeAccessCode(platform::Utf8ToWide(newPin))) {
+    if (!s.device.ChangeAccessCode(platform::Utf8ToWide(newPin)))
+    {
         Fail(40007);
         return kExitFailure;
     }
@@ -148,27 +159,35 @@ int CmdPin(Context& ctx)
 
 int CmdErase(Context& ctx)
 {
-    if (!ctx.args.Has("--yes")) {
+    if (!ctx.args.Has("--yes"))
+    {
         if (!AskYesNo(res::LoadString(40011)) || !AskYesNo(res::LoadString(40012)))
             return kExitFailure;
     }
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
-    if (!s.device.StartEraseAll()) {
+    if (!s.device.StartEraseAll())
+    {
         Fail("Can't delete records.");
         return kExitFailure;
     }
     const bool tty = ::isatty(2);
-    const bool done = vark::WaitForEraseEnd(s.device, [&](int ms) {
-        if (tty && !ctx.json) std::fprintf(stderr, "\rErasing... %d s", ms / 1000);
-    });
+    const bool done =
+        vark::WaitForEraseEnd(s.device,
+                              [&](int ms)
+                              {
+                                  if (tty && !ctx.json)
+                                      std::fprintf(stderr, "\rErasing... %d s", ms / 1000);
+                              });
     if (tty && !ctx.json) std::fprintf(stderr, "\n");
-    if (!done) {
+    if (!done)
+    {
         Fail(168);
         return kExitFailure;
     }
     const auto left = s.device.QueryRecordCount();
-    if (!left) {
+    if (!left)
+    {
         Fail(40201);
         return kExitFailure;
     }

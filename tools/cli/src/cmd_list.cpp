@@ -14,11 +14,16 @@
 #include <cstdio>
 #include <iostream>
 
-namespace cli {
+namespace cli
+{
 
-namespace {
+namespace
+{
 
-std::wstring RowText(uint32_t id) { return platform::Utf8ToWide(res::LoadString(id)); }
+std::wstring RowText(uint32_t id)
+{
+    return platform::Utf8ToWide(res::LoadString(id));
+}
 
 std::wstring IsoDate(const platform::AutoDate& d)
 {
@@ -30,11 +35,13 @@ std::wstring IsoDate(const platform::AutoDate& d)
 int CmdList(Context& ctx)
 {
     const bool newest = ctx.args.Has("--newest");
-    if (newest && ctx.args.Has("--oldest")) throw UsageError{"--newest and --oldest exclude each other"};
+    if (newest && ctx.args.Has("--oldest"))
+        throw UsageError{"--newest and --oldest exclude each other"};
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
     const auto recordCount = s.device.QueryRecordCount();
-    if (!recordCount) {
+    if (!recordCount)
+    {
         Fail(40201);
         return kExitFailure;
     }
@@ -42,7 +49,8 @@ int CmdList(Context& ctx)
     const int listOrder = newest ? 1 : 0;
     std::vector<vark::RecordRow> rows;
     bool failed = false;
-    if (count > 0) {
+    if (count > 0)
+    {
         // The program's loader, as the "Load records list" dialog runs it; this thread takes
         // each record the way the dialog does.
         platform::Event ready{platform::Event::Reset::automatic};
@@ -51,36 +59,46 @@ int CmdList(Context& ctx)
         handover.recordReady = [&ready](int) { ready.Set(); };
         handover.failed = [&failed](uint32_t) { failed = true; };
         vark::CRecordListLoader loader(s.device, count, listOrder, handover);
-        if (!loader.Start()) {
+        if (!loader.Start())
+        {
             Fail(vark::kMsgCantOpenRecord);
             return kExitFailure;
         }
-        for (;;) {
+        for (;;)
+        {
             ready.Wait(100);
             int index = 0;
             vark::RecordInfo info;
-            if (loader.TakeRecord(index, info)) {
+            if (loader.TakeRecord(index, info))
+            {
                 const auto row = vark::RecordRowTexts(index, info, RowText, IsoDate);
                 rows.insert(rows.begin() + vark::CRecordListLoader::RowPosition(
                                                listOrder, static_cast<int>(rows.size())),
                             row);
-            } else if (!loader.Running()) {
+            }
+            else if (!loader.Running())
+            {
                 break;
             }
         }
         loader.Join();
     }
-    static const char* kNames[] = {"number", "markL", "marks", "start", "length",
-                                   "rate", "compressed", "channels", "sources"};
-    if (ctx.json) {
+    static const char* kNames[] = {"number", "markL",      "marks",    "start",  "length",
+                                   "rate",   "compressed", "channels", "sources"};
+    if (ctx.json)
+    {
         std::string array = "[";
-        for (size_t r = 0; r < rows.size(); ++r) {
+        for (size_t r = 0; r < rows.size(); ++r)
+        {
             Json j;
-            for (int c = 0; c < vark::kRecordColumns; ++c) j.Str(kNames[c], Narrow(rows[r][c]));
+            for (int c = 0; c < vark::kRecordColumns; ++c)
+                j.Str(kNames[c], Narrow(rows[r][c]));
             array += (r ? "," : "") + j.Text();
         }
         std::cout << Json().Int("count", count).Raw("records", array + "]").Text() << "\n";
-    } else {
+    }
+    else
+    {
         std::printf("%-4s %-1s %-2s %-19s %9s %5s %-4s %-6s %s\n", "No.", "L", "AT", "Start",
                     "Length", "Rate", "Comp", "Chan", "Sources");
         for (const auto& row : rows)
@@ -89,7 +107,8 @@ int CmdList(Context& ctx)
                         Narrow(row[4]).c_str(), Narrow(row[5]).c_str(), Narrow(row[6]).c_str(),
                         Narrow(row[7]).c_str(), Narrow(row[8]).c_str());
     }
-    if (failed) {
+    if (failed)
+    {
         Fail(155);
         return kExitFailure;
     }

@@ -9,20 +9,25 @@
 #include <cstdio>
 #include <iostream>
 
-namespace cli {
+namespace cli
+{
 
-namespace {
+namespace
+{
 
 void Show(const Context& ctx, const vark::VarkParams& p)
 {
     const auto keys = ParamsToKeys(p);
-    if (ctx.json) {
+    if (ctx.json)
+    {
         Json j;
-        for (const auto& [k, v] : keys) j.Str(k, v);
+        for (const auto& [k, v] : keys)
+            j.Str(k, v);
         std::cout << j.Text() << "\n";
         return;
     }
-    for (const auto& [k, v] : keys) std::printf("%s=%s\n", k.c_str(), v.c_str());
+    for (const auto& [k, v] : keys)
+        std::printf("%s=%s\n", k.c_str(), v.c_str());
 }
 
 int Write(vark::CVarkDevice& device)
@@ -47,9 +52,11 @@ int CmdParams(Context& ctx)
 
     // Check every entry before touching the recorder: a wrong entry changes nothing.
     vark::VarkParams edits;
-    if (what == "set") {
+    if (what == "set")
+    {
         if (pos.size() < 2) throw UsageError{"params set KEY=VALUE..."};
-        for (size_t i = 1; i < pos.size(); ++i) {
+        for (size_t i = 1; i < pos.size(); ++i)
+        {
             const auto eq = pos[i].find('=');
             std::string error;
             if (eq == std::string::npos ||
@@ -62,33 +69,40 @@ int CmdParams(Context& ctx)
     if (!ctx.Connect(s)) return kExitFailure;
     s.device.ReadParameters();
     vark::VarkParams& p = s.device.Params();
-    if (what == "show") {
+    if (what == "show")
+    {
         Show(ctx, p);
         return kExitOk;
     }
-    if (what == "save") {
-        if (!vark::SaveParamsFile(CommandLinePath(pos[1]), p)) {
+    if (what == "save")
+    {
+        if (!vark::SaveParamsFile(CommandLinePath(pos[1]), p))
+        {
             Fail(191);
             return kExitFailure;
         }
         if (!ctx.json) std::printf("Saved %s\n", pos[1].c_str());
         return kExitOk;
     }
-    if (what == "load") {
-        if (!vark::LoadParamsFile(CommandLinePath(pos[1]), p)) {
+    if (what == "load")
+    {
+        if (!vark::LoadParamsFile(CommandLinePath(pos[1]), p))
+        {
             Fail("Not a valid recorder parameter file: " + pos[1]);
             return kExitFailure;
         }
         Show(ctx, p);
         return ctx.args.Has("--write") ? Write(s.device) : kExitOk;
     }
-    for (size_t i = 1; i < pos.size(); ++i) {
+    for (size_t i = 1; i < pos.size(); ++i)
+    {
         const auto eq = pos[i].find('=');
         std::string error;
         SetParamKey(p, pos[i].substr(0, eq), pos[i].substr(eq + 1), error);
     }
     Show(ctx, p);
-    if (!ctx.args.Has("--write")) {
+    if (!ctx.args.Has("--write"))
+    {
         if (!ctx.json) std::fprintf(stderr, "(not written: add --write to send to the recorder)\n");
         return kExitOk;
     }

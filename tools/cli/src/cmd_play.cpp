@@ -25,9 +25,11 @@
 #include <poll.h>
 #include <unistd.h>
 
-namespace cli {
+namespace cli
+{
 
-namespace {
+namespace
+{
 
 constexpr int kTickMs = 200;
 
@@ -39,7 +41,8 @@ void OnInterrupt(int)
     [[maybe_unused]] auto n = ::write(g_stopPipe[1], &byte, 1);
 }
 
-struct Message {
+struct Message
+{
     platform::WPARAM code;
     platform::LPARAM value;
     std::wstring text; // codes 1, 10 and 11: copied at once, the buffers are not ours
@@ -52,11 +55,13 @@ bool CarriesText(platform::WPARAM code)
 }
 
 // The window of this command: posted messages wait in a queue for the loop.
-class MessageLoop {
+class MessageLoop
+{
 public:
     MessageLoop()
         : hwnd_(platform::RegisterWindowHandle(
-              [this](platform::UINT message, platform::WPARAM w, platform::LPARAM l) {
+              [this](platform::UINT message, platform::WPARAM w, platform::LPARAM l)
+              {
                   if (message != vark::kPlayerMessage) return;
                   Message m{w, l, {}};
                   if (CarriesText(w) && l) m.text = reinterpret_cast<const wchar_t*>(l);
@@ -81,12 +86,13 @@ private:
 
 void Print(const Message& m, bool json)
 {
-    static const char* kNames[] = {"monitor", "open",     "close", "duration", "position",
-                                   "stretch", "play",     "pause", "stop",     "size",
-                                   "name",    "format",   "replaced"};
+    static const char* kNames[] = {"monitor", "open",   "close",   "duration", "position",
+                                   "stretch", "play",   "pause",   "stop",     "size",
+                                   "name",    "format", "replaced"};
     if (m.code > vark::flow_code::kReplaced) return;
     const std::string name = kNames[m.code];
-    if (json) {
+    if (json)
+    {
         Json j;
         j.Str("event", name);
         if (CarriesText(m.code))
@@ -94,11 +100,17 @@ void Print(const Message& m, bool json)
         else if (m.code != kTrilCloseFile && m.code != vark::flow_code::kReplaced)
             j.Int("value", m.value);
         std::printf("%s\n", j.Text().c_str());
-    } else if (CarriesText(m.code)) {
+    }
+    else if (CarriesText(m.code))
+    {
         std::printf("%s %s\n", name.c_str(), Narrow(m.text).c_str());
-    } else if (m.code == kTrilCloseFile || m.code == vark::flow_code::kReplaced) {
+    }
+    else if (m.code == kTrilCloseFile || m.code == vark::flow_code::kReplaced)
+    {
         std::printf("%s\n", name.c_str());
-    } else {
+    }
+    else
+    {
         std::printf("%s %ld\n", name.c_str(), static_cast<long>(m.value));
     }
     std::fflush(stdout);
@@ -114,33 +126,46 @@ void PrintRing(int32_t seconds, bool json)
 }
 
 // The apartment, the player and the interrupt handler of one play command.
-class PlaySession {
+class PlaySession
+{
 public:
     PlaySession()
     {
         com::CoInitialize();
-        if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) == 0) {
-            struct sigaction sa {};
+        if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) == 0)
+        {
+            struct sigaction sa
+            {
+            };
             sa.sa_handler = OnInterrupt;
             sigemptyset(&sa.sa_mask);
             sa.sa_flags = SA_RESTART;
-            for (int sig : {SIGINT, SIGTERM}) ::sigaction(sig, &sa, nullptr);
+            for (int sig : {SIGINT, SIGTERM})
+                ::sigaction(sig, &sa, nullptr);
         }
     }
     ~PlaySession()
     {
         TRIL_Clear();
         com::CoUninitialize();
-        for (int sig : {SIGINT, SIGTERM}) std::signal(sig, SIG_DFL);
-        for (int& fd : g_stopPipe) {
+        for (int sig : {SIGINT, SIGTERM})
+            std::signal(sig, SIG_DFL);
+        for (int& fd : g_stopPipe)
+        {
             if (fd >= 0) ::close(fd);
             fd = -1;
         }
     }
 };
 
-std::wstring DateText(const platform::AutoDate& d) { return platform::Utf8ToWide(d.Format("%Y-%m-%d")); }
-std::wstring TimeText(const platform::AutoDate& d) { return platform::Utf8ToWide(d.Format("%H:%M:%S")); }
+std::wstring DateText(const platform::AutoDate& d)
+{
+    return platform::Utf8ToWide(d.Format("%Y-%m-%d"));
+}
+std::wstring TimeText(const platform::AutoDate& d)
+{
+    return platform::Utf8ToWide(d.Format("%H:%M:%S"));
+}
 
 } // namespace
 
@@ -148,20 +173,24 @@ int CmdPlay(Context& ctx)
 {
     const PlayRequest req = ParsePlayRequest(ctx.args);
     const bool record = req.record > 0;
-    if (!record && ::access(req.file.c_str(), R_OK) != 0) {
+    if (!record && ::access(req.file.c_str(), R_OK) != 0)
+    {
         Fail("vark-cli: cannot read " + req.file);
         return kExitFailure;
     }
     Session s;
-    if (record) {
+    if (record)
+    {
         if (!ctx.Connect(s)) return kExitFailure;
         const auto recordCount = s.device.QueryRecordCount();
-        if (!recordCount) {
+        if (!recordCount)
+        {
             Fail(40201);
             return kExitFailure;
         }
         const int count = *recordCount;
-        if (req.record > count) {
+        if (req.record > count)
+        {
             Fail("vark-cli: there is no record " + std::to_string(req.record) +
                  " (the recorder holds " + std::to_string(count) + ")");
             return kExitFailure;
@@ -170,7 +199,8 @@ int CmdPlay(Context& ctx)
 
     // The player server of this program's own installation; registered if nothing usable is.
     const std::string server = platform::HelperProgramPath("vark-player");
-    if (!trillo::UsePlayerServer(server)) {
+    if (!trillo::UsePlayerServer(server))
+    {
         Fail("vark-cli: the player server is not registered and vark-player is missing beside " +
              platform::ExecutableFolder());
         return kExitFailure;
@@ -184,36 +214,45 @@ int CmdPlay(Context& ctx)
     vark::PlayerControl control(loop.Handle(), clock);
     vark::CDataFlow* flow = &fileFlow;
     const std::string what = record ? "record " + std::to_string(req.record) : req.file;
-    if (record) {
+    if (record)
+    {
         recordFlow.SetRecord(&s.device, static_cast<uint16_t>(req.record - 1));
         flow = &recordFlow;
-    } else {
+    }
+    else
+    {
         fileFlow.SetPath(platform::Utf8ToWide(req.file));
     }
-    if (!control.Adopt(flow)) {
+    if (!control.Adopt(flow))
+    {
         Fail(TRIL_IsReady() ? "vark-cli: the player cannot open " + what
                             : std::string("vark-cli: the player cannot be started"));
         return kExitFailure;
     }
-    const auto refused = [](const char* option) {
+    const auto refused = [](const char* option)
+    {
         Fail(std::string("vark-cli: the player refused ") + option);
         return kExitFailure;
     };
     if (req.gain && !control.SetGain(*req.gain)) return refused("--gain");
-    if (req.agc) {
+    if (req.agc)
+    {
         control.agcLevel = *req.agc;
         if (!control.SetAgc(true)) return refused("--agc");
     }
-    if (req.ncMode) {
+    if (req.ncMode)
+    {
         control.ncMode = *req.ncMode;
         control.ncDepth = *req.ncDepth;
         if (!control.SetDenoiser(true)) return refused("--denoiser");
     }
-    if (req.stretch) {
+    if (req.stretch)
+    {
         if (record) Fail("vark-cli: --stretch does not apply to records");
         flow->SetStretch(*req.stretch);
     }
-    if (req.from) {
+    if (req.from)
+    {
         if (*req.from > recordFlow.TotalMs())
             throw UsageError{"--from is beyond the end of " + what + " (" +
                              std::to_string(recordFlow.TotalMs()) + " ms)"};
@@ -221,14 +260,17 @@ int CmdPlay(Context& ctx)
     }
 
     bool playing = false, done = false, ringing = false, started = false;
-    const auto drain = [&] {
-        for (const Message& m : loop.Take()) {
+    const auto drain = [&]
+    {
+        for (const Message& m : loop.Take())
+        {
             Print(m, ctx.json);
             if (m.code == kTrilPlay) playing = true;
             // The loop takes the last stretch before the position, so it can only start
             // once that much has been played.
             if (req.ring && !ringing && playing && m.code == kTrilPosition &&
-                m.value >= static_cast<platform::LPARAM>(*req.ring) * 1000) {
+                m.value >= static_cast<platform::LPARAM>(*req.ring) * 1000)
+            {
                 ringing = true;
                 flow->SetRing(*req.ring);
                 PrintRing(*req.ring, ctx.json);
@@ -240,7 +282,8 @@ int CmdPlay(Context& ctx)
         if (record && started && !control.IsPlaying()) done = true;
     };
     drain();
-    if (!control.Play()) {
+    if (!control.Play())
+    {
         drain();
         Fail(record && recordFlow.LastFailure() == vark::CVarkDataFlow::Failure::kRead
                  ? "vark-cli: record " + std::to_string(req.record) + " cannot be read"
@@ -251,28 +294,35 @@ int CmdPlay(Context& ctx)
     using Clock = std::chrono::steady_clock;
     auto nextTick = Clock::now() + std::chrono::milliseconds(kTickMs);
     auto lastCheck = Clock::now();
-    while (!done) {
+    while (!done)
+    {
         drain();
         if (done) break;
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - Clock::now());
+        const auto wait =
+            std::chrono::duration_cast<std::chrono::milliseconds>(nextTick - Clock::now());
         pollfd fds[2] = {{com::ApartmentFd(), POLLIN, 0}, {g_stopPipe[0], POLLIN, 0}};
         ::poll(fds, 2, static_cast<int>(std::max<int64_t>(0, wait.count())));
-        if (fds[1].revents & POLLIN) {
+        if (fds[1].revents & POLLIN)
+        {
             control.Stop(); // closes the record and switches monitoring off
             com::PumpApartment();
             drain();
             break;
         }
         com::PumpApartment();
-        if (Clock::now() >= nextTick) {
+        if (Clock::now() >= nextTick)
+        {
             control.Tick();
             nextTick += std::chrono::milliseconds(kTickMs);
-            if (nextTick < Clock::now()) nextTick = Clock::now() + std::chrono::milliseconds(kTickMs);
+            if (nextTick < Clock::now())
+                nextTick = Clock::now() + std::chrono::milliseconds(kTickMs);
         }
         // A player that went away sends nothing more: notice it instead of waiting for ever.
-        if (Clock::now() - lastCheck > std::chrono::seconds(1)) {
+        if (Clock::now() - lastCheck > std::chrono::seconds(1))
+        {
             lastCheck = Clock::now();
-            if (TRIL_GetGain() < 0) {
+            if (TRIL_GetGain() < 0)
+            {
                 control.Stop();
                 Fail("vark-cli: the player stopped answering");
                 return kExitFailure;
@@ -280,9 +330,12 @@ int CmdPlay(Context& ctx)
         }
     }
     drain();
-    if (record) {
-        switch (recordFlow.LastFailure()) {
-        case vark::CVarkDataFlow::Failure::kNone: break;
+    if (record)
+    {
+        switch (recordFlow.LastFailure())
+        {
+        case vark::CVarkDataFlow::Failure::kNone:
+            break;
         case vark::CVarkDataFlow::Failure::kRead:
             Fail("vark-cli: reading record " + std::to_string(req.record) +
                  " failed; playback stopped");

@@ -45,8 +45,8 @@ ExportRequest ParseExportRequest(const Args& args);
 // What `play` is asked to play and how.
 struct PlayRequest
 {
-    std::string file;  // a sound file, or
-    int record = 0;    // a record, 1-based as the list numbers it
+    std::string file;            // a sound file, or
+    int record = 0;              // a record, 1-based as the list numbers it
     std::optional<int32_t> from; // ms into the record
     std::optional<int32_t> gain, ring, agc, stretch, ncMode, ncDepth;
 };

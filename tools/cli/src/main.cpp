@@ -7,7 +7,8 @@
 #include <cstring>
 #include <map>
 
-namespace {
+namespace
+{
 
 const char* kUsage =
     "usage: vark-cli [--device PATH] [--pin PIN] [--json] COMMAND ...\n"
@@ -51,44 +52,57 @@ int main(int argc, char** argv)
 {
     using namespace cli;
     const std::map<std::string, Command> commands = {
-        {"status", CmdStatus}, {"list", CmdList},   {"params", CmdParams},
-        {"clock", CmdClock},   {"pin", CmdPin},     {"erase", CmdErase},
-        {"export", CmdExport}, {"verify", CmdVerify}, {"key", CmdKey}, {"play", CmdPlay}};
+        {"status", CmdStatus}, {"list", CmdList},   {"params", CmdParams}, {"clock", CmdClock},
+        {"pin", CmdPin},       {"erase", CmdErase}, {"export", CmdExport}, {"verify", CmdVerify},
+        {"key", CmdKey},       {"play", CmdPlay}};
     // Messages in the user's language, as the program shows them; worker threads take the
     // same language from here.
     CAppSettings settings(L"");
     ApplyLanguage(settings);
     Context ctx;
     std::string command;
-    try {
-        for (int i = 1; i < argc; ++i) {
+    try
+    {
+        for (int i = 1; i < argc; ++i)
+        {
             std::string a = argv[i];
-            if (a == "-h" || a == "--help") {
+            if (a == "-h" || a == "--help")
+            {
                 std::fputs(kUsage, stdout);
                 return kExitOk;
             }
-            if (a == "--version") {
+            if (a == "--version")
+            {
                 std::printf("vark-cli %s\n", platform::kProgramVersion);
                 return kExitOk;
             }
-            if (a.rfind("--", 0) == 0 && a.size() > 2) {
+            if (a.rfind("--", 0) == 0 && a.size() > 2)
+            {
                 std::string value;
-                if (const auto eq = a.find('='); eq != std::string::npos) {
+                if (const auto eq = a.find('='); eq != std::string::npos)
+                {
                     value = a.substr(eq + 1);
                     a = a.substr(0, eq);
-                } else if (TakesValue(a)) {
+                }
+                else if (TakesValue(a))
+                {
                     if (i + 1 >= argc) throw UsageError{a + " needs a value"};
                     value = argv[++i];
                 }
-                if (a == "--json") {
+                if (a == "--json")
+                {
                     ctx.json = true;
                     SetJsonErrors(true);
                 }
                 else
                     ctx.args.options[a] = value;
-            } else if (command.empty()) {
+            }
+            else if (command.empty())
+            {
                 command = a;
-            } else {
+            }
+            else
+            {
                 ctx.args.positional.push_back(a);
             }
         }
@@ -96,12 +110,16 @@ int main(int argc, char** argv)
         const auto it = commands.find(command);
         if (it == commands.end()) throw UsageError{"unknown command: " + command};
         return it->second(ctx);
-    } catch (const UsageError& e) {
+    }
+    catch (const UsageError& e)
+    {
         std::fprintf(stderr, "vark-cli: %s\n%s", e.message.c_str(), kUsage);
         if (ctx.json)
-            std::printf("%s\n", Json().Raw("error", Json().Str("message", e.message).Int("code", 0).Text())
-                                    .Text()
-                                    .c_str());
+            std::printf("%s\n",
+                        Json()
+                            .Raw("error", Json().Str("message", e.message).Int("code", 0).Text())
+                            .Text()
+                            .c_str());
         return kExitUsage;
     }
 }

@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-namespace cli {
+namespace cli
+{
 
-namespace {
+namespace
+{
 
-struct Named {
+struct Named
+{
     const char* name;
     uint8_t code;
 };
@@ -25,7 +28,8 @@ bool SourceCode(const uint8_t (&codes)[vark::source::kChoices], const std::strin
                 uint8_t& code)
 {
     for (int i = 0; i < vark::source::kChoices; ++i)
-        if (name == kSourceNames[i]) {
+        if (name == kSourceNames[i])
+        {
             code = codes[i];
             return true;
         }
@@ -42,14 +46,18 @@ template <size_t N> std::string NameOf(const Named (&table)[N], int code)
 template <size_t N> bool CodeOf(const Named (&table)[N], const std::string& name, uint8_t& code)
 {
     for (const auto& n : table)
-        if (name == n.name) {
+        if (name == n.name)
+        {
             code = n.code;
             return true;
         }
     return false;
 }
 
-std::string OnOff(uint32_t v) { return v ? "on" : "off"; }
+std::string OnOff(uint32_t v)
+{
+    return v ? "on" : "off";
+}
 
 bool ParseOnOff(const std::string& s, uint32_t& v)
 {
@@ -105,12 +113,14 @@ std::vector<std::pair<std::string, std::string>> ParamsToKeys(const vark::VarkPa
     k.emplace_back("rate", p.rate16k ? "16000" : "8000");
     k.emplace_back("source-left", SourceName(vark::source::kLeftCodes, p.sourceLeft));
     k.emplace_back("source-right", SourceName(vark::source::kRightCodes, p.sourceRight));
-    for (int i = 0; i < vark::kTimerCount; ++i) {
+    for (int i = 0; i < vark::kTimerCount; ++i)
+    {
         const auto& t = p.timers[i];
         const std::string n = "timer" + std::to_string(i + 1);
         k.emplace_back(n + ".enabled", OnOff(t.enabled));
-        k.emplace_back(n + ".start", t.startStatus ? "invalid"
-                                                   : platform::AutoDate(t.start).Format("%Y-%m-%d %H:%M:%S"));
+        k.emplace_back(n + ".start", t.startStatus
+                                         ? "invalid"
+                                         : platform::AutoDate(t.start).Format("%Y-%m-%d %H:%M:%S"));
         k.emplace_back(n + ".duration", SpanText(t.duration, t.durationStatus));
     }
     k.emplace_back("voice-activation", OnOff(p.accuEnabled));
@@ -132,72 +142,109 @@ bool SetParamKey(vark::VarkParams& p, const std::string& key, const std::string&
     long number = 0;
     uint8_t code = 0;
     double days = 0;
-    const auto bad = [&](const char* expected) {
+    const auto bad = [&](const char* expected)
+    {
         error = "bad value for " + key + ": \"" + value + "\" (expected " + expected + ")";
         return false;
     };
-    if (key == "compression") {
+    if (key == "compression")
+    {
         if (!ParseOnOff(value, flag)) return bad("on|off");
         p.compression = static_cast<uint8_t>(flag);
-    } else if (key == "channels") {
+    }
+    else if (key == "channels")
+    {
         if (value != "mono" && value != "stereo") return bad("mono|stereo");
         p.stereo = value == "stereo";
-    } else if (key == "rate") {
+    }
+    else if (key == "rate")
+    {
         if (value != "8000" && value != "16000") return bad("8000|16000");
         p.rate16k = value == "16000";
-    } else if (key == "source-left") {
+    }
+    else if (key == "source-left")
+    {
         if (!SourceCode(vark::source::kLeftCodes, value, code))
             return bad("none|internal-mic|external-mic|line");
         p.sourceLeft = code;
-    } else if (key == "source-right") {
+    }
+    else if (key == "source-right")
+    {
         if (!SourceCode(vark::source::kRightCodes, value, code))
             return bad("none|internal-mic|external-mic|line");
         p.sourceRight = code;
-    } else if (key.rfind("timer", 0) == 0 && key.size() > 7 && key[5] >= '1' && key[5] <= '5' &&
-               key[6] == '.') {
+    }
+    else if (key.rfind("timer", 0) == 0 && key.size() > 7 && key[5] >= '1' && key[5] <= '5' &&
+             key[6] == '.')
+    {
         auto& t = p.timers[key[5] - '1'];
         const std::string field = key.substr(7);
-        if (field == "enabled") {
+        if (field == "enabled")
+        {
             if (!ParseOnOff(value, flag)) return bad("on|off");
             t.enabled = flag;
-        } else if (field == "start") {
+        }
+        else if (field == "start")
+        {
             if (!ParseDate(value, days)) return bad("YYYY-MM-DD HH:MM:SS");
             t.start = days;
             t.startStatus = 0;
-        } else if (field == "duration") {
+        }
+        else if (field == "duration")
+        {
             if (!ParseSpan(value, days)) return bad("H:MM or H:MM:SS");
             t.duration = days;
             t.durationStatus = 0;
-        } else {
+        }
+        else
+        {
             error = "unknown key: " + key;
             return false;
         }
-    } else if (key == "voice-activation") {
+    }
+    else if (key == "voice-activation")
+    {
         if (!ParseOnOff(value, flag)) return bad("on|off");
         p.accuEnabled = flag;
-    } else if (key == "voice-threshold") {
+    }
+    else if (key == "voice-threshold")
+    {
         if (!ParseNumber(value, 0, 120, number)) return bad("0..120");
         p.accuThreshold = static_cast<uint16_t>(number);
-    } else if (key == "loop") {
+    }
+    else if (key == "loop")
+    {
         if (!ParseOnOff(value, flag)) return bad("on|off");
         p.ringEnabled = flag;
-    } else if (key == "loop-length") {
+    }
+    else if (key == "loop-length")
+    {
         if (!ParseSpan(value, days) || days <= 0) return bad("H:MM, not 0:00");
         p.ringLength = days;
         p.ringLengthStatus = 0;
-    } else if (key == "button-mode") {
+    }
+    else if (key == "button-mode")
+    {
         if (!CodeOf(kButtonModes, value, code)) return bad("erase|locked|playback");
         p.buttonMode = code;
-    } else if (key == "record-button") {
+    }
+    else if (key == "record-button")
+    {
         if (!ParseOnOff(value, flag)) return bad("on|off");
         p.recordButton = flag;
-    } else if (key == "agc") {
+    }
+    else if (key == "agc")
+    {
         if (!ParseOnOff(value, flag)) return bad("on|off");
         p.agc = static_cast<uint8_t>(flag);
-    } else if (key == "input-level") {
+    }
+    else if (key == "input-level")
+    {
         if (!ParseNumber(value, 0, 31, number)) return bad("0..31");
         p.inputLevelLeft = static_cast<uint8_t>(number);
-    } else {
+    }
+    else
+    {
         error = "unknown key: " + key + (key == "input-level-right" ? " (read only)" : "");
         return false;
     }

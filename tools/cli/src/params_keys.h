@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-namespace cli {
+namespace cli
+{
 
 // Every field in record order, e.g. "rate=16000", "timer2.start=2026-01-02 10:00:00".
 std::vector<std::pair<std::string, std::string>> ParamsToKeys(const vark::VarkParams& p);

@@ -65,9 +65,9 @@ TEST_F(CliTest, ParametersRoundTripThroughAFileByteForByte)
     ASSERT_EQ(saved.size(), std::string("[Common]\nVarkParams=\n").size() + 370);
 
     // Change the recorder, then load the file back and write it: the same record again.
-    const auto set = Cli({"params", "set", "rate=8000", "channels=stereo", "input-level=0",
-                          "timer2.enabled=on", "timer2.start=2031-05-06 07:08:00",
-                          "timer2.duration=1:30", "--write"});
+    const auto set =
+        Cli({"params", "set", "rate=8000", "channels=stereo", "input-level=0", "timer2.enabled=on",
+             "timer2.start=2031-05-06 07:08:00", "timer2.duration=1:30", "--write"});
     ASSERT_EQ(set.exitCode, 0) << set.err;
     const auto shown = Cli({"params", "show"});
     EXPECT_NE(shown.out.find("\nrate=8000\n"), std::string::npos);
@@ -94,7 +94,8 @@ TEST_F(CliTest, ClockAndEraseAndUsage)
     Plug({"--erase-seconds", "1"});
     ASSERT_EQ(Cli({"clock", "set", "2030-01-02 03:04:05"}).exitCode, 0);
     const auto status = Cli({"status"});
-    EXPECT_NE(status.out.find("Clock:            2030.01.02 03:0"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("Clock:            2030.01.02 03:0"), std::string::npos)
+        << status.out;
     EXPECT_EQ(Cli({"clock", "set", "2030-02-30 00:00:00"}).exitCode, 2);
     EXPECT_EQ(Cli({"clock"}).exitCode, 2);
     EXPECT_EQ(Cli({"frobnicate"}).exitCode, 2);
@@ -146,7 +147,8 @@ TEST_F(CliTest, AClockBeforeTheRecordersEpochIsRefused)
     EXPECT_EQ(before.out, "");
     EXPECT_EQ(before.err, "Can't save parameters. Please check the connection with device.\n");
     const auto status = Cli({"status"});
-    EXPECT_NE(status.out.find("Clock:            2000.01.01 00:0"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("Clock:            2000.01.01 00:0"), std::string::npos)
+        << status.out;
 }
 
 TEST_F(CliTest, ParameterFilesAreRelativeToTheWorkingFolder)

@@ -114,9 +114,13 @@ TEST(Entries, PlayTakesAFileOrARecord)
     for (const char* bad : {"-1", "2147483648", "1s", ""})
         EXPECT_THROW(ParsePlayRequest(Make({{"--record", "1"}, {"--from", bad}})), UsageError)
             << bad;
-    for (const auto& [name, value] : std::vector<std::pair<std::string, std::string>>{
-             {"--gain", "101"}, {"--ring", "0"}, {"--denoiser", "1"}, {"--denoiser", "2,5"},
-             {"--agc", "x"}, {"--stretch", "101"}})
+    for (const auto& [name, value] :
+         std::vector<std::pair<std::string, std::string>>{{"--gain", "101"},
+                                                          {"--ring", "0"},
+                                                          {"--denoiser", "1"},
+                                                          {"--denoiser", "2,5"},
+                                                          {"--agc", "x"},
+                                                          {"--stretch", "101"}})
         EXPECT_THROW(ParsePlayRequest(Make({{"--record", "1"}, {name, value}})), UsageError)
             << name << " " << value;
 }

@@ -17,8 +17,10 @@ TEST(ParamsKeys, EveryShownKeyCanBeSetBackExceptTheReadOnlyOne)
     p.timers[2].duration = platform::AutoSpan::FromParts(0, 0, 45, 0).Days();
     vark::VarkParams copy;
     std::string error;
-    for (const auto& [k, v] : ParamsToKeys(p)) {
-        if (k == "input-level-right") {
+    for (const auto& [k, v] : ParamsToKeys(p))
+    {
+        if (k == "input-level-right")
+        {
             EXPECT_FALSE(SetParamKey(copy, k, v, error));
             continue;
         }
@@ -32,11 +34,19 @@ TEST(ParamsKeys, WrongEntriesAreRefusedWithAReason)
 {
     vark::VarkParams p;
     std::string error;
-    for (const auto& [k, v] : std::vector<std::pair<std::string, std::string>>{
-             {"rate", "44100"}, {"voice-threshold", "121"}, {"input-level", "-1"},
-             {"input-level", "3x"}, {"timer6.enabled", "on"}, {"timer1.start", "2030-13-01 00:00:00"},
-             {"timer1.duration", "1:60"}, {"loop-length", "0:00"}, {"source-left", "mic"},
-             {"button-mode", "3"}, {"agc", "maybe"}}) {
+    for (const auto& [k, v] :
+         std::vector<std::pair<std::string, std::string>>{{"rate", "44100"},
+                                                          {"voice-threshold", "121"},
+                                                          {"input-level", "-1"},
+                                                          {"input-level", "3x"},
+                                                          {"timer6.enabled", "on"},
+                                                          {"timer1.start", "2030-13-01 00:00:00"},
+                                                          {"timer1.duration", "1:60"},
+                                                          {"loop-length", "0:00"},
+                                                          {"source-left", "mic"},
+                                                          {"button-mode", "3"},
+                                                          {"agc", "maybe"}})
+    {
         error.clear();
         EXPECT_FALSE(SetParamKey(p, k, v, error)) << k << "=" << v;
         EXPECT_FALSE(error.empty());

@@ -25,7 +25,6 @@ public:
     ULONG AddRef() override { return ++m_refs; }
     ULONG Release() override;
 
-
     // Stops playback (the client lets go of the player).
     HRESULT End() override;
     // Makes the core re-send its whole state.

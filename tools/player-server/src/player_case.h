@@ -21,7 +21,6 @@ public:
     ULONG AddRef() override { return ++m_refs; }
     ULONG Release() override;
 
-
     HRESULT Play() override;
     HRESULT Stop() override;
     HRESULT Pause() override;

@@ -7,7 +7,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace vark {
+namespace vark
+{
 
 inline constexpr size_t kSectorSize = 512;
 inline constexpr size_t kPageDataSize = 4096;
@@ -15,7 +16,13 @@ inline constexpr size_t kPageSize = 5120;
 inline constexpr size_t kSpareMarkerOffset = 24;
 inline constexpr uint16_t kSpareMarker = 0x4542;
 
-enum class EccResult { ok = 0, corrected = 1, codeError = 2, uncorrectable = 3 };
+enum class EccResult
+{
+    ok = 0,
+    corrected = 1,
+    codeError = 2,
+    uncorrectable = 3
+};
 
 using SectorEcc = std::array<uint8_t, 3>;
 

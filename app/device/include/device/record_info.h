@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <string>
 
-namespace vark {
+namespace vark
+{
 
 // Bits of the record header word.
-namespace header {
+namespace header
+{
 inline constexpr uint32_t kRate16k = 1u << 0;
 inline constexpr uint32_t kStereo = 1u << 1;
 inline constexpr uint32_t kUncompressed = 1u << 2;
@@ -21,7 +23,8 @@ inline constexpr int kSourcesShift = 6;
 inline constexpr uint32_t kSourcesMask = 0x1Fu << kSourcesShift;
 } // namespace header
 
-struct RecordInfo {
+struct RecordInfo
+{
     platform::AutoDate start;
     platform::AutoSpan duration;
     uint32_t dataSize = 0;

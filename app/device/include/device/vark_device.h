@@ -13,10 +13,17 @@
 #include <optional>
 #include <string>
 
-namespace vark {
+namespace vark
+{
 
-inline constexpr uint32_t QueryCode(int command) { return 0x222000u + 4u * static_cast<uint32_t>(command); }
-inline constexpr uint32_t WriteCode(int command) { return 0x222400u + 4u * static_cast<uint32_t>(command); }
+inline constexpr uint32_t QueryCode(int command)
+{
+    return 0x222000u + 4u * static_cast<uint32_t>(command);
+}
+inline constexpr uint32_t WriteCode(int command)
+{
+    return 0x222400u + 4u * static_cast<uint32_t>(command);
+}
 inline constexpr size_t kFrameSize = 16;
 
 // Firmware thresholds (unsigned 16-bit comparisons).
@@ -27,7 +34,8 @@ inline constexpr uint16_t kFirmwarePages = 0x2C00;
 
 using Frame = uint8_t[kFrameSize];
 
-class CVarkDevice {
+class CVarkDevice
+{
 public:
     CVarkDevice();
     // Does not close the handle: the owner closes it on removal.

@@ -7,20 +7,23 @@
 #include <array>
 #include <cstdint>
 
-namespace vark {
+namespace vark
+{
 
 inline constexpr size_t kVarkParamsSize = 184;
 inline constexpr int kTimerCount = 5;
 
-struct VarkTimer {
+struct VarkTimer
+{
     uint32_t enabled = 0;
-    double start = 0;          // automation date
-    uint32_t startStatus = 0;  // 0 valid, 1 invalid
-    double duration = 0;       // span in days
+    double start = 0;         // automation date
+    uint32_t startStatus = 0; // 0 valid, 1 invalid
+    double duration = 0;      // span in days
     uint32_t durationStatus = 0;
 };
 
-struct VarkParams {
+struct VarkParams
+{
     uint8_t compression = 0; // 1 = mu-law records
     uint8_t stereo = 0;
     uint8_t rate16k = 0;
@@ -49,7 +52,8 @@ VarkParamsBytes SerializeParams(const VarkParams& params);
 VarkParams DeserializeParams(const uint8_t* bytes);
 
 // Source codes of the two channels.
-namespace source {
+namespace source
+{
 inline constexpr uint8_t kNone = 0, kInternalMic = 4;
 inline constexpr uint8_t kLeftExternalMic = 8, kLeftLine = 1;
 inline constexpr uint8_t kRightExternalMic = 2, kRightLine = 16;

@@ -6,9 +6,11 @@
 #include "device/vark_params.h"
 #include "shell/settings.h"
 
-namespace vark {
+namespace vark
+{
 
-class CVarkSettings : public CIniFileSettings {
+class CVarkSettings : public CIniFileSettings
+{
 public:
     CVarkSettings(std::wstring path, VarkParams& params);
 

@@ -14,7 +14,8 @@
 
 #include "platform/thread_locale.h"
 
-namespace res {
+namespace res
+{
 
 using StringTable = std::map<uint32_t, std::string>;
 

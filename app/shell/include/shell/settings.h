@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-class CSettings {
+class CSettings
+{
 public:
     virtual ~CSettings() = default;
 
@@ -49,7 +50,8 @@ class ProfileDocumentHolder;
 // Settings kept in one section of a private-profile (INI) file. A save rewrites the file
 // once, atomically, after every key has been exchanged, so a failed save leaves the old file
 // as it was; the keys of other sections and other lines stay untouched.
-class CIniFileSettings : public CSettings {
+class CIniFileSettings : public CSettings
+{
 public:
     // An empty path takes "<roaming folder>/Varke.ini", an empty section "Varke". A path
     // without a folder names a file in the roaming application-data folder (where Windows

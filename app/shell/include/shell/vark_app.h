@@ -12,7 +12,8 @@ class CAppSettings;
 // The single-instance name the program uses.
 inline constexpr const char* kSingleInstanceName = "{CD49E055-093D-412c-BF1A-7A1726222C76}";
 
-class CVarkApp {
+class CVarkApp
+{
 public:
     using MainWindowFactory = std::function<std::unique_ptr<QDialog>(CAppSettings&)>;
     using FatalMessage = std::function<void(const std::wstring& text)>;

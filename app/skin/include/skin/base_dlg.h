@@ -5,16 +5,17 @@
 #include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDialog>
-#include <QPainter>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPainter>
 #include <cstdint>
 #include <string>
 #include <type_traits>
 
 #include "skin/skinned_window.h"
 
-namespace skin {
+namespace skin
+{
 
 // Identifiers of the common buttons.
 constexpr int IDOK = 1;
@@ -51,8 +52,7 @@ template <class T> class SkinnedDialog : public SkinnedWindow<T>
 {
 public:
     // `name` is the dialog's own section name, `id` its resource identifier.
-    SkinnedDialog(const char* name, int id, QWidget* parent)
-        : SkinnedWindow<T>(&ownSkin_, parent)
+    SkinnedDialog(const char* name, int id, QWidget* parent) : SkinnedWindow<T>(&ownSkin_, parent)
     {
         this->SetControlId(id);
         ownSkin_.RegisterName(name, id);
@@ -95,8 +95,7 @@ public:
         hasSize_ = SkinManager::ReadSize(k, "size", size_);
         hasSkinPos_ = SkinManager::ReadPoint(k, "skin_position", skinPos_);
         SkinManager::ReadInt(k, "title_height", titleHeight_);
-        if (hasSize_)
-            this->setFixedSize(size_);
+        if (hasSize_) this->setFixedSize(size_);
     }
 
 protected:
@@ -121,8 +120,7 @@ protected:
     }
     void mouseMoveEvent(QMouseEvent* e) override
     {
-        if (dragging_)
-            this->move(e->globalPosition().toPoint() - dragOffset_);
+        if (dragging_) this->move(e->globalPosition().toPoint() - dragOffset_);
         T::mouseMoveEvent(e);
     }
     void mouseReleaseEvent(QMouseEvent* e) override

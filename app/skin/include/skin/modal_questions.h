@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-namespace skin {
+namespace skin
+{
 
 class ModalQuestions
 {
@@ -44,7 +45,13 @@ class ScriptedResponder : public ModalQuestions
 public:
     struct Asked
     {
-        enum Kind { kMessage, kOpenFile, kSaveFile, kBrowseFolder } kind;
+        enum Kind
+        {
+            kMessage,
+            kOpenFile,
+            kSaveFile,
+            kBrowseFolder
+        } kind;
         std::string text; // message text, filter or title
         uint32_t style = 0;
     };

@@ -10,7 +10,8 @@
 #include "skin/base_dlg.h"
 #include "skin/skinned_controls.h"
 
-namespace skin {
+namespace skin
+{
 
 class CMsgBoxDlg : public SkinnedDialog<CBaseDlg>
 {

@@ -8,11 +8,12 @@
 #include <string_view>
 #include <vector>
 
-namespace skin {
+namespace skin
+{
 
 using KeyTable = std::map<std::string, std::string>;
-using NameTable = std::map<std::string, int>;     // section name -> resource identifier
-using SectionTable = std::map<int, KeyTable>;     // resource identifier -> keys
+using NameTable = std::map<std::string, int>; // section name -> resource identifier
+using SectionTable = std::map<int, KeyTable>; // resource identifier -> keys
 
 // Lines end with LF; a CR before it stays in the value (number reading skips it). The name of
 // a section runs from "[" to the first "]" or the line end. An entry needs a "=" that is not

@@ -9,7 +9,8 @@
 
 #include "skin/skin_description.h"
 
-namespace skin {
+namespace skin
+{
 
 // Where the program's own skin resources live (the Qt resource system). A resource is
 // <root>/<lcid>/<number>.png or .txt, else <root>/neutral/<number>.<ext>.

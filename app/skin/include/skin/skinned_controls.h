@@ -13,13 +13,13 @@
 
 #include "skin/skinned_window.h"
 
-namespace skin {
+namespace skin
+{
 
 class CSkinnedButton : public SkinnedControl<QPushButton>
 {
 public:
-    explicit CSkinnedButton(SkinManager* m, QWidget* parent = nullptr)
-        : SkinnedControl(m, parent)
+    explicit CSkinnedButton(SkinManager* m, QWidget* parent = nullptr) : SkinnedControl(m, parent)
     {
     }
     void ApplySkin() override;
@@ -45,7 +45,11 @@ class CSkinnedButtonEx : public SkinnedControl<QWidget>
 public:
     explicit CSkinnedButtonEx(SkinManager* m, QWidget* parent = nullptr);
     void ApplySkin() override;
-    void SetCursorShape(const QCursor& c) { cursor_ = c; hasCursor_ = true; }
+    void SetCursorShape(const QCursor& c)
+    {
+        cursor_ = c;
+        hasCursor_ = true;
+    }
     bool Hovered() const { return hovered_; }
     bool Pressed() const { return pressed_; }
     // Called with the control's identifier when a press inside is released inside; the
@@ -121,7 +125,10 @@ private:
 class CSkinnedIndicator : public SkinnedControl<QWidget>
 {
 public:
-    explicit CSkinnedIndicator(SkinManager* m, QWidget* parent = nullptr) : SkinnedControl(m, parent) {}
+    explicit CSkinnedIndicator(SkinManager* m, QWidget* parent = nullptr)
+        : SkinnedControl(m, parent)
+    {
+    }
     void ApplySkin() override;
     void SetValue(int value);
     int Value() const { return value_; }
@@ -140,7 +147,9 @@ private:
 class CSkinnedProgress : public SkinnedControl<QProgressBar>
 {
 public:
-    explicit CSkinnedProgress(SkinManager* m, QWidget* parent = nullptr) : SkinnedControl(m, parent) {}
+    explicit CSkinnedProgress(SkinManager* m, QWidget* parent = nullptr) : SkinnedControl(m, parent)
+    {
+    }
     void ApplySkin() override;
     // Width of the full picture at the current value.
     int FullWidth() const;

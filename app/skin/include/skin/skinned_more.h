@@ -11,7 +11,8 @@
 
 #include "skin/skinned_window.h"
 
-namespace skin {
+namespace skin
+{
 
 // Up-down pair; the section's size is that of one half, the lower half sits at height + 1.
 class CSkinnedSpin : public SkinnedControl<QWidget>
@@ -20,7 +21,12 @@ public:
     explicit CSkinnedSpin(SkinManager* m, QWidget* parent = nullptr) : SkinnedControl(m, parent) {}
     void ApplySkin() override;
     void SetBuddy(QLineEdit* buddy) { buddy_ = buddy; }
-    void SetRange(int lo, int hi) { lo_ = lo; hi_ = std::max(lo, hi); SetPos(pos_); }
+    void SetRange(int lo, int hi)
+    {
+        lo_ = lo;
+        hi_ = std::max(lo, hi);
+        SetPos(pos_);
+    }
     // Clamped; shown in the buddy as decimal text.
     void SetPos(int v);
     int Pos() const;
@@ -96,7 +102,11 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override;
     void mousePressEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent*) override { pressed_ = 0; update(); }
+    void mouseReleaseEvent(QMouseEvent*) override
+    {
+        pressed_ = 0;
+        update();
+    }
 
 private:
     QImage bitmaps_[6]; // up, up pressed, down, down pressed, up disabled, down disabled

@@ -8,7 +8,8 @@
 
 #include "skin/skinned_window.h"
 
-namespace skin {
+namespace skin
+{
 
 class CSkinnedSlider : public SkinnedControl<QWidget>
 {

@@ -10,7 +10,8 @@
 
 #include "skin/skin_manager.h"
 
-namespace skin {
+namespace skin
+{
 
 // The skin-apply message, sent to a dialog and every descendant after the skin is loaded.
 constexpr int kSkinApplyMessage = 32868;
@@ -72,10 +73,8 @@ protected:
     // keep the template geometry.
     void Place(const QPoint* pos, const QSize* size)
     {
-        if (pos)
-            this->move(*pos);
-        if (size)
-            this->resize(*size);
+        if (pos) this->move(*pos);
+        if (size) this->resize(*size);
     }
     // Reads "position" and "size" into pos_/size_ and places the window.
     void ReadPlacement(KeyTable& k, const char* posKey = "position", const char* sizeKey = "size")

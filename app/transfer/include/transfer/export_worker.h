@@ -78,8 +78,8 @@ public:
     bool Start();
     bool Running() const { return started_ && !ended_; }
     void Join();
-    // Runs the export on the calling thread (in that thread's language); returns the ending message number (0 = done or
-    // stopped quietly).
+    // Runs the export on the calling thread (in that thread's language); returns the ending message
+    // number (0 = done or stopped quietly).
     uint32_t Run();
     // The user asked to cancel: the worker asks "Do you want to cancel copying?" at its next
     // check.

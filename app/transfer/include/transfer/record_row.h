@@ -9,10 +9,12 @@
 #include <functional>
 #include <string>
 
-namespace vark {
+namespace vark
+{
 
 // String-table numbers the row texts use.
-namespace ids {
+namespace ids
+{
 inline constexpr uint32_t kInternalMic = 115, kLeftExternalMic = 116, kRightExternalMic = 117,
                           kLeftLinearInput = 118, kRightLinearInput = 119, kStereo = 156,
                           kMono = 157, kYes = 158, kNo = 159, kMarkL = 160, kMarkT = 161,

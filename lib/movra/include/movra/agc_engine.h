@@ -61,7 +61,7 @@ private:
     size_t newest_ = 0; // ring slot of the newest frame
     double envelope_[kEnvelopeHalves] = {};
     int peaks_[kDelayFrames] = {}; // largest |sample| of each frame in the delay line
-    size_t realFrames_ = 0; // frames in the delay line that hold real input
+    size_t realFrames_ = 0;        // frames in the delay line that hold real input
     double gain_ = kStartGain, applied_ = kStartGain;
     int quietFrames_ = 0; // frames in a row judged background
 };

@@ -292,6 +292,6 @@ private:
     STATE<long> monitoringTag_;
     bool collecting_ = false;
     bool rendering_ = false;
-    TIMER streamQuiet_; // since the monitoring source last gave sound
+    TIMER streamQuiet_;               // since the monitoring source last gave sound
     bool quietStreamDrained_ = false; // what the objects held was let out since then
 };

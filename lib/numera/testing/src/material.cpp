@@ -102,8 +102,7 @@ std::vector<double> BabbleNoise(int rate, size_t n, unsigned seed)
     return out;
 }
 
-std::vector<double> BandLimit(const std::vector<double>& x, int rate, double lowHz,
-                              double highHz)
+std::vector<double> BandLimit(const std::vector<double>& x, int rate, double lowHz, double highHz)
 {
     constexpr int kN = 1024, kHop = kN / 2;
     numera::SOR_TWIDDLE fft;
@@ -116,7 +115,8 @@ std::vector<double> BandLimit(const std::vector<double>& x, int rate, double low
             const size_t j = start + static_cast<size_t>(i);
             // Hann analysis at half overlap adds up to one, so the plain sum reconstructs.
             const double w = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * i / kN);
-            frame[static_cast<size_t>(i)] = (j >= kHop && j - kHop < x.size()) ? x[j - kHop] * w : 0;
+            frame[static_cast<size_t>(i)] =
+                (j >= kHop && j - kHop < x.size()) ? x[j - kHop] * w : 0;
         }
         numera::sor_forward(fft, frame.data());
         for (int k = 0; k <= kN / 2; ++k)
@@ -130,7 +130,8 @@ std::vector<double> BandLimit(const std::vector<double>& x, int rate, double low
         for (int i = 0; i < kN; ++i)
             out[start + static_cast<size_t>(i)] += frame[static_cast<size_t>(i)] / kN;
     }
-    return std::vector<double>(out.begin() + kHop, out.begin() + kHop + static_cast<std::ptrdiff_t>(x.size()));
+    return std::vector<double>(out.begin() + kHop,
+                               out.begin() + kHop + static_cast<std::ptrdiff_t>(x.size()));
 }
 
 std::vector<int16_t> MixAtSnr(const std::vector<int16_t>& clean, const std::vector<double>& noise,
@@ -208,8 +209,8 @@ std::vector<int16_t> Tone(int rate, double hz, double amplitude, size_t n)
 {
     std::vector<int16_t> out(n);
     for (size_t i = 0; i < n; ++i)
-        out[i] = static_cast<int16_t>(
-            std::lround(amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate)));
+        out[i] = static_cast<int16_t>(std::lround(
+            amplitude * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / rate)));
     return out;
 }
 

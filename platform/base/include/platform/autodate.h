@@ -7,18 +7,26 @@
 
 #include <string>
 
-namespace platform {
+namespace platform
+{
 
-enum class DateStatus { valid, invalid, null };
+enum class DateStatus
+{
+    valid,
+    invalid,
+    null
+};
 
 constexpr double kMaxDateDays = 3615897.0;
 
-struct DateParts {
+struct DateParts
+{
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
     int dayOfWeek = 0; // 0 = Sunday
 };
 
-class AutoSpan {
+class AutoSpan
+{
 public:
     AutoSpan() = default;
     explicit AutoSpan(double days);
@@ -49,7 +57,8 @@ private:
     DateStatus status_ = DateStatus::valid;
 };
 
-class AutoDate {
+class AutoDate
+{
 public:
     AutoDate() = default; // 1899-12-30 00:00:00, valid
     explicit AutoDate(double days);

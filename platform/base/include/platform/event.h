@@ -6,13 +6,19 @@
 #include <cstdint>
 #include <mutex>
 
-namespace platform {
+namespace platform
+{
 
 constexpr uint32_t kInfinite = 0xFFFFFFFF;
 
-class Event {
+class Event
+{
 public:
-    enum class Reset { automatic, manual };
+    enum class Reset
+    {
+        automatic,
+        manual
+    };
     explicit Event(Reset reset = Reset::automatic, bool initiallySet = false);
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;

@@ -49,7 +49,13 @@ inline void StoreLE64(uint8_t* p, uint64_t v)
     StoreLE32(p + 4, static_cast<uint32_t>(v >> 32));
 }
 
-inline double LoadLEDouble(const uint8_t* p) { return std::bit_cast<double>(LoadLE64(p)); }
-inline void StoreLEDouble(uint8_t* p, double v) { StoreLE64(p, std::bit_cast<uint64_t>(v)); }
+inline double LoadLEDouble(const uint8_t* p)
+{
+    return std::bit_cast<double>(LoadLE64(p));
+}
+inline void StoreLEDouble(uint8_t* p, double v)
+{
+    StoreLE64(p, std::bit_cast<uint64_t>(v));
+}
 
 } // namespace platform

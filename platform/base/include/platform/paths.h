@@ -3,7 +3,8 @@
 
 #include <string>
 
-namespace platform {
+namespace platform
+{
 
 // $XDG_CONFIG_HOME, else ~/.config (the "roaming application-data folder"); created if
 // missing. Empty when neither can be determined.
@@ -20,7 +21,8 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 
 // A named, per-user single-instance guard: an exclusive flock on
 // <RuntimeFolder()>/<name>.lock. The lock lives as long as the object.
-class SingleInstance {
+class SingleInstance
+{
 public:
     explicit SingleInstance(const std::string& name);
     ~SingleInstance();

@@ -12,11 +12,13 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
 // One INI file held in memory. Lines are kept exactly as read (including a trailing CR of
 // a CR LF file), so a rewrite touches only the lines it changes.
-class ProfileDocument {
+class ProfileDocument
+{
 public:
     ProfileDocument() = default;
 
@@ -42,7 +44,8 @@ public:
     const std::vector<std::string>& Lines() const { return lines_; }
 
 private:
-    struct Found {
+    struct Found
+    {
         bool sectionFound = false;
         size_t sectionLine = 0; // index of the "[section]" line
         size_t sectionEnd = 0;  // one past its last line

@@ -5,7 +5,8 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace platform
+{
 
 // Converts UTF-8 to wide text. Invalid sequences become U+FFFD; `ok`, when given, tells
 // whether the input was valid UTF-8 (overlong forms and surrogates count as invalid).
@@ -24,7 +25,8 @@ bool EqualsNoCaseUtf8(std::string_view a, std::string_view b);
 // While alive, the calling thread converts wide characters as UTF-8 (printf's %S and %ls,
 // wcstombs, ...) whatever the process locale is. Falls back silently when no UTF-8 locale
 // is installed.
-class ScopedUtf8Locale {
+class ScopedUtf8Locale
+{
 public:
     ScopedUtf8Locale();
     ~ScopedUtf8Locale();

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-namespace platform {
+namespace platform
+{
 
 using Lcid = uint32_t;
 constexpr Lcid kLcidEnglish = 1033;
@@ -16,6 +17,9 @@ void SetDefaultThreadLocale(Lcid lcid);
 Lcid GetDefaultThreadLocale();
 
 // The primary language of an LCID (its low 10 bits).
-constexpr uint32_t PrimaryLanguage(Lcid lcid) { return lcid & 0x3FF; }
+constexpr uint32_t PrimaryLanguage(Lcid lcid)
+{
+    return lcid & 0x3FF;
+}
 
 } // namespace platform

@@ -47,10 +47,22 @@ struct AnswerHeader
 };
 
 // The frame code's names for the shared little-endian helpers.
-inline void PutU16(uint8_t* p, uint16_t v) { StoreLE16(p, v); }
-inline void PutU32(uint8_t* p, uint32_t v) { StoreLE32(p, v); }
-inline uint16_t GetU16(const uint8_t* p) { return LoadLE16(p); }
-inline uint32_t GetU32(const uint8_t* p) { return LoadLE32(p); }
+inline void PutU16(uint8_t* p, uint16_t v)
+{
+    StoreLE16(p, v);
+}
+inline void PutU32(uint8_t* p, uint32_t v)
+{
+    StoreLE32(p, v);
+}
+inline uint16_t GetU16(const uint8_t* p)
+{
+    return LoadLE16(p);
+}
+inline uint32_t GetU32(const uint8_t* p)
+{
+    return LoadLE32(p);
+}
 
 // Header followed by the input bytes.
 std::vector<uint8_t> EncodeRequest(const RequestHeader& header, const uint8_t* input);

@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-namespace testsupport {
+namespace testsupport
+{
 
 // A tone that never sits at zero, so that leading silence cannot be mistaken for it.
 std::vector<int16_t> TestTone(size_t samples);

@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-namespace testsupport {
+namespace testsupport
+{
 
-class ScopedTestEnv {
+class ScopedTestEnv
+{
 public:
     ScopedTestEnv();
     ~ScopedTestEnv();
@@ -34,8 +36,9 @@ void RemoveTree(const std::string& path);
 // Where the built programs are: $VARK_BIN_DIR, else the test program's own folder.
 std::string BinDir();
 
-struct ProcessResult {
-    int exitCode = -1;  // -1 when killed by a signal or timed out
+struct ProcessResult
+{
+    int exitCode = -1; // -1 when killed by a signal or timed out
     int signal = 0;
     bool timedOut = false;
     std::string out;
@@ -48,7 +51,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
                          int timeoutMs = 60000);
 
 // A program running in the background, ended (SIGTERM, then SIGKILL) by the destructor.
-class ChildProcess {
+class ChildProcess
+{
 public:
     explicit ChildProcess(const std::vector<std::string>& argv);
     ~ChildProcess();

@@ -2,6 +2,7 @@
 // program (and each test that needs the real skins) calls this once before any dialog.
 #pragma once
 
-namespace skin_data {
+namespace skin_data
+{
 void InitSkinData();
 }

@@ -19,8 +19,7 @@ std::vector<double> PinkNoise(size_t n, unsigned seed);
 // Six talkers at once, as in a crowded room.
 std::vector<double> BabbleNoise(int rate, size_t n, unsigned seed);
 // Keeps lowHz..highHz (FFT mask in blocks with overlap; enough for test noise).
-std::vector<double> BandLimit(const std::vector<double>& x, int rate, double lowHz,
-                              double highHz);
+std::vector<double> BandLimit(const std::vector<double>& x, int rate, double lowHz, double highHz);
 
 // clean + noise scaled to `snrDb` (power of the whole clean signal to the noise's), clipped
 // to 16 bits. `noiseOut` receives the scaled noise as added.
