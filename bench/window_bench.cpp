@@ -16,7 +16,7 @@
 #include "dialogs/load_records_list_dlg.h"
 #include "dialogs/records_list.h"
 #include "recorder/virtual_recorder.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "shell/vark_dlg.h"
 #include "skin_data/skin_data.h"
 

@@ -2,7 +2,7 @@
 
 #include "form_buttons.h"
 #include "platform/waveout.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 
 namespace dialogs
 {

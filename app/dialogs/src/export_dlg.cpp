@@ -12,7 +12,7 @@
 #include "platform/text.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "skin/modal_questions.h"
 #include "skin/skinned_controls.h"
 #include "skin/skinned_more.h"
@@ -286,7 +286,7 @@ void CExportDlg::Confirm()
 
 void CExportDlg::StartWorker()
 {
-    if (!worker_->Start())
+    if (!worker_->Start(ReapplyThreadLanguage))
     {
         SLOG_ERR("The export thread did not start");
         worker_.reset();

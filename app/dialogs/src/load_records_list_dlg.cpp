@@ -5,7 +5,7 @@
 
 #include "dialogs/records_list.h"
 #include "form_buttons.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "transfer/record_list_loader.h"
 
 namespace dialogs

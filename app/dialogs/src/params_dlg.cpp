@@ -5,7 +5,7 @@
 #include "platform/text.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "skin/dialog_table.h"
 #include "skin/modal_questions.h"
 #include "skin/skinned_controls.h"

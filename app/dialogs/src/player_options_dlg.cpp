@@ -5,7 +5,7 @@
 
 #include "dialog_text.h"
 #include "form_buttons.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 
 namespace dialogs
 {

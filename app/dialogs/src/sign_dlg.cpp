@@ -8,7 +8,7 @@
 #include "form_buttons.h"
 #include "platform/text.h"
 #include "res/strings.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "skin/modal_questions.h"
 
 namespace dialogs

@@ -14,7 +14,7 @@
 #include "dialogs/pin_dlg.h"
 #include "dialogs/time_dlg.h"
 #include "res/strings.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "skin/modal_questions.h"
 #include "testsupport/test_env.h"
 

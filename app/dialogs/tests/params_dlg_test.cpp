@@ -8,7 +8,7 @@
 #include "platform/thread_locale.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "skin/modal_questions.h"
 #include "skin/skinned_controls.h"
 #include "skin/skinned_more.h"

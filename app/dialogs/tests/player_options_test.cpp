@@ -8,7 +8,7 @@
 #include <climits>
 
 #include "dialogs/player_options_dlg.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "skin/skinned_controls.h"
 #include "testsupport/test_env.h"
 

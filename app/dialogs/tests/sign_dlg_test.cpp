@@ -12,7 +12,7 @@
 #include "dialogs/sign_dlg.h"
 #include "platform/text.h"
 #include "res/strings.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "skin/modal_questions.h"
 #include "skin/skinned_controls.h"
 #include "testsupport/test_env.h"

@@ -1,6 +1,6 @@
 #include "shell/vark_app.h"
 
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "shell/vark_dlg.h"
 #include "vark_application.h"
 

@@ -18,7 +18,7 @@
 #include "platform/thread_locale.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "trillo/trillo.h"
 
 namespace

@@ -7,7 +7,7 @@
 #include "platform/text.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "shell/vark_dlg.h"
 #include "skin/modal_questions.h"
 #include "transfer/record_row.h"

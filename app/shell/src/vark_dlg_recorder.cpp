@@ -11,7 +11,7 @@
 #include "platform/devio.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "shell/vark_dlg.h"
 #include "transfer/status_texts.h"
 

@@ -17,7 +17,7 @@
 #include "recorder/demo.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "shell/vark_dlg.h"
 #include "skin/modal_questions.h"
 #include "testsupport/test_env.h"

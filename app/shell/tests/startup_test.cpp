@@ -1,4 +1,4 @@
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "shell/vark_app.h"
 #include "shell/vark_dlg.h"
 

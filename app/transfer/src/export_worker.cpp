@@ -1,7 +1,6 @@
 #include "transfer/export_worker.h"
 
 #include "scriba/scriba.h"
-#include "shell/app_settings.h"
 #include "transfer/signature.h"
 #include "transfer/wav_writer.h"
 
@@ -37,17 +36,16 @@ CExportWorker::~CExportWorker()
     Join();
 }
 
-bool CExportWorker::Start()
+bool CExportWorker::Start(std::function<void()> threadStarted)
 {
     if (started_) return false;
     try
     {
         started_ = true;
-        // Its questions and stage texts come out in the language the program chose.
         thread_ = std::thread(
-            [this]
+            [this, threadStarted = std::move(threadStarted)]
             {
-                ReapplyThreadLanguage();
+                if (threadStarted) threadStarted();
                 Run();
             });
     }

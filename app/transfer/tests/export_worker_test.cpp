@@ -6,7 +6,7 @@
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "testsupport/test_env.h"
 #include "transfer/signature.h"
 
@@ -290,7 +290,7 @@ TEST_F(ExportTest, WorkerThreadSpeaksTheProgramsLanguage)
     platform::SetThreadLocale(platform::kLcidEnglish);
 
     CExportWorker worker(dev_, {0}, Options(), host_);
-    ASSERT_TRUE(worker.Start());
+    ASSERT_TRUE(worker.Start(ReapplyThreadLanguage));
     worker.Join();
     settings.Language = kLangEnglish;
     ApplyLanguage(settings);

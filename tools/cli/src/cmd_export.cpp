@@ -3,6 +3,7 @@
 #include "entries.h"
 
 #include "res/strings.h"
+#include "settings/app_settings.h"
 #include "transfer/export_worker.h"
 #include "transfer/signature.h"
 
@@ -278,7 +279,7 @@ int CmdExport(Context& ctx)
         BlockedSignals signals; // before the worker starts, so it inherits the mask
         vark::CExportWorker worker(s.device, indexes, options, host);
         host.SetWorker(&worker);
-        if (!worker.Start())
+        if (!worker.Start(ReapplyThreadLanguage))
         {
             Fail(vark::export_ids::kDiskError);
             return kExitFailure;

@@ -6,7 +6,7 @@
 #include "transfer/record_row.h"
 
 #include "platform/event.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 
 #include "platform/text.h"
 #include "res/strings.h"

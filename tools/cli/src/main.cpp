@@ -1,7 +1,7 @@
 #include "cli.h"
 
 #include "platform/version.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 
 #include <cstdio>
 #include <cstring>

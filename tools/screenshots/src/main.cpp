@@ -21,7 +21,7 @@
 #include "main_window_shots.h"
 #include "platform/thread_locale.h"
 #include "res/strings.h"
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 #include "skin/skinned_controls.h"
 #include "skin_data/skin_data.h"
 

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "device/vark_params.h"
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 namespace vark
 {

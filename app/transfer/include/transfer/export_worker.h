@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -73,9 +74,9 @@ public:
     CExportWorker(const CExportWorker&) = delete;
     CExportWorker& operator=(const CExportWorker&) = delete;
 
-    // Starts the worker thread, which first takes the program's thread language
-    // (ReapplyThreadLanguage) so the host's texts come out in the user's language.
-    bool Start();
+    // Starts the worker thread, which runs `threadStarted` first: the program passes the
+    // step that gives the thread its chosen language, so the host's texts come out in it.
+    bool Start(std::function<void()> threadStarted = {});
     bool Running() const { return started_ && !ended_; }
     void Join();
     // Runs the export on the calling thread (in that thread's language); returns the ending message

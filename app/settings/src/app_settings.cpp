@@ -1,4 +1,4 @@
-#include "shell/app_settings.h"
+#include "settings/app_settings.h"
 
 #include "platform/thread_locale.h"
 

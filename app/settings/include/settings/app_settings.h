@@ -1,7 +1,7 @@
 // The program settings (section "Common" of Varke.ini) and the user-interface language.
 #pragma once
 
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 #include <cstdint>
 #include <string>

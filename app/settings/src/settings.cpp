@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "settings/settings.h"
 
 #include "platform/paths.h"
 #include "platform/profile.h"
