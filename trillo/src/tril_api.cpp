@@ -1,6 +1,7 @@
 // The flat TRIL_ functions over the one Tril of the process.
 #include "tril.h"
 
+#include "platform/text.h"
 #include "scriba/scriba.h"
 
 #include <cstring>
@@ -219,6 +220,7 @@ bool TRIL_OpenFile(const wchar_t* path)
     }
     else
         hr = Player()->CloseFile();
-    SLOG(1, "TRIL_Openfile, ret=%d, file=%S", hr, path);
+    SLOG(1, "TRIL_Openfile, ret=%d, file=%s", static_cast<int>(hr),
+         path ? platform::WideToUtf8(path).c_str() : "(null)");
     return SUCCEEDED(hr);
 }

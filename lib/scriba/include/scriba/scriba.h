@@ -19,8 +19,11 @@ void CloseLog();
 // Informational lines with a detail level above this are dropped (default 9: keep all).
 void SetLogLevel(int level);
 
-// Formats are printf formats over UTF-8 text; %S prints a wide string, as callers of the
-// system do. (No format attribute: the compiler's ISO check would reject %S.)
-void SLOG(const char* format, ...);
-void SLOG(int level, const char* format, ...);
-void SLOG_ERR(const char* format, ...);
+// Formats are printf formats over UTF-8 text, checked by the compiler against their
+// arguments: pass a wide string converted to UTF-8 (%s). %S still prints a wide string, but
+// the compiler's ISO check refuses it.
+#define SCRIBA_PRINTF(formatAt) __attribute__((format(printf, formatAt, formatAt + 1)))
+void SLOG(const char* format, ...) SCRIBA_PRINTF(1);
+void SLOG(int level, const char* format, ...) SCRIBA_PRINTF(2);
+void SLOG_ERR(const char* format, ...) SCRIBA_PRINTF(1);
+#undef SCRIBA_PRINTF
