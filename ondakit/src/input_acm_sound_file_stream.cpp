@@ -22,10 +22,7 @@ constexpr size_t kFloatBufferBytes = 0x20000;
 
 InputACMSoundFileStream::InputACMSoundFileStream() = default;
 
-InputACMSoundFileStream::~InputACMSoundFileStream()
-{
-    delete decoder_;
-}
+InputACMSoundFileStream::~InputACMSoundFileStream() = default;
 
 const WAVEFORMATEX& InputACMSoundFileStream::Source() const
 {
@@ -89,10 +86,9 @@ bool InputACMSoundFileStream::Rewind()
     }
     else
     {
-        delete decoder_;
-        decoder_ = nullptr;
-        decoder_ =
-            new AcmDecoder(reinterpret_cast<const WAVEFORMATEX*>(source_.data()), destination_);
+        decoder_.reset();
+        decoder_ = std::make_unique<AcmDecoder>(
+            reinterpret_cast<const WAVEFORMATEX*>(source_.data()), destination_);
     }
     return GoToDataStart();
 }

@@ -5,6 +5,7 @@
 #include "ondakit/input_sound_file_stream.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -44,7 +45,7 @@ protected:
     // Sets up the destination format from the source block, then rewinds; raises on failure.
     void Start(const WAVEFORMATEX* source);
 
-    AcmDecoder* decoder_ = nullptr;
+    std::unique_ptr<AcmDecoder> decoder_; // null for PCM and float sources
     bool endOfInput_ = false;
     uint32_t remaining_ = 0;
     std::vector<uint8_t> source_; // the source format block, at least 18 bytes
