@@ -359,7 +359,6 @@ void CSkinnedMenu::mousePressEvent(QMouseEvent* e)
 void CSkinnedMenu::Open(int item)
 {
     delete popup_;
-    popup_ = nullptr;
     open_ = item;
     if (size_t(item) < submenus_.size() && submenus_[size_t(item)])
     {
@@ -368,7 +367,6 @@ void CSkinnedMenu::Open(int item)
         QObject::connect(popup_, &QObject::destroyed, this,
                          [this]
                          {
-                             popup_ = nullptr;
                              open_ = -1;
                              update();
                          });

@@ -6,6 +6,7 @@
 #include <QDateTimeEdit>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPointer>
 #include <QTimer>
 #include <vector>
 
@@ -113,7 +114,27 @@ private:
     int halfHeight_ = -1, pressed_ = 0;
 };
 
-class CSkinnedPopupMenu;
+// The drop-down of a menu bar item, drawn in the skin's colours with the nearest sans serif
+// to the program's menu font at 8.5 points.
+class CSkinnedPopupMenu : public QWidget
+{
+public:
+    explicit CSkinnedPopupMenu(QMenu* menu, QWidget* parent = nullptr);
+    void Popup(const QPoint& globalPos);
+    int ItemHeight() const { return itemHeight_; }
+    static QFont MenuFont();
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+private:
+    int ItemAt(int y) const;
+    QMenu* menu_;
+    QList<QAction*> actions_;
+    int itemHeight_ = 16, hot_ = -1;
+};
 
 // The menu bar: items are the spans between consecutive item_right values.
 class CSkinnedMenu : public SkinnedControl<QWidget>
@@ -140,29 +161,7 @@ private:
     std::vector<QMenu*> submenus_;
     int hot_ = -1, open_ = -1;
     QTimer leave_;
-    CSkinnedPopupMenu* popup_ = nullptr;
-};
-
-// The drop-down of a menu bar item, drawn in the skin's colours with the nearest sans serif
-// to the program's menu font at 8.5 points.
-class CSkinnedPopupMenu : public QWidget
-{
-public:
-    explicit CSkinnedPopupMenu(QMenu* menu, QWidget* parent = nullptr);
-    void Popup(const QPoint& globalPos);
-    int ItemHeight() const { return itemHeight_; }
-    static QFont MenuFont();
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-
-private:
-    int ItemAt(int y) const;
-    QMenu* menu_;
-    QList<QAction*> actions_;
-    int itemHeight_ = 16, hot_ = -1;
+    QPointer<CSkinnedPopupMenu> popup_; // null once the drop-down has closed
 };
 
 } // namespace skin
