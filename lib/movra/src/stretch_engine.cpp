@@ -31,6 +31,9 @@ constexpr Pattern kPatterns[14] = {
 constexpr int kVoteLimit = 1000;
 constexpr int kPeakLevel = 1000;
 constexpr int kSwitchVotes = 10;
+// The pitch range of speech the periods are searched in: the shortest period is a 395 Hz
+// voice's, the longest a 91 Hz voice's.
+constexpr int kHighestPitchHz = 395, kLowestPitchHz = 91;
 
 const Pattern& PatternAt(int step)
 {
@@ -51,7 +54,7 @@ STRETCH_ENGINE::STRETCH_ENGINE()
 bool STRETCH_ENGINE::Reinit(int rate)
 {
     Reset();
-    const int minP = rate / 395, maxP = rate / 91;
+    const int minP = rate / kHighestPitchHz, maxP = rate / kLowestPitchHz;
     const size_t window = static_cast<size_t>(maxP + 8 * minP);
     if (rate < 1000 || window > kInputSize) return false;
     rate_ = rate;

@@ -17,7 +17,8 @@ namespace
 {
 
 // Tuning of the two options. The line option follows noise faster (line noise changes with
-// the connection) and cuts what lies outside the 300-3400 Hz channel, where no speech is.
+// the connection) and cuts what lies outside 250-3500 Hz, the 300-3400 Hz telephone channel
+// with a margin: beyond it a line carries no speech.
 struct Tuning
 {
     double noiseMemory; // per-frame smoothing of the noise estimate

@@ -2,13 +2,13 @@
 // signal and, by the step's pattern, played once, several times or dropped, so the speed
 // changes and the pitch does not.
 //
-// Periods run from rate/395 to rate/91 samples; a period ends at the zero crossing before the
-// largest peak of the prevailing polarity found between one minimum and one maximum period
-// after the previous peak. The polarity is a
-// vote (-1000..1000) moved by one per period towards the side whose peak exceeds 1000; the side
-// in use changes when the vote passes +-10, so equal peaks on both sides do not make it flap. In
-// speed-up steps the first sample of each copied period is smoothed with the last sample
-// written before it; in slow-down steps the same is done between repeated copies.
+// Periods run from rate/395 to rate/91 samples (voices of 395 Hz down to 91 Hz); a period ends at
+// the zero crossing before the largest peak of the prevailing polarity found between one minimum
+// and one maximum period after the previous peak. The polarity is a vote (-1000..1000) moved by one
+// per period towards the side whose peak exceeds 1000; the side in use changes when the vote passes
+// +-10, so equal peaks on both sides do not make it flap. In speed-up steps the first sample of
+// each copied period is smoothed with the last sample written before it; in slow-down steps the
+// same is done between repeated copies.
 //
 // Use: Reinit(rate) (false when the rate is below 1000 Hz or its analysis window does not fit
 // the 4096-sample input buffer, about 131 kHz: the object then lets sound through unchanged),

@@ -40,7 +40,7 @@ struct Broadband_noise
     // Set by the caller between init and start, read on every frame (the window length follows
     // option_flag as it stands at start).
     int suppression_depth = 20; // dB of the deepest cut, taken within 0..60
-    int option_flag = 0;        // 1: telephone line (300-3400 Hz, faster tracking); 0: microphone
+    int option_flag = 0; // 1: telephone line (250-3500 Hz kept, faster tracking); 0: microphone
 
     // Set by init_clear_voice_struct.
     int rate = 0;     // Hz, 1000..192000
