@@ -1,7 +1,9 @@
 #include "riff_scan.h"
 
+#include "ondakit/riff_chunks.h"
 #include "platform/little_endian.h"
 
+#include <algorithm>
 #include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,44 +43,44 @@ RiffScan ScanRiff(int fd)
     if (std::memcmp(head, "RIFF", 4) != 0 || std::memcmp(head + 8, "WAVE", 4) != 0) return scan;
     const uint64_t fileSize = static_cast<uint64_t>(st.st_size);
     const uint64_t end = std::min<uint64_t>(8 + uint64_t{platform::LoadLE32(head + 4)}, fileSize);
+    const auto read = [fd](uint64_t offset, void* buffer, size_t size)
+    { return ReadAt(fd, offset, buffer, size); };
     bool hasFormat = false;
-    uint64_t pos = 12;
-    while (pos + 8 <= end)
-    {
-        uint8_t chunk[8];
-        if (!ReadAt(fd, pos, chunk, sizeof chunk)) break;
-        const uint32_t size = platform::LoadLE32(chunk + 4);
-        const uint64_t body = pos + 8;
-        if (!hasFormat && std::memcmp(chunk, "fmt ", 4) == 0)
-        {
-            if (size > kMaxFormatChunk || body + size > end)
-            {
-                scan.status = RiffScan::badFormat;
-                return scan;
-            }
-            std::vector<uint8_t> bytes(size);
-            if (size && !ReadAt(fd, body, bytes.data(), size))
-            {
-                scan.status = RiffScan::badFormat;
-                return scan;
-            }
-            scan.format = platform::WaveFormatBlock::FromChunk(bytes.data(), size);
-            hasFormat = true;
-        }
-        else if (!scan.hasData && std::memcmp(chunk, "data", 4) == 0)
-        {
-            scan.hasData = true;
-            scan.dataOffset = body;
-            scan.dataSize = static_cast<uint32_t>(std::min<uint64_t>(size, end - body));
-        }
-        else if (!scan.fact && std::memcmp(chunk, "fact", 4) == 0 && size >= 4)
-        {
-            uint8_t count[4];
-            if (body + 4 <= end && ReadAt(fd, body, count, 4))
-                scan.fact = platform::LoadLE32(count);
-        }
-        pos = body + size + (size & 1);
-    }
+    WalkRiffChunks(read, end,
+                   [&](const RiffChunk& chunk)
+                   {
+                       if (!hasFormat && chunk.Is("fmt "))
+                       {
+                           if (chunk.size > kMaxFormatChunk || chunk.held < chunk.size)
+                           {
+                               scan.status = RiffScan::badFormat;
+                               return false;
+                           }
+                           std::vector<uint8_t> bytes(chunk.size);
+                           if (chunk.size && !ReadAt(fd, chunk.body, bytes.data(), chunk.size))
+                           {
+                               scan.status = RiffScan::badFormat;
+                               return false;
+                           }
+                           scan.format =
+                               platform::WaveFormatBlock::FromChunk(bytes.data(), chunk.size);
+                           hasFormat = true;
+                       }
+                       else if (!scan.hasData && chunk.Is("data"))
+                       {
+                           scan.hasData = true;
+                           scan.dataOffset = chunk.body;
+                           scan.dataSize = chunk.held;
+                       }
+                       else if (!scan.fact && chunk.Is("fact") && chunk.held >= 4)
+                       {
+                           uint8_t count[4];
+                           if (ReadAt(fd, chunk.body, count, 4))
+                               scan.fact = platform::LoadLE32(count);
+                       }
+                       return true;
+                   });
+    if (scan.status == RiffScan::badFormat) return scan;
     scan.status = hasFormat ? RiffScan::ok : RiffScan::noFormat;
     return scan;
 }

@@ -6,6 +6,7 @@
 #include "platform/little_endian.h"
 #include "platform/text.h"
 #include "recording_host.h"
+#include "testsupport/sound.h"
 #include "testsupport/test_env.h"
 #include "wave_bytes.h"
 
@@ -31,25 +32,11 @@ struct Capture
 // The frames a capture WAV holds.
 Capture ReadCapture(const std::string& path)
 {
-    const std::string bytes = testsupport::ReadFile(path);
     Capture c;
-    size_t at = 12;
-    while (at + 8 <= bytes.size())
+    for (const auto& [left, right] : testsupport::CapturedFrames(path))
     {
-        const auto* p = reinterpret_cast<const uint8_t*>(bytes.data() + at);
-        const uint32_t size = platform::LoadLE32(p + 4);
-        if (bytes.compare(at, 4, "data") == 0)
-        {
-            const size_t end = std::min(bytes.size(), at + 8 + size);
-            for (size_t i = at + 8; i + 4 <= end; i += 4)
-            {
-                const auto* s = reinterpret_cast<const uint8_t*>(bytes.data() + i);
-                c.left.push_back(static_cast<int16_t>(platform::LoadLE16(s)));
-                c.right.push_back(static_cast<int16_t>(platform::LoadLE16(s + 2)));
-            }
-            break;
-        }
-        at += 8 + size;
+        c.left.push_back(left);
+        c.right.push_back(right);
     }
     return c;
 }

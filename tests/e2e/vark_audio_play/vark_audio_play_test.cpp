@@ -1,4 +1,5 @@
 #include "platform/little_endian.h"
+#include "testsupport/sound.h"
 #include "testsupport/test_env.h"
 
 #include <gtest/gtest.h>
@@ -46,15 +47,11 @@ void WriteMono(const std::string& path, uint32_t rate, size_t frames)
 // The left and right samples of a capture file.
 std::pair<std::vector<int16_t>, std::vector<int16_t>> Captured(const std::string& path)
 {
-    const std::string b = testsupport::ReadFile(path);
     std::vector<int16_t> left, right;
-    const size_t at = b.find("data");
-    if (at == std::string::npos) return {};
-    for (size_t i = at + 8; i + 4 <= b.size(); i += 4)
+    for (const auto& [l, r] : testsupport::CapturedFrames(path))
     {
-        const auto* s = reinterpret_cast<const uint8_t*>(b.data() + i);
-        left.push_back(static_cast<int16_t>(platform::LoadLE16(s)));
-        right.push_back(static_cast<int16_t>(platform::LoadLE16(s + 2)));
+        left.push_back(l);
+        right.push_back(r);
     }
     return {left, right};
 }

@@ -1,4 +1,5 @@
 #include "numera_testing/material.h"
+#include "ondakit/riff_chunks.h"
 #include "platform/little_endian.h"
 #include "testsupport/sound.h"
 #include "testsupport/test_env.h"
@@ -33,29 +34,26 @@ struct Wav
 Wav ReadWav(const std::string& path)
 {
     const std::string b = testsupport::ReadFile(path);
-    Wav w;
-    if (b.size() < 12 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0) return w;
     const auto* p = reinterpret_cast<const uint8_t*>(b.data());
-    size_t at = 12;
-    while (at + 8 <= b.size())
-    {
-        const uint32_t size = platform::LoadLE32(p + at + 4);
-        if (b.compare(at, 4, "fmt ") == 0 && size >= 16)
+    Wav w;
+    ondakit::WalkRiffChunks(
+        p, b.size(),
+        [&](const ondakit::RiffChunk& chunk)
         {
-            w.channels = platform::LoadLE16(p + at + 10);
-            w.rate = platform::LoadLE32(p + at + 12);
-        }
-        else if (b.compare(at, 4, "data") == 0)
-        {
-            w.sizesAgree = platform::LoadLE32(p + 4) == b.size() - 8 && size == b.size() - at - 8;
+            if (chunk.Is("fmt ") && chunk.held >= 16)
+            {
+                w.channels = platform::LoadLE16(p + chunk.body + 2);
+                w.rate = platform::LoadLE32(p + chunk.body + 4);
+                return true;
+            }
+            if (!chunk.Is("data")) return true;
+            w.sizesAgree =
+                platform::LoadLE32(p + 4) == b.size() - 8 && chunk.body + chunk.size == b.size();
             const size_t frame = 2u * std::max<uint16_t>(w.channels, 1);
-            const size_t end = at + 8 + std::min<size_t>(size, b.size() - at - 8);
-            for (size_t i = at + 8; i + frame <= end; i += frame)
+            for (size_t i = chunk.body; i + frame <= chunk.body + chunk.held; i += frame)
                 w.left.push_back(static_cast<int16_t>(platform::LoadLE16(p + i)));
-            break;
-        }
-        at += 8 + size + (size & 1);
-    }
+            return false;
+        });
     return w;
 }
 

@@ -1,6 +1,7 @@
 #include "recorder/audio.h"
 #include "recorder/mulaw.h"
 
+#include "ondakit/riff_chunks.h"
 #include "platform/devio_frame.h"
 
 #include <algorithm>
@@ -25,44 +26,46 @@ using platform::devio::GetU32;
 
 bool ParseWav(const std::vector<uint8_t>& b, PcmAudio* audio, std::string* why)
 {
-    if (b.size() < 12 || std::memcmp(b.data(), "RIFF", 4) != 0 ||
-        std::memcmp(b.data() + 8, "WAVE", 4) != 0)
+    unsigned tag = 0, channels = 0, rate = 0, bits = 0, align = 0;
+    bool haveFormat = false, truncatedFormat = false;
+    const uint8_t* data = nullptr;
+    size_t dataSize = 0;
+    const bool riff =
+        ondakit::WalkRiffChunks(b.data(), b.size(),
+                                [&](const ondakit::RiffChunk& chunk)
+                                {
+                                    const uint8_t* body = b.data() + chunk.body;
+                                    if (chunk.Is("fmt "))
+                                    {
+                                        if (chunk.size < 16 || chunk.held < chunk.size)
+                                        {
+                                            truncatedFormat = true;
+                                            return false;
+                                        }
+                                        tag = GetU16(body);
+                                        channels = GetU16(body + 2);
+                                        rate = GetU32(body + 4);
+                                        align = GetU16(body + 12);
+                                        bits = GetU16(body + 14);
+                                        if (tag == 0xFFFE && chunk.size >= 40)
+                                            tag = GetU16(body + 24);
+                                        haveFormat = true;
+                                        return true;
+                                    }
+                                    if (!chunk.Is("data")) return true;
+                                    data = body;
+                                    dataSize = chunk.held; // tolerate a short tail
+                                    return false;
+                                });
+    if (!riff)
     {
         *why = "not a RIFF WAVE file";
         return false;
     }
-    unsigned tag = 0, channels = 0, rate = 0, bits = 0, align = 0;
-    bool haveFormat = false;
-    const uint8_t* data = nullptr;
-    size_t dataSize = 0;
-    for (size_t off = 12; off + 8 <= b.size();)
+    if (truncatedFormat)
     {
-        const uint8_t* c = b.data() + off;
-        const uint64_t size = GetU32(c + 4);
-        const size_t avail = b.size() - off - 8;
-        if (std::memcmp(c, "fmt ", 4) == 0)
-        {
-            if (size < 16 || size > avail)
-            {
-                *why = "truncated format chunk";
-                return false;
-            }
-            tag = GetU16(c + 8);
-            channels = GetU16(c + 10);
-            rate = GetU32(c + 12);
-            align = GetU16(c + 20);
-            bits = GetU16(c + 22);
-            if (tag == 0xFFFE && size >= 40) tag = GetU16(c + 32);
-            haveFormat = true;
-        }
-        else if (std::memcmp(c, "data", 4) == 0)
-        {
-            data = c + 8;
-            dataSize =
-                static_cast<size_t>(std::min<uint64_t>(size, avail)); // tolerate a short tail
-            break;
-        }
-        off += 8 + static_cast<size_t>(size) + (size & 1);
+        *why = "truncated format chunk";
+        return false;
     }
     if (!haveFormat || !data)
     {
