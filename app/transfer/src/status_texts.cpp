@@ -1,5 +1,7 @@
 #include "transfer/status_texts.h"
 
+#include "transfer/export_rules.h"
+
 #include <cstdio>
 
 namespace vark
@@ -7,14 +9,7 @@ namespace vark
 
 std::string KilobyteText(uint32_t kb)
 {
-    char buf[32];
-    if (kb < 1000)
-        std::snprintf(buf, sizeof buf, "%u", kb);
-    else if (kb < 1000000)
-        std::snprintf(buf, sizeof buf, "%u,%03u", kb / 1000, kb % 1000);
-    else
-        std::snprintf(buf, sizeof buf, "%u,%03u,%03u", kb / 1000000, kb / 1000 % 1000, kb % 1000);
-    return buf;
+    return GroupThousands(kb);
 }
 
 std::string TimeLeftText(const platform::AutoSpan& span)

@@ -9,7 +9,7 @@
 namespace vark
 {
 
-// Kilobytes with comma thousands separators: "%u", "%u,%03u", "%u,%03u,%03u".
+// Kilobytes with comma thousands separators, as the copy counters show them (GroupThousands).
 std::string KilobyteText(uint32_t kb);
 // Recording time left: hours unbounded, then minutes and seconds ("12:05:09").
 std::string TimeLeftText(const platform::AutoSpan& span);
