@@ -33,7 +33,7 @@ void CVarkDlg::OnPlayTick()
     // A player server that has gone sends nothing more: notice it about once a second while a
     // flow is held (a record flow may already have stopped itself on the refused sound), let
     // go of the player, and the next playback starts a new one.
-    if (++playTicks_ % 5 == 0 && control_.Flow() && TRIL_GetGain() < 0)
+    if (++playTicks_ % 5 == 0 && control_.Flow() && !control_.PlayerAnswers())
     {
         SLOG_ERR("The player stopped answering");
         control_.Drop();

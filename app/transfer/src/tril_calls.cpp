@@ -33,6 +33,8 @@ public:
         return TRIL_SetSound(data, size, channels, rate);
     }
     bool OpenFile(const wchar_t* path) override { return TRIL_OpenFile(path); }
+    // A gone server fails every call; the gain query is the cheapest that says so.
+    bool Answers() override { return TRIL_GetGain() >= 0; }
 };
 
 } // namespace

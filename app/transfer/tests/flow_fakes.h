@@ -36,11 +36,13 @@ public:
     bool SetDenoiser(int32_t mode, int32_t depth, int32_t on) override;
     bool SetSound(const unsigned char* data, int32_t size, int32_t channels, int32_t rate) override;
     bool OpenFile(const wchar_t* path) override;
+    bool Answers() override { return !gone; } // a query, not recorded
 
     // Calls in order, e.g. "SetMonitoring(1)", "SetSound(32768,1,8000)".
     std::vector<std::string> calls;
     std::vector<Sound> sounds;
     bool ready = false;
+    bool gone = false;
     std::set<std::string> failing; // names of calls that return false
     platform::HWND initWindow = nullptr;
 

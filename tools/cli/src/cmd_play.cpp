@@ -321,7 +321,7 @@ int CmdPlay(Context& ctx)
         if (Clock::now() - lastCheck > std::chrono::seconds(1))
         {
             lastCheck = Clock::now();
-            if (TRIL_GetGain() < 0)
+            if (!control.PlayerAnswers())
             {
                 control.Stop();
                 Fail("vark-cli: the player stopped answering");

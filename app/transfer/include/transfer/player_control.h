@@ -47,6 +47,10 @@ public:
     bool SetAgc(bool on);
     bool SetDenoiser(bool on);
 
+    // False once the player server has gone; the window and vark-cli ask about once a
+    // second, since a gone server sends nothing more.
+    bool PlayerAnswers() const { return tril_.Answers(); }
+
     CDataFlow* Flow() const { return flow_; }
     bool IsPlaying() const { return playing_; }
     bool IsPaused() const { return paused_; }

@@ -29,6 +29,8 @@ public:
     virtual bool SetSound(const unsigned char* data, int32_t size, int32_t channels,
                           int32_t rate) = 0;
     virtual bool OpenFile(const wchar_t* path) = 0;
+    // False once the player server has gone: a query it no longer answers.
+    virtual bool Answers() = 0;
 };
 
 // The process's player wrapper (libtrillo).
