@@ -179,7 +179,7 @@ DeviceAnswer RecorderFirmware::Handle(const DeviceRequest& request)
     return answer;
 }
 
-DeviceAnswer RecorderFirmware::Query(Cmd command)
+DeviceAnswer RecorderFirmware::Query(unsigned command)
 {
     DeviceRequest r;
     r.op = dv::kOpControl;
@@ -188,7 +188,7 @@ DeviceAnswer RecorderFirmware::Query(Cmd command)
     return Handle(r);
 }
 
-DeviceAnswer RecorderFirmware::Write(Cmd command, const std::array<uint8_t, kFrameSize>& frame)
+DeviceAnswer RecorderFirmware::Write(unsigned command, const std::array<uint8_t, kFrameSize>& frame)
 {
     DeviceRequest r;
     r.op = dv::kOpControl;

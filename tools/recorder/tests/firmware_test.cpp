@@ -142,14 +142,14 @@ TEST(RecorderFirmware, MalformedRequestsAreRefused)
     q.code = 0x220000;
     q.outputCapacity = kFrameSize;
     EXPECT_EQ(r.fw.Handle(q).status, dv::kErrorInvalidFunction);
-    EXPECT_EQ(r.Q(static_cast<Cmd>(15)).status, dv::kErrorInvalidFunction); // unused command
-    EXPECT_EQ(r.Q(Cmd::CloseRecord).status, dv::kErrorInvalidFunction);     // write-only command
+    EXPECT_EQ(r.fw.Query(15).status, dv::kErrorInvalidFunction);        // unused command
+    EXPECT_EQ(r.Q(Cmd::CloseRecord).status, dv::kErrorInvalidFunction); // write-only command
     dv::DeviceRequest w;
     w.op = dv::kOpControl;
     w.code = WriteCode(Cmd::SourceLeft);
     w.input = {0, 0, 0, 0};
     EXPECT_EQ(r.fw.Handle(w).status, dv::kErrorInvalidParameter);
-    EXPECT_EQ(r.fw.Write(static_cast<Cmd>(33), F(0)).status, dv::kErrorInvalidFunction);
+    EXPECT_EQ(r.fw.Write(33, F(0)).status, dv::kErrorInvalidFunction);
 }
 
 TEST(RecorderFirmware, LockRules)

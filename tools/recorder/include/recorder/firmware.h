@@ -81,8 +81,18 @@ public:
     void Reset();
 
     // In-process shortcuts for tests: a query, a write with a 16-byte frame, a bulk read.
-    platform::devio::DeviceAnswer Query(vark::RecorderCommand command);
+    // By number as well, for numbers outside the command table.
+    platform::devio::DeviceAnswer Query(vark::RecorderCommand command)
+    {
+        return Query(vark::CommandNumber(command));
+    }
     platform::devio::DeviceAnswer Write(vark::RecorderCommand command,
+                                        const std::array<uint8_t, vark::kFrameSize>& frame)
+    {
+        return Write(vark::CommandNumber(command), frame);
+    }
+    platform::devio::DeviceAnswer Query(unsigned command);
+    platform::devio::DeviceAnswer Write(unsigned command,
                                         const std::array<uint8_t, vark::kFrameSize>& frame);
     platform::devio::DeviceAnswer Read(uint32_t count);
 
