@@ -4,6 +4,7 @@
 // the client has found the stream broken every later call fails as "not connected".
 #include "fuzz_support.h"
 
+#include "device/vark_protocol.h"
 #include "platform/devio.h"
 #include "platform/devio_frame.h"
 
@@ -40,7 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     bool broken = false;
     for (size_t call = 0; call < sizes.size(); ++call)
     {
-        const uint32_t capacity = sizes[call] % 2 ? 16 : static_cast<uint32_t>(sizes[call]) * 41;
+        const uint32_t capacity =
+            sizes[call] % 2 ? vark::kFrameSize : static_cast<uint32_t>(sizes[call]) * 41;
         out.assign(capacity + 32, kGuard);
         uint32_t returned = 0xFFFFFFFF;
         bool ok;
@@ -51,9 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
         else
         {
-            const uint8_t frame[16] = {1, 2, 3, 4};
-            ok = DeviceControl(pair[0], 0x222000 + 4u * call, frame, sizes[call] % 5 ? 16 : 0,
-                               out.data(), capacity, &returned);
+            const uint8_t frame[vark::kFrameSize] = {1, 2, 3, 4};
+            ok = DeviceControl(pair[0], vark::QueryCode(static_cast<unsigned>(call)), frame,
+                               sizes[call] % 5 ? vark::kFrameSize : 0, out.data(), capacity,
+                               &returned);
             if (ok) FUZZ_CHECK(returned <= kMaxTransfer);
         }
         if (!ok) FUZZ_CHECK(returned == 0);

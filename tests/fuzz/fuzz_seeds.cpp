@@ -3,6 +3,7 @@
 // deep into its parser. Usage: fuzz_seeds FOLDER
 #include "fuzz_support.h"
 
+#include "device/vark_protocol.h"
 #include "device/vark_settings.h"
 #include "platform/com/wire.h"
 #include "platform/devio_frame.h"
@@ -193,16 +194,20 @@ int main(int argc, char** argv)
         const auto f = EncodeRequest(h, reinterpret_cast<const uint8_t*>(input.data()));
         requests.append(f.begin(), f.end());
     };
-    const Bytes frame(16, '\0');
-    request(kOpControl, 0x222000, {}, 16);            // identity
-    request(kOpControl, 0x222400 + 4 * 29, frame, 0); // the PIN
-    request(kOpControl, 0x222000 + 4 * 34, {}, 16);
-    request(kOpControl, 0x222000 + 4 * 9, {}, 16);
+    using Cmd = vark::RecorderCommand;
+    using vark::kFrameSize;
+    using vark::QueryCode;
+    using vark::WriteCode;
+    const Bytes frame(kFrameSize, '\0');
+    request(kOpControl, QueryCode(Cmd::SerialNumber), {}, kFrameSize);
+    request(kOpControl, WriteCode(Cmd::PresentAccessCode), frame, 0);
+    request(kOpControl, QueryCode(Cmd::FirmwareVersion), {}, kFrameSize);
+    request(kOpControl, QueryCode(Cmd::RecordCount), {}, kFrameSize);
     Bytes open = frame;
     open[4] = 1;
-    request(kOpControl, 0x222400 + 4 * 10, open, 0);
-    request(kOpControl, 0x222000 + 4 * 10, {}, 16);
-    request(kOpControl, 0x222000 + 4 * 12, {}, 16);
+    request(kOpControl, WriteCode(Cmd::SelectRecord), open, 0);
+    request(kOpControl, QueryCode(Cmd::SelectRecord), {}, kFrameSize);
+    request(kOpControl, QueryCode(Cmd::RecordHeader), {}, kFrameSize);
     request(kOpRead, 0, {}, 5120);
     Seed("devio_server_fuzz", "session", requests);
 

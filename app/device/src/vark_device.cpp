@@ -14,6 +14,7 @@ namespace vark
 {
 
 namespace dev = platform::devio;
+using Cmd = RecorderCommand;
 
 namespace
 {
@@ -39,7 +40,8 @@ bool CVarkDevice::Open(const std::string& devicePath)
     handle_ = dev::OpenDevice(devicePath);
     if (handle_ < 0) return false;
     Frame reply = {};
-    if (!VarkeControlRead(0, reply)) return false; // stays open; the caller drops it
+    if (!VarkeControlRead(Cmd::SerialNumber, reply))
+        return false; // stays open; the caller drops it
     serialNumber_ = static_cast<int16_t>(LoadLE16(reply + 4));
     return true;
 }
@@ -58,26 +60,26 @@ void CVarkDevice::ClearFrame(Frame frame) const
     StoreLE32(frame, accessCode_);
 }
 
-bool CVarkDevice::VarkeControlWrite(int command, const Frame frame)
+bool CVarkDevice::VarkeControlWrite(RecorderCommand command, const Frame frame)
 {
     if (!IsOpen()) return false;
     uint32_t returned = 0;
     if (!dev::DeviceControl(handle_, WriteCode(command), frame, kFrameSize, nullptr, 0, &returned))
     {
-        SLOG_ERR("VarkeControlWrite command: %d, errCode = %d", command,
+        SLOG_ERR("VarkeControlWrite command: %d, errCode = %d", static_cast<int>(command),
                  static_cast<int>(dev::LastError()));
         return false;
     }
     if (returned != kFrameSize)
     {
-        SLOG_ERR("VarkeControlWrite command: %d, return %d bytes", command,
+        SLOG_ERR("VarkeControlWrite command: %d, return %d bytes", static_cast<int>(command),
                  static_cast<int>(returned));
         return false;
     }
     return true;
 }
 
-bool CVarkDevice::VarkeControlRead(int command, Frame reply)
+bool CVarkDevice::VarkeControlRead(RecorderCommand command, Frame reply)
 {
     if (!IsOpen()) return false;
     for (int attempt = 1;; ++attempt)
@@ -101,7 +103,7 @@ uint32_t CVarkDevice::Read(void* buffer, uint32_t count)
         Frame frame;
         ClearFrame(frame);
         StoreLE16(frame + 4, static_cast<uint16_t>(count));
-        if (!VarkeControlWrite(14, frame)) return 0;
+        if (!VarkeControlWrite(Cmd::TransferSize, frame)) return 0;
         uint32_t delivered = 0;
         return dev::ReadDevice(handle_, out, count, &delivered) ? delivered : 0;
     }
@@ -136,7 +138,7 @@ uint32_t CVarkDevice::Read(void* buffer, uint32_t count)
 bool CVarkDevice::GetClock(platform::AutoDate& date)
 {
     Frame reply;
-    if (!VarkeControlRead(1, reply)) return false;
+    if (!VarkeControlRead(Cmd::Clock, reply)) return false;
     date = RecorderTimeToDate(LoadLE32(reply + 4));
     return true;
 }
@@ -149,13 +151,13 @@ bool CVarkDevice::SetClock(const platform::AutoDate& date)
     Frame frame;
     ClearFrame(frame);
     StoreLE32(frame + 4, seconds);
-    return VarkeControlWrite(1, frame) && Commit();
+    return VarkeControlWrite(Cmd::Clock, frame) && Commit();
 }
 
 bool CVarkDevice::GetMemory(uint32_t& total, uint32_t& free)
 {
     Frame reply;
-    if (!VarkeControlRead(7, reply)) return false;
+    if (!VarkeControlRead(Cmd::Memory, reply)) return false;
     total = LoadLE32(reply + 4);
     free = LoadLE32(reply + 8);
     return true;
@@ -169,7 +171,7 @@ uint8_t CVarkDevice::GetBattery(bool& charging)
 std::optional<uint8_t> CVarkDevice::QueryBattery(bool& charging)
 {
     Frame reply;
-    if (!VarkeControlRead(8, reply)) return std::nullopt;
+    if (!VarkeControlRead(Cmd::Battery, reply)) return std::nullopt;
     charging = reply[5] == 1;
     return reply[4];
 }
@@ -182,14 +184,14 @@ uint16_t CVarkDevice::GetRecordCount()
 std::optional<uint16_t> CVarkDevice::QueryRecordCount()
 {
     Frame reply;
-    if (!VarkeControlRead(9, reply)) return std::nullopt;
+    if (!VarkeControlRead(Cmd::RecordCount, reply)) return std::nullopt;
     return LoadLE16(reply + 4);
 }
 
 bool CVarkDevice::GetInputLevel(uint8_t levels[2])
 {
     Frame reply;
-    if (!VarkeControlRead(19, reply)) return false;
+    if (!VarkeControlRead(Cmd::InputLevel, reply)) return false;
     levels[0] = reply[4];
     levels[1] = reply[5];
     return true;
@@ -198,12 +200,12 @@ bool CVarkDevice::GetInputLevel(uint8_t levels[2])
 uint8_t CVarkDevice::GetBatteryIndication()
 {
     Frame reply;
-    return VarkeControlRead(41, reply) ? reply[4] : 0;
+    return VarkeControlRead(Cmd::BatteryIndication, reply) ? reply[4] : 0;
 }
 
 bool CVarkDevice::SetBatteryIndication(bool on)
 {
-    return WriteByte(41, on ? 1 : 0);
+    return WriteByte(Cmd::BatteryIndication, on ? 1 : 0);
 }
 
 uint8_t CVarkDevice::GetCapabilityLevel()
@@ -214,7 +216,7 @@ uint8_t CVarkDevice::GetCapabilityLevel()
 std::optional<uint8_t> CVarkDevice::QueryCapabilityLevel()
 {
     uint8_t level = 0;
-    if (!QueryByte(43, level)) return std::nullopt;
+    if (!QueryByte(Cmd::CapabilityLevel, level)) return std::nullopt;
     return level;
 }
 
@@ -223,10 +225,10 @@ bool CVarkDevice::Commit()
     if (!IsOpen()) return false;
     Frame frame;
     ClearFrame(frame);
-    return VarkeControlWrite(31, frame);
+    return VarkeControlWrite(Cmd::Commit, frame);
 }
 
-bool CVarkDevice::WriteByte(int command, uint8_t value)
+bool CVarkDevice::WriteByte(RecorderCommand command, uint8_t value)
 {
     if (!IsOpen()) return false;
     Frame frame;
@@ -235,7 +237,7 @@ bool CVarkDevice::WriteByte(int command, uint8_t value)
     return VarkeControlWrite(command, frame);
 }
 
-bool CVarkDevice::QueryByte(int command, uint8_t& value)
+bool CVarkDevice::QueryByte(RecorderCommand command, uint8_t& value)
 {
     Frame reply;
     if (!VarkeControlRead(command, reply)) return false;
@@ -283,10 +285,10 @@ bool CVarkDevice::PresentAccessCode(const std::wstring& pin)
     Frame frame;
     ClearFrame(frame); // dword 0: the code held so far
     StoreLE32(frame + 4, code);
-    if (!VarkeControlWrite(29, frame)) return false;
+    if (!VarkeControlWrite(Cmd::PresentAccessCode, frame)) return false;
     accessCode_ = code;
     Frame reply;
-    if (!VarkeControlRead(34, reply)) return false;
+    if (!VarkeControlRead(Cmd::FirmwareVersion, reply)) return false;
     firmwareVersion_ = LoadLE16(reply + 4);
     return true;
 }
@@ -298,7 +300,7 @@ bool CVarkDevice::ChangeAccessCode(const std::wstring& newPin)
     Frame frame;
     ClearFrame(frame);
     StoreLE32(frame + 4, code);
-    return VarkeControlWrite(28, frame) && Commit() && PresentAccessCode(newPin);
+    return VarkeControlWrite(Cmd::ChangeAccessCode, frame) && Commit() && PresentAccessCode(newPin);
 }
 
 // ---- record access ------------------------------------------------------------------
@@ -312,7 +314,7 @@ bool CVarkDevice::PollRecordReady()
     for (;;)
     {
         Frame reply;
-        if (!VarkeControlRead(10, reply)) return false;
+        if (!VarkeControlRead(Cmd::SelectRecord, reply)) return false;
         if (reply[4] == 0) return true;
         if (std::chrono::steady_clock::now() >= end)
         {
@@ -328,10 +330,10 @@ bool CVarkDevice::OpenRecord(uint16_t index)
     if (!IsOpen()) return false;
     ClearFrame(sequence_);
     StoreLE16(sequence_ + 4, index);
-    if (!VarkeControlWrite(10, sequence_) || !PollRecordReady()) return false;
+    if (!VarkeControlWrite(Cmd::SelectRecord, sequence_) || !PollRecordReady()) return false;
     if (firmwareVersion_ < kFirmwareTransferSizeOnOpen) return true;
-    StoreLE16(sequence_ + 4, 0x4000); // same frame: later bytes of the sequence remain
-    return VarkeControlWrite(14, sequence_);
+    StoreLE16(sequence_ + 4, kTransferSizeOnOpen); // same frame: later bytes of the sequence remain
+    return VarkeControlWrite(Cmd::TransferSize, sequence_);
 }
 
 bool CVarkDevice::SeekRecord(uint32_t position, uint8_t flag)
@@ -340,10 +342,10 @@ bool CVarkDevice::SeekRecord(uint32_t position, uint8_t flag)
     ClearFrame(sequence_);
     StoreLE32(sequence_ + 4, position);
     sequence_[8] = flag;
-    if (!VarkeControlWrite(13, sequence_)) return false;
+    if (!VarkeControlWrite(Cmd::SeekRecord, sequence_)) return false;
     if (firmwareVersion_ < kFirmwareTransferSizeOnOpen) return true;
-    StoreLE16(sequence_ + 4, 0x4000);
-    return VarkeControlWrite(14, sequence_);
+    StoreLE16(sequence_ + 4, kTransferSizeOnOpen);
+    return VarkeControlWrite(Cmd::TransferSize, sequence_);
 }
 
 bool CVarkDevice::CloseRecord()
@@ -351,7 +353,7 @@ bool CVarkDevice::CloseRecord()
     if (!IsOpen()) return false;
     Frame frame;
     ClearFrame(frame);
-    return VarkeControlWrite(11, frame);
+    return VarkeControlWrite(Cmd::CloseRecord, frame);
 }
 
 bool CVarkDevice::GetRecordInfo(uint16_t index, RecordInfo& info)
@@ -360,9 +362,9 @@ bool CVarkDevice::GetRecordInfo(uint16_t index, RecordInfo& info)
     Frame frame;
     ClearFrame(frame);
     StoreLE16(frame + 4, index);
-    if (!VarkeControlWrite(10, frame) || !PollRecordReady()) return false;
+    if (!VarkeControlWrite(Cmd::SelectRecord, frame) || !PollRecordReady()) return false;
     Frame reply;
-    if (!VarkeControlRead(12, reply)) return false;
+    if (!VarkeControlRead(Cmd::RecordHeader, reply)) return false;
     info = DecodeRecordHeader(LoadLE32(reply + 4), LoadLE32(reply + 8), LoadLE32(reply + 12),
                               serialNumber_);
     CloseRecord(); // its result does not matter
@@ -373,13 +375,13 @@ bool CVarkDevice::GetRecordInfo(uint16_t index, RecordInfo& info)
 
 bool CVarkDevice::StartEraseAll()
 {
-    return WriteByte(26, 1);
+    return WriteByte(Cmd::EraseAll, 1);
 }
 
 bool CVarkDevice::IsErasing()
 {
     uint8_t busy = 0;
-    return !QueryByte(26, busy) || busy != 0;
+    return !QueryByte(Cmd::EraseAll, busy) || busy != 0;
 }
 
 bool WaitForEraseEnd(CVarkDevice& device, const std::function<void(int)>& tick)
@@ -404,7 +406,7 @@ bool CVarkDevice::ReadParameters()
 {
     Frame reply;
     uint8_t b = 0;
-    if (VarkeControlRead(23, reply))
+    if (VarkeControlRead(Cmd::AccuThreshold, reply))
     {
         const uint32_t threshold = LoadLE32(reply + 4);
         params_.accuThreshold = static_cast<uint16_t>(threshold);
@@ -412,20 +414,21 @@ bool CVarkDevice::ReadParameters()
         params_.pad154[1] = static_cast<uint8_t>(threshold >> 24);
         params_.accuEnabled = (threshold & 0xFFFF) != 0 ? 1 : 0;
     }
-    if (QueryByte(21, b)) params_.agc = b;
-    if (VarkeControlRead(16, reply))
+    if (QueryByte(Cmd::Agc, b)) params_.agc = b;
+    if (VarkeControlRead(Cmd::RecordingLevel, reply))
     {
         params_.inputLevelLeft = DecodeInputLevel(reply[4]);
         params_.inputLevelRight = DecodeInputLevel(reply[5]);
     }
-    if (QueryByte(22, b)) params_.buttonMode = b;
-    if (QueryByte(30, b)) params_.recordButton = b;
+    if (QueryByte(Cmd::ButtonMode, b)) params_.buttonMode = b;
+    if (QueryByte(Cmd::RecordButton, b)) params_.recordButton = b;
     for (int i = 0; i < kTimerCount; ++i)
     {
         if (!IsOpen()) break;
         ClearFrame(sequence_);
         sequence_[4] = static_cast<uint8_t>(i);
-        if (!VarkeControlWrite(24, sequence_) || !VarkeControlRead(25, reply)) continue;
+        if (!VarkeControlWrite(Cmd::SelectTimer, sequence_) || !VarkeControlRead(Cmd::Timer, reply))
+            continue;
         VarkTimer& t = params_.timers[i];
         const uint32_t start = LoadLE32(reply + 4), duration = LoadLE32(reply + 8);
         if (duration == 0)
@@ -441,7 +444,7 @@ bool CVarkDevice::ReadParameters()
         t.duration = span.Days();
         t.durationStatus = span.IsValid() ? 0 : 1;
     }
-    if (VarkeControlRead(27, reply))
+    if (VarkeControlRead(Cmd::RingLength, reply))
     {
         const uint32_t seconds = LoadLE32(reply + 4);
         if (seconds == 0)
@@ -456,11 +459,11 @@ bool CVarkDevice::ReadParameters()
         }
         params_.ringLengthStatus = 0;
     }
-    if (QueryByte(2, b)) params_.rate16k = b;
-    if (QueryByte(3, b)) params_.compression = b == 0 ? 1 : 0;
-    if (QueryByte(4, b)) params_.stereo = b != 0 ? 1 : 0;
-    if (QueryByte(5, b)) params_.sourceLeft = b;
-    if (QueryByte(6, b)) params_.sourceRight = b;
+    if (QueryByte(Cmd::SampleRate, b)) params_.rate16k = b;
+    if (QueryByte(Cmd::Uncompressed, b)) params_.compression = b == 0 ? 1 : 0;
+    if (QueryByte(Cmd::Stereo, b)) params_.stereo = b != 0 ? 1 : 0;
+    if (QueryByte(Cmd::SourceLeft, b)) params_.sourceLeft = b;
+    if (QueryByte(Cmd::SourceRight, b)) params_.sourceRight = b;
     return true;
 }
 
@@ -471,13 +474,13 @@ bool CVarkDevice::WriteParameters()
     Frame frame;
     ClearFrame(frame);
     StoreLE16(frame + 4, p.accuEnabled ? p.accuThreshold : 0);
-    if (!VarkeControlWrite(23, frame)) return false;
-    if (!WriteByte(21, p.agc)) return false;
+    if (!VarkeControlWrite(Cmd::AccuThreshold, frame)) return false;
+    if (!WriteByte(Cmd::Agc, p.agc)) return false;
     ClearFrame(frame);
     frame[4] = frame[5] = EncodeInputLevel(p.inputLevelLeft);
-    if (!VarkeControlWrite(16, frame)) return false;
-    if (!WriteByte(22, static_cast<uint8_t>(p.buttonMode))) return false;
-    if (!WriteByte(30, p.recordButton ? 1 : 0)) return false;
+    if (!VarkeControlWrite(Cmd::RecordingLevel, frame)) return false;
+    if (!WriteByte(Cmd::ButtonMode, static_cast<uint8_t>(p.buttonMode))) return false;
+    if (!WriteByte(Cmd::RecordButton, p.recordButton ? 1 : 0)) return false;
     for (int i = 0; i < kTimerCount; ++i)
     {
         const VarkTimer& t = p.timers[i];
@@ -495,10 +498,10 @@ bool CVarkDevice::WriteParameters()
         if (!t.enabled || t.startStatus != 0 || t.durationStatus != 0) start = duration = 0;
         ClearFrame(sequence_);
         sequence_[4] = static_cast<uint8_t>(i);
-        if (!VarkeControlWrite(24, sequence_)) return false;
+        if (!VarkeControlWrite(Cmd::SelectTimer, sequence_)) return false;
         StoreLE32(sequence_ + 4, start);
         StoreLE32(sequence_ + 8, duration);
-        if (!VarkeControlWrite(25, sequence_)) return false;
+        if (!VarkeControlWrite(Cmd::Timer, sequence_)) return false;
     }
     uint32_t ring = 0;
     if (p.ringEnabled && p.ringLengthStatus == 0 &&
@@ -510,12 +513,13 @@ bool CVarkDevice::WriteParameters()
     if (!p.ringEnabled || p.ringLengthStatus != 0) ring = 0;
     ClearFrame(frame);
     StoreLE32(frame + 4, ring);
-    if (!VarkeControlWrite(27, frame)) return false;
-    if (!WriteByte(2, p.rate16k)) return false;
-    if (!WriteByte(3, static_cast<uint8_t>(1 - (p.compression ? 1 : 0)))) return false;
-    if (!WriteByte(4, p.stereo)) return false;
-    if (!WriteByte(5, p.sourceLeft)) return false;
-    if (!WriteByte(6, p.sourceRight)) return false;
+    if (!VarkeControlWrite(Cmd::RingLength, frame)) return false;
+    if (!WriteByte(Cmd::SampleRate, p.rate16k)) return false;
+    if (!WriteByte(Cmd::Uncompressed, static_cast<uint8_t>(1 - (p.compression ? 1 : 0))))
+        return false;
+    if (!WriteByte(Cmd::Stereo, p.stereo)) return false;
+    if (!WriteByte(Cmd::SourceLeft, p.sourceLeft)) return false;
+    if (!WriteByte(Cmd::SourceRight, p.sourceRight)) return false;
     return Commit();
 }
 

@@ -16,6 +16,14 @@ using namespace vark;
 namespace
 {
 
+using Cmd = RecorderCommand;
+
+// A command as the recorder's request log and fault list number it.
+int Number(Cmd command)
+{
+    return static_cast<int>(CommandNumber(command));
+}
+
 recorder::StoredRecord Record(size_t bytes, uint32_t header, unsigned seed)
 {
     recorder::StoredRecord r;
@@ -108,7 +116,7 @@ TEST_F(DeviceTest, QueriesRetryZeroByteAnswersButNotShortOnes)
     recorder::Fault empty;
     empty.kind = recorder::Fault::Kind::EmptyAnswer;
     empty.direction = 'Q';
-    empty.command = 9;
+    empty.command = Number(Cmd::RecordCount);
     empty.times = 2;
     firmware_->AddFault(empty);
     const auto t0 = std::chrono::steady_clock::now();
@@ -120,7 +128,7 @@ TEST_F(DeviceTest, QueriesRetryZeroByteAnswersButNotShortOnes)
     recorder::Fault shortAnswer;
     shortAnswer.kind = recorder::Fault::Kind::ShortAnswer;
     shortAnswer.direction = 'Q';
-    shortAnswer.command = 7;
+    shortAnswer.command = Number(Cmd::Memory);
     shortAnswer.times = 1;
     firmware_->AddFault(shortAnswer);
     uint32_t total = 0, free = 0;
@@ -132,7 +140,7 @@ TEST_F(DeviceTest, QueriesRetryZeroByteAnswersButNotShortOnes)
 
 TEST_F(DeviceTest, PageReadsCorrectFlipsAndDeliverExactlyWhatWasAsked)
 {
-    Plug(0x2C00);
+    Plug(kFirmwarePages);
     ASSERT_TRUE(OpenAndUnlock());
     recorder::Fault flip;
     flip.kind = recorder::Fault::Kind::FlipData;
@@ -170,7 +178,7 @@ TEST_F(DeviceTest, PageReadsCorrectFlipsAndDeliverExactlyWhatWasAsked)
 
 TEST_F(DeviceTest, AShortPageEndsTheReadWithWhatWasDelivered)
 {
-    Plug(0x2C00);
+    Plug(kFirmwarePages);
     ASSERT_TRUE(OpenAndUnlock());
     ASSERT_TRUE(dev_.OpenRecord(0));
     recorder::Fault shortRead;
@@ -187,7 +195,7 @@ TEST_F(DeviceTest, AShortPageEndsTheReadWithWhatWasDelivered)
 TEST_F(DeviceTest, TransportVariantsByFirmware)
 {
     // Below 17: the transfer size goes before every read, and no size on opening.
-    Plug(16);
+    Plug(kFirmwareTransferSizeOnOpen - 1);
     ASSERT_TRUE(OpenAndUnlock());
     firmware_->ClearRequestLog();
     ASSERT_TRUE(dev_.OpenRecord(1));
@@ -196,7 +204,7 @@ TEST_F(DeviceTest, TransportVariantsByFirmware)
     EXPECT_EQ(dev_.Read(data.data(), 32768), 32768u);
     auto log = Log();
     ASSERT_GE(log.size(), 2u);
-    EXPECT_EQ(log[log.size() - 2].command, 14);
+    EXPECT_EQ(log[log.size() - 2].command, Number(Cmd::TransferSize));
     EXPECT_EQ(log[log.size() - 2].input[4] | log[log.size() - 2].input[5] << 8, 32768);
     EXPECT_TRUE(
         std::equal(data.begin(), data.end(), firmware_->LiveImage().records[1].data.begin()));
@@ -205,7 +213,7 @@ TEST_F(DeviceTest, TransportVariantsByFirmware)
     plugged_.reset();
 
     // 17 and above: the size 0x4000 after opening and after positioning, one plain read.
-    Plug(17);
+    Plug(kFirmwareTransferSizeOnOpen);
     ASSERT_TRUE(OpenAndUnlock());
     firmware_->ClearRequestLog();
     ASSERT_TRUE(dev_.OpenRecord(1));
@@ -215,7 +223,7 @@ TEST_F(DeviceTest, TransportVariantsByFirmware)
     EXPECT_EQ(seq.substr(seq.size() - 11), "W14 W13 W14");
     log = Log();
     const auto& w14 = log.back().input;
-    EXPECT_EQ(w14[4] | w14[5] << 8, 0x4000);
+    EXPECT_EQ(w14[4] | w14[5] << 8, kTransferSizeOnOpen);
     EXPECT_EQ(w14[6], 0x01); // the same frame: the position's upper bytes remain
     std::vector<uint8_t> chunk(4096);
     EXPECT_EQ(dev_.Read(chunk.data(), 4096), 4096u);
@@ -305,7 +313,7 @@ TEST_F(DeviceTest, AFailedStepStopsWritingButNotReading)
     ASSERT_TRUE(OpenAndUnlock());
     recorder::Fault fail;
     fail.direction = 'W';
-    fail.command = 25;
+    fail.command = Number(Cmd::Timer);
     fail.skip = 2;
     fail.times = 1;
     firmware_->AddFault(fail);
@@ -316,7 +324,7 @@ TEST_F(DeviceTest, AFailedStepStopsWritingButNotReading)
 
     recorder::Fault q27;
     q27.direction = 'Q';
-    q27.command = 27;
+    q27.command = Number(Cmd::RingLength);
     q27.times = 1;
     firmware_->AddFault(q27);
     firmware_->ClearRequestLog();
@@ -407,11 +415,11 @@ TEST_F(DeviceTest, FailedQueriesAreToldFromZero)
     ASSERT_EQ(dev_.QueryRecordCount(), std::optional<uint16_t>(2));
     ASSERT_TRUE(dev_.QueryBattery(charging).has_value());
     ASSERT_TRUE(dev_.QueryCapabilityLevel().has_value());
-    for (int command : {8, 9, 43})
+    for (Cmd command : {Cmd::Battery, Cmd::RecordCount, Cmd::CapabilityLevel})
     {
         recorder::Fault fail;
         fail.direction = 'Q';
-        fail.command = command;
+        fail.command = Number(command);
         fail.times = 2;
         firmware_->AddFault(fail);
     }
@@ -440,7 +448,7 @@ TEST_F(DeviceTest, ARecordThatNeverGetsReadyIsAFailedOpenAfterTheBound)
     // Polled with pauses, not in a tight loop.
     size_t polls = 0;
     for (const auto& e : Log())
-        polls += e.direction == 'Q' && e.command == 10;
+        polls += e.direction == 'Q' && e.command == Number(Cmd::SelectRecord);
     EXPECT_LE(polls, 1u * CVarkDevice::kRecordReadyTimeoutMs / CVarkDevice::kNotReadyPauseMs + 10);
     EXPECT_NE(LogText().find("not ready after"), std::string::npos);
 }

@@ -17,6 +17,8 @@ using platform::devio::GetU16;
 using platform::devio::GetU32;
 using platform::devio::PutU16;
 using platform::devio::PutU32;
+using vark::kFrameSize;
+using Cmd = vark::RecorderCommand;
 namespace dv = platform::devio;
 
 namespace
@@ -181,16 +183,16 @@ DeviceAnswer RecorderFirmware::Query(unsigned command)
 {
     DeviceRequest r;
     r.op = dv::kOpControl;
-    r.code = QueryCode(command);
+    r.code = vark::QueryCode(command);
     r.outputCapacity = kFrameSize;
     return Handle(r);
 }
 
-DeviceAnswer RecorderFirmware::Write(unsigned command, const std::array<uint8_t, 16>& frame)
+DeviceAnswer RecorderFirmware::Write(unsigned command, const std::array<uint8_t, kFrameSize>& frame)
 {
     DeviceRequest r;
     r.op = dv::kOpControl;
-    r.code = WriteCode(command);
+    r.code = vark::WriteCode(command);
     r.input.assign(frame.begin(), frame.end());
     return Handle(r);
 }
@@ -217,21 +219,24 @@ RecorderFirmware::Reply RecorderFirmware::Dispatch(const DeviceRequest& request,
     }
     char direction = '?';
     unsigned command = 0;
-    if (request.code >= kQueryCodeBase && request.code < kWriteCodeBase &&
-        (request.code - kQueryCodeBase) % 4 == 0)
+    if (request.code >= vark::kQueryCodeBase && request.code < vark::kWriteCodeBase &&
+        (request.code - vark::kQueryCodeBase) % 4 == 0)
     {
         direction = 'Q';
-        command = (request.code - kQueryCodeBase) / 4;
+        command = (request.code - vark::kQueryCodeBase) / 4;
     }
-    else if (request.code >= kWriteCodeBase && request.code < kWriteCodeBase + 0x400 &&
-             (request.code - kWriteCodeBase) % 4 == 0)
+    else if (request.code >= vark::kWriteCodeBase && request.code < vark::kWriteCodeBase + 0x400 &&
+             (request.code - vark::kWriteCodeBase) % 4 == 0)
     {
         direction = 'W';
-        command = (request.code - kWriteCodeBase) / 4;
+        command = (request.code - vark::kWriteCodeBase) / 4;
     }
     log->direction = direction;
     if (direction == '?') return Reply::Error(dv::kErrorInvalidFunction);
     log->command = static_cast<int>(command);
+    // Below 256 either way, so every number is a value of the command type; numbers
+    // outside the table fall to the switches' default.
+    const auto cmd = static_cast<Cmd>(command);
 
     if (direction == 'Q')
     {
@@ -242,8 +247,8 @@ RecorderFirmware::Reply RecorderFirmware::Dispatch(const DeviceRequest& request,
             --emptyAnswersLeft_;
             return Reply{};
         }
-        if (locked_ && command != 0) return Reply::Error(dv::kErrorAccessDenied);
-        Reply r = DoQuery(command);
+        if (locked_ && cmd != Cmd::SerialNumber) return Reply::Error(dv::kErrorAccessDenied);
+        Reply r = DoQuery(cmd);
         if (r.status == 0)
             for (ActiveFault& f : faults_)
             {
@@ -261,13 +266,13 @@ RecorderFirmware::Reply RecorderFirmware::Dispatch(const DeviceRequest& request,
 
     if (request.input.size() != kFrameSize) return Reply::Error(dv::kErrorInvalidParameter);
     if (auto r = ApplyRequestFaults('W', static_cast<int>(command))) return *r;
-    if (command != 29)
+    if (cmd != Cmd::PresentAccessCode)
     {
         if (locked_) return Reply::Error(dv::kErrorAccessDenied);
         if (GetU32(request.input.data()) != sessionCode_)
             return Reply::Error(dv::kErrorAccessDenied);
     }
-    Reply r = DoWrite(command, request.input);
+    Reply r = DoWrite(cmd, request.input);
     if (r.status == 0) emptyAnswersLeft_ = config_.busyEmptyAnswers;
     return r;
 }
@@ -323,37 +328,42 @@ void RecorderFirmware::InputLevels(uint8_t* left, uint8_t* right) const
     *right = level(t, 0.4);
 }
 
-RecorderFirmware::Reply RecorderFirmware::DoQuery(unsigned command)
+// Each switch names every command of the table, so that a command the link gains fails the
+// build here until the firmware decides what it does with it in both directions.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic error "-Wswitch-enum"
+
+RecorderFirmware::Reply RecorderFirmware::DoQuery(Cmd command)
 {
     uint8_t f[kFrameSize] = {};
     const RecorderSettings& s = image_.settings;
     const RecorderIdentity& id = image_.identity;
     switch (command)
     {
-    case 0:
+    case Cmd::SerialNumber:
         PutU16(f + 4, static_cast<uint16_t>(id.serial));
         break;
-    case 1:
+    case Cmd::Clock:
         PutU32(f + 4, static_cast<uint32_t>(HostSecondsSince2000() + s.clockOffset));
         break;
-    case 2:
+    case Cmd::SampleRate:
         f[4] = s.rate16k;
         break;
-    case 3:
+    case Cmd::Uncompressed:
         f[4] = s.uncompressed;
         break;
-    case 4:
+    case Cmd::Stereo:
         f[4] = s.stereo;
         break;
-    case 5:
+    case Cmd::SourceLeft:
         f[4] = s.sourceLeft;
         break;
-    case 6:
+    case Cmd::SourceRight:
         f[4] = s.sourceRight;
         break;
-    case 7:
+    case Cmd::Memory:
     {
-        const bool bytes = id.firmware < 1025;
+        const bool bytes = id.firmware < vark::kFirmwareSectorUnits;
         const auto units = [&](uint64_t v)
         {
             const uint64_t u = bytes ? v : v / 512;
@@ -363,14 +373,14 @@ RecorderFirmware::Reply RecorderFirmware::DoQuery(unsigned command)
         PutU32(f + 8, units(FreeBytes()));
         break;
     }
-    case 8:
+    case Cmd::Battery:
         f[4] = id.battery;
         f[5] = id.charging ? 1 : 0;
         break;
-    case 9:
+    case Cmd::RecordCount:
         PutU16(f + 4, static_cast<uint16_t>(std::min<size_t>(image_.records.size(), 0xFFFF)));
         break;
-    case 10:
+    case Cmd::SelectRecord:
         if (!selected_) return Reply::Error(dv::kErrorGenFailure);
         if (pollsLeft_ > 0)
         {
@@ -378,7 +388,7 @@ RecorderFirmware::Reply RecorderFirmware::DoQuery(unsigned command)
             f[4] = 1;
         }
         break;
-    case 12:
+    case Cmd::RecordHeader:
     {
         if (!selected_) return Reply::Error(dv::kErrorGenFailure);
         if (pollsLeft_ > 0) return Reply::Error(dv::kErrorNotReady);
@@ -388,77 +398,84 @@ RecorderFirmware::Reply RecorderFirmware::DoQuery(unsigned command)
         PutU32(f + 12, r.header);
         break;
     }
-    case 16:
+    case Cmd::RecordingLevel:
         f[4] = s.levelLeft;
         f[5] = s.levelRight;
         break;
-    case 19:
+    case Cmd::InputLevel:
         InputLevels(&f[4], &f[5]);
         break;
-    case 21:
+    case Cmd::Agc:
         f[4] = s.agc;
         break;
-    case 22:
+    case Cmd::ButtonMode:
         f[4] = s.buttonMode;
         break;
-    case 23:
+    case Cmd::AccuThreshold:
         PutU32(f + 4, s.accuThreshold);
         break;
-    case 25:
+    case Cmd::Timer:
         PutU32(f + 4, s.timers[selectedTimer_].start);
         PutU32(f + 8, s.timers[selectedTimer_].duration);
         break;
-    case 26:
+    case Cmd::EraseAll:
         f[4] = eraseEnd_ ? 1 : 0;
         break;
-    case 27:
+    case Cmd::RingLength:
         PutU32(f + 4, s.loopSeconds);
         break;
-    case 30:
+    case Cmd::RecordButton:
         f[4] = s.recordButton;
         break;
-    case 34:
+    case Cmd::FirmwareVersion:
         PutU16(f + 4, id.firmware);
         break;
-    case 41:
+    case Cmd::BatteryIndication:
         f[4] = s.batteryIndication;
         break;
-    case 43:
+    case Cmd::CapabilityLevel:
         f[4] = id.capability;
         break;
+    // Write-only commands are answered like unknown ones.
+    case Cmd::CloseRecord:
+    case Cmd::SeekRecord:
+    case Cmd::TransferSize:
+    case Cmd::SelectTimer:
+    case Cmd::ChangeAccessCode:
+    case Cmd::PresentAccessCode:
+    case Cmd::Commit:
     default:
         return Reply::Error(dv::kErrorInvalidFunction);
     }
     return Reply::Frame(f);
 }
 
-RecorderFirmware::Reply RecorderFirmware::DoWrite(unsigned command,
-                                                  const std::vector<uint8_t>& frame)
+RecorderFirmware::Reply RecorderFirmware::DoWrite(Cmd command, const std::vector<uint8_t>& frame)
 {
     RecorderSettings& s = image_.settings;
     const uint8_t* f = frame.data();
     const uint32_t dword4 = GetU32(f + 4);
     switch (command)
     {
-    case 1:
+    case Cmd::Clock:
         s.clockOffset = static_cast<int64_t>(dword4) - HostSecondsSince2000();
         break;
-    case 2:
+    case Cmd::SampleRate:
         s.rate16k = f[4];
         break;
-    case 3:
+    case Cmd::Uncompressed:
         s.uncompressed = f[4];
         break;
-    case 4:
+    case Cmd::Stereo:
         s.stereo = f[4] ? 1 : 0;
         break;
-    case 5:
+    case Cmd::SourceLeft:
         s.sourceLeft = f[4];
         break;
-    case 6:
+    case Cmd::SourceRight:
         s.sourceRight = f[4];
         break;
-    case 10:
+    case Cmd::SelectRecord:
     {
         if (eraseEnd_) return Reply::Error(dv::kErrorNotReady);
         const uint16_t index = GetU16(f + 4);
@@ -470,57 +487,57 @@ RecorderFirmware::Reply RecorderFirmware::DoWrite(unsigned command,
         transferSize_ = 0;
         break;
     }
-    case 11:
+    case Cmd::CloseRecord:
         selected_.reset();
         break;
-    case 13:
+    case Cmd::SeekRecord:
         if (!selected_) return Reply::Error(dv::kErrorGenFailure);
         if (pollsLeft_ > 0) return Reply::Error(dv::kErrorNotReady);
         position_ = dword4;
         transferSize_ = 0;
         break;
-    case 14:
+    case Cmd::TransferSize:
     {
         const uint16_t size = GetU16(f + 4);
         if (size == 0) return Reply::Error(dv::kErrorInvalidParameter);
         transferSize_ = size;
         break;
     }
-    case 16:
+    case Cmd::RecordingLevel:
         if (f[4] > 31 || f[5] > 31) return Reply::Error(dv::kErrorInvalidParameter);
         s.levelLeft = f[4];
         s.levelRight = f[5];
         break;
-    case 21:
+    case Cmd::Agc:
         s.agc = f[4];
         break;
-    case 22:
+    case Cmd::ButtonMode:
         s.buttonMode = f[4];
         break;
-    case 23:
+    case Cmd::AccuThreshold:
         s.accuThreshold = GetU16(f + 4);
         break;
-    case 24:
+    case Cmd::SelectTimer:
         if (f[4] > 4) return Reply::Error(dv::kErrorInvalidParameter);
         selectedTimer_ = f[4];
         break;
-    case 25:
+    case Cmd::Timer:
         s.timers[selectedTimer_] = {dword4, GetU32(f + 8)};
         break;
-    case 26:
+    case Cmd::EraseAll:
         if (f[4] != 1) return Reply::Error(dv::kErrorInvalidParameter);
         selected_.reset();
         eraseEnd_ = std::chrono::steady_clock::now() +
                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                         std::chrono::duration<double>(config_.eraseSeconds));
         break;
-    case 27:
+    case Cmd::RingLength:
         s.loopSeconds = dword4;
         break;
-    case 28:
+    case Cmd::ChangeAccessCode:
         s.accessCode = dword4;
         break;
-    case 29:
+    case Cmd::PresentAccessCode:
         if (dword4 != s.accessCode)
         {
             locked_ = true;
@@ -529,21 +546,32 @@ RecorderFirmware::Reply RecorderFirmware::DoWrite(unsigned command,
         locked_ = false;
         sessionCode_ = dword4;
         break;
-    case 30:
+    case Cmd::RecordButton:
         s.recordButton = f[4] ? 1 : 0;
         break;
-    case 31:
+    case Cmd::Commit:
         committed_ = s;
         PersistLocked();
         break;
-    case 41:
+    case Cmd::BatteryIndication:
         s.batteryIndication = f[4] ? 1 : 0;
         break;
+    // Query-only commands are answered like unknown ones.
+    case Cmd::SerialNumber:
+    case Cmd::Memory:
+    case Cmd::Battery:
+    case Cmd::RecordCount:
+    case Cmd::RecordHeader:
+    case Cmd::InputLevel:
+    case Cmd::FirmwareVersion:
+    case Cmd::CapabilityLevel:
     default:
         return Reply::Error(dv::kErrorInvalidFunction);
     }
     return Reply::WriteDone();
 }
+
+#pragma GCC diagnostic pop
 
 void RecorderFirmware::ApplyFlips(size_t record, uint64_t offset, uint8_t* data, size_t size) const
 {
@@ -571,10 +599,10 @@ RecorderFirmware::Reply RecorderFirmware::DoRead(uint32_t count)
     const uint64_t remaining = position_ < data.size() ? data.size() - position_ : 0;
     const uint16_t firmware = image_.identity.firmware;
     Reply r;
-    if (firmware < 0x2C00)
+    if (firmware < vark::kFirmwarePages)
     {
         uint64_t n = std::min<uint64_t>(count, remaining);
-        if (firmware < 17)
+        if (firmware < vark::kFirmwareTransferSizeOnOpen)
         {
             n = std::min<uint64_t>(n, transferSize_);
             transferSize_ = 0; // sent again before every read

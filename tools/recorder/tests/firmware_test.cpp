@@ -13,13 +13,15 @@
 #include <thread>
 
 using namespace recorder;
+using Cmd = vark::RecorderCommand;
+using vark::kFrameSize;
 namespace dv = platform::devio;
 using testsupport::ScopedTestEnv;
 
 namespace
 {
 
-using Frame = std::array<uint8_t, 16>;
+using Frame = std::array<uint8_t, kFrameSize>;
 
 Frame F(uint32_t d0, uint32_t d4 = 0, uint32_t d8 = 0)
 {
@@ -72,19 +74,19 @@ struct Fw
     {
         fw.Reset();
     }
-    bool Unlock() { return fw.Write(29, F(0, code)).status == 0; }
-    bool W(unsigned cmd, uint32_t d4 = 0, uint32_t d8 = 0)
+    bool Unlock() { return fw.Write(Cmd::PresentAccessCode, F(0, code)).status == 0; }
+    bool W(Cmd cmd, uint32_t d4 = 0, uint32_t d8 = 0)
     {
         return fw.Write(cmd, F(code, d4, d8)).status == 0;
     }
-    dv::DeviceAnswer Q(unsigned cmd) { return fw.Query(cmd); }
+    dv::DeviceAnswer Q(Cmd cmd) { return fw.Query(cmd); }
     // Select a record and wait until it is ready.
     bool Open(uint16_t index)
     {
-        if (!W(10, index)) return false;
+        if (!W(Cmd::SelectRecord, index)) return false;
         for (int i = 0; i < 100; ++i)
         {
-            const auto a = Q(10);
+            const auto a = Q(Cmd::SelectRecord);
             if (a.status != 0) return false;
             if (a.output[4] == 0) return true;
         }
@@ -100,31 +102,32 @@ TEST(RecorderFirmware, IdentityAndStatusQueries)
 {
     Fw r(0x2C10);
     ASSERT_TRUE(r.Unlock());
-    auto a = r.Q(0);
+    auto a = r.Q(Cmd::SerialNumber);
     ASSERT_EQ(a.status, 0u);
-    ASSERT_EQ(a.outputLength, 16u);
+    ASSERT_EQ(a.outputLength, kFrameSize);
     EXPECT_EQ(dv::GetU16(a.output.data() + 4), 0xFFFE); // signed serial -2
-    EXPECT_EQ(dv::GetU16(r.Q(34).output.data() + 4), 0x2C10);
-    EXPECT_EQ(r.Q(43).output[4], 3);
-    EXPECT_EQ(r.Q(8).output[4], 66);
-    EXPECT_EQ(r.Q(8).output[5], 1);
-    EXPECT_EQ(r.Q(41).output[4], 1);
-    EXPECT_EQ(dv::GetU16(r.Q(9).output.data() + 4), 2);
-    // Memory in 512-byte units from firmware 1025 on; free shrinks with the records.
-    a = r.Q(7);
+    EXPECT_EQ(dv::GetU16(r.Q(Cmd::FirmwareVersion).output.data() + 4), 0x2C10);
+    EXPECT_EQ(r.Q(Cmd::CapabilityLevel).output[4], 3);
+    EXPECT_EQ(r.Q(Cmd::Battery).output[4], 66);
+    EXPECT_EQ(r.Q(Cmd::Battery).output[5], 1);
+    EXPECT_EQ(r.Q(Cmd::BatteryIndication).output[4], 1);
+    EXPECT_EQ(dv::GetU16(r.Q(Cmd::RecordCount).output.data() + 4), 2);
+    // Memory in 512-byte units from firmware kFirmwareSectorUnits on; free shrinks with the
+    // records.
+    a = r.Q(Cmd::Memory);
     EXPECT_EQ(D4(a), 2048u);
     EXPECT_EQ(dv::GetU32(a.output.data() + 8), (1048576u - 50000u) / 512);
-    Fw old(0x0400);
+    Fw old(vark::kFirmwareSectorUnits - 1);
     ASSERT_TRUE(old.Unlock());
-    a = old.Q(7);
+    a = old.Q(Cmd::Memory);
     EXPECT_EQ(D4(a), 1048576u);
     EXPECT_EQ(dv::GetU32(a.output.data() + 8), 1048576u - 50000u);
     // Writes are reported as 16 bytes transferred and carry nothing back.
-    const auto w = r.fw.Write(41, F(0, 0));
+    const auto w = r.fw.Write(Cmd::BatteryIndication, F(0, 0));
     EXPECT_EQ(w.status, 0u);
-    EXPECT_EQ(w.outputLength, 16u);
+    EXPECT_EQ(w.outputLength, kFrameSize);
     EXPECT_TRUE(w.output.empty());
-    EXPECT_EQ(r.Q(41).output[4], 0);
+    EXPECT_EQ(r.Q(Cmd::BatteryIndication).output[4], 0);
 }
 
 TEST(RecorderFirmware, MalformedRequestsAreRefused)
@@ -133,17 +136,17 @@ TEST(RecorderFirmware, MalformedRequestsAreRefused)
     ASSERT_TRUE(r.Unlock());
     dv::DeviceRequest q;
     q.op = dv::kOpControl;
-    q.code = QueryCode(0);
+    q.code = QueryCode(Cmd::SerialNumber);
     q.outputCapacity = 8;
     EXPECT_EQ(r.fw.Handle(q).status, 122u);
     q.code = 0x220000;
-    q.outputCapacity = 16;
+    q.outputCapacity = kFrameSize;
     EXPECT_EQ(r.fw.Handle(q).status, dv::kErrorInvalidFunction);
-    EXPECT_EQ(r.Q(15).status, dv::kErrorInvalidFunction); // unused command
-    EXPECT_EQ(r.Q(11).status, dv::kErrorInvalidFunction); // write-only command
+    EXPECT_EQ(r.fw.Query(15).status, dv::kErrorInvalidFunction);        // unused command
+    EXPECT_EQ(r.Q(Cmd::CloseRecord).status, dv::kErrorInvalidFunction); // write-only command
     dv::DeviceRequest w;
     w.op = dv::kOpControl;
-    w.code = WriteCode(5);
+    w.code = WriteCode(Cmd::SourceLeft);
     w.input = {0, 0, 0, 0};
     EXPECT_EQ(r.fw.Handle(w).status, dv::kErrorInvalidParameter);
     EXPECT_EQ(r.fw.Write(33, F(0)).status, dv::kErrorInvalidFunction);
@@ -153,29 +156,29 @@ TEST(RecorderFirmware, LockRules)
 {
     Fw r(0x2C10, 0x1234);
     EXPECT_TRUE(r.fw.Locked());
-    EXPECT_EQ(r.Q(0).status, 0u);
-    for (unsigned cmd : {1u, 9u, 34u})
-        EXPECT_EQ(r.Q(cmd).status, dv::kErrorAccessDenied) << cmd;
-    EXPECT_EQ(r.fw.Write(5, F(0x1234, 8)).status, dv::kErrorAccessDenied);
+    EXPECT_EQ(r.Q(Cmd::SerialNumber).status, 0u);
+    for (Cmd cmd : {Cmd::Clock, Cmd::RecordCount, Cmd::FirmwareVersion})
+        EXPECT_EQ(r.Q(cmd).status, dv::kErrorAccessDenied) << vark::CommandNumber(cmd);
+    EXPECT_EQ(r.fw.Write(Cmd::SourceLeft, F(0x1234, 8)).status, dv::kErrorAccessDenied);
     EXPECT_EQ(r.fw.Read(5120).status, dv::kErrorAccessDenied);
     // The empty PIN the program tries first is refused; the recorder stays locked.
-    EXPECT_EQ(r.fw.Write(29, F(0, 0)).status, dv::kErrorAccessDenied);
+    EXPECT_EQ(r.fw.Write(Cmd::PresentAccessCode, F(0, 0)).status, dv::kErrorAccessDenied);
     EXPECT_TRUE(r.fw.Locked());
-    ASSERT_EQ(r.fw.Write(29, F(0, 0x1234)).status, 0u);
+    ASSERT_EQ(r.fw.Write(Cmd::PresentAccessCode, F(0, 0x1234)).status, 0u);
     EXPECT_FALSE(r.fw.Locked());
-    EXPECT_EQ(r.Q(34).status, 0u);
+    EXPECT_EQ(r.Q(Cmd::FirmwareVersion).status, 0u);
     // Every write carries the code presented at unlock.
-    EXPECT_EQ(r.fw.Write(5, F(0, 8)).status, dv::kErrorAccessDenied);
-    EXPECT_EQ(r.fw.Write(5, F(0x1234, 8)).status, 0u);
+    EXPECT_EQ(r.fw.Write(Cmd::SourceLeft, F(0, 8)).status, dv::kErrorAccessDenied);
+    EXPECT_EQ(r.fw.Write(Cmd::SourceLeft, F(0x1234, 8)).status, 0u);
     // Change the code: the old code still commits, then only the new one unlocks.
-    EXPECT_EQ(r.fw.Write(28, F(0x1234, 0x5678)).status, 0u);
-    EXPECT_EQ(r.fw.Write(31, F(0x1234)).status, 0u);
+    EXPECT_EQ(r.fw.Write(Cmd::ChangeAccessCode, F(0x1234, 0x5678)).status, 0u);
+    EXPECT_EQ(r.fw.Write(Cmd::Commit, F(0x1234)).status, 0u);
     EXPECT_EQ(r.fw.CommittedImage().settings.accessCode, 0x5678u);
-    EXPECT_EQ(r.fw.Write(29, F(0x1234, 0x1234)).status, dv::kErrorAccessDenied);
+    EXPECT_EQ(r.fw.Write(Cmd::PresentAccessCode, F(0x1234, 0x1234)).status, dv::kErrorAccessDenied);
     EXPECT_TRUE(r.fw.Locked());
-    EXPECT_EQ(r.fw.Write(29, F(0x1234, 0x5678)).status, 0u);
-    EXPECT_EQ(r.fw.Write(5, F(0x1234, 4)).status, dv::kErrorAccessDenied);
-    EXPECT_EQ(r.fw.Write(5, F(0x5678, 4)).status, 0u);
+    EXPECT_EQ(r.fw.Write(Cmd::PresentAccessCode, F(0x1234, 0x5678)).status, 0u);
+    EXPECT_EQ(r.fw.Write(Cmd::SourceLeft, F(0x1234, 4)).status, dv::kErrorAccessDenied);
+    EXPECT_EQ(r.fw.Write(Cmd::SourceLeft, F(0x5678, 4)).status, 0u);
     // The last handle closing locks it again.
     r.fw.ConnectionChanged(1, true);
     r.fw.ConnectionChanged(2, true);
@@ -195,31 +198,33 @@ TEST(RecorderFirmware, ParametersStoreAnswerAndCommit)
     ASSERT_TRUE(r.Unlock());
     const struct
     {
-        unsigned cmd;
+        Cmd cmd;
         uint32_t value, expect;
-    } bytes[] = {{2, 1, 1},  {3, 0, 0},  {4, 7, 1},  {5, 8, 8}, {6, 16, 16},
-                 {21, 0, 0}, {22, 2, 2}, {30, 5, 1}, {41, 1, 1}};
+    } bytes[] = {
+        {Cmd::SampleRate, 1, 1}, {Cmd::Uncompressed, 0, 0},  {Cmd::Stereo, 7, 1},
+        {Cmd::SourceLeft, 8, 8}, {Cmd::SourceRight, 16, 16}, {Cmd::Agc, 0, 0},
+        {Cmd::ButtonMode, 2, 2}, {Cmd::RecordButton, 5, 1},  {Cmd::BatteryIndication, 1, 1}};
     for (const auto& b : bytes)
     {
-        ASSERT_TRUE(r.W(b.cmd, b.value)) << b.cmd;
-        EXPECT_EQ(r.Q(b.cmd).output[4], b.expect) << b.cmd;
+        ASSERT_TRUE(r.W(b.cmd, b.value)) << vark::CommandNumber(b.cmd);
+        EXPECT_EQ(r.Q(b.cmd).output[4], b.expect) << vark::CommandNumber(b.cmd);
     }
-    ASSERT_TRUE(r.W(16, 31 | (4u << 8)));
-    EXPECT_EQ(r.Q(16).output[4], 31);
-    EXPECT_EQ(r.Q(16).output[5], 4);
-    EXPECT_FALSE(r.W(16, 32 | (2u << 8))); // not a level
-    ASSERT_TRUE(r.W(23, 0xABCD0078));      // only the 16-bit word counts
-    EXPECT_EQ(D4(r.Q(23)), 0x78u);
-    ASSERT_TRUE(r.W(27, 5400));
-    EXPECT_EQ(D4(r.Q(27)), 5400u);
+    ASSERT_TRUE(r.W(Cmd::RecordingLevel, 31 | (4u << 8)));
+    EXPECT_EQ(r.Q(Cmd::RecordingLevel).output[4], 31);
+    EXPECT_EQ(r.Q(Cmd::RecordingLevel).output[5], 4);
+    EXPECT_FALSE(r.W(Cmd::RecordingLevel, 32 | (2u << 8))); // not a level
+    ASSERT_TRUE(r.W(Cmd::AccuThreshold, 0xABCD0078));       // only the 16-bit word counts
+    EXPECT_EQ(D4(r.Q(Cmd::AccuThreshold)), 0x78u);
+    ASSERT_TRUE(r.W(Cmd::RingLength, 5400));
+    EXPECT_EQ(D4(r.Q(Cmd::RingLength)), 5400u);
     for (uint32_t t = 0; t < 5; ++t)
     {
-        ASSERT_TRUE(r.W(24, t));
-        ASSERT_TRUE(r.W(25, 900000000 + t, 60 * (t + 1)));
+        ASSERT_TRUE(r.W(Cmd::SelectTimer, t));
+        ASSERT_TRUE(r.W(Cmd::Timer, 900000000 + t, 60 * (t + 1)));
     }
-    EXPECT_FALSE(r.W(24, 5));
-    ASSERT_TRUE(r.W(24, 3));
-    const auto t3 = r.Q(25);
+    EXPECT_FALSE(r.W(Cmd::SelectTimer, 5));
+    ASSERT_TRUE(r.W(Cmd::SelectTimer, 3));
+    const auto t3 = r.Q(Cmd::Timer);
     EXPECT_EQ(D4(t3), 900000003u);
     EXPECT_EQ(dv::GetU32(t3.output.data() + 8), 240u);
 
@@ -227,28 +232,28 @@ TEST(RecorderFirmware, ParametersStoreAnswerAndCommit)
     RecorderImage disk;
     ASSERT_TRUE(LoadImage(env.Path("img"), &disk, &error));
     EXPECT_EQ(disk.settings.sourceLeft, kSourceInternal);
-    ASSERT_TRUE(r.W(31));
+    ASSERT_TRUE(r.W(Cmd::Commit));
     ASSERT_TRUE(LoadImage(env.Path("img"), &disk, &error)) << error;
     EXPECT_EQ(disk.settings, r.fw.LiveImage().settings);
     EXPECT_EQ(disk.settings.timers[4].duration, 300u);
     EXPECT_EQ(disk.records.size(), 2u);
     // Uncommitted changes are gone after a power cycle.
-    ASSERT_TRUE(r.W(5, 1));
+    ASSERT_TRUE(r.W(Cmd::SourceLeft, 1));
     r.fw.Reset();
     ASSERT_TRUE(r.Unlock());
-    EXPECT_EQ(r.Q(5).output[4], 8);
+    EXPECT_EQ(r.Q(Cmd::SourceLeft).output[4], 8);
 }
 
 TEST(RecorderFirmware, ClockTicksAndIsSet)
 {
     Fw r(0x2C10);
     ASSERT_TRUE(r.Unlock());
-    ASSERT_TRUE(r.W(1, 700000000));
-    const uint32_t t0 = D4(r.Q(1));
+    ASSERT_TRUE(r.W(Cmd::Clock, 700000000));
+    const uint32_t t0 = D4(r.Q(Cmd::Clock));
     EXPECT_GE(t0, 700000000u);
     EXPECT_LE(t0, 700000002u);
     std::this_thread::sleep_for(std::chrono::milliseconds(1100));
-    const uint32_t t1 = D4(r.Q(1));
+    const uint32_t t1 = D4(r.Q(Cmd::Clock));
     EXPECT_GE(t1, t0 + 1);
     EXPECT_LE(t1, t0 + 10);
 }
@@ -259,27 +264,27 @@ TEST(RecorderFirmware, RecordSelectionAndHeader)
     c.notReadyPolls = 3;
     Fw r(0x2C10, 0, c);
     ASSERT_TRUE(r.Unlock());
-    EXPECT_EQ(r.Q(10).status, dv::kErrorGenFailure); // nothing selected
-    EXPECT_FALSE(r.W(10, 2));                        // no such record
-    ASSERT_TRUE(r.W(10, 1));
+    EXPECT_EQ(r.Q(Cmd::SelectRecord).status, dv::kErrorGenFailure); // nothing selected
+    EXPECT_FALSE(r.W(Cmd::SelectRecord, 2));                        // no such record
+    ASSERT_TRUE(r.W(Cmd::SelectRecord, 1));
     for (int i = 0; i < 3; ++i)
     {
-        EXPECT_EQ(r.Q(12).status, dv::kErrorNotReady);
-        EXPECT_EQ(r.Q(10).output[4], 1);
+        EXPECT_EQ(r.Q(Cmd::RecordHeader).status, dv::kErrorNotReady);
+        EXPECT_EQ(r.Q(Cmd::SelectRecord).output[4], 1);
     }
-    EXPECT_EQ(r.Q(10).output[4], 0);
-    const auto h = r.Q(12);
+    EXPECT_EQ(r.Q(Cmd::SelectRecord).output[4], 0);
+    const auto h = r.Q(Cmd::RecordHeader);
     ASSERT_EQ(h.status, 0u);
     EXPECT_EQ(D4(h), 40000u);
     EXPECT_EQ(dv::GetU32(h.output.data() + 8), 800000100u);
     EXPECT_EQ(dv::GetU32(h.output.data() + 12), kHeaderRate16k | kHeaderStereo | kHeaderMarkA);
-    ASSERT_TRUE(r.W(11));
-    EXPECT_EQ(r.Q(12).status, dv::kErrorGenFailure);
+    ASSERT_TRUE(r.W(Cmd::CloseRecord));
+    EXPECT_EQ(r.Q(Cmd::RecordHeader).status, dv::kErrorGenFailure);
 }
 
 TEST(RecorderFirmware, BulkReadBeforeFirmware17NeedsTheSizeEveryTime)
 {
-    Fw r(0x0010);
+    Fw r(vark::kFirmwareTransferSizeOnOpen - 1);
     ASSERT_TRUE(r.Unlock());
     ASSERT_TRUE(r.Open(0));
     EXPECT_EQ(r.fw.Read(4096).status, dv::kErrorGenFailure); // no transfer size yet
@@ -287,7 +292,7 @@ TEST(RecorderFirmware, BulkReadBeforeFirmware17NeedsTheSizeEveryTime)
     std::vector<uint8_t> got;
     while (true)
     {
-        ASSERT_TRUE(r.W(14, 4096));
+        ASSERT_TRUE(r.W(Cmd::TransferSize, 4096));
         const auto a = r.fw.Read(4096);
         ASSERT_EQ(a.status, 0u);
         if (a.outputLength == 0) break;
@@ -296,8 +301,8 @@ TEST(RecorderFirmware, BulkReadBeforeFirmware17NeedsTheSizeEveryTime)
     }
     EXPECT_EQ(got, data);
     // The transfer size limits the read.
-    ASSERT_TRUE(r.W(13, 100));
-    ASSERT_TRUE(r.W(14, 50));
+    ASSERT_TRUE(r.W(Cmd::SeekRecord, 100));
+    ASSERT_TRUE(r.W(Cmd::TransferSize, 50));
     const auto a = r.fw.Read(4096);
     EXPECT_EQ(a.outputLength, 50u);
     EXPECT_TRUE(std::equal(a.output.begin(), a.output.end(), data.begin() + 100));
@@ -305,10 +310,10 @@ TEST(RecorderFirmware, BulkReadBeforeFirmware17NeedsTheSizeEveryTime)
 
 TEST(RecorderFirmware, BulkReadFromFirmware17IsPlain)
 {
-    Fw r(0x0011);
+    Fw r(vark::kFirmwareTransferSizeOnOpen);
     ASSERT_TRUE(r.Unlock());
     ASSERT_TRUE(r.Open(1));
-    ASSERT_TRUE(r.W(14, 0x4000));
+    ASSERT_TRUE(r.W(Cmd::TransferSize, vark::kTransferSizeOnOpen));
     const std::vector<uint8_t> data = Pattern(40000, 2);
     std::vector<uint8_t> got;
     for (auto n : {32768u, 32768u})
@@ -320,9 +325,9 @@ TEST(RecorderFirmware, BulkReadFromFirmware17IsPlain)
     EXPECT_EQ(got, data);
     EXPECT_EQ(r.fw.Read(32768).outputLength, 0u);
     // Positioning asks for the transfer size again.
-    ASSERT_TRUE(r.W(13, 39990));
+    ASSERT_TRUE(r.W(Cmd::SeekRecord, 39990));
     EXPECT_EQ(r.fw.Read(100).status, dv::kErrorGenFailure);
-    ASSERT_TRUE(r.W(14, 0x4000));
+    ASSERT_TRUE(r.W(Cmd::TransferSize, vark::kTransferSizeOnOpen));
     const auto a = r.fw.Read(100);
     EXPECT_EQ(a.outputLength, 10u);
     EXPECT_TRUE(std::equal(a.output.begin(), a.output.end(), data.begin() + 39990));
@@ -330,10 +335,10 @@ TEST(RecorderFirmware, BulkReadFromFirmware17IsPlain)
 
 TEST(RecorderFirmware, PageFirmwareDeliversCodedPages)
 {
-    Fw r(0x2C00);
+    Fw r(vark::kFirmwarePages);
     ASSERT_TRUE(r.Unlock());
     ASSERT_TRUE(r.Open(0));
-    ASSERT_TRUE(r.W(14, 0x4000));
+    ASSERT_TRUE(r.W(Cmd::TransferSize, vark::kTransferSizeOnOpen));
     EXPECT_EQ(r.fw.Read(4096).status, dv::kErrorInvalidParameter); // pages only
     const std::vector<uint8_t> data = Pattern(10000, 1);
     std::vector<uint8_t> pages;
@@ -366,8 +371,8 @@ TEST(RecorderFirmware, PageFirmwareDeliversCodedPages)
             ASSERT_EQ(page[i], 0xFF);
     }
     // Several pages in one read; positioning works in data bytes.
-    ASSERT_TRUE(r.W(13, 4096));
-    ASSERT_TRUE(r.W(14, 0x4000));
+    ASSERT_TRUE(r.W(Cmd::SeekRecord, 4096));
+    ASSERT_TRUE(r.W(Cmd::TransferSize, vark::kTransferSizeOnOpen));
     const auto a = r.fw.Read(3 * 5120);
     EXPECT_EQ(a.outputLength, 2u * 5120);
     EXPECT_TRUE(std::equal(a.output.begin(), a.output.begin() + 4096, data.begin() + 4096));
@@ -384,15 +389,15 @@ TEST(RecorderFirmware, EraseTakesItsTimeAndEmptiesTheRecorder)
     r.fw.SetImageFolder(env.Path("img"));
     ASSERT_TRUE(r.Unlock());
     const auto started = std::chrono::steady_clock::now();
-    EXPECT_FALSE(r.W(26, 2));
-    ASSERT_TRUE(r.W(26, 1));
-    EXPECT_EQ(r.Q(26).output[4], 1);
-    EXPECT_EQ(r.Q(1).status, 0u); // the clock answers during the erase
-    EXPECT_FALSE(r.W(10, 0));
-    ASSERT_TRUE(testsupport::WaitFor([&] { return r.Q(26).output[4] == 0; }, 10000));
+    EXPECT_FALSE(r.W(Cmd::EraseAll, 2));
+    ASSERT_TRUE(r.W(Cmd::EraseAll, 1));
+    EXPECT_EQ(r.Q(Cmd::EraseAll).output[4], 1);
+    EXPECT_EQ(r.Q(Cmd::Clock).status, 0u); // the clock answers during the erase
+    EXPECT_FALSE(r.W(Cmd::SelectRecord, 0));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return r.Q(Cmd::EraseAll).output[4] == 0; }, 10000));
     EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
-    EXPECT_EQ(dv::GetU16(r.Q(9).output.data() + 4), 0);
-    EXPECT_EQ(dv::GetU32(r.Q(7).output.data() + 8), 2048u);
+    EXPECT_EQ(dv::GetU16(r.Q(Cmd::RecordCount).output.data() + 4), 0);
+    EXPECT_EQ(dv::GetU32(r.Q(Cmd::Memory).output.data() + 8), 2048u);
     RecorderImage disk;
     ASSERT_TRUE(LoadImage(env.Path("img"), &disk, &error));
     EXPECT_TRUE(disk.records.empty());
@@ -405,11 +410,11 @@ TEST(RecorderFirmware, NotReadyZeroByteAnswersAfterWrites)
     c.busyEmptyAnswers = 2;
     Fw r(0x2C10, 0, c);
     ASSERT_TRUE(r.Unlock());
-    EXPECT_EQ(r.Q(9).outputLength, 0u);
-    EXPECT_EQ(r.Q(9).outputLength, 0u);
-    const auto a = r.Q(9);
+    EXPECT_EQ(r.Q(Cmd::RecordCount).outputLength, 0u);
+    EXPECT_EQ(r.Q(Cmd::RecordCount).outputLength, 0u);
+    const auto a = r.Q(Cmd::RecordCount);
     EXPECT_EQ(a.status, 0u);
-    EXPECT_EQ(a.outputLength, 16u);
+    EXPECT_EQ(a.outputLength, kFrameSize);
 }
 
 TEST(RecorderFirmware, InputLevelMovesLikeAVoice)
@@ -420,7 +425,7 @@ TEST(RecorderFirmware, InputLevelMovesLikeAVoice)
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(1500);
     while (std::chrono::steady_clock::now() < end)
     {
-        const int v = r.Q(19).output[4];
+        const int v = r.Q(Cmd::InputLevel).output[4];
         lo = std::min(lo, v);
         hi = std::max(hi, v);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
@@ -442,21 +447,21 @@ TEST(RecorderFirmware, CommandFaults)
         ASSERT_TRUE(f) << error;
         r.fw.AddFault(*f);
     }
-    EXPECT_TRUE(r.W(25));
-    EXPECT_TRUE(r.W(25));
-    EXPECT_FALSE(r.W(25)); // the third
-    EXPECT_TRUE(r.W(25));
-    EXPECT_EQ(r.Q(25).status, 0u); // queries of 25 are not hit
-    EXPECT_EQ(r.Q(9).outputLength, 0u);
-    EXPECT_EQ(r.Q(9).outputLength, 0u);
-    EXPECT_EQ(r.Q(9).outputLength, 16u);
-    EXPECT_EQ(r.Q(7).outputLength, 8u);
-    EXPECT_EQ(r.Q(7).outputLength, 16u);
+    EXPECT_TRUE(r.W(Cmd::Timer));
+    EXPECT_TRUE(r.W(Cmd::Timer));
+    EXPECT_FALSE(r.W(Cmd::Timer)); // the third
+    EXPECT_TRUE(r.W(Cmd::Timer));
+    EXPECT_EQ(r.Q(Cmd::Timer).status, 0u); // queries of 25 are not hit
+    EXPECT_EQ(r.Q(Cmd::RecordCount).outputLength, 0u);
+    EXPECT_EQ(r.Q(Cmd::RecordCount).outputLength, 0u);
+    EXPECT_EQ(r.Q(Cmd::RecordCount).outputLength, 16u);
+    EXPECT_EQ(r.Q(Cmd::Memory).outputLength, 8u);
+    EXPECT_EQ(r.Q(Cmd::Memory).outputLength, 16u);
     ASSERT_TRUE(r.Open(0));
-    EXPECT_EQ(r.Q(12).status, 1167u);
-    EXPECT_EQ(r.Q(12).status, 1167u);
+    EXPECT_EQ(r.Q(Cmd::RecordHeader).status, 1167u);
+    EXPECT_EQ(r.Q(Cmd::RecordHeader).status, 1167u);
     r.fw.ClearFaults();
-    EXPECT_EQ(r.Q(12).status, 0u);
+    EXPECT_EQ(r.Q(Cmd::RecordHeader).status, 0u);
 
     for (const char* bad : {"fail", "fail:Q", "fail:W300", "empty:W9", "nonsense:1", "short-read:x",
                             "flip-data:1,byte=512", "flip-code:1,byte=3", "fail:Q1,bit=2",
@@ -476,7 +481,7 @@ TEST(RecorderFirmware, FlippedBitsReadBackWrongUnderRightCodes)
         r.fw.AddFault(*ParseFault(spec, &error));
     const std::vector<uint8_t> data = Pattern(10000, 1);
     ASSERT_TRUE(r.Open(0));
-    ASSERT_TRUE(r.W(14, 0x4000));
+    ASSERT_TRUE(r.W(Cmd::TransferSize, vark::kTransferSizeOnOpen));
     const auto p0 = r.fw.Read(5120).output;
     const auto p1 = r.fw.Read(5120).output;
     ASSERT_EQ(p1.size(), 5120u);
@@ -504,7 +509,7 @@ TEST(RecorderFirmware, FlippedBitsReadBackWrongUnderRightCodes)
     plain.fw.AddFault(*ParseFault("flip-data:0,byte=1,bit=1", &error));
     ASSERT_TRUE(plain.Unlock());
     ASSERT_TRUE(plain.Open(0));
-    ASSERT_TRUE(plain.W(14, 0x4000));
+    ASSERT_TRUE(plain.W(Cmd::TransferSize, vark::kTransferSizeOnOpen));
     const auto a = plain.fw.Read(16);
     EXPECT_EQ(a.output[1], data[1] ^ 0x02);
     EXPECT_EQ(a.output[0], data[0]);
@@ -520,7 +525,7 @@ TEST(RecorderFirmware, ShortReadThrottleAndLatency)
     r.fw.AddFault(*ParseFault("short-read:1000,skip=1", &error));
     ASSERT_TRUE(r.Unlock());
     ASSERT_TRUE(r.Open(1));
-    ASSERT_TRUE(r.W(14, 0x4000));
+    ASSERT_TRUE(r.W(Cmd::TransferSize, vark::kTransferSizeOnOpen));
     const auto t0 = std::chrono::steady_clock::now();
     EXPECT_EQ(r.fw.Read(20000).outputLength, 20000u); // 0.2 s at 100 kB/s
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(250));
@@ -533,7 +538,7 @@ TEST(RecorderFirmware, RequestLogHoldsTheExactSequence)
     Fw r(0x2C10);
     r.fw.ClearRequestLog();
     ASSERT_TRUE(r.Unlock());
-    EXPECT_EQ(r.Q(12).status, dv::kErrorGenFailure);
+    EXPECT_EQ(r.Q(Cmd::RecordHeader).status, dv::kErrorGenFailure);
     const auto log = r.fw.RequestLog();
     ASSERT_EQ(log.size(), 2u);
     EXPECT_EQ(log[0].direction, 'W');
@@ -564,39 +569,45 @@ TEST(VirtualRecorder, ServesTwoClientsAndUnplugsByFault)
     const dv::DeviceHandle b = dv::OpenDevice(rec.DevicePath());
     ASSERT_NE(a, dv::kInvalidDeviceHandle);
     ASSERT_NE(b, dv::kInvalidDeviceHandle);
-    uint8_t out[16];
+    uint8_t out[kFrameSize];
     uint32_t got = 0;
-    const auto write = [&](dv::DeviceHandle h, unsigned cmd, uint32_t d4)
+    const auto write = [&](dv::DeviceHandle h, Cmd cmd, uint32_t d4)
     {
         const Frame f = F(0, d4);
-        return dv::DeviceControl(h, WriteCode(cmd), f.data(), 16, nullptr, 0, &got) && got == 16;
+        return dv::DeviceControl(h, WriteCode(cmd), f.data(), kFrameSize, nullptr, 0, &got) &&
+               got == kFrameSize;
     };
-    ASSERT_TRUE(write(a, 29, 0));
-    ASSERT_TRUE(dv::DeviceControl(b, QueryCode(9), nullptr, 0, out, 16, &got));
+    ASSERT_TRUE(write(a, Cmd::PresentAccessCode, 0));
+    ASSERT_TRUE(
+        dv::DeviceControl(b, QueryCode(Cmd::RecordCount), nullptr, 0, out, kFrameSize, &got));
     EXPECT_EQ(dv::GetU16(out + 4), 2);
     std::atomic<int> failures{0};
     std::thread t(
         [&]
         {
             for (int i = 0; i < 200; ++i)
-                if (!dv::DeviceControl(b, QueryCode(0), nullptr, 0, out, 16, &got)) ++failures;
+                if (!dv::DeviceControl(b, QueryCode(Cmd::SerialNumber), nullptr, 0, out, kFrameSize,
+                                       &got))
+                    ++failures;
         });
-    uint8_t local[16];
+    uint8_t local[kFrameSize];
     uint32_t n = 0;
     for (int i = 0; i < 200; ++i)
-        if (!dv::DeviceControl(a, QueryCode(34), nullptr, 0, local, 16, &n) ||
+        if (!dv::DeviceControl(a, QueryCode(Cmd::FirmwareVersion), nullptr, 0, local, kFrameSize,
+                               &n) ||
             dv::GetU16(local + 4) != 0x2C10)
             ++failures;
     t.join();
     EXPECT_EQ(failures, 0);
 
-    ASSERT_TRUE(write(a, 10, 1));
+    ASSERT_TRUE(write(a, Cmd::SelectRecord, 1));
     for (int i = 0; i < 10; ++i)
     {
-        ASSERT_TRUE(dv::DeviceControl(a, QueryCode(10), nullptr, 0, local, 16, &n));
+        ASSERT_TRUE(
+            dv::DeviceControl(a, QueryCode(Cmd::SelectRecord), nullptr, 0, local, kFrameSize, &n));
         if (local[4] == 0) break;
     }
-    ASSERT_TRUE(write(a, 14, 0x4000));
+    ASSERT_TRUE(write(a, Cmd::TransferSize, vark::kTransferSizeOnOpen));
     std::vector<uint8_t> page(5120);
     ASSERT_TRUE(dv::ReadDevice(a, page.data(), 5120, &n));
     EXPECT_EQ(n, 5120u);
@@ -607,7 +618,8 @@ TEST(VirtualRecorder, ServesTwoClientsAndUnplugsByFault)
     EXPECT_FALSE(rec.IsPlugged());
     for (dv::DeviceHandle h : {a, b})
     {
-        EXPECT_FALSE(dv::DeviceControl(h, QueryCode(0), nullptr, 0, local, 16, &n));
+        EXPECT_FALSE(
+            dv::DeviceControl(h, QueryCode(Cmd::SerialNumber), nullptr, 0, local, kFrameSize, &n));
         EXPECT_EQ(dv::LastError(), dv::kErrorDeviceNotConnected);
         dv::CloseDevice(h);
     }
@@ -616,8 +628,9 @@ TEST(VirtualRecorder, ServesTwoClientsAndUnplugsByFault)
     fw->ClearFaults();
     ASSERT_TRUE(rec.Plug());
     const dv::DeviceHandle c = dv::OpenDevice(rec.DevicePath());
-    EXPECT_FALSE(dv::DeviceControl(c, QueryCode(9), nullptr, 0, local, 16, &n));
+    EXPECT_FALSE(
+        dv::DeviceControl(c, QueryCode(Cmd::RecordCount), nullptr, 0, local, kFrameSize, &n));
     EXPECT_EQ(dv::LastError(), dv::kErrorAccessDenied);
-    EXPECT_TRUE(write(c, 29, 0));
+    EXPECT_TRUE(write(c, Cmd::PresentAccessCode, 0));
     dv::CloseDevice(c);
 }

@@ -12,6 +12,8 @@
 #include <csignal>
 
 using namespace recorder;
+using Cmd = vark::RecorderCommand;
+using vark::kFrameSize;
 namespace dv = platform::devio;
 using testsupport::ChildProcess;
 using testsupport::RunProcess;
@@ -31,20 +33,22 @@ std::vector<std::string> Sockets()
     return dv::EnumerateInterfaces(dv::kRecorderClassGuid);
 }
 
-bool Write(dv::DeviceHandle h, unsigned cmd, uint32_t d0, uint32_t d4)
+bool Write(dv::DeviceHandle h, Cmd cmd, uint32_t d0, uint32_t d4)
 {
-    uint8_t f[16] = {};
+    uint8_t f[kFrameSize] = {};
     dv::PutU32(f, d0);
     dv::PutU32(f + 4, d4);
     uint32_t got = 0;
-    return dv::DeviceControl(h, WriteCode(cmd), f, 16, nullptr, 0, &got) && got == 16;
+    return dv::DeviceControl(h, WriteCode(cmd), f, kFrameSize, nullptr, 0, &got) &&
+           got == kFrameSize;
 }
 
-int QueryByte(dv::DeviceHandle h, unsigned cmd)
+int QueryByte(dv::DeviceHandle h, Cmd cmd)
 {
-    uint8_t f[16] = {};
+    uint8_t f[kFrameSize] = {};
     uint32_t got = 0;
-    if (!dv::DeviceControl(h, QueryCode(cmd), nullptr, 0, f, 16, &got) || got != 16) return -1;
+    if (!dv::DeviceControl(h, QueryCode(cmd), nullptr, 0, f, kFrameSize, &got) || got != kFrameSize)
+        return -1;
     return f[4];
 }
 
@@ -86,14 +90,14 @@ TEST(VarkRecorderProgram, PlugDemoPublishesOneSocketAndRemovesItOnSigterm)
     ASSERT_EQ(sockets.size(), 1u);
     EXPECT_EQ(sockets[0], dv::ClassFolder(dv::kRecorderClassGuid) + "/recorder-4711");
     const dv::DeviceHandle h = dv::OpenDevice(sockets[0]);
-    ASSERT_TRUE(Write(h, 29, 0, 0));
-    EXPECT_EQ(QueryByte(h, 9), 8);
+    ASSERT_TRUE(Write(h, Cmd::PresentAccessCode, 0, 0));
+    EXPECT_EQ(QueryByte(h, Cmd::RecordCount), 8);
     ASSERT_TRUE(child.Signal(SIGTERM));
     const std::optional<int> rc = child.Wait(10000);
     ASSERT_TRUE(rc);
     EXPECT_EQ(*rc, 0);
     EXPECT_TRUE(Sockets().empty());
-    EXPECT_EQ(QueryByte(h, 0), -1);
+    EXPECT_EQ(QueryByte(h, Cmd::SerialNumber), -1);
     EXPECT_EQ(dv::LastError(), dv::kErrorDeviceNotConnected);
     dv::CloseDevice(h);
 }
@@ -110,18 +114,18 @@ TEST(VarkRecorderProgram, CommittedChangesPersistAcrossPlugRuns)
         ASSERT_TRUE(WaitFor([] { return Sockets().size() == 1; }, 10000)) << child.Stderr();
         const dv::DeviceHandle h = dv::OpenDevice(Sockets()[0]);
         ASSERT_NE(h, dv::kInvalidDeviceHandle);
-        ASSERT_FALSE(Write(h, 29, 0, 0));
-        ASSERT_TRUE(Write(h, 29, 0, 0x4321));
+        ASSERT_FALSE(Write(h, Cmd::PresentAccessCode, 0, 0));
+        ASSERT_TRUE(Write(h, Cmd::PresentAccessCode, 0, 0x4321));
         if (run == 0)
         {
-            ASSERT_TRUE(Write(h, 5, 0x4321, kSourceExtLeft));
-            ASSERT_TRUE(Write(h, 31, 0x4321, 0));
-            ASSERT_TRUE(Write(h, 6, 0x4321, kSourceLineRight)); // never committed
+            ASSERT_TRUE(Write(h, Cmd::SourceLeft, 0x4321, kSourceExtLeft));
+            ASSERT_TRUE(Write(h, Cmd::Commit, 0x4321, 0));
+            ASSERT_TRUE(Write(h, Cmd::SourceRight, 0x4321, kSourceLineRight)); // never committed
         }
         else
         {
-            EXPECT_EQ(QueryByte(h, 5), kSourceExtLeft);
-            EXPECT_EQ(QueryByte(h, 6), kSourceInternal);
+            EXPECT_EQ(QueryByte(h, Cmd::SourceLeft), kSourceExtLeft);
+            EXPECT_EQ(QueryByte(h, Cmd::SourceRight), kSourceInternal);
         }
         dv::CloseDevice(h);
         ASSERT_TRUE(child.Signal(SIGINT));
@@ -140,12 +144,13 @@ TEST(VarkRecorderProgram, CommittedChangesPersistAcrossPlugRuns)
     ASSERT_TRUE(WaitFor([] { return Sockets().size() == 1; }, 10000));
     EXPECT_EQ(Sockets()[0].substr(Sockets()[0].rfind('/')), "/recorder-5");
     const dv::DeviceHandle h = dv::OpenDevice(Sockets()[0]);
-    ASSERT_TRUE(Write(h, 29, 0, 0x4321));
-    uint8_t f[16];
+    ASSERT_TRUE(Write(h, Cmd::PresentAccessCode, 0, 0x4321));
+    uint8_t f[kFrameSize];
     uint32_t got;
-    ASSERT_TRUE(dv::DeviceControl(h, QueryCode(34), nullptr, 0, f, 16, &got));
+    ASSERT_TRUE(
+        dv::DeviceControl(h, QueryCode(Cmd::FirmwareVersion), nullptr, 0, f, kFrameSize, &got));
     EXPECT_EQ(dv::GetU16(f + 4), 0x0010);
-    ASSERT_TRUE(Write(h, 31, 0x4321, 0));
+    ASSERT_TRUE(Write(h, Cmd::Commit, 0x4321, 0));
     dv::CloseDevice(h);
     child.Signal(SIGTERM);
     ASSERT_EQ(child.Wait(10000), std::optional<int>(0));
@@ -228,12 +233,12 @@ TEST(VarkRecorderProgram, UnplugFaultEndsThePlug)
     ChildProcess child({Tool(), "plug", img, "--fault", "unplug-after:100", "--latency", "1"});
     ASSERT_TRUE(WaitFor([] { return Sockets().size() == 1; }, 10000));
     const dv::DeviceHandle h = dv::OpenDevice(Sockets()[0]);
-    ASSERT_TRUE(Write(h, 29, 0, 0));
-    ASSERT_TRUE(Write(h, 10, 0, 0));
-    while (QueryByte(h, 10) == 1)
+    ASSERT_TRUE(Write(h, Cmd::PresentAccessCode, 0, 0));
+    ASSERT_TRUE(Write(h, Cmd::SelectRecord, 0, 0));
+    while (QueryByte(h, Cmd::SelectRecord) == 1)
     {
     }
-    ASSERT_TRUE(Write(h, 14, 0, 0x4000));
+    ASSERT_TRUE(Write(h, Cmd::TransferSize, 0, vark::kTransferSizeOnOpen));
     std::vector<uint8_t> page(5120);
     uint32_t n = 0;
     ASSERT_TRUE(dv::ReadDevice(h, page.data(), 5120, &n));

@@ -5,6 +5,7 @@
 
 #include "device/record_info.h"
 #include "device/vark_params.h"
+#include "device/vark_protocol.h"
 
 #include "platform/autodate.h"
 
@@ -15,22 +16,6 @@
 
 namespace vark
 {
-
-inline constexpr uint32_t QueryCode(int command)
-{
-    return 0x222000u + 4u * static_cast<uint32_t>(command);
-}
-inline constexpr uint32_t WriteCode(int command)
-{
-    return 0x222400u + 4u * static_cast<uint32_t>(command);
-}
-inline constexpr size_t kFrameSize = 16;
-
-// Firmware thresholds (unsigned 16-bit comparisons).
-inline constexpr uint16_t kFirmwareTransferSizeOnOpen = 17;
-inline constexpr uint16_t kFirmwareSectorUnits = 1025;
-inline constexpr uint16_t kFirmwareBatteryIndication = 0x2B12; // above this
-inline constexpr uint16_t kFirmwarePages = 0x2C00;
 
 using Frame = uint8_t[kFrameSize];
 
@@ -47,8 +32,8 @@ public:
     bool Close();
     bool IsOpen() const { return handle_ >= 0; }
 
-    bool VarkeControlWrite(int command, const Frame frame);
-    bool VarkeControlRead(int command, Frame reply);
+    bool VarkeControlWrite(RecorderCommand command, const Frame frame);
+    bool VarkeControlRead(RecorderCommand command, Frame reply);
     // Bytes delivered into `buffer` (at most `count`).
     uint32_t Read(void* buffer, uint32_t count);
 
@@ -92,14 +77,14 @@ public:
     // so the retry rule lives in one place.
     static constexpr int kNotReadyPauseMs = 10;
     static constexpr int kNotReadyAttempts = 100;
-    // How long opening a record waits for query 10 to answer "ready", pausing
+    // How long opening a record waits for the SelectRecord query to answer "ready", pausing
     // kNotReadyPauseMs between polls.
     static constexpr int kRecordReadyTimeoutMs = 10000;
 
 private:
     bool PollRecordReady();
-    bool WriteByte(int command, uint8_t value);
-    bool QueryByte(int command, uint8_t& value);
+    bool WriteByte(RecorderCommand command, uint8_t value);
+    bool QueryByte(RecorderCommand command, uint8_t& value);
     void ClearFrame(Frame frame) const;
 
     int handle_ = -1;

@@ -21,6 +21,7 @@
 #include "recorder/faults.h"
 #include "recorder/image.h"
 
+#include "device/vark_protocol.h"
 #include "platform/devio_server.h"
 
 #include <array>
@@ -34,19 +35,6 @@
 
 namespace recorder
 {
-
-// Request codes of the recorder driver.
-inline constexpr uint32_t kQueryCodeBase = 0x222000;
-inline constexpr uint32_t kWriteCodeBase = 0x222400;
-inline constexpr uint32_t QueryCode(unsigned command)
-{
-    return kQueryCodeBase + 4 * command;
-}
-inline constexpr uint32_t WriteCode(unsigned command)
-{
-    return kWriteCodeBase + 4 * command;
-}
-inline constexpr uint32_t kFrameSize = 16;
 
 struct FirmwareConfig
 {
@@ -93,8 +81,19 @@ public:
     void Reset();
 
     // In-process shortcuts for tests: a query, a write with a 16-byte frame, a bulk read.
+    // By number as well, for numbers outside the command table.
+    platform::devio::DeviceAnswer Query(vark::RecorderCommand command)
+    {
+        return Query(vark::CommandNumber(command));
+    }
+    platform::devio::DeviceAnswer Write(vark::RecorderCommand command,
+                                        const std::array<uint8_t, vark::kFrameSize>& frame)
+    {
+        return Write(vark::CommandNumber(command), frame);
+    }
     platform::devio::DeviceAnswer Query(unsigned command);
-    platform::devio::DeviceAnswer Write(unsigned command, const std::array<uint8_t, 16>& frame);
+    platform::devio::DeviceAnswer Write(unsigned command,
+                                        const std::array<uint8_t, vark::kFrameSize>& frame);
     platform::devio::DeviceAnswer Read(uint32_t count);
 
     void AddFault(const Fault& fault);
@@ -121,8 +120,8 @@ public:
 private:
     struct Reply;
     Reply Dispatch(const platform::devio::DeviceRequest& request, RequestLogEntry* log);
-    Reply DoQuery(unsigned command);
-    Reply DoWrite(unsigned command, const std::vector<uint8_t>& frame);
+    Reply DoQuery(vark::RecorderCommand command);
+    Reply DoWrite(vark::RecorderCommand command, const std::vector<uint8_t>& frame);
     Reply DoRead(uint32_t count);
     std::optional<Reply> ApplyRequestFaults(char direction, int command);
     void FinishErase();
