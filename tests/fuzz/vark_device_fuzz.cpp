@@ -11,6 +11,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <ctime>
@@ -90,7 +91,20 @@ void MakePage(FuzzedDataProvider& in, uint8_t* page)
     std::memcpy(g_script.pageData.data(), page, vark::kPageDataSize);
     // Flipped bits, in the data or in the codes; at most one per sector keeps the page
     // correctable.
+    // A stored code of FF FF FF reads as "never programmed": such a sector is checked only
+    // for a flip that silence explains, so a flipped data bit in a sound sector whose true
+    // code happens to be FF FF FF is not corrected.
+    const auto unchecked = [&](unsigned sector)
+    {
+        const uint8_t* p = g_script.pageData.data() + vark::kSectorSize * sector;
+        const auto code = vark::ComputeSectorEcc(p);
+        const bool silent =
+            std::all_of(p, p + vark::kSectorSize, [](uint8_t b) { return b == 0; }) ||
+            std::all_of(p, p + vark::kSectorSize, [](uint8_t b) { return b == 0xFF; });
+        return code == vark::SectorEcc{0xFF, 0xFF, 0xFF} && !silent;
+    };
     int flips[8] = {};
+    bool flippedUnchecked = false;
     const int count = in.ConsumeIntegralInRange<int>(0, 4);
     for (int f = 0; f < count; ++f)
     {
@@ -101,8 +115,9 @@ void MakePage(FuzzedDataProvider& in, uint8_t* page)
             inCode ? spare + 3 * sector + bit / 8 : page + vark::kSectorSize * sector + bit / 8;
         *at ^= static_cast<uint8_t>(1u << (bit % 8));
         ++flips[sector];
+        if (!inCode && unchecked(sector)) flippedUnchecked = true;
     }
-    bool correctable = rightCodes;
+    bool correctable = rightCodes && !flippedUnchecked;
     for (int f : flips)
         correctable = correctable && f <= 1;
     g_script.pageCorrectable = correctable;
