@@ -15,7 +15,6 @@ namespace dialogs
 
 namespace
 {
-constexpr uint32_t kMsgNoGuide = 40140;
 } // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent, uint16_t firmwareVersion)
@@ -71,7 +70,7 @@ void CAboutDlg::OnCommand(int id)
     if (guide.isEmpty() || !QDesktopServices::openUrl(QUrl::fromLocalFile(guide)))
     {
         SLOG_ERR("The user guide cannot be opened (%s)", guide.toUtf8().constData());
-        Message(kMsgNoGuide, kMsgTitle, kStyleInformation);
+        Message(res::ids::kGuideNotOpened, res::ids::kMessageTitle, kStyleInformation);
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "form_buttons.h"
 #include "pin_field.h"
+#include "res/string_ids.h"
 
 namespace dialogs
 {
@@ -26,17 +27,17 @@ void CChangePINDlg::OnCommand(int id)
     skin::CSkinnedEdit* wrong = nullptr;
     if (oldPin != currentPin_)
     {
-        Message(kMsgWrongPin, kMsgTitle, kStyleWarning);
+        Message(res::ids::kWrongPinCode, res::ids::kMessageTitle, kStyleWarning);
         wrong = old_;
     }
     else if (first != second)
     {
-        Message(kMsgPinMismatch, kMsgTitle, kStyleWarning);
+        Message(res::ids::kPinCodesDiffer, res::ids::kMessageTitle, kStyleWarning);
         wrong = new2_;
     }
     else if (first.size() > size_t(kMaxPinLength))
     {
-        Message(kMsgPinLength, kMsgTitle, kStyleWarning);
+        Message(res::ids::kPinCodeLength, res::ids::kMessageTitle, kStyleWarning);
         wrong = new1_;
     }
     if (wrong)

@@ -2,6 +2,7 @@
 
 #include "form_buttons.h"
 #include "platform/waveout.h"
+#include "res/string_ids.h"
 #include "settings/app_settings.h"
 
 namespace dialogs
@@ -32,7 +33,7 @@ void CDeviceDlg::OnCommand(int id)
     if (id != skin::IDOK) return CBaseDlg::OnCommand(id);
     if (list_->currentIndex() < 0)
     {
-        Message(kMsgSelectDevice, kMsgTitle, kStyleOk);
+        Message(res::ids::kSelectPlaybackDevice, res::ids::kMessageTitle, kStyleOk);
         return;
     }
     settings_.OutDeviceName = list_->currentText().toStdWString();

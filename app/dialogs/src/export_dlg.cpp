@@ -25,10 +25,6 @@ namespace dialogs
 namespace
 {
 
-constexpr uint32_t kMsgCopyTitle = 186; // "Copy to disk", never shown
-constexpr uint32_t kMsgFolderTitle = 185, kMsgEnterFolder = 187, kMsgPauseRange = 188,
-                   kMsgFolderNotMade = 40240;
-
 } // namespace
 
 // The worker's side: each call waits until the UI thread has handled it.
@@ -60,7 +56,7 @@ public:
     bool AskYesNo(uint32_t messageId, const std::vector<std::string>& args) override
     {
         // the main window is closing: every question ends the run
-        if (dlg_.stopping_) return messageId == vark::export_ids::kCancelQuestion;
+        if (dlg_.stopping_) return messageId == res::ids::kCancelCopying;
         bool yes = false;
         dlg_.OnUiThread(
             [&]
@@ -73,7 +69,8 @@ public:
     void ShowError(uint32_t messageId) override
     {
         if (dlg_.stopping_) return;
-        dlg_.OnUiThread([this, messageId] { dlg_.Message(messageId, kMsgCopyTitle, kStyleError); });
+        dlg_.OnUiThread([this, messageId]
+                        { dlg_.Message(messageId, res::ids::kCopyToDisk, kStyleError); });
     }
     void ShowErrorText(const std::string& text) override
     {
@@ -212,7 +209,7 @@ void CExportDlg::closeEvent(QCloseEvent* e)
 void CExportDlg::BrowseFolder()
 {
     const std::optional<std::string> chosen = skin::Questions().BrowseFolder(
-        this, res::LoadString(kMsgFolderTitle), folder_->text().toStdString());
+        this, res::LoadString(res::ids::kSelectTargetFolder), folder_->text().toStdString());
     if (chosen) folder_->setText(QString::fromStdString(*chosen));
 }
 
@@ -224,13 +221,13 @@ void CExportDlg::Confirm()
     const QString folder = folder_->text();
     if (folder.trimmed().isEmpty())
     {
-        Message(kMsgEnterFolder, kMsgCopyTitle, kStyleError);
+        Message(res::ids::kEnterTargetFolder, res::ids::kCopyToDisk, kStyleError);
         folder_->setFocus();
         return;
     }
     if (!vark::PauseAccepted(mode, pause))
     {
-        Message(kMsgPauseRange, kMsgCopyTitle, kStyleError);
+        Message(res::ids::kPauseOutOfRange, res::ids::kCopyToDisk, kStyleError);
         pause_->setText(QStringLiteral("1"));
         pause_->setFocus();
         return;
@@ -249,7 +246,7 @@ void CExportDlg::Confirm()
     if (ec || !std::filesystem::is_directory(target, ec))
     {
         SLOG_ERR("Export folder %s cannot be made", target.c_str());
-        Message(kMsgFolderNotMade, kMsgCopyTitle, kStyleError, target.c_str());
+        Message(res::ids::kFolderNotCreated, res::ids::kCopyToDisk, kStyleError, target.c_str());
         folder_->setFocus();
         return;
     }

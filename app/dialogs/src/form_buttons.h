@@ -1,5 +1,5 @@
-// What the small forms share: OK, Cancel and the skin's close button, the message numbers
-// they show and the message-box styles.
+// What the small forms share: OK, Cancel and the skin's close button and the message-box
+// styles.
 #pragma once
 
 #include <cstdint>
@@ -9,12 +9,6 @@
 
 namespace dialogs
 {
-
-inline constexpr uint32_t kMsgTitle = 102; // "Sound manager Varke P", never shown
-inline constexpr uint32_t kMsgWrongPin = 40001;
-inline constexpr uint32_t kMsgPinLength = 40002;
-inline constexpr uint32_t kMsgPinMismatch = 40003;
-inline constexpr uint32_t kMsgSelectDevice = 40004;
 
 inline constexpr uint32_t kStyleOk = 0x00;
 inline constexpr uint32_t kStyleError = 0x10;

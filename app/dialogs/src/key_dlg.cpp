@@ -2,13 +2,13 @@
 
 #include "dialogs/serial_choice.h"
 #include "form_buttons.h"
+#include "res/string_ids.h"
 
 namespace dialogs
 {
 
 namespace
 {
-constexpr uint32_t kMsgCopyTitle = 186, kMsgWrongSerial = 107;
 }
 
 CKeyDlg::CKeyDlg(QWidget* parent, uint32_t attachedSerial)
@@ -30,7 +30,7 @@ void CKeyDlg::OnCommand(int id)
     const std::optional<uint32_t> serial = serial_->Chosen();
     if (!serial)
     {
-        Message(kMsgWrongSerial, kMsgCopyTitle, kStyleError);
+        Message(res::ids::kWrongSerialNumber, res::ids::kCopyToDisk, kStyleError);
         serial_->Field()->setFocus();
         return;
     }

@@ -5,6 +5,7 @@
 
 #include "dialogs/records_list.h"
 #include "form_buttons.h"
+#include "res/string_ids.h"
 #include "settings/app_settings.h"
 #include "transfer/record_list_loader.h"
 
@@ -13,8 +14,6 @@ namespace dialogs
 
 namespace
 {
-
-constexpr uint32_t kMsgLoadTitle = 203; // "Load records list", never shown
 
 // A failure of the worker, carrying its message number.
 class FailureEvent : public QEvent
@@ -101,7 +100,7 @@ void CLoadRecordsListDlg::TakeRecord()
 
 void CLoadRecordsListDlg::ShowFailure(uint32_t messageId)
 {
-    if (!ended_) Message(messageId, kMsgLoadTitle, kStyleError);
+    if (!ended_) Message(messageId, res::ids::kLoadRecordsList, kStyleError);
     failurePending_ = false;
 }
 

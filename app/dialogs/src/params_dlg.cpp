@@ -23,10 +23,8 @@ namespace
 
 using namespace skin;
 
-constexpr uint32_t kTitle = 102;
 constexpr uint32_t kError = 0x10, kYesNoQuestion = 0x24;
 constexpr int kSkinBitmap = 208, kSkinDescription = 128;
-constexpr uint32_t kVrpFilter = 182, kNotAParamsFile = 40220, kDiskWriteError = 191;
 
 enum : int
 {
@@ -173,11 +171,13 @@ void CParamsDlg::BindControls()
 void CParamsDlg::FillLists()
 {
     for (CSkinnedCombo* list : {sourceLeft_, sourceRight_})
-        for (uint32_t id : {209u, 115u, 134u, 135u})
+        for (uint32_t id : {res::ids::kNone, res::ids::kInternalMic, res::ids::kExternalMic,
+                            res::ids::kLinearInput})
             list->addItem(Text(id));
-    rate_->addItem(Text(128));
-    rate_->addItem(Text(129));
-    for (uint32_t id : {130u, 131u, 132u})
+    rate_->addItem(Text(res::ids::kRate8k));
+    rate_->addItem(Text(res::ids::kRate16k));
+    for (uint32_t id :
+         {res::ids::kButtonLocked, res::ids::kButtonForErase, res::ids::kButtonForPlayback})
         buttonMode_->addItem(Text(id));
 }
 
@@ -260,8 +260,8 @@ void CParamsDlg::UpdateEnables()
 
 void CParamsDlg::UpdateMaxRecordTime()
 {
-    maxRecordTime_->setText(
-        QString::fromStdString(res::LoadString(183) + MaxRecordTime(freeKilobytes_, Entries())));
+    maxRecordTime_->setText(QString::fromStdString(res::LoadString(res::ids::kMaxRecordTime) +
+                                                   MaxRecordTime(freeKilobytes_, Entries())));
 }
 
 void CParamsDlg::UpdateLevelTexts()
@@ -297,7 +297,7 @@ void CParamsDlg::OnRingFieldEdited(CSkinnedEdit* field, int maximum)
 
 int CParamsDlg::Tell(uint32_t textId, uint32_t style, int a, int b)
 {
-    return Message(textId, kTitle, style, a, b);
+    return Message(textId, res::ids::kMessageTitle, style, a, b);
 }
 
 std::optional<VarkParams> CParamsDlg::CheckedRecord()
@@ -306,7 +306,8 @@ std::optional<VarkParams> CParamsDlg::CheckedRecord()
     std::optional<platform::AutoDate> clock;
     if (platform::AutoDate now; device_ && device_->GetClock(now)) clock = now;
     const ParamsVerdict verdict = CheckEntries(
-        e, clock, freeKilobytes_, [this] { return Tell(208, kYesNoQuestion) == IDYES; });
+        e, clock, freeKilobytes_,
+        [this] { return Tell(res::ids::kNotEnoughMemoryForLoop, kYesNoQuestion) == IDYES; });
     if (e.ring)
     {
         // the corrections of the loop checks show in the fields
@@ -379,32 +380,33 @@ void CParamsDlg::Write(const VarkParams& params)
         }
     }
     SLOG_ERR("Writing the recording parameters failed");
-    Tell(170, kError);
+    Tell(res::ids::kCantSaveParameters, kError);
 }
 
 void CParamsDlg::Save()
 {
-    const std::optional<std::string> chosen =
-        Questions().SaveFile(this, res::LoadString(kVrpFilter), VrpFolder(), "");
+    const std::optional<std::string> chosen = Questions().SaveFile(
+        this, res::LoadString(res::ids::kParameterFilesFilter), VrpFolder(), "");
     if (!chosen) return;
     const std::string path = WithExtension(*chosen);
     RememberVrpFolder(path);
     const std::optional<VarkParams> params = CheckedRecord();
     if (!params) return;
-    if (!SaveParamsFile(platform::Utf8ToWide(path), *params)) Tell(kDiskWriteError, kError);
+    if (!SaveParamsFile(platform::Utf8ToWide(path), *params))
+        Tell(res::ids::kDiskWriteError, kError);
 }
 
 void CParamsDlg::Load()
 {
     const std::optional<std::string> chosen =
-        Questions().OpenFile(this, res::LoadString(kVrpFilter), VrpFolder());
+        Questions().OpenFile(this, res::LoadString(res::ids::kParameterFilesFilter), VrpFolder());
     if (!chosen) return;
     RememberVrpFolder(*chosen);
     VarkParams params;
     if (device_) params = device_->Params();
     if (!LoadParamsFile(platform::Utf8ToWide(*chosen), params))
     {
-        Message(kNotAParamsFile, kTitle, kError, chosen->c_str());
+        Message(res::ids::kNotAParameterFile, res::ids::kMessageTitle, kError, chosen->c_str());
         return;
     }
     Show(EntriesFromParams(params, DefaultEntries(platform::AutoDate::Now())));

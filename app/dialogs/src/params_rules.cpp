@@ -73,7 +73,7 @@ std::optional<ParamsRefusal> FirstOverlap(const ParamsEntries& e)
             const int64_t endA = startA + std::llround(a.Duration().TotalSeconds());
             const int64_t endB = startB + std::llround(b.Duration().TotalSeconds());
             if (startB + kTimerMarginSeconds < endA && startA + kTimerMarginSeconds < endB)
-                return ParamsRefusal{109, {i + 1, j + 1}};
+                return ParamsRefusal{res::ids::kTimersOverlap, {i + 1, j + 1}};
         }
     return std::nullopt;
 }
@@ -83,7 +83,7 @@ std::optional<ParamsRefusal> FirstInThePast(const ParamsEntries& e, const platfo
     const int64_t earliest = Seconds(clock) + kPastMarginSeconds;
     for (int i = 0; i < kTimerCount; ++i)
         if (e.timers[i].enabled && Seconds(e.timers[i].Start()) < earliest)
-            return ParamsRefusal{111, {i + 1, 0}};
+            return ParamsRefusal{res::ids::kTimerInThePast, {i + 1, 0}};
     return std::nullopt;
 }
 
@@ -174,7 +174,7 @@ VarkParams ParamsFromEntries(const VarkParams& base, const ParamsEntries& e)
 
 std::string InputLevelText(int level)
 {
-    if (level <= 0) return res::LoadString(133);
+    if (level <= 0) return res::LoadString(res::ids::kOff);
     if (level == 30) return "48";
     if (level >= 31) return "54";
     const int halves = (level - 1) * 3; // (level - 1) x 1.5 in halves
@@ -201,9 +201,10 @@ ParamsVerdict CheckEntries(ParamsEntries& e, const std::optional<platform::AutoD
     if (clock)
         if (auto r = FirstInThePast(e, *clock)) return {false, r};
     if ((e.sourceLeft == 0 && e.sourceRight == 0) || (!e.stereo && e.sourceLeft == 0))
-        return {false, ParamsRefusal{207, {}}};
+        return {false, ParamsRefusal{res::ids::kNoSignalSource, {}}};
     if (!e.ring) return {true, std::nullopt};
-    if (e.ringHours <= 0 && e.ringMinutes <= 0) return {false, ParamsRefusal{217, {}}};
+    if (e.ringHours <= 0 && e.ringMinutes <= 0)
+        return {false, ParamsRefusal{res::ids::kZeroRingDuration, {}}};
     e.ringHours = std::clamp(e.ringHours, 0, kMaxRingHours);
     e.ringMinutes = std::clamp(e.ringMinutes, 0, kMaxRingMinutes);
     const uint64_t perMinute = uint64_t{BytesPerSecondOf(e)} * 60;
@@ -216,7 +217,7 @@ ParamsVerdict CheckEntries(ParamsEntries& e, const std::optional<platform::AutoD
         const int longest = static_cast<int>((kLoopAddressable - kLoopReserve) / perMinute);
         e.ringHours = longest / 60;
         e.ringMinutes = longest % 60;
-        return {false, ParamsRefusal{206, {e.ringHours, e.ringMinutes}}};
+        return {false, ParamsRefusal{res::ids::kLoopTooLong, {e.ringHours, e.ringMinutes}}};
     }
     return {true, std::nullopt};
 }

@@ -2,6 +2,7 @@
 
 #include "form_buttons.h"
 #include "pin_field.h"
+#include "res/string_ids.h"
 
 namespace dialogs
 {
@@ -25,7 +26,7 @@ void CPINDlg::OnCommand(int id)
     if (id != skin::IDOK) return CBaseDlg::OnCommand(id);
     if (edit_->text().size() > kMaxPinLength)
     {
-        Message(kMsgPinLength, kMsgTitle, kStyleWarning);
+        Message(res::ids::kPinCodeLength, res::ids::kMessageTitle, kStyleWarning);
         edit_->setFocus();
         return;
     }

@@ -12,7 +12,6 @@ namespace dialogs
 
 namespace
 {
-constexpr uint32_t kModeTelephone = 40005, kModeMicrophone = 40006;
 constexpr int kReachable = 40;
 } // namespace
 
@@ -47,8 +46,8 @@ CPlayerOptionsDlg::CPlayerOptionsDlg(QWidget* owner, CPlayerOptionsDlg*& slot,
         level_->addItem(QString::number(l));
     for (int d = 6000; d <= 30000; d += 1000)
         depth_->addItem(QString::number(d));
-    mode_->addItem(Text(kModeTelephone));
-    mode_->addItem(Text(kModeMicrophone));
+    mode_->addItem(Text(res::ids::kTelephoneLine));
+    mode_->addItem(Text(res::ids::kMicrophone));
     Bind(new skin::CSkinnedButton(&Skin()), IDC_BUTTON_SET_DEFAULT, "IDC_BUTTON_SET_DEFAULT");
     Bind(new skin::CSkinnedButton(&Skin()), IDC_BUTTON_APPLY, "IDC_BUTTON_APPLY");
     BindFormButtons(*this);

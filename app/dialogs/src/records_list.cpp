@@ -22,7 +22,6 @@ namespace
 constexpr int kIndexRole = Qt::UserRole;
 constexpr int kInfoRole = Qt::UserRole + 1;
 constexpr int kMarkerRole = Qt::UserRole + 2;
-constexpr uint32_t kFirstColumnTitle = 40120;
 
 // The start of a record in the user's short date format and the time with seconds.
 std::wstring StartText(const platform::AutoDate& start)
@@ -64,7 +63,7 @@ CRecordsList::CRecordsList(skin::SkinManager* manager, QWidget* parent)
     setColumnCount(9);
     QStringList titles;
     for (uint32_t c = 0; c < 9; ++c)
-        titles << dialogs::Text(kFirstColumnTitle + c);
+        titles << dialogs::Text(res::ids::kColumnNumber + c);
     setHeaderLabels(titles);
     const int unit = QFontMetrics(font()).averageCharWidth();
     for (int c = 0; c < 9; ++c)

@@ -17,10 +17,6 @@ namespace dialogs
 namespace
 {
 
-constexpr uint32_t kMsgCopyTitle = 186, kMsgAuthentic = 105, kMsgChanged = 106,
-                   kMsgWrongSerial = 107, kMsgEnterFileName = 108, kMsgRenamed = 114,
-                   kMsgFileNotFound = 215, kWavFilter = 197, kDsgFilter = 198;
-
 std::filesystem::path PathOf(const QString& text)
 {
     return std::filesystem::path(text.toStdString());
@@ -80,9 +76,10 @@ void CSignDlg::Browse(bool signature)
     if (g_appSettings)
         folder = signature ? &g_appSettings->LastOpenDsgDirectory
                            : &g_appSettings->LastOpenWaveDirectory;
-    const std::optional<std::string> chosen =
-        skin::Questions().OpenFile(this, res::LoadString(signature ? kDsgFilter : kWavFilter),
-                                   folder ? platform::WideToUtf8(*folder) : std::string());
+    const std::optional<std::string> chosen = skin::Questions().OpenFile(
+        this,
+        res::LoadString(signature ? res::ids::kSignatureFilesFilter : res::ids::kSoundFilesFilter),
+        folder ? platform::WideToUtf8(*folder) : std::string());
     if (!chosen) return;
     if (folder)
         *folder = platform::Utf8ToWide(std::filesystem::path(*chosen).parent_path().string());
@@ -100,7 +97,7 @@ std::filesystem::path CSignDlg::CheckedFile(skin::CSkinnedEdit* field)
     const QString text = field->text().trimmed();
     if (text.isEmpty())
     {
-        Message(kMsgEnterFileName, kMsgCopyTitle, kStyleError);
+        Message(res::ids::kEnterFileName, res::ids::kCopyToDisk, kStyleError);
         field->setFocus();
         return {};
     }
@@ -109,7 +106,7 @@ std::filesystem::path CSignDlg::CheckedFile(skin::CSkinnedEdit* field)
     const std::filesystem::path path = PathOf(text);
     if (!std::filesystem::is_regular_file(path, ec))
     {
-        Message(kMsgFileNotFound, kMsgCopyTitle, kStyleError);
+        Message(res::ids::kFileNotFound, res::ids::kCopyToDisk, kStyleError);
         field->setFocus();
         return {};
     }
@@ -125,7 +122,7 @@ void CSignDlg::Confirm()
     const std::optional<uint32_t> serial = serial_->Chosen();
     if (!serial || *serial == 0)
     {
-        Message(kMsgWrongSerial, kMsgCopyTitle, kStyleError);
+        Message(res::ids::kWrongSerialNumber, res::ids::kCopyToDisk, kStyleError);
         serial_->Field()->setFocus();
         return;
     }
@@ -151,12 +148,13 @@ void CSignDlg::Verified(bool authentic, const std::wstring& exportedName,
     SetBusy(false);
     if (!authentic)
     {
-        Message(kMsgChanged, kMsgCopyTitle, kStyleError);
+        Message(res::ids::kFileChanged, res::ids::kCopyToDisk, kStyleError);
         return;
     }
-    Message(kMsgAuthentic, kMsgCopyTitle, kStyleOk);
+    Message(res::ids::kFileIsAuthentic, res::ids::kCopyToDisk, kStyleOk);
     if (!exportedName.empty() && exportedName != baseName)
-        Message(res::LoadString(kMsgRenamed) + platform::WideToUtf8(exportedName), kStyleWarning);
+        Message(res::LoadString(res::ids::kFileNameChanged) + platform::WideToUtf8(exportedName),
+                kStyleWarning);
 }
 
 void CSignDlg::SetBusy(bool busy)

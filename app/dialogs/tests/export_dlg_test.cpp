@@ -208,7 +208,7 @@ TEST_F(ExportTest, OkChecksTheEntriesInOrderAndStaysOpen)
     EXPECT_EQ(folder->text().toStdString(), out_);
     Click(dlg, Dlg::IDC_BUTTON_DIR);
     EXPECT_EQ(folder->text().toStdString(), env_.Path("chosen"));
-    EXPECT_EQ(answers_.AskedQuestions()[0].text, res::LoadString(185));
+    EXPECT_EQ(answers_.AskedQuestions()[0].text, res::LoadString(res::ids::kSelectTargetFolder));
 
     // not a number: the edit reads 0, then the empty folder comes first
     pause->setText("4x");
@@ -232,14 +232,15 @@ TEST_F(ExportTest, OkChecksTheEntriesInOrderAndStaysOpen)
     const std::string tooLong = env_.Path(std::string(4000, 'd'));
     folder->setText(QString::fromStdString(tooLong));
     Click(dlg, skin::IDOK);
-    const std::vector<std::string> expected = {res::LoadString(185),
-                                               res::LoadString(185),
-                                               res::LoadString(187),
-                                               res::LoadString(188),
-                                               res::LoadString(188),
-                                               res::LoadString(188),
-                                               Fmt(40240, env_.Path("plain") + "/sub"),
-                                               Fmt(40240, tooLong)};
+    const std::vector<std::string> expected = {
+        res::LoadString(res::ids::kSelectTargetFolder),
+        res::LoadString(res::ids::kSelectTargetFolder),
+        res::LoadString(res::ids::kEnterTargetFolder),
+        res::LoadString(res::ids::kPauseOutOfRange),
+        res::LoadString(res::ids::kPauseOutOfRange),
+        res::LoadString(res::ids::kPauseOutOfRange),
+        Fmt(res::ids::kFolderNotCreated, env_.Path("plain") + "/sub"),
+        Fmt(res::ids::kFolderNotCreated, tooLong)};
     EXPECT_EQ(answers_.Texts(), expected);
     for (size_t i = 2; i < expected.size(); ++i)
         EXPECT_EQ(answers_.AskedQuestions()[i].style, 0x10u) << i;
@@ -275,7 +276,7 @@ TEST_F(ExportTest, SignedRunJoinsFragmentsLikeTheCommandLineAndDeselectsRows)
                     EXPECT_EQ(Control<skin::CSkinnedStatic>(dlg, Dlg::IDC_STATIC_PROGRESS_CUR)
                                   ->text()
                                   .toStdString(),
-                              res::LoadString(190));
+                              res::LoadString(res::ids::kWritingRecordFile));
                     // 16000 + 16000 noise + 24000 + 64000 bytes = 117 KiB
                     EXPECT_EQ(
                         Control<skin::CSkinnedStatic>(dlg, Dlg::IDC_STATIC_TOTAL_TO_WRITE)->text(),
@@ -341,7 +342,8 @@ TEST_F(ExportTest, KeepSelectionAndTheOverwriteQuestionOnTheUiThread)
     ASSERT_NE(okAt, 0);
     EXPECT_GE(Clock::duration(firstRequestAt - okAt), std::chrono::milliseconds(200));
     EXPECT_EQ(answers_.Texts(),
-              (std::vector<std::string>{Fmt(196, File(names_[0])), Fmt(196, File(names_[2]))}));
+              (std::vector<std::string>{Fmt(res::ids::kRecordExists, File(names_[0])),
+                                        Fmt(res::ids::kRecordExists, File(names_[2]))}));
     EXPECT_EQ(answers_.AskedQuestions()[0].style, 0x24u);
     EXPECT_EQ(answers_.offUiThread, 0);
     EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 2}));
@@ -373,7 +375,8 @@ TEST_F(ExportTest, CancelAsksNoGoesOnYesStopsAndDeletesTheFileBeingWritten)
                 });
     EXPECT_EQ(Run(dlg), skin::IDOK);
     EXPECT_EQ(answers_.Texts(),
-              (std::vector<std::string>{res::LoadString(189), res::LoadString(189)}));
+              (std::vector<std::string>{res::LoadString(res::ids::kCancelCopying),
+                                        res::LoadString(res::ids::kCancelCopying)}));
     EXPECT_EQ(answers_.offUiThread, 0);
     ExpectCompleteHeader(testsupport::ReadFile(File(names_[0])), true);
     EXPECT_FALSE(testsupport::FileExists(File(names_[2]))) << "the cancelled file is removed";
@@ -402,7 +405,8 @@ TEST_F(ExportTest, UnplugMidRecordEndsWithCantOpenRecordAndAClosedUnsignedFile)
     Dlg dlg(nullptr, device_, SelectAll(), list_);
     Click(dlg, Dlg::IDC_CHK_MAKE_SIGN);
     EXPECT_EQ(Run(dlg), skin::IDOK);
-    EXPECT_EQ(answers_.Texts(), (std::vector<std::string>{res::LoadString(155)}));
+    EXPECT_EQ(answers_.Texts(),
+              (std::vector<std::string>{res::LoadString(res::ids::kCantOpenRecord)}));
     EXPECT_EQ(answers_.AskedQuestions()[0].style, 0x10u);
     EXPECT_EQ(answers_.offUiThread, 0);
     const std::string wav = testsupport::ReadFile(File(names_[0]));
@@ -422,7 +426,8 @@ TEST_F(ExportTest, AFileThatCannotBeWrittenEndsWithTheDiskErrorAndKeepsTheFinish
     Click(dlg, Dlg::IDC_CHK_MAKE_SIGN);
     EXPECT_EQ(Run(dlg), skin::IDOK);
     EXPECT_EQ(answers_.Texts(),
-              (std::vector<std::string>{Fmt(196, File(names_[2])), res::LoadString(191)}));
+              (std::vector<std::string>{Fmt(res::ids::kRecordExists, File(names_[2])),
+                                        res::LoadString(res::ids::kDiskWriteError)}));
     EXPECT_EQ(answers_.AskedQuestions()[1].style, 0x10u);
     std::wstring exported;
     EXPECT_TRUE(vark::Verify(File(names_[0] + ".dsg"), File(names_[0]), 4242, exported));

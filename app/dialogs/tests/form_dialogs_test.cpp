@@ -68,13 +68,13 @@ TEST(PinDialog, DigitsOnlyMaskedAndAtMostEight)
     dlg.PinField()->paste();
     EXPECT_LE(dlg.PinField()->text().size(), 16);
     PressOk(dlg.PinField());
-    ExpectMessage(answers, 0, 40002, 0x30);
+    ExpectMessage(answers, 0, res::ids::kPinCodeLength, 0x30);
     EXPECT_TRUE(dlg.isVisible());
 
     dlg.PinField()->clear();
     QTest::keyClicks(dlg.PinField(), "123456789");
     PressOk(dlg.PinField());
-    ExpectMessage(answers, 1, 40002, 0x30);
+    ExpectMessage(answers, 1, res::ids::kPinCodeLength, 0x30);
     EXPECT_TRUE(dlg.isVisible());
 
     QTest::keyClick(dlg.PinField(), Qt::Key_Backspace);
@@ -115,11 +115,11 @@ TEST(ChangePinDialog, ChecksInOrderAndAcceptsAnEmptyPin)
         PressOk(dlg.RepeatField());
     };
     enter("1111", "1", "2"); // wrong old PIN wins over the mismatch
-    ExpectMessage(answers, 0, 40001, 0x30);
+    ExpectMessage(answers, 0, res::ids::kWrongPinCode, 0x30);
     enter("1234", "1", "2");
-    ExpectMessage(answers, 1, 40003, 0x30);
+    ExpectMessage(answers, 1, res::ids::kPinCodesDiffer, 0x30);
     enter("1234", "123456789", "123456789");
-    ExpectMessage(answers, 2, 40002, 0x30);
+    ExpectMessage(answers, 2, res::ids::kPinCodeLength, 0x30);
     EXPECT_TRUE(dlg.isVisible());
     enter("1234", "", "");
     EXPECT_EQ(dlg.result(), skin::IDOK);
@@ -165,7 +165,7 @@ TEST(DeviceDialog, SelectsTheStoredDeviceAndStoresTheChoice)
     EXPECT_EQ(dlg.DeviceList()->currentText(), "Card B");
     dlg.DeviceList()->setCurrentIndex(-1);
     PressOk(dlg.DeviceList());
-    ExpectMessage(answers, 0, 40004, 0x00);
+    ExpectMessage(answers, 0, res::ids::kSelectPlaybackDevice, 0x00);
     EXPECT_TRUE(dlg.isVisible());
     dlg.DeviceList()->setCurrentIndex(0);
     PressOk(dlg.DeviceList());

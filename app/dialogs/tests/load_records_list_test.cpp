@@ -127,7 +127,7 @@ TEST_F(LoadListTest, UnplugMidListShowsTheMessageOnceAndKeepsTheRows)
     WhenOpening(2, [&] { plugged_->Unplug(); });
     EXPECT_EQ(dlg.exec(), skin::IDOK);
     ASSERT_EQ(answers_.AskedQuestions().size(), 1u);
-    EXPECT_EQ(answers_.AskedQuestions()[0].text, res::LoadString(155));
+    EXPECT_EQ(answers_.AskedQuestions()[0].text, res::LoadString(res::ids::kCantOpenRecord));
     EXPECT_EQ(answers_.AskedQuestions()[0].style, 0x10u);
     // newest first: record 4, maybe 3, stay at the top in their order
     ASSERT_GE(list_.RowCount(), 1);

@@ -207,7 +207,8 @@ TEST_F(ParamsDlgTest, OpensWithTheRecordersValuesAndAppliesTheRulesAfterEveryCha
     QTest::mouseRelease(slider, Qt::LeftButton, {}, QPoint(slider->width() - 1, thumb.y()));
     EXPECT_EQ(slider->Pos(), 31);
     EXPECT_EQ(Label(kInputLevelText), "54");
-    EXPECT_EQ(Label(kMaxDuration).toStdString(), res::LoadString(183) + "0:08:32");
+    EXPECT_EQ(Label(kMaxDuration).toStdString(),
+              res::LoadString(res::ids::kMaxRecordTime) + "0:08:32");
 
     EXPECT_TRUE(Combo(kSourceRight)->isEnabled());
     Click(C<skin::CSkinnedRadio>(kMono));
@@ -329,25 +330,25 @@ TEST_F(ParamsDlgTest, EveryRefusalShowsItsMessageAndWritesNothing)
     Click(C<skin::CSkinnedRadio>(kMono));
     QTest::keyClick(Combo(kSourceLeft), Qt::Key_Home); // none
     Press(IDOK);
-    ExpectAsked(0, res::LoadString(207));
+    ExpectAsked(0, res::LoadString(res::ids::kNoSignalSource));
     EXPECT_EQ(answers_.AskedQuestions()[0].style & 0xF0, 0x10u);
     EXPECT_TRUE(dlg_->isVisible());
 
     Click(C<skin::CSkinnedRadio>(kStereo)); // right "Linear input" alone will do in stereo
     SetTimer(0, QDate(2027, 1, 2), QTime(8, 30), QTime(2, 0));
     Press(IDOK);
-    ExpectAsked(1, res::FormatString(109, 1, 2));
+    ExpectAsked(1, res::FormatString(res::ids::kTimersOverlap, 1, 2));
     Picker(kTimerTime)->setTime(QTime(8, 0));
     Picker(kTimerDuration)->setTime(QTime(2, 0));
     SetTimer(3, QDate(2020, 5, 1), QTime(8, 0), QTime(0, 1));
     Press(IDOK);
-    ExpectAsked(2, res::FormatString(111, 4));
+    ExpectAsked(2, res::FormatString(res::ids::kTimerInThePast, 4));
     Click(Check(kTimerOn + 3));
 
     Type(kRingHours, "0");
     Type(kRingMinutes, "0");
     Press(IDOK);
-    ExpectAsked(3, res::LoadString(217));
+    ExpectAsked(3, res::LoadString(res::ids::kZeroRingDuration));
 
     // 16 kHz stereo uncompressed, 74:59: more than is free (asked, "No"), then too long
     Click(Check(kCompression));
@@ -355,14 +356,14 @@ TEST_F(ParamsDlgTest, EveryRefusalShowsItsMessageAndWritesNothing)
     Type(kRingMinutes, "59");
     answers_.AnswerMessage(IDNO);
     Press(IDOK);
-    ExpectAsked(4, res::LoadString(208));
+    ExpectAsked(4, res::LoadString(res::ids::kNotEnoughMemoryForLoop));
     EXPECT_EQ(answers_.AskedQuestions()[4].style, 0x24u);
-    ExpectAsked(5, res::FormatString(206, 9, 18));
+    ExpectAsked(5, res::FormatString(res::ids::kLoopTooLong, 9, 18));
     EXPECT_EQ(Edit(kRingHours)->text(), "9");
     EXPECT_EQ(Edit(kRingMinutes)->text(), "18");
     answers_.AnswerMessage(IDYES); // "change the loop length": nothing else happens
     Press(IDOK);
-    ExpectAsked(6, res::LoadString(208));
+    ExpectAsked(6, res::LoadString(res::ids::kNotEnoughMemoryForLoop));
     EXPECT_EQ(answers_.AskedQuestions().size(), 7u);
     EXPECT_EQ(answers_.Unexpected(), 5); // the error boxes were answered with their OK
     EXPECT_TRUE(dlg_->isVisible());
@@ -378,7 +379,7 @@ TEST_F(ParamsDlgTest, SavedSettingsLoadBackAndBadFilesChangeNothing)
     std::filesystem::create_directories(folder);
     answers_.AnswerPath(folder + "/desk"); // the extension comes by default
     Press(kSave);
-    ExpectAsked(0, res::LoadString(182)); // the file dialog's filter
+    ExpectAsked(0, res::LoadString(res::ids::kParameterFilesFilter)); // the file dialog's filter
     ASSERT_TRUE(testsupport::FileExists(folder + "/desk.vrp"));
     EXPECT_EQ(platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory), folder);
     Press(kDefault);
@@ -411,13 +412,15 @@ TEST_F(ParamsDlgTest, SavedSettingsLoadBackAndBadFilesChangeNothing)
         testsupport::WriteFile(folder + "/" + name, bytes);
         answers_.AnswerPath(folder + "/" + name);
         Press(kLoad);
-        ExpectAsked(asked + 1, res::FormatString(40220, (folder + "/" + name).c_str()));
+        ExpectAsked(asked + 1,
+                    res::FormatString(res::ids::kNotAParameterFile, (folder + "/" + name).c_str()));
         asked += 2;
         EXPECT_TRUE(Shown() == defaults) << name;
     }
     answers_.AnswerPath(folder + "/missing.vrp");
     Press(kLoad);
-    ExpectAsked(asked + 1, res::FormatString(40220, (folder + "/missing.vrp").c_str()));
+    ExpectAsked(asked + 1,
+                res::FormatString(res::ids::kNotAParameterFile, (folder + "/missing.vrp").c_str()));
     EXPECT_TRUE(Shown() == defaults);
 
     // values out of range show as the controls can hold them
@@ -437,13 +440,13 @@ TEST_F(ParamsDlgTest, SavedSettingsLoadBackAndBadFilesChangeNothing)
     Type(kRingMinutes, "0");
     answers_.AnswerPath(folder + "/refused.vrp");
     Press(kSave);
-    EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(217));
+    EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(res::ids::kZeroRingDuration));
     EXPECT_FALSE(testsupport::FileExists(folder + "/refused.vrp"));
     Press(kDefault);
     testsupport::WriteFile(env_.Path("plain-file"), "x");
     answers_.AnswerPath(env_.Path("plain-file") + "/under-a-file.vrp");
     Press(kSave);
-    EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(191));
+    EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(res::ids::kDiskWriteError));
     if (geteuid() != 0) // the owner of everything writes anywhere
     {
         const std::string locked = env_.Path("locked");
@@ -451,7 +454,8 @@ TEST_F(ParamsDlgTest, SavedSettingsLoadBackAndBadFilesChangeNothing)
         chmod(locked.c_str(), 0500);
         answers_.AnswerPath(locked + "/p.vrp");
         Press(kSave);
-        EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(191));
+        EXPECT_EQ(answers_.AskedQuestions().back().text,
+                  res::LoadString(res::ids::kDiskWriteError));
         EXPECT_TRUE(std::filesystem::is_empty(locked));
         chmod(locked.c_str(), 0700);
     }
@@ -468,7 +472,7 @@ TEST_F(ParamsDlgTest, UnpluggedRecorderShowsNoLevelFailsTheWriteAndCanBeCancelle
     ASSERT_TRUE(QTest::qWaitFor([&] { return !above->isVisible(); }, 5000));
     EXPECT_EQ(C<skin::CSkinnedProgress>(kLevel)->value(), 0);
     Press(IDOK);
-    ExpectAsked(0, res::LoadString(170));
+    ExpectAsked(0, res::LoadString(res::ids::kCantSaveParameters));
     EXPECT_TRUE(dlg_->isVisible());
     Press(IDCANCEL);
     EXPECT_EQ(dlg_->result(), IDCANCEL);

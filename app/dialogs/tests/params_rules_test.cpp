@@ -2,6 +2,7 @@
 #include "dialogs/params_rules.h"
 
 #include "platform/thread_locale.h"
+#include "res/string_ids.h"
 
 #include <gtest/gtest.h>
 
@@ -129,7 +130,7 @@ TEST(ParamsRules, TimerOverlapAndPastWithOneSecondMargins)
     SetTimer(e, 1, 10, 59, 0, 30);
     auto v = Check(e);
     ASSERT_TRUE(v.refusal);
-    EXPECT_EQ(v.refusal->textId, 109u);
+    EXPECT_EQ(v.refusal->textId, res::ids::kTimersOverlap);
     EXPECT_EQ(v.refusal->args[0], 1);
     EXPECT_EQ(v.refusal->args[1], 2);
 
@@ -157,12 +158,12 @@ TEST(ParamsRules, TimerOverlapAndPastWithOneSecondMargins)
     EXPECT_TRUE(Check(e, at(9, 59, 55)).accepted);
     v = Check(e, at(9, 59, 56));
     ASSERT_TRUE(v.refusal);
-    EXPECT_EQ(v.refusal->textId, 111u);
+    EXPECT_EQ(v.refusal->textId, res::ids::kTimerInThePast);
     EXPECT_EQ(v.refusal->args[0], 3);
     EXPECT_TRUE(Check(e, std::nullopt).accepted);
     // overlap is reported before the past
     SetTimer(e, 4, 10, 30, 1, 0);
-    EXPECT_EQ(Check(e, at(12, 0, 0)).refusal->textId, 109u);
+    EXPECT_EQ(Check(e, at(12, 0, 0)).refusal->textId, res::ids::kTimersOverlap);
 }
 
 TEST(ParamsRules, Sources)
@@ -170,11 +171,11 @@ TEST(ParamsRules, Sources)
     ParamsEntries e = Accepted();
     e.sourceLeft = 0;
     e.sourceRight = 1;
-    EXPECT_EQ(Check(e).refusal->textId, 207u); // mono needs the left source
+    EXPECT_EQ(Check(e).refusal->textId, res::ids::kNoSignalSource); // mono needs the left source
     e.stereo = true;
     EXPECT_TRUE(Check(e).accepted);
     e.sourceRight = 0;
-    EXPECT_EQ(Check(e).refusal->textId, 207u);
+    EXPECT_EQ(Check(e).refusal->textId, res::ids::kNoSignalSource);
 }
 
 TEST(ParamsRules, LoopZeroMemoryAndAddressLimit)
@@ -183,7 +184,7 @@ TEST(ParamsRules, LoopZeroMemoryAndAddressLimit)
     e.ring = true;
     e.ringHours = e.ringMinutes = 0;
     int asked = 0;
-    EXPECT_EQ(Check(e, {}, 64 * 1024, false, &asked).refusal->textId, 217u);
+    EXPECT_EQ(Check(e, {}, 64 * 1024, false, &asked).refusal->textId, res::ids::kZeroRingDuration);
     EXPECT_EQ(asked, 0);
 
     // 16 kHz stereo uncompressed: 3840000 bytes a minute, 558 minutes at most
@@ -195,7 +196,7 @@ TEST(ParamsRules, LoopZeroMemoryAndAddressLimit)
     auto v = Check(e, {}, 64 * 1024, false, &asked);
     EXPECT_EQ(asked, 1); // far more than is free: asked first, "No" goes on
     ASSERT_TRUE(v.refusal);
-    EXPECT_EQ(v.refusal->textId, 206u);
+    EXPECT_EQ(v.refusal->textId, res::ids::kLoopTooLong);
     EXPECT_EQ(v.refusal->args[0], 9);
     EXPECT_EQ(v.refusal->args[1], 18);
     EXPECT_EQ(e.ringHours, 9);
@@ -205,7 +206,7 @@ TEST(ParamsRules, LoopZeroMemoryAndAddressLimit)
     EXPECT_TRUE(Check(e, {}, 4000000, false, &asked).accepted);
     EXPECT_EQ(asked, 0);
     e.ringMinutes = 19;
-    EXPECT_EQ(Check(e, {}, 4000000).refusal->textId, 206u);
+    EXPECT_EQ(Check(e, {}, 4000000).refusal->textId, res::ids::kLoopTooLong);
 
     // "Yes, change the length" stops with nothing refused and nothing accepted
     e.ringHours = 1;

@@ -102,7 +102,7 @@ TEST_F(SignTest, AuthenticRenamedChangedAndAWrongSerial)
     // the browser fills the file and finds the signature beside it
     answers_.AnswerPath(wav);
     dlg.OnCommand(CSignDlg::IDC_BUTTON_FILE);
-    EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(197));
+    EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(res::ids::kSoundFilesFilter));
     EXPECT_EQ(dlg.WavField()->text().toStdString(), wav);
     EXPECT_EQ(dlg.SignatureField()->text().toStdString(), wav + ".dsg");
     EXPECT_EQ(platform::WideToUtf8(settings_->LastOpenWaveDirectory), folder);
@@ -118,22 +118,23 @@ TEST_F(SignTest, AuthenticRenamedChangedAndAWrongSerial)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.Verifying(); }, 60000));
     EXPECT_FALSE(QApplication::overrideCursor());
     EXPECT_TRUE(dlg.isVisible());
-    EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(105));
+    EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(res::ids::kFileIsAuthentic));
     EXPECT_EQ(LastStyle(), 0u);
 
     // renamed: authentic, then the name it was exported under
     const std::string renamed = folder + "/interview.wav";
     fs::copy_file(wav, renamed);
     dlg.WavField()->setText(QString::fromStdString(renamed));
-    EXPECT_EQ(Check(dlg), (std::vector<std::string>{res::LoadString(105),
-                                                    res::LoadString(114) + "2026_05_01 10_20_30"}));
+    EXPECT_EQ(Check(dlg), (std::vector<std::string>{res::LoadString(res::ids::kFileIsAuthentic),
+                                                    res::LoadString(res::ids::kFileNameChanged) +
+                                                        "2026_05_01 10_20_30"}));
     EXPECT_EQ(LastStyle(), 0x30u);
 
     // another serial typed in
     dlg.Serial().TypedButton()->click();
     EXPECT_TRUE(dlg.Serial().Field()->isEnabled());
     dlg.Serial().Field()->setText("4243");
-    EXPECT_EQ(Check(dlg), Texts({106}));
+    EXPECT_EQ(Check(dlg), Texts({res::ids::kFileChanged}));
     EXPECT_EQ(LastStyle(), 0x10u);
     dlg.Serial().Field()->setText(" 4242 ");
     EXPECT_EQ(Check(dlg).size(), 2u) << "the typed serial is trimmed";
@@ -142,7 +143,7 @@ TEST_F(SignTest, AuthenticRenamedChangedAndAWrongSerial)
     std::string bytes = testsupport::ReadFile(renamed);
     bytes[bytes.size() - 20] ^= 1;
     testsupport::WriteFile(renamed, bytes);
-    EXPECT_EQ(Check(dlg), Texts({106}));
+    EXPECT_EQ(Check(dlg), Texts({res::ids::kFileChanged}));
     EXPECT_TRUE(dlg.isVisible());
 }
 
@@ -158,12 +159,12 @@ TEST_F(SignTest, WrongEntriesAndBrokenSignatureFiles)
 
     const std::string longPath = env_.Path(std::string(4000, 'n') + ".wav");
     const std::vector<std::pair<std::pair<std::string, std::string>, uint32_t>> refused = {
-        {{"   ", wav + ".dsg"}, 108},
-        {{env_.Path("missing.wav"), wav + ".dsg"}, 215},
-        {{env_.Path("files"), wav + ".dsg"}, 215}, // a folder
-        {{longPath, wav + ".dsg"}, 215},
-        {{wav, ""}, 108},
-        {{wav, wav + ".sig"}, 215},
+        {{"   ", wav + ".dsg"}, res::ids::kEnterFileName},
+        {{env_.Path("missing.wav"), wav + ".dsg"}, res::ids::kFileNotFound},
+        {{env_.Path("files"), wav + ".dsg"}, res::ids::kFileNotFound}, // a folder
+        {{longPath, wav + ".dsg"}, res::ids::kFileNotFound},
+        {{wav, ""}, res::ids::kEnterFileName},
+        {{wav, wav + ".sig"}, res::ids::kFileNotFound},
     };
     for (const auto& [paths, message] : refused)
     {
@@ -176,10 +177,10 @@ TEST_F(SignTest, WrongEntriesAndBrokenSignatureFiles)
     for (const char* serial : {"", "0", "12a", "-0", "99999999999"})
     {
         dlg.Serial().Field()->setText(serial);
-        EXPECT_EQ(Check(dlg), Texts({107})) << serial;
+        EXPECT_EQ(Check(dlg), Texts({res::ids::kWrongSerialNumber})) << serial;
     }
     dlg.Serial().Field()->setText("4242");
-    EXPECT_EQ(Check(dlg), Texts({105}));
+    EXPECT_EQ(Check(dlg), Texts({res::ids::kFileIsAuthentic}));
 
     // signature files of the wrong length, or not one at all
     const std::string good = testsupport::ReadFile(wav + ".dsg");
@@ -189,7 +190,7 @@ TEST_F(SignTest, WrongEntriesAndBrokenSignatureFiles)
          {std::string(), good.substr(0, 39), std::string(41, 'x'), std::string(1000000, 'z')})
     {
         testsupport::WriteFile(broken, content);
-        EXPECT_EQ(Check(dlg), Texts({106})) << content.size();
+        EXPECT_EQ(Check(dlg), Texts({res::ids::kFileChanged})) << content.size();
     }
     EXPECT_TRUE(dlg.isVisible());
 }
@@ -210,7 +211,9 @@ TEST_F(SignTest, KeyDialogShowsTheKeyOfTheChosenSerialAndStaysOpen)
     {
         dlg.Serial().Field()->setText(bad);
         dlg.OnCommand(skin::IDOK);
-        EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(107)) << bad;
+        EXPECT_EQ(answers_.AskedQuestions().back().text,
+                  res::LoadString(res::ids::kWrongSerialNumber))
+            << bad;
         EXPECT_EQ(answers_.AskedQuestions().back().style, 0x10u);
     }
     EXPECT_EQ(answers_.AskedQuestions().size(), 3u);

@@ -5,6 +5,9 @@
 namespace
 {
 
+// The named ids are made from en.txt at build time; a known pair shows that they were.
+static_assert(res::ids::kCantOpenRecord == 155 && res::ids::kMenuExit == 32771);
+
 TEST(StringTable, ParsesLinesEscapesAndSkipsBadOnes)
 {
     std::vector<size_t> bad;
@@ -22,17 +25,20 @@ TEST(StringTable, ParsesLinesEscapesAndSkipsBadOnes)
 TEST(StringTable, LookupByLanguageFallsBackToNeutral)
 {
     bool found = false;
-    EXPECT_EQ(res::LoadString(154, 1033, &found), "Connected");
+    EXPECT_EQ(res::LoadString(res::ids::kConnected, 1033, &found), "Connected");
     EXPECT_TRUE(found);
-    EXPECT_NE(res::LoadString(154, 1049), "Connected");
-    EXPECT_EQ(res::LoadString(154, 4242), "Connected"); // language the program lacks
+    EXPECT_NE(res::LoadString(res::ids::kConnected, 1049), "Connected");
+    EXPECT_EQ(res::LoadString(res::ids::kConnected, 4242),
+              "Connected"); // language the program lacks
     EXPECT_EQ(res::LoadString(4000000000u, 1033, &found), "");
     EXPECT_FALSE(found);
     platform::SetThreadLocale(1049);
-    EXPECT_EQ(res::LoadString(154), res::LoadString(154, 1049));
-    EXPECT_EQ(res::FormatString(109, 1, 2), res::FormatText(res::LoadString(109).c_str(), 1, 2));
+    EXPECT_EQ(res::LoadString(res::ids::kConnected), res::LoadString(res::ids::kConnected, 1049));
+    EXPECT_EQ(res::FormatString(res::ids::kTimersOverlap, 1, 2),
+              res::FormatText(res::LoadString(res::ids::kTimersOverlap).c_str(), 1, 2));
     platform::SetThreadLocale(1033);
-    EXPECT_EQ(res::FormatString(109, 2, 4), "Timers 2 and 4 are overlapped. Please change values.");
+    EXPECT_EQ(res::FormatString(res::ids::kTimersOverlap, 2, 4),
+              "Timers 2 and 4 are overlapped. Please change values.");
 }
 
 TEST(StringTable, PrintfSpecifiers)

@@ -214,8 +214,8 @@ void CVarkDlg::InitMenu()
         QKeySequence key;
     };
     const std::vector<std::pair<uint32_t, std::vector<Item>>> layout = {
-        {40100, {{ID_EXIT, true, {}}}},
-        {40101,
+        {res::ids::kMenuFile, {{ID_EXIT, true, {}}}},
+        {res::ids::kMenuRecording,
          {{ID_PLAY, false, {}},
           {ID_PLAY_FROM_DISK, true, {}},
           {ID_SAVE_TO_DISK, false, {}},
@@ -224,7 +224,7 @@ void CVarkDlg::InitMenu()
           {ID_REFRESH, false, QKeySequence(Qt::Key_F5)},
           {ID_FROM_NEWEST, true, {}},
           {ID_FROM_OLDEST, true, {}}}},
-        {40102,
+        {res::ids::kMenuService,
          {{ID_RECORD_SETTINGS, false, {}},
           {ID_SET_TIME, false, {}},
           {ID_ENTER_PIN, false, {}},
@@ -234,13 +234,13 @@ void CVarkDlg::InitMenu()
           {0, false, {}},
           {ID_AUTHENTICATE, true, {}},
           {ID_PUBLIC_KEYS, true, {}}}},
-        {40103,
+        {res::ids::kMenuLanguage,
          {{ID_LANG_RUSSIAN, true, {}},
           {ID_LANG_RUSSIAN + 1, true, {}},
           {ID_LANG_RUSSIAN + 2, true, {}},
           {ID_LANG_RUSSIAN + 3, true, {}},
           {ID_LANG_ARABIC, true, {}}}},
-        {40104, {{ID_ABOUT, true, {}}}},
+        {res::ids::kMenuHelp, {{ID_ABOUT, true, {}}}},
     };
     for (const auto& [title, items] : layout)
     {
@@ -254,9 +254,10 @@ void CVarkDlg::InitMenu()
             }
             // the tab in a menu text separates its key name; the language items are named by
             // the texts of the languages
-            const uint32_t textId = item.id >= ID_LANG_RUSSIAN && item.id <= ID_LANG_ARABIC
-                                        ? uint32_t(40105 + item.id - ID_LANG_RUSSIAN)
-                                        : uint32_t(item.id);
+            const uint32_t textId =
+                item.id >= ID_LANG_RUSSIAN && item.id <= ID_LANG_ARABIC
+                    ? uint32_t(res::ids::kMenuRussian + item.id - ID_LANG_RUSSIAN)
+                    : uint32_t(item.id);
             QAction* a = menu->addAction(Text(textId).section('\t', 0, 0));
             a->setEnabled(item.enabled);
             if (!item.key.isEmpty())
@@ -434,17 +435,20 @@ uint32_t CVarkDlg::LanguageOfItem(int command)
 
 void CVarkDlg::OnLanguage(int command)
 {
-    constexpr uint32_t kAskChange = 40015, kAskClose = 40016, kQuestion = 0x24;
+    constexpr uint32_t kQuestion = 0x24;
     const uint32_t language = LanguageOfItem(command);
     // the check marks stay on the language that runs until the choice is made
     for (int id = ID_LANG_RUSSIAN; id <= ID_LANG_ARABIC; ++id)
         actions_[id]->setChecked(LanguageOfItem(id) == settings_.Language);
-    if (language == settings_.Language || Message(kAskChange, 102, kQuestion) != skin::IDYES)
+    if (language == settings_.Language ||
+        Message(res::ids::kChangeLanguageQuestion, res::ids::kMessageTitle, kQuestion) !=
+            skin::IDYES)
         return;
     settings_.Language = language;
     for (int id = ID_LANG_RUSSIAN; id <= ID_LANG_ARABIC; ++id)
         actions_[id]->setChecked(id == command);
-    if (Message(kAskClose, 102, kQuestion) == skin::IDYES) OnExit();
+    if (Message(res::ids::kLanguageChanged, res::ids::kMessageTitle, kQuestion) == skin::IDYES)
+        OnExit();
 }
 
 void CVarkDlg::keyPressEvent(QKeyEvent* e)

@@ -17,8 +17,6 @@
 namespace
 {
 
-constexpr uint32_t kSoundFilesFilter = 197, kAllFiles = 40141, kMsgPlayFileError = 40013;
-
 QString DurationText(intptr_t ms)
 {
     return QString::fromStdWString(
@@ -59,11 +57,11 @@ void CVarkDlg::PlayFirstSelected()
 void CVarkDlg::PlayFromDisk()
 {
     // the first filter ends with "||": the second pair goes in before the end
-    std::string filters = res::LoadString(kSoundFilesFilter);
+    std::string filters = res::LoadString(res::ids::kSoundFilesFilter);
     if (filters.size() >= 2 && filters.compare(filters.size() - 2, 2, "||") == 0)
         filters.resize(filters.size() - 1);
     // the player reads whatever its media reader reads
-    filters += res::LoadString(kAllFiles) + " (*)|*||";
+    filters += res::LoadString(res::ids::kAllFiles) + " (*)|*||";
     const auto path = skin::Questions().OpenFile(
         this, filters, platform::WideToUtf8(settings_.LastOpenWaveDirectory));
     if (!path) return;
@@ -71,7 +69,7 @@ void CVarkDlg::PlayFromDisk()
         platform::Utf8ToWide(QFileInfo(QString::fromStdString(*path)).absolutePath().toStdString());
     fileFlow_.SetPath(platform::Utf8ToWide(*path));
     if (!control_.Adopt(&fileFlow_) || !control_.Play() || !control_.SetGain(volume_->Pos()))
-        Message(res::LoadString(kMsgPlayFileError) + *path, 0);
+        Message(res::LoadString(res::ids::kPlayFileError) + *path, 0);
 }
 
 void CVarkDlg::OnPlayButton()

@@ -18,12 +18,6 @@
 namespace
 {
 
-constexpr uint32_t kTitle = 102, kTitleFirmware = 113;
-constexpr uint32_t kNoConnection = 168, kNoPin = 173, kConnected = 154;
-constexpr uint32_t kMsgWrongPin = 40001, kMsgCantSetPin = 40007, kMsgObsoleteFirmware = 40008,
-                   kMsgUpgradeManager = 40009, kMsgMemoryChanged = 40010, kMsgDeleteAll = 40011,
-                   kMsgDeleteTakesTime = 40012, kMsgWatcherFailed = 40018,
-                   kMsgCantSaveParameters = 170;
 constexpr uint32_t kStyleYesNo = 0x04, kStyleError = 0x10, kStyleQuestion = 0x20,
                    kStyleWarning = 0x30, kStyleInformation = 0x40;
 constexpr int kYes = 6;
@@ -63,7 +57,8 @@ void CVarkDlg::OnStatusTick()
             {
                 // the ticks go on while the question is open; it is asked once
                 asking_ = true;
-                const bool refresh = Message(kMsgMemoryChanged, kTitle, kStyleYesNo) == kYes;
+                const bool refresh =
+                    Message(res::ids::kMemoryChanged, res::ids::kMessageTitle, kStyleYesNo) == kYes;
                 asking_ = false;
                 if (refresh) OnRefresh();
             }
@@ -82,8 +77,9 @@ void CVarkDlg::StartWatching()
     if (!watcher_->IsValid())
     {
         watcher_.reset();
-        QMessageBox::critical(this, QStringLiteral("Sound Manager Varke P"),
-                              QString::fromStdString(res::LoadString(kMsgWatcherFailed)));
+        QMessageBox::critical(
+            this, QStringLiteral("Sound Manager Varke P"),
+            QString::fromStdString(res::LoadString(res::ids::kDeviceWatchFailed)));
         return;
     }
     watcherNotifier_ = std::make_unique<QSocketNotifier>(watcher_->Fd(), QSocketNotifier::Read);
@@ -124,7 +120,7 @@ bool CVarkDlg::Connect(const std::string& path)
         ~Clear() { flag = false; }
     } clear{connecting_};
     if (!device_.Open(path)) return false;
-    SetText(IDC_EDIT_CONNECT, QString::fromStdString(res::LoadString(kNoPin)));
+    SetText(IDC_EDIT_CONNECT, QString::fromStdString(res::LoadString(res::ids::kNoPinCode)));
     SetText(IDC_EDIT_UIN, Number(uint16_t(device_.SerialNumber())));
     EnableItem(ID_ENTER_PIN, true);
     pin_.clear();
@@ -145,7 +141,7 @@ void CVarkDlg::OnEnterPin()
         pin_ = dlg.Pin();
     }
     else
-        Message(kMsgWrongPin, kTitle, kStyleError);
+        Message(res::ids::kWrongPinCode, res::ids::kMessageTitle, kStyleError);
 }
 
 void CVarkDlg::OnConnected()
@@ -155,14 +151,14 @@ void CVarkDlg::OnConnected()
     if (fw != 0)
     {
         if (fw <= 1024 && (fw & 0xFF) < 17)
-            Message(kMsgObsoleteFirmware, kTitleFirmware, kStyleWarning);
+            Message(res::ids::kObsoleteFirmware, res::ids::kFirmware, kStyleWarning);
         if (BeyondSupportedFirmware(fw) && device_.GetCapabilityLevel() > 1)
-            Message(kMsgUpgradeManager, kTitle, kStyleWarning);
+            Message(res::ids::kUpgradeManager, res::ids::kMessageTitle, kStyleWarning);
     }
     platform::AutoDate clock;
     if (!device_.GetClock(clock)) return;
     connected_ = true;
-    SetText(IDC_EDIT_CONNECT, QString::fromStdString(res::LoadString(kConnected)));
+    SetText(IDC_EDIT_CONNECT, QString::fromStdString(res::LoadString(res::ids::kConnected)));
     for (int id : {ID_REFRESH, ID_RECORD_SETTINGS, ID_SET_TIME, ID_CHANGE_PIN})
         EnableItem(id, true);
     EnableItem(ID_ENTER_PIN, false);
@@ -195,7 +191,7 @@ void CVarkDlg::Disconnect()
 
 void CVarkDlg::ShowDisconnectedStatus()
 {
-    SetText(IDC_EDIT_CONNECT, QString::fromStdString(res::LoadString(kNoConnection)));
+    SetText(IDC_EDIT_CONNECT, QString::fromStdString(res::LoadString(res::ids::kNoConnection)));
     for (int id : {IDC_EDIT_UIN, IDC_EDIT_ALL_MEMORY, IDC_EDIT_FREE, IDC_EDIT_USED,
                    IDC_MEMORY_STATUS, IDC_EDIT_MAX_DUR, IDC_CHARGE_LEVEL})
         SetText(id, {});
@@ -318,8 +314,10 @@ void CVarkDlg::OnRefresh()
 
 void CVarkDlg::OnDeleteAll()
 {
-    if (Message(kMsgDeleteAll, kTitle, kStyleYesNo | kStyleQuestion) != kYes ||
-        Message(kMsgDeleteTakesTime, kTitle, kStyleYesNo | kStyleInformation) != kYes)
+    if (Message(res::ids::kDeleteAllQuestion, res::ids::kMessageTitle,
+                kStyleYesNo | kStyleQuestion) != kYes ||
+        Message(res::ids::kDeleteAllTakesTime, res::ids::kMessageTitle,
+                kStyleYesNo | kStyleInformation) != kYes)
         return;
     control_.Drop();
     if (!device_.StartEraseAll()) SLOG_ERR("The recorder did not start erasing");
@@ -352,7 +350,7 @@ void CVarkDlg::OnSetTime()
     dialogs::CTimeDlg dlg(this);
     if (dlg.exec() != skin::IDOK) return;
     if (!dlg.Result().IsValid() || !device_.SetClock(dlg.Result()))
-        Message(kMsgCantSaveParameters, kTitle, 0);
+        Message(res::ids::kCantSaveParameters, res::ids::kMessageTitle, 0);
     RefreshStatus();
 }
 
@@ -363,5 +361,5 @@ void CVarkDlg::OnChangePin()
     if (device_.ChangeAccessCode(dlg.NewPin()))
         pin_ = dlg.NewPin();
     else
-        Message(kMsgCantSetPin, kTitle, kStyleError);
+        Message(res::ids::kCantSetPinCode, res::ids::kMessageTitle, kStyleError);
 }

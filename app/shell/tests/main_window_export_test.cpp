@@ -106,11 +106,11 @@ TEST(MainWindowExport, SaveToDiskFollowsTheSelectionAndUnplugEndsDisconnected)
                                    [](dialogs::CExportDlg& d) { d.OnCommand(skin::IDOK); });
     dlg.OnCommand(CVarkDlg::ID_SAVE_TO_DISK);
     ASSERT_EQ(answers.AskedQuestions().size(), 1u);
-    EXPECT_EQ(answers.AskedQuestions()[0].text, res::LoadString(155));
+    EXPECT_EQ(answers.AskedQuestions()[0].text, res::LoadString(res::ids::kCantOpenRecord));
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.Connected(); }, 10000));
     EXPECT_EQ(list.RowCount(), 0);
     EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT),
-              QString::fromStdString(res::LoadString(168)));
+              QString::fromStdString(res::LoadString(res::ids::kNoConnection)));
     dlg.OnExit();
     g_appSettings = nullptr;
 }

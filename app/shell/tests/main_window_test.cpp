@@ -94,10 +94,10 @@ TEST(MainWindow, ConnectsListsChoosesTheNewestAndFollowsUnplugAndReplug)
     settings.LoadListOrder = 0;
     CVarkDlg dlg(settings);
     dlg.show();
-    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT), Str(168));
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT), Str(res::ids::kNoConnection));
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.List()->RowCount() == 8; }, 30000));
     EXPECT_TRUE(dlg.Connected());
-    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT), Str(154));
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT), Str(res::ids::kConnected));
     EXPECT_FALSE(dlg.FieldText(CVarkDlg::IDC_EDIT_UIN).isEmpty());
     EXPECT_TRUE(dlg.FieldText(CVarkDlg::IDC_EDIT_MAX_DUR).contains(':'));
     EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_TRACK_COUNT), "8");
@@ -121,7 +121,7 @@ TEST(MainWindow, ConnectsListsChoosesTheNewestAndFollowsUnplugAndReplug)
     plugged->Unplug();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.Connected(); }, 10000));
     EXPECT_EQ(dlg.List()->RowCount(), 0);
-    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT), Str(168));
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT), Str(res::ids::kNoConnection));
     EXPECT_FALSE(dlg.ItemEnabled(CVarkDlg::ID_REFRESH));
 
     plugged = PlugDemo();
@@ -156,8 +156,8 @@ TEST(MainWindow, AskForThePinWhenTheEmptyOneIsRefused)
     dlg.show();
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return asked == 1 && !answers.AskedQuestions().empty(); }, 30000));
-    EXPECT_EQ(answers.AskedQuestions()[0].text, res::LoadString(40001));
-    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT), Str(173));
+    EXPECT_EQ(answers.AskedQuestions()[0].text, res::LoadString(res::ids::kWrongPinCode));
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT), Str(res::ids::kNoPinCode));
     EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_ENTER_PIN));
     dlg.OnCommand(CVarkDlg::ID_ENTER_PIN);
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.List()->RowCount() == 8; }, 30000));
@@ -175,8 +175,10 @@ TEST(MainWindow, FirmwareWarningsOnConnecting)
         uint8_t capability;
         std::vector<uint32_t> warnings;
     };
-    const Case cases[] = {{0x0310, 1, {40008}}, {0x0311, 1, {}},      {0x2C38, 2, {40009}},
-                          {0x2C37, 2, {}},      {0x2E00, 2, {40009}}, {0x2E00, 1, {}}};
+    using res::ids::kObsoleteFirmware, res::ids::kUpgradeManager;
+    const Case cases[] = {{0x0310, 1, {kObsoleteFirmware}}, {0x0311, 1, {}},
+                          {0x2C38, 2, {kUpgradeManager}},   {0x2C37, 2, {}},
+                          {0x2E00, 2, {kUpgradeManager}},   {0x2E00, 1, {}}};
     for (const Case& c : cases)
     {
         skin::ScriptedResponder answers;
@@ -192,7 +194,7 @@ TEST(MainWindow, FirmwareWarningsOnConnecting)
         ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Connected(); }, 30000)) << c.firmware;
         std::vector<uint32_t> shown;
         for (const auto& q : answers.AskedQuestions())
-            for (uint32_t w : {40008u, 40009u})
+            for (uint32_t w : {kObsoleteFirmware, kUpgradeManager})
                 if (q.text == res::LoadString(w) && q.style == 0x30) shown.push_back(w);
         EXPECT_EQ(shown, c.warnings) << std::hex << c.firmware;
         dlg.OnExit();
@@ -355,7 +357,8 @@ TEST(MainWindow, PlaysARecordWholeThenPausesSeeksAndExitsInTwoPasses)
     answers.AnswerMessage(skin::IDOK);
     dlg.OnCommand(CVarkDlg::ID_PLAY_FROM_DISK);
     ASSERT_FALSE(answers.AskedQuestions().empty());
-    EXPECT_EQ(answers.AskedQuestions().back().text, res::LoadString(40013) + broken);
+    EXPECT_EQ(answers.AskedQuestions().back().text,
+              res::LoadString(res::ids::kPlayFileError) + broken);
 
     dlg.OnCommand(CVarkDlg::IDC_PLAY); // the record once more, for Exit to stop
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Player().IsPlaying(); }, 20000));
@@ -418,7 +421,7 @@ TEST(MainWindow, AsksToRefreshWhenTheFreeMemoryChangesBetweenPolls)
     answers.AnswerMessage(skin::IDYES);
     // the next poll comes within six seconds and sees the change
     ASSERT_TRUE(QTest::qWaitFor([&] { return !answers.AskedQuestions().empty(); }, 15000));
-    EXPECT_EQ(answers.AskedQuestions()[0].text, res::LoadString(40010));
+    EXPECT_EQ(answers.AskedQuestions()[0].text, res::LoadString(res::ids::kMemoryChanged));
     EXPECT_EQ(answers.AskedQuestions()[0].style, 0x04u);
     EXPECT_NE(dlg.FieldText(CVarkDlg::IDC_EDIT_FREE), freeBefore);
     // yes refreshes the list: the erased recorder has none

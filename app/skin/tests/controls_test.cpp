@@ -5,6 +5,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "res/string_ids.h"
 #include "skin/base_dlg.h"
 #include "skin/modal_questions.h"
 #include "skin/msgbox_dlg.h"
@@ -184,7 +185,7 @@ TEST(MessageOperation, GoesThroughTheQuestionServiceWithFormattedText)
     ScriptedResponder answers;
     answers.AnswerMessage(IDYES);
     CBaseDlg dlg;
-    EXPECT_EQ(dlg.Message(109, 102, 0x24, 1, 3), IDYES);
+    EXPECT_EQ(dlg.Message(res::ids::kTimersOverlap, res::ids::kMessageTitle, 0x24, 1, 3), IDYES);
     ASSERT_EQ(answers.AskedQuestions().size(), 1u);
     EXPECT_EQ(answers.AskedQuestions()[0].text,
               "Timers 1 and 3 are overlapped. Please change values.");

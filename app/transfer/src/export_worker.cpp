@@ -1,5 +1,6 @@
 #include "transfer/export_worker.h"
 
+#include "res/string_ids.h"
 #include "scriba/scriba.h"
 #include "transfer/signature.h"
 #include "transfer/wav_writer.h"
@@ -110,13 +111,13 @@ void CExportWorker::CountDone(uint64_t bytes)
 
 void CExportWorker::CheckCancel()
 {
-    if (cancel_.Wait(0) && host_.AskYesNo(export_ids::kCancelQuestion, {})) throw ExportFailure{0};
+    if (cancel_.Wait(0) && host_.AskYesNo(res::ids::kCancelCopying, {})) throw ExportFailure{0};
 }
 
 RecordInfo CExportWorker::Header(uint16_t index)
 {
     RecordInfo info;
-    if (!device_.GetRecordInfo(index, info)) throw ExportFailure{export_ids::kCantOpenRecord};
+    if (!device_.GetRecordInfo(index, info)) throw ExportFailure{res::ids::kCantOpenRecord};
     return info;
 }
 
@@ -127,7 +128,7 @@ void CExportWorker::WriteNoise(uint64_t bytes, bool compressed)
     {
         CheckCancel();
         const size_t n = static_cast<size_t>(std::min<uint64_t>(bytes, block.size()));
-        if (!writer_->Write(block.data(), n)) throw ExportFailure{export_ids::kDiskError};
+        if (!writer_->Write(block.data(), n)) throw ExportFailure{res::ids::kDiskWriteError};
         Advance(n);
         bytes -= n;
     }
@@ -135,7 +136,7 @@ void CExportWorker::WriteNoise(uint64_t bytes, bool compressed)
 
 void CExportWorker::CopyRecord(uint16_t index, uint32_t dataSize)
 {
-    if (!device_.OpenRecord(index)) throw ExportFailure{export_ids::kCantOpenRecord};
+    if (!device_.OpenRecord(index)) throw ExportFailure{res::ids::kCantOpenRecord};
     struct Closer
     {
         CVarkDevice& dev;
@@ -149,13 +150,13 @@ void CExportWorker::CopyRecord(uint16_t index, uint32_t dataSize)
         const uint32_t want = std::min<uint32_t>(kPiece, dataSize - done);
         const uint32_t got = device_.Read(piece.data(), want);
         if (got == 0) break;
-        if (!writer_->Write(piece.data(), got)) throw ExportFailure{export_ids::kDiskError};
+        if (!writer_->Write(piece.data(), got)) throw ExportFailure{res::ids::kDiskWriteError};
         Advance(got);
         done += got;
     }
     // A record that ends early (the recorder went away during it) is lost data, even when it
     // is the last one and no later request would notice.
-    if (done < dataSize) throw ExportFailure{export_ids::kCantOpenRecord};
+    if (done < dataSize) throw ExportFailure{res::ids::kCantOpenRecord};
 }
 
 void CExportWorker::FinishFile()
@@ -163,7 +164,7 @@ void CExportWorker::FinishFile()
     if (!writer_->IsOpen()) return;
     const std::filesystem::path path = writer_->Path();
     const bool trailer = writer_->WriteTrailer(currentBaseName_);
-    if (!writer_->Close() || !trailer) throw ExportFailure{export_ids::kDiskError};
+    if (!writer_->Close() || !trailer) throw ExportFailure{res::ids::kDiskWriteError};
     {
         std::lock_guard<std::mutex> lock(mutex_);
         finished_.push_back(path);
@@ -172,9 +173,9 @@ void CExportWorker::FinishFile()
 
     std::error_code ec;
     const uint64_t length = std::filesystem::file_size(path, ec);
-    SetStage(export_ids::kSigning, ec ? 0 : length);
+    SetStage(res::ids::kCreatingSignatureFile, ec ? 0 : length);
     std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) throw ExportFailure{export_ids::kDiskError};
+    if (f == nullptr) throw ExportFailure{res::ids::kDiskWriteError};
     Sha1 sha;
     std::vector<uint8_t> piece(kPiece);
     bool readOk = true;
@@ -199,13 +200,14 @@ void CExportWorker::FinishFile()
         throw;
     }
     std::fclose(f);
-    if (!readOk || !Sign(path, sha, options_.serial)) throw ExportFailure{export_ids::kDiskError};
+    if (!readOk || !Sign(path, sha, options_.serial))
+        throw ExportFailure{res::ids::kDiskWriteError};
 }
 
 void CExportWorker::Work()
 {
     // 1. Counting.
-    SetStage(export_ids::kCounting, records_.size());
+    SetStage(res::ids::kCountingTotalSize, records_.size());
     {
         RecordInfo previous;
         uint64_t total = 0;
@@ -224,10 +226,10 @@ void CExportWorker::Work()
     // 2. Free space.
     std::error_code ec;
     const auto space = std::filesystem::space(options_.folder, ec);
-    if (ec) throw ExportFailure{export_ids::kDiskError};
+    if (ec) throw ExportFailure{res::ids::kDiskWriteError};
     const uint64_t total = Progress().grandTotal;
     if (total >= space.available &&
-        !host_.AskYesNo(export_ids::kNotEnoughSpace,
+        !host_.AskYesNo(res::ids::kNotEnoughSpace,
                         {GroupThousands(total >> 10), GroupThousands(space.available >> 10)}))
         throw ExportFailure{0};
 
@@ -243,9 +245,9 @@ void CExportWorker::Work()
         bool continues = false;
         if (noise > 0 && !previousSkipped && writer_->IsOpen())
         {
-            SetStage(export_ids::kWritingNoise, noise);
+            SetStage(res::ids::kWritingNoise, noise);
             WriteNoise(noise, info.compressed != 0);
-            SetStage(export_ids::kWritingRecord, info.dataSize);
+            SetStage(res::ids::kWritingRecordFile, info.dataSize);
             continues = true;
         }
         else if (noise > 0)
@@ -255,18 +257,18 @@ void CExportWorker::Work()
         if (!continues)
         {
             FinishFile();
-            SetStage(export_ids::kWritingRecord, info.dataSize);
+            SetStage(res::ids::kWritingRecordFile, info.dataSize);
             const std::string base = ExportBaseName(info);
             const std::filesystem::path path = options_.folder / (base + ".wav");
             if (std::filesystem::exists(path, ec) &&
-                !host_.AskYesNo(export_ids::kOverwrite, {path.string()}))
+                !host_.AskYesNo(res::ids::kRecordExists, {path.string()}))
             {
                 CountDone(info.dataSize);
                 previous = info;
                 previousSkipped = true;
                 continue;
             }
-            if (!writer_->Create(path, info)) throw ExportFailure{export_ids::kDiskError};
+            if (!writer_->Create(path, info)) throw ExportFailure{res::ids::kDiskWriteError};
             currentBaseName_ = base;
         }
         CopyRecord(index, info.dataSize);
@@ -292,12 +294,12 @@ uint32_t CExportWorker::Run()
     }
     catch (const std::exception& e)
     {
-        result = export_ids::kDiskError;
+        result = res::ids::kDiskWriteError;
         text = e.what();
     }
     catch (...)
     {
-        result = export_ids::kDiskError;
+        result = res::ids::kDiskWriteError;
     }
     // Ending: the file being written is closed (its header completed); a quiet stop deletes
     // it, a failure leaves it as far as it was written.

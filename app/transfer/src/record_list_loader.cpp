@@ -1,5 +1,6 @@
 #include "transfer/record_list_loader.h"
 
+#include "res/string_ids.h"
 #include "scriba/scriba.h"
 
 #include <system_error>
@@ -76,7 +77,7 @@ void CRecordListLoader::Run()
         RecordInfo info;
         if (index > 0xFFFF || !device_.GetRecordInfo(static_cast<uint16_t>(index), info))
         {
-            if (handover_.failed && !abandoned_) handover_.failed(kMsgCantOpenRecord);
+            if (handover_.failed && !abandoned_) handover_.failed(res::ids::kCantOpenRecord);
             break;
         }
         {

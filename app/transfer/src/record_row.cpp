@@ -1,5 +1,7 @@
 #include "transfer/record_row.h"
 
+#include "res/string_ids.h"
+
 #include <cmath>
 #include <cstdio>
 
@@ -30,12 +32,12 @@ std::wstring SourceNames(uint32_t s, bool stereo, const StringLookup& text)
         if (!out.empty()) out += L", ";
         out += text(id);
     };
-    add(l & 4, ids::kInternalMic);
-    add(l & 8, ids::kLeftExternalMic);
-    add(l & 1, ids::kLeftLinearInput);
-    add(r & 4, ids::kInternalMic);
-    add(r & 2, ids::kRightExternalMic);
-    add(r & 16, ids::kRightLinearInput);
+    add(l & 4, res::ids::kInternalMic);
+    add(l & 8, res::ids::kLeftExternalMic);
+    add(l & 1, res::ids::kLeftLinearInput);
+    add(r & 4, res::ids::kInternalMic);
+    add(r & 2, res::ids::kRightExternalMic);
+    add(r & 16, res::ids::kRightLinearInput);
     return out;
 }
 
@@ -44,14 +46,14 @@ RecordRow RecordRowTexts(int index, const RecordInfo& info, const StringLookup& 
 {
     RecordRow row;
     row[0] = std::to_wstring(index + 1);
-    row[1] = info.markL ? text(ids::kMarkL) : L"";
-    if (info.marks & kMarkBitA) row[2] += text(ids::kMarkA);
-    if (info.marks & kMarkBitT) row[2] += text(ids::kMarkT);
+    row[1] = info.markL ? text(res::ids::kMarkL) : L"";
+    if (info.marks & kMarkBitA) row[2] += text(res::ids::kMarkA);
+    if (info.marks & kMarkBitT) row[2] += text(res::ids::kMarkT);
     row[3] = formatDate(info.start);
     row[4] = DurationText(info.duration);
     row[5] = info.rate16k ? L"16000" : L"8000";
-    row[6] = text(info.compressed ? ids::kYes : ids::kNo);
-    row[7] = text(info.stereo ? ids::kStereo : ids::kMono);
+    row[6] = text(info.compressed ? res::ids::kYes : res::ids::kNo);
+    row[7] = text(info.stereo ? res::ids::kStereo : res::ids::kMono);
     row[8] = SourceNames(info.sources, info.stereo != 0, text);
     return row;
 }

@@ -13,12 +13,6 @@
 namespace vark
 {
 
-namespace
-{
-constexpr uint32_t kTextFormat = 178, kTextPcm = 179, kTextMu = 180, kTextName = 181;
-constexpr uint32_t kTextStereo = 156, kTextMono = 157;
-} // namespace
-
 CVarkDataFlow::CVarkDataFlow(DateTimeFormatter date, DateTimeFormatter time)
     : date_(std::move(date)), time_(std::move(time))
 {
@@ -53,13 +47,14 @@ bool CVarkDataFlow::Open()
 
     const std::string date = date_ ? platform::WideToUtf8(date_(info_.start)) : "";
     const std::string time = time_ ? platform::WideToUtf8(time_(info_.start)) : "";
-    name_ = platform::Utf8ToWide(
-        res::FormatString(kTextName, static_cast<int>(index_) + 1, date.c_str(), time.c_str()));
+    name_ = platform::Utf8ToWide(res::FormatString(
+        res::ids::kRecordName, static_cast<int>(index_) + 1, date.c_str(), time.c_str()));
     Post(flow_code::kName, reinterpret_cast<platform::LPARAM>(name_.c_str()));
-    const std::string channels = res::LoadString(info_.stereo ? kTextStereo : kTextMono);
-    const std::string coding = res::LoadString(info_.compressed ? kTextMu : kTextPcm);
-    format_ = platform::Utf8ToWide(res::FormatString(kTextFormat, info_.rate16k ? 16000 : 8000,
-                                                     channels.c_str(), coding.c_str()));
+    const std::string channels =
+        res::LoadString(info_.stereo ? res::ids::kStereo : res::ids::kMono);
+    const std::string coding = res::LoadString(info_.compressed ? res::ids::kMu : res::ids::kPcm);
+    format_ = platform::Utf8ToWide(res::FormatString(
+        res::ids::kSoundFormat, info_.rate16k ? 16000 : 8000, channels.c_str(), coding.c_str()));
     Post(flow_code::kFormat, reinterpret_cast<platform::LPARAM>(format_.c_str()));
 
     fedBytes_ = 0;

@@ -163,10 +163,11 @@ TEST_F(ExportTest, FragmentsJoinWithNoiseAndEveryFileIsSigned)
     EXPECT_EQ(p.written, p.grandTotal);
     EXPECT_EQ(p.totalPercent, 100);
     EXPECT_EQ(host_.deselected, (std::vector<size_t>{0, 1, 2}));
-    using namespace export_ids;
+    using namespace res::ids;
     EXPECT_EQ(host_.stages,
-              (std::vector<uint32_t>{kCounting, kWritingRecord, kWritingNoise, kWritingRecord,
-                                     kSigning, kWritingRecord, kSigning}));
+              (std::vector<uint32_t>{kCountingTotalSize, kWritingRecordFile, kWritingNoise,
+                                     kWritingRecordFile, kCreatingSignatureFile, kWritingRecordFile,
+                                     kCreatingSignatureFile}));
     EXPECT_TRUE(host_.asked.empty());
 }
 
@@ -178,7 +179,7 @@ TEST_F(ExportTest, SkippedExistingFileBreaksTheJoin)
     o.keepSelection = true;
     CExportWorker worker(dev_, {0, 1, 2}, o, host_);
     EXPECT_EQ(worker.Run(), 0u);
-    EXPECT_EQ(host_.asked, (std::vector<uint32_t>{export_ids::kOverwrite}));
+    EXPECT_EQ(host_.asked, (std::vector<uint32_t>{res::ids::kRecordExists}));
     EXPECT_EQ(host_.lastArgs, (std::vector<std::string>{out_ + "/" + kFirst}));
     EXPECT_EQ(File(kFirst), "keep me");
     const std::string second = File(kSecond);
@@ -192,7 +193,7 @@ TEST_F(ExportTest, SkippedExistingFileBreaksTheJoin)
 
     // Overwriting replaces the old file.
     TestHost yes;
-    yes.answers[export_ids::kOverwrite] = true;
+    yes.answers[res::ids::kRecordExists] = true;
     CExportWorker again(dev_, {0}, Options(), yes);
     EXPECT_EQ(again.Run(), 0u);
     EXPECT_EQ(File(kFirst).substr(46, 8000), Data(0));
@@ -205,13 +206,13 @@ TEST_F(ExportTest, CancelDeletesTheCurrentFileOnly)
     EXPECT_EQ(first.Run(), 0u);
     const std::string done = File(kThird);
 
-    host_.answers[export_ids::kCancelQuestion] = false;
+    host_.answers[res::ids::kCancelCopying] = false;
     CExportWorker notCancelled(dev_, {0}, Options(), host_);
     notCancelled.Cancel();
     EXPECT_EQ(notCancelled.Run(), 0u); // "No" goes on
     EXPECT_EQ(File(kFirst).size(), 46u + 8000 + 156);
 
-    host_.answers[export_ids::kCancelQuestion] = true;
+    host_.answers[res::ids::kCancelCopying] = true;
     std::filesystem::remove(out_ + "/" + kFirst);
     CExportWorker worker(dev_, {0, 1}, Options(), host_);
     worker.Cancel();
@@ -246,8 +247,8 @@ TEST_F(ExportTest, VanishingRecorderEndsWithCantOpenRecordAndAValidFile)
 
     unplugAfter(7000); // inside the second page of the first record
     CExportWorker worker(dev_, {0, 1, 2}, Options(), host_);
-    EXPECT_EQ(worker.Run(), export_ids::kCantOpenRecord);
-    EXPECT_EQ(host_.errors, (std::vector<uint32_t>{export_ids::kCantOpenRecord}));
+    EXPECT_EQ(worker.Run(), res::ids::kCantOpenRecord);
+    EXPECT_EQ(host_.errors, (std::vector<uint32_t>{res::ids::kCantOpenRecord}));
     expectPartial(kFirst, 0);
 
     // Inside the last record no later request would notice: the short record itself must
@@ -256,8 +257,8 @@ TEST_F(ExportTest, VanishingRecorderEndsWithCantOpenRecordAndAValidFile)
     unplugAfter(30000);
     TestHost last;
     CExportWorker lastWorker(dev_, {2}, Options(true), last);
-    EXPECT_EQ(lastWorker.Run(), export_ids::kCantOpenRecord);
-    EXPECT_EQ(last.errors, (std::vector<uint32_t>{export_ids::kCantOpenRecord}));
+    EXPECT_EQ(lastWorker.Run(), res::ids::kCantOpenRecord);
+    EXPECT_EQ(last.errors, (std::vector<uint32_t>{res::ids::kCantOpenRecord}));
     EXPECT_TRUE(lastWorker.Finished().empty());
     EXPECT_TRUE(last.deselected.empty());
     expectPartial(kThird, 2);
@@ -274,7 +275,7 @@ TEST_F(ExportTest, ReadThatLosesPartOfATransferIsNotReportedAsSuccess)
     shortRead.times = 1;
     firmware_->AddFault(shortRead);
     CExportWorker worker(dev_, {2}, Options(), host_);
-    EXPECT_EQ(worker.Run(), export_ids::kCantOpenRecord);
+    EXPECT_EQ(worker.Run(), res::ids::kCantOpenRecord);
     EXPECT_TRUE(worker.Finished().empty());
 }
 
@@ -299,8 +300,8 @@ TEST_F(ExportTest, WorkerThreadSpeaksTheProgramsLanguage)
     ASSERT_FALSE(host_.stageLocales.empty());
     for (platform::Lcid lcid : host_.stageLocales)
         EXPECT_EQ(lcid, 1049u);
-    EXPECT_EQ(host_.stageTexts.front(), res::LoadString(export_ids::kCounting, 1049));
-    EXPECT_NE(host_.stageTexts.front(), res::LoadString(export_ids::kCounting, 1033));
+    EXPECT_EQ(host_.stageTexts.front(), res::LoadString(res::ids::kCountingTotalSize, 1049));
+    EXPECT_NE(host_.stageTexts.front(), res::LoadString(res::ids::kCountingTotalSize, 1033));
 }
 
 TEST_F(ExportTest, UnwritableTargetEndsWithDiskError)
@@ -309,8 +310,8 @@ TEST_F(ExportTest, UnwritableTargetEndsWithDiskError)
     ExportOptions o = Options();
     o.folder = env_.Path("missing");
     CExportWorker worker(dev_, {0}, o, host_);
-    EXPECT_EQ(worker.Run(), export_ids::kDiskError);
-    EXPECT_EQ(host_.errors, (std::vector<uint32_t>{export_ids::kDiskError}));
+    EXPECT_EQ(worker.Run(), res::ids::kDiskWriteError);
+    EXPECT_EQ(host_.errors, (std::vector<uint32_t>{res::ids::kDiskWriteError}));
 }
 
 TEST_F(ExportTest, AStandardExceptionShowsItsOwnTextAndAnythingElseTheDiskMessage)
@@ -318,11 +319,11 @@ TEST_F(ExportTest, AStandardExceptionShowsItsOwnTextAndAnythingElseTheDiskMessag
     Plug();
     host_.onStage = [](uint32_t id)
     {
-        if (id == export_ids::kWritingRecord) throw std::runtime_error("Stream ended early");
+        if (id == res::ids::kWritingRecordFile) throw std::runtime_error("Stream ended early");
     };
     {
         CExportWorker worker(dev_, {2}, Options(), host_);
-        EXPECT_EQ(worker.Run(), export_ids::kDiskError);
+        EXPECT_EQ(worker.Run(), res::ids::kDiskWriteError);
     }
     EXPECT_EQ(host_.errorTexts, (std::vector<std::string>{"Stream ended early"}));
     EXPECT_TRUE(host_.errors.empty());
@@ -330,10 +331,10 @@ TEST_F(ExportTest, AStandardExceptionShowsItsOwnTextAndAnythingElseTheDiskMessag
     host_.errorTexts.clear();
     host_.onStage = [](uint32_t id)
     {
-        if (id == export_ids::kWritingRecord) throw 7;
+        if (id == res::ids::kWritingRecordFile) throw 7;
     };
     CExportWorker worker(dev_, {2}, Options(), host_);
-    EXPECT_EQ(worker.Run(), export_ids::kDiskError);
-    EXPECT_EQ(host_.errors, (std::vector<uint32_t>{export_ids::kDiskError}));
+    EXPECT_EQ(worker.Run(), res::ids::kDiskWriteError);
+    EXPECT_EQ(host_.errors, (std::vector<uint32_t>{res::ids::kDiskWriteError}));
     EXPECT_TRUE(host_.errorTexts.empty());
 }

@@ -3,6 +3,7 @@
 #include "transfer/record_list_loader.h"
 
 #include "recorder/virtual_recorder.h"
+#include "res/string_ids.h"
 #include "scriba/scriba.h"
 #include "testsupport/test_env.h"
 #include "transfer/record_row.h"
@@ -176,7 +177,7 @@ TEST_F(LoaderTest, FirstUnreadableHeaderEndsWithCantOpenRecord)
     CRecordListLoader loader(dev_, 3, 0, Handover());
     ASSERT_TRUE(loader.Start());
     EXPECT_EQ(Consume(loader, 0), (std::vector<std::wstring>{L"1"}));
-    EXPECT_EQ(failures_, (std::vector<uint32_t>{kMsgCantOpenRecord}));
+    EXPECT_EQ(failures_, (std::vector<uint32_t>{res::ids::kCantOpenRecord}));
 
     // A recorder that has gone away fails the same way, before any row.
     failures_.clear();
@@ -184,7 +185,7 @@ TEST_F(LoaderTest, FirstUnreadableHeaderEndsWithCantOpenRecord)
     CRecordListLoader again(dev_, 3, 1, Handover());
     ASSERT_TRUE(again.Start());
     EXPECT_TRUE(Consume(again, 1).empty());
-    EXPECT_EQ(failures_, (std::vector<uint32_t>{kMsgCantOpenRecord}));
+    EXPECT_EQ(failures_, (std::vector<uint32_t>{res::ids::kCantOpenRecord}));
 }
 
 TEST_F(LoaderTest, ConsumerThatGoesAwayReleasesTheWorker)

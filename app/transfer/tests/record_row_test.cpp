@@ -1,5 +1,7 @@
 #include "transfer/record_row.h"
 
+#include "res/string_ids.h"
+
 #include <gtest/gtest.h>
 #include <map>
 
@@ -9,18 +11,19 @@ namespace
 {
 std::wstring English(uint32_t id)
 {
-    static const std::map<uint32_t, std::wstring> t = {{115, L"Internal mic"},
-                                                       {116, L"Left external mic"},
-                                                       {117, L"Right external mic"},
-                                                       {118, L"Left linear input"},
-                                                       {119, L"Right linear input"},
-                                                       {156, L"stereo"},
-                                                       {157, L"mono"},
-                                                       {158, L"yes"},
-                                                       {159, L"no"},
-                                                       {160, L"L"},
-                                                       {161, L"T"},
-                                                       {162, L"A"}};
+    static const std::map<uint32_t, std::wstring> t = {
+        {res::ids::kInternalMic, L"Internal mic"},
+        {res::ids::kLeftExternalMic, L"Left external mic"},
+        {res::ids::kRightExternalMic, L"Right external mic"},
+        {res::ids::kLeftLinearInput, L"Left linear input"},
+        {res::ids::kRightLinearInput, L"Right linear input"},
+        {res::ids::kStereo, L"stereo"},
+        {res::ids::kMono, L"mono"},
+        {res::ids::kYes, L"yes"},
+        {res::ids::kNo, L"no"},
+        {res::ids::kMarkL, L"L"},
+        {res::ids::kMarkT, L"T"},
+        {res::ids::kMarkA, L"A"}};
     return t.at(id);
 }
 std::wstring Iso(const platform::AutoDate& d)

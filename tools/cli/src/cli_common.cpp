@@ -85,7 +85,9 @@ bool Context::Connect(Session& s)
     if (!ok)
     {
         // Without --pin nothing was wrong with a PIN: say how to give one.
-        Fail(!refused ? 168u : pin.empty() ? 40200u : 40001u);
+        Fail(!refused      ? res::ids::kNoConnection
+             : pin.empty() ? res::ids::kRecorderLocked
+                           : res::ids::kWrongPinCode);
         return false;
     }
     return true;

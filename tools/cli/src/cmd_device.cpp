@@ -68,7 +68,9 @@ int CmdStatus(Context& ctx)
     const auto capability = dev.QueryCapabilityLevel();
     if (!records || !battery || !capability)
     {
-        Fail(!records ? 40201u : !battery ? 40202u : 40203u);
+        Fail(!records   ? res::ids::kCantReadRecordCount
+             : !battery ? res::ids::kCantReadBattery
+                        : res::ids::kCantReadCapability);
         return kExitFailure;
     }
     const std::string clockText = haveClock ? clock.Format("%Y.%m.%d %H:%M:%S") : "";
@@ -86,7 +88,7 @@ int CmdStatus(Context& ctx)
         std::cout << j.Text() << "\n";
         return kExitOk;
     }
-    std::printf("Connection:       %s (%s)\n", res::LoadString(154).c_str(),
+    std::printf("Connection:       %s (%s)\n", res::LoadString(res::ids::kConnected).c_str(),
                 s.pinLocked ? "PIN lock on, unlocked" : "no PIN lock");
     std::printf("Serial number:    %d\n", static_cast<int>(dev.SerialNumber()));
     std::printf("Firmware:         %s\n", FirmwareText(fw).c_str());
@@ -125,7 +127,7 @@ int CmdClock(Context& ctx)
     if (!ctx.Connect(s)) return kExitFailure;
     if (!s.device.SetClock(date))
     {
-        Fail(170);
+        Fail(res::ids::kCantSaveParameters);
         return kExitFailure;
     }
     if (ctx.json)
@@ -147,7 +149,7 @@ int CmdPin(Context& ctx)
     if (!ctx.Connect(s)) return kExitFailure;
     if (!s.device.ChangeAccessCode(platform::Utf8ToWide(newPin)))
     {
-        Fail(40007);
+        Fail(res::ids::kCantSetPinCode);
         return kExitFailure;
     }
     if (ctx.json)
@@ -161,7 +163,8 @@ int CmdErase(Context& ctx)
 {
     if (!ctx.args.Has("--yes"))
     {
-        if (!AskYesNo(res::LoadString(40011)) || !AskYesNo(res::LoadString(40012)))
+        if (!AskYesNo(res::LoadString(res::ids::kDeleteAllQuestion)) ||
+            !AskYesNo(res::LoadString(res::ids::kDeleteAllTakesTime)))
             return kExitFailure;
     }
     Session s;
@@ -182,13 +185,13 @@ int CmdErase(Context& ctx)
     if (tty && !ctx.json) std::fprintf(stderr, "\n");
     if (!done)
     {
-        Fail(168);
+        Fail(res::ids::kNoConnection);
         return kExitFailure;
     }
     const auto left = s.device.QueryRecordCount();
     if (!left)
     {
-        Fail(40201);
+        Fail(res::ids::kCantReadRecordCount);
         return kExitFailure;
     }
     if (ctx.json)

@@ -62,7 +62,8 @@ public:
     // Asks on the terminal; nullopt when Ctrl-C came instead of an answer.
     std::optional<bool> Ask(const std::string& question)
     {
-        const std::string yes = res::LoadString(40021), no = res::LoadString(40022);
+        const std::string yes = res::LoadString(res::ids::kYesButton),
+                          no = res::LoadString(res::ids::kNoButton);
         EndLine();
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -145,14 +146,14 @@ public:
 
     bool AskYesNo(uint32_t messageId, const std::vector<std::string>& args) override
     {
-        using namespace vark::export_ids;
+        using namespace res::ids;
         const std::string text = res::FormatWithStrings(messageId, args);
         std::optional<bool> answer;
-        if (messageId == kOverwrite && request_.existing != Existing::kAsk)
+        if (messageId == kRecordExists && request_.existing != Existing::kAsk)
             answer = request_.existing == Existing::kOverwrite;
         else if (messageId == kNotEnoughSpace && request_.yes)
             answer = true;
-        else if (messageId == kCancelQuestion && cancelAtOnce_)
+        else if (messageId == kCancelCopying && cancelAtOnce_)
             answer = true;
         else if (console_.CanAsk())
         {
@@ -161,16 +162,16 @@ public:
             {
                 // Ctrl-C instead of an answer: this question is No, and the export stops.
                 CancelAtOnce();
-                answer = messageId == kCancelQuestion;
+                answer = messageId == kCancelCopying;
             }
         }
         else
         {
             // Nobody to ask: keep what exists and stop rather than guess.
-            answer = messageId == kCancelQuestion;
-            console_.Say(text + " " + res::LoadString(*answer ? 40021 : 40022));
+            answer = messageId == kCancelCopying;
+            console_.Say(text + " " + res::LoadString(*answer ? kYesButton : kNoButton));
         }
-        if (messageId == kCancelQuestion && *answer) cancelled_ = true;
+        if (messageId == kCancelCopying && *answer) cancelled_ = true;
         if (messageId == kNotEnoughSpace && !*answer) declined_ = true;
         return *answer;
     }
@@ -182,7 +183,7 @@ public:
     }
     void ShowErrorText(const std::string& text) override
     {
-        error_ = vark::export_ids::kDiskError;
+        error_ = res::ids::kDiskWriteError;
         console_.Say(text);
     }
 
@@ -231,7 +232,7 @@ int CmdExport(Context& ctx)
     const auto recordCount = s.device.QueryRecordCount();
     if (!recordCount)
     {
-        Fail(40201);
+        Fail(res::ids::kCantReadRecordCount);
         return kExitFailure;
     }
     const int count = *recordCount;
@@ -259,7 +260,7 @@ int CmdExport(Context& ctx)
     std::filesystem::create_directories(request.out, ec);
     if (ec || !std::filesystem::is_directory(request.out, ec))
     {
-        Fail(vark::export_ids::kDiskError);
+        Fail(res::ids::kDiskWriteError);
         return kExitFailure;
     }
 
@@ -281,7 +282,7 @@ int CmdExport(Context& ctx)
         host.SetWorker(&worker);
         if (!worker.Start(ReapplyThreadLanguage))
         {
-            Fail(vark::export_ids::kDiskError);
+            Fail(res::ids::kDiskWriteError);
             return kExitFailure;
         }
         while (worker.Running())

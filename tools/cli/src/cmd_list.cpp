@@ -42,7 +42,7 @@ int CmdList(Context& ctx)
     const auto recordCount = s.device.QueryRecordCount();
     if (!recordCount)
     {
-        Fail(40201);
+        Fail(res::ids::kCantReadRecordCount);
         return kExitFailure;
     }
     const int count = *recordCount;
@@ -61,7 +61,7 @@ int CmdList(Context& ctx)
         vark::CRecordListLoader loader(s.device, count, listOrder, handover);
         if (!loader.Start())
         {
-            Fail(vark::kMsgCantOpenRecord);
+            Fail(res::ids::kCantOpenRecord);
             return kExitFailure;
         }
         for (;;)
@@ -109,7 +109,7 @@ int CmdList(Context& ctx)
     }
     if (failed)
     {
-        Fail(155);
+        Fail(res::ids::kCantOpenRecord);
         return kExitFailure;
     }
     return kExitOk;

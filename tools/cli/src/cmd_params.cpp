@@ -33,7 +33,7 @@ void Show(const Context& ctx, const vark::VarkParams& p)
 int Write(vark::CVarkDevice& device)
 {
     if (device.WriteParameters()) return kExitOk;
-    Fail(170);
+    Fail(res::ids::kCantSaveParameters);
     return kExitFailure;
 }
 
@@ -78,7 +78,7 @@ int CmdParams(Context& ctx)
     {
         if (!vark::SaveParamsFile(CommandLinePath(pos[1]), p))
         {
-            Fail(191);
+            Fail(res::ids::kDiskWriteError);
             return kExitFailure;
         }
         if (!ctx.json) std::printf("Saved %s\n", pos[1].c_str());

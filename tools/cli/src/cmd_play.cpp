@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/winmsg.h"
+#include "res/string_ids.h"
 #include "transfer/file_data_flow.h"
 #include "transfer/player_control.h"
 #include "transfer/vark_data_flow.h"
@@ -185,7 +186,7 @@ int CmdPlay(Context& ctx)
         const auto recordCount = s.device.QueryRecordCount();
         if (!recordCount)
         {
-            Fail(40201);
+            Fail(res::ids::kCantReadRecordCount);
             return kExitFailure;
         }
         const int count = *recordCount;

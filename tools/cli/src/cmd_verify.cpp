@@ -14,9 +14,6 @@ namespace cli
 namespace
 {
 
-constexpr uint32_t kAuthentic = 105, kChanged = 106, kWrongSerial = 107, kEnterFileName = 108,
-                   kNameChanged = 114, kFileNotFound = 215;
-
 std::string Trimmed(const std::string& text)
 {
     const char* space = " \t\r\n";
@@ -35,13 +32,13 @@ uint32_t ChosenSerial(Context& ctx, const char* usage)
     if (typed)
     {
         const auto serial = ParseSerial(Trimmed(*typed));
-        if (!serial) throw UsageError{res::LoadString(kWrongSerial)};
+        if (!serial) throw UsageError{res::LoadString(res::ids::kWrongSerialNumber)};
         return *serial;
     }
     Session s;
     if (!ctx.Connect(s)) return 0;
     const uint32_t serial = SignatureSerial(s.device.SerialNumber());
-    if (serial == 0) Fail(kWrongSerial);
+    if (serial == 0) Fail(res::ids::kWrongSerialNumber);
     return serial;
 }
 
@@ -49,10 +46,10 @@ uint32_t ChosenSerial(Context& ctx, const char* usage)
 std::filesystem::path ExistingFile(const std::string& given)
 {
     const std::string path = Trimmed(given);
-    if (path.empty()) throw UsageError{res::LoadString(kEnterFileName)};
+    if (path.empty()) throw UsageError{res::LoadString(res::ids::kEnterFileName)};
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
-        throw UsageError{res::LoadString(kFileNotFound) + ": " + path};
+        throw UsageError{res::LoadString(res::ids::kFileNotFound) + ": " + path};
     return path;
 }
 
@@ -83,8 +80,11 @@ int CmdVerify(Context& ctx)
     }
     else
     {
-        std::cout << res::LoadString(authentic ? kAuthentic : kChanged) << "\n";
-        if (renamed) std::cout << res::LoadString(kNameChanged) << Narrow(exported) << "\n";
+        std::cout << res::LoadString(authentic ? res::ids::kFileIsAuthentic
+                                               : res::ids::kFileChanged)
+                  << "\n";
+        if (renamed)
+            std::cout << res::LoadString(res::ids::kFileNameChanged) << Narrow(exported) << "\n";
     }
     return authentic ? kExitOk : kExitFailure;
 }

@@ -138,7 +138,7 @@ ExportRequest ParseExportRequest(const Args& args)
 
     ExportRequest r;
     r.out = args.Get("--out").value_or("");
-    if (r.out.empty()) throw UsageError{res::LoadString(187)}; // "Enter target folder."
+    if (r.out.empty()) throw UsageError{res::LoadString(res::ids::kEnterTargetFolder)};
 
     r.all = args.Has("--all");
     const auto records = args.Get("--records");
@@ -163,7 +163,7 @@ ExportRequest ParseExportRequest(const Args& args)
         // Read as the pause edit is read: anything but a number counts as 0.
         r.pauseSeconds = vark::ParsePauseText(platform::Utf8ToWide(*pause));
         if (!vark::PauseAccepted(vark::PauseMode::kFixed, r.pauseSeconds))
-            throw UsageError{res::LoadString(188)};
+            throw UsageError{res::LoadString(res::ids::kPauseOutOfRange)};
     }
 
     if (args.Has("--overwrite") && args.Has("--skip-existing"))

@@ -53,7 +53,7 @@ void ShowExportRun(dialogs::CExportDlg& d)
 {
     using D = dialogs::CExportDlg;
     Control<skin::CSkinnedStatic>(d, D::IDC_STATIC_PROGRESS_CUR)
-        ->setText(QString::fromStdString(res::LoadString(190)));
+        ->setText(QString::fromStdString(res::LoadString(res::ids::kWritingRecordFile)));
     Control<skin::CSkinnedStatic>(d, D::IDC_STATIC_PROGRESS_CUR_PERC)->setText("42");
     Control<skin::CSkinnedStatic>(d, D::IDC_STATIC_PROGRESS_TOTAL_PERC)->setText("27");
     Control<skin::CSkinnedStatic>(d, D::IDC_STATIC_TOTAL_WRITED)->setText("12,345");

@@ -3,6 +3,7 @@
 // beside them. Rectangles are wide enough for the longest translation; the skin tests check
 // that every text fits in every language.
 #include "form_skin.h"
+#include "res/string_ids.h"
 
 namespace builder
 {
@@ -12,6 +13,7 @@ namespace
 
 using F = FormControl;
 using namespace flag;
+using namespace res::ids;
 
 F Lbl(QRect r, uint32_t t, int flags = 0, int arg = 0)
 {
@@ -95,6 +97,13 @@ F Img(const char* n, QRect r, Icon i)
     c.icon = i;
     return c;
 }
+// a text of the table as the preview sample, with `tail` after it
+F Sampled(F c, uint32_t text, const char* tail = nullptr)
+{
+    c.sampleText = text;
+    c.sample = tail;
+    return c;
+}
 F Hidden(F c)
 {
     c.flags |= kNoPreview;
@@ -105,13 +114,13 @@ F Close(int width)
     return {F::Close, "IDC_CANCEL", QRect(width - 24, 4, 16, 16)};
 }
 // OK and Cancel at the end of the footer
-F Ok(int width, int y, uint32_t t = 40020)
+F Ok(int width, int y, uint32_t t = kOkButton)
 {
     return Btn("IDOK", QRect(width - 24 - 88 - 8 - 88, y, 88, 28), t, true);
 }
 F Cancel(int width, int y)
 {
-    return Btn("IDCANCEL", QRect(width - 24 - 88, y, 88, 28), 40023);
+    return Btn("IDCANCEL", QRect(width - 24 - 88, y, 88, 28), kCancelButton);
 }
 
 std::vector<F> MainControls()
@@ -123,38 +132,39 @@ std::vector<F> MainControls()
         Ctl(F::Menu, "IDC_STATIC_MENU", QRect(4, 26, 600, 24)),
         // the recorder
         Pnl(QRect(16, 56, 320, 136)),
-        Head(QRect(28, 64, 296, 20), 40039),
+        Head(QRect(28, 64, 296, 20), kRecorderLabel),
         Img("IDC_STATIC_CONNECT", QRect(28, 94, 16, 16), Icon::Connected),
         Hidden(Img("IDC_STATIC_DISCONNECT", QRect(28, 94, 16, 16), Icon::Disconnected)),
-        Stat("IDC_EDIT_CONNECT", QRect(52, 92, 272, 20), 0, "#154"),
-        Lbl(QRect(28, 126, 120, 16), 40031),
+        Sampled(Stat("IDC_EDIT_CONNECT", QRect(52, 92, 272, 20)), kConnected),
+        Lbl(QRect(28, 126, 120, 16), kSerialNumberLabel),
         Stat("IDC_EDIT_UIN", QRect(160, 126, 164, 16), kFigure | kEnd, "20416"),
-        Lbl(QRect(28, 160, 120, 16), 40040),
+        Lbl(QRect(28, 160, 120, 16), kRecorderClockLabel),
         Stat("IDC_EDIT_TIME", QRect(160, 160, 164, 16), kFigure | kEnd, "2026.12.08 22:45:10"),
         // the battery
         Pnl(QRect(344, 56, 240, 136)),
-        Head(QRect(356, 64, 188, 20), 40041),
+        Head(QRect(356, 64, 188, 20), kBatteryLabel),
         Img("IDC_STATIC_CHARGING", QRect(556, 66, 16, 16), Icon::Charging),
         Ctl(F::Indicator, "IDC_INDICATOR_CHARGE_LEVEL", QRect(356, 98, 160, 12), "78"),
         Stat("IDC_CHARGE_LEVEL", QRect(520, 94, 52, 20), kFigure | kEnd, "78%"),
-        Choice(F::Check, "IDC_BATTERY_INDICATION", QRect(356, 158, 216, 20), 40042),
+        Choice(F::Check, "IDC_BATTERY_INDICATION", QRect(356, 158, 216, 20),
+               kBatteryIndicationLabel),
         // the memory
         Pnl(QRect(592, 56, 352, 136)),
-        Head(QRect(604, 64, 328, 20), 40043),
+        Head(QRect(604, 64, 328, 20), kMemoryLabel),
         Ctl(F::Indicator, "IDC_INDICATOR_MEMORY_STATUS", QRect(604, 98, 256, 12), "64"),
         Stat("IDC_MEMORY_STATUS", QRect(868, 94, 64, 20), kFigure | kEnd, "64%"),
-        Lbl(QRect(604, 116, 104, 16), 40044),
-        Lbl(QRect(716, 116, 104, 16), 40045),
-        Lbl(QRect(828, 116, 104, 16), 40046),
+        Lbl(QRect(604, 116, 104, 16), kTotalKbLabel),
+        Lbl(QRect(716, 116, 104, 16), kUsedKbLabel),
+        Lbl(QRect(828, 116, 104, 16), kFreeKbLabel),
         Stat("IDC_EDIT_ALL_MEMORY", QRect(604, 132, 104, 16), kFigure, "1,048,576"),
         Stat("IDC_EDIT_USED", QRect(716, 132, 104, 16), kFigure, "377,487"),
         Stat("IDC_EDIT_FREE", QRect(828, 132, 104, 16), kFigure, "671,089"),
-        Lbl(QRect(604, 160, 216, 16), 40047),
+        Lbl(QRect(604, 160, 216, 16), kRecordingTimeLeftLabel),
         Stat("IDC_EDIT_MAX_DUR", QRect(828, 160, 104, 16), kFigure | kEnd, "23:18:04"),
         // the records
-        Lbl(QRect(16, 202, 100, 16), 40048),
+        Lbl(QRect(16, 202, 100, 16), kRecordsLabel),
         Stat("IDC_EDIT_TRACK_COUNT", QRect(120, 202, 56, 16), kFigure, "42"),
-        Lbl(QRect(184, 202, 100, 16), 40049),
+        Lbl(QRect(184, 202, 100, 16), kSelectedLabel),
         Stat("IDC_EDIT_TRACK_SELECTED", QRect(288, 202, 56, 16), kFigure, "3"),
         Ctl(F::List, "IDC_LIST", QRect(16, 224, 928, 224)),
         // the player
@@ -175,12 +185,12 @@ std::vector<F> MainControls()
         IBtn("IDC_STOP_PLAY", QRect(168, 528, 40, 32), Icon::Stop),
         IBtn("IDC_END", QRect(212, 528, 40, 32), Icon::Next),
         IBtn("IDC_LOAD_FROM_DISK", QRect(264, 528, 40, 32), Icon::OpenFile),
-        Tgl("IDC_CHK_RING", QRect(400, 528, 96, 32), 40050, Icon::Loop),
+        Tgl("IDC_CHK_RING", QRect(400, 528, 96, 32), kLoopLabel, Icon::Loop),
         Edt("IDC_EDIT_RING_LENGTH", QRect(500, 532, 36, 24), "10", kFigure),
         Ctl(F::Spin, "IDC_SPIN_RING_LENGTH", QRect(538, 532, 16, 23)),
-        Lbl(QRect(558, 532, 18, 24), 40053, kLeft),
-        Tgl("IDC_CHK_ARC", QRect(584, 528, 136, 32), 40051, Icon::Gain),
-        Tgl("IDC_CHK_DENOISER", QRect(724, 528, 164, 32), 40052, Icon::Denoise),
+        Lbl(QRect(558, 532, 18, 24), kSecondsLabel, kLeft),
+        Tgl("IDC_CHK_ARC", QRect(584, 528, 136, 32), kAutoLevelLabel, Icon::Gain),
+        Tgl("IDC_CHK_DENOISER", QRect(724, 528, 164, 32), kDenoiseLabel, Icon::Denoise),
         IBtn("IDC_PLAYER_OPTIONS", QRect(896, 528, 36, 32), Icon::Options),
     };
     return c;
@@ -192,64 +202,65 @@ std::vector<F> ParamsControls()
     std::vector<F> c = {
         Close(W),
         // sources and format
-        Head(QRect(24, 36, 352, 20), 40061),
-        Lbl(QRect(24, 64, 168, 24), 40062),
-        Cmb("IDC_CMB_SOURCE_LEFT", QRect(200, 64, 176, 24), "#115"),
-        Lbl(QRect(24, 96, 168, 24), 40063),
-        Cmb("IDC_CMB_SOURCE_RIGHT", QRect(200, 96, 176, 24), "#209"),
-        Lbl(QRect(24, 128, 168, 24), 40064),
-        Cmb("IDC_CMB_SAMPLE_RATE", QRect(200, 128, 176, 24), "#129"),
-        Choice(F::Radio, "IDC_OP_FORMAT0", QRect(200, 160, 80, 20), 40065),
-        Choice(F::Radio, "IDC_OP_FORMAT1", QRect(288, 160, 88, 20), 40066),
-        Choice(F::Check, "IDC_CHK_COMPRESSION", QRect(200, 186, 176, 20), 40126),
+        Head(QRect(24, 36, 352, 20), kSignalSourcesLabel),
+        Lbl(QRect(24, 64, 168, 24), kLeftChannelLabel),
+        Sampled(Cmb("IDC_CMB_SOURCE_LEFT", QRect(200, 64, 176, 24), nullptr), kInternalMic),
+        Lbl(QRect(24, 96, 168, 24), kRightChannelLabel),
+        Sampled(Cmb("IDC_CMB_SOURCE_RIGHT", QRect(200, 96, 176, 24), nullptr), kNone),
+        Lbl(QRect(24, 128, 168, 24), kSampleRateLabel),
+        Sampled(Cmb("IDC_CMB_SAMPLE_RATE", QRect(200, 128, 176, 24), nullptr), kRate16k),
+        Choice(F::Radio, "IDC_OP_FORMAT0", QRect(200, 160, 80, 20), kMonoLabel),
+        Choice(F::Radio, "IDC_OP_FORMAT1", QRect(288, 160, 88, 20), kStereoLabel),
+        Choice(F::Check, "IDC_CHK_COMPRESSION", QRect(200, 186, 176, 20), kColumnCompression),
         // gain
-        Head(QRect(24, 220, 352, 20), 40067),
-        Choice(F::Radio, "IDC_OP_AGC1", QRect(24, 246, 168, 20), 40068),
-        Choice(F::Radio, "IDC_OP_AGC0", QRect(200, 246, 168, 20), 40069),
-        Lbl(QRect(24, 274, 280, 16), 40070),
+        Head(QRect(24, 220, 352, 20), kGainControlLabel),
+        Choice(F::Radio, "IDC_OP_AGC1", QRect(24, 246, 168, 20), kAutomaticLabel),
+        Choice(F::Radio, "IDC_OP_AGC0", QRect(200, 246, 168, 20), kManualLabel),
+        Lbl(QRect(24, 274, 280, 16), kInputLevelLabel),
         Ctl(F::Slider, "IDC_SL_INPUT_LEVEL", QRect(24, 294, 280, 20), "80"),
         Stat("IDC_STATIC_INPUT_LEVEL", QRect(312, 294, 56, 20), kFigure | kEnd, "36"),
         // voice activation
-        Choice(F::Check, "IDC_CHK_ACCU", QRect(24, 332, 352, 20), 40071),
-        Lbl(QRect(24, 358, 280, 16), 40072),
+        Choice(F::Check, "IDC_CHK_ACCU", QRect(24, 332, 352, 20), kVoiceActivationLabel),
+        Lbl(QRect(24, 358, 280, 16), kThresholdLabel),
         Ctl(F::Slider, "IDC_SL_ACCU_LEFT", QRect(24, 378, 280, 20), "50"),
         Stat("IDC_STATIC_ACCU_LEFT", QRect(312, 378, 56, 20), kFigure | kEnd, "30"),
         Ctl(F::Progress, "IDC_PROGRESS_LEVEL_LEFT", QRect(34, 410, 260, 8), "62"),
         Img("IDC_STATIC_LEVEL_ABOVE", QRect(320, 406, 16, 16), Icon::Voice),
         // timers
-        Lbl(QRect(528, 36, 112, 16), 40058),
-        Lbl(QRect(648, 36, 88, 16), 40059),
-        Lbl(QRect(744, 36, 96, 16), 40074),
+        Lbl(QRect(528, 36, 112, 16), kDateLabel),
+        Lbl(QRect(648, 36, 88, 16), kTimeLabel),
+        Lbl(QRect(744, 36, 96, 16), kDurationLabel),
     };
     for (int i = 0; i < 5; ++i)
     {
         int y = 60 + i * 32;
         std::string n = std::to_string(i + 1);
         c.push_back(
-            Choice(F::Check, "IDC_CHK_TIMER" + n, QRect(392, y + 2, 128, 20), 40073, i + 1));
+            Choice(F::Check, "IDC_CHK_TIMER" + n, QRect(392, y + 2, 128, 20), kTimerLabel, i + 1));
         c.push_back(Ctl(F::Date, "IDC_DTP_TIMER_DATE" + n, QRect(528, y, 112, 24), "08.12.2026"));
         c.push_back(Ctl(F::Time, "IDC_DTP_TIMER_TIME" + n, QRect(648, y, 88, 24), "10:00"));
         c.push_back(Ctl(F::Time, "IDC_DTP_TIMER_DUR" + n, QRect(744, y, 96, 24), "01:00"));
     }
     std::vector<F> rest = {
         // loop recording and the buttons of the recorder
-        Choice(F::Check, "IDC_CHK_RING", QRect(392, 232, 448, 20), 40075),
+        Choice(F::Check, "IDC_CHK_RING", QRect(392, 232, 448, 20), kLoopRecordingLabel),
         Edt("IDC_EDIT_RING_HOUR", QRect(424, 258, 44, 24), "1", kFigure),
         Ctl(F::Spin, "IDC_SPIN_RING_HOUR", QRect(470, 258, 16, 23)),
         // room for the longer hour units ("godz.") before the minutes
-        Lbl(QRect(492, 258, 48, 24), 40076, kLeft),
+        Lbl(QRect(492, 258, 48, 24), kHoursLabel, kLeft),
         Edt("IDC_EDIT_RING_MIN", QRect(552, 258, 44, 24), "0", kFigure),
         Ctl(F::Spin, "IDC_SPIN_RING_MIN", QRect(598, 258, 16, 23)),
-        Lbl(QRect(620, 258, 48, 24), 40077, kLeft),
-        Head(QRect(392, 300, 448, 20), 40078),
-        Cmb("IDC_CMB_BUTTON_MODE", QRect(392, 328, 240, 24), "#131"),
-        Choice(F::Check, "IDC_CHK_RECORD_BUTTON", QRect(392, 364, 448, 20), 40079),
+        Lbl(QRect(620, 258, 48, 24), kMinutesLabel, kLeft),
+        Head(QRect(392, 300, 448, 20), kButtonFunctionLabel),
+        Sampled(Cmb("IDC_CMB_BUTTON_MODE", QRect(392, 328, 240, 24), nullptr), kButtonForErase),
+        Choice(F::Check, "IDC_CHK_RECORD_BUTTON", QRect(392, 364, 448, 20), kRecordButtonLabel),
         // the time the recorder can hold
         WellAt(QRect(24, 436, 816, 28)),
-        Stat("IDC_STATIC_MAX_DUR", QRect(36, 440, 792, 20), kSecondary, "#183 34:08:15"),
-        Btn("IDC_DEFAULT", QRect(24, 488, 112, 28), 40080),
-        Btn("IDC_SAVE", QRect(144, 488, 112, 28), 40081),
-        Btn("IDC_LOAD", QRect(264, 488, 112, 28), 40082),
+        Sampled(Stat("IDC_STATIC_MAX_DUR", QRect(36, 440, 792, 20), kSecondary), kMaxRecordTime,
+                "34:08:15"),
+        Btn("IDC_DEFAULT", QRect(24, 488, 112, 28), kDefaultsLabel),
+        Btn("IDC_SAVE", QRect(144, 488, 112, 28), kSaveLabel),
+        Btn("IDC_LOAD", QRect(264, 488, 112, 28), kLoadLabel),
         Ok(W, 488),
         Cancel(W, 488),
     };
@@ -262,50 +273,56 @@ std::vector<F> ParamsControls()
 const std::vector<FormDialog>& FormDialogs()
 {
     static const std::vector<FormDialog> dialogs = {
-        {"IDD_VARK_DIALOG", 209, 195, true, QSize(960, 600), 40000, 0, MainControls()},
+        {"IDD_VARK_DIALOG", 209, 195, true, QSize(960, 600), kProductName, 0, MainControls()},
         {"IDD_ABOUTBOX",
          197,
          189,
          true,
          QSize(400, 240),
-         40054,
+         kAboutLabel,
          188,
          {Mark(QRect(24, 44, 40, 40), Icon::AppMark),
-          Lbl(QRect(80, 44, 296, 24), 40000, kLarge | kPrimary), Lbl(QRect(80, 76, 256, 16), 40055),
+          Lbl(QRect(80, 44, 296, 24), kProductName, kLarge | kPrimary),
+          Lbl(QRect(80, 76, 256, 16), kVersionLabel),
           Stat("IDC_STATIC_BUILD", QRect(80, 92, 256, 16), kFigure, "1.01.176"),
-          Lbl(QRect(80, 116, 256, 16), 40056),
+          Lbl(QRect(80, 116, 256, 16), kRecorderFirmwareLabel),
           Stat("IDC_FIRMWARE_VERSION", QRect(80, 132, 256, 16), kFigure, "44.16"),
-          F{F::Link, "IDC_LINK", QRect(80, 160, 256, 16), 40057},
-          Btn("IDOK", QRect(288, 200, 88, 28), 40020, true)}},
+          F{F::Link, "IDC_LINK", QRect(80, 160, 256, 16), kOpenUserGuideLabel},
+          Btn("IDOK", QRect(288, 200, 88, 28), kOkButton, true)}},
         {"IDD_PIN_DIALOG",
          199,
          193,
          true,
          QSize(360, 184),
-         40030,
+         kEnterPinCodeLabel,
          136,
-         {Lbl(QRect(24, 40, 312, 16), 40031), Edt("IDC_EDIT_UIN", QRect(24, 58, 312, 24), "20416"),
-          Lbl(QRect(24, 92, 312, 16), 40032), Edt("IDC_EDIT_PIN", QRect(24, 110, 312, 24), "••••"),
-          Ok(360, 148), Cancel(360, 148), Close(360)}},
+         {Lbl(QRect(24, 40, 312, 16), kSerialNumberLabel),
+          Edt("IDC_EDIT_UIN", QRect(24, 58, 312, 24), "20416"),
+          Lbl(QRect(24, 92, 312, 16), kPinCodeLabel),
+          Edt("IDC_EDIT_PIN", QRect(24, 110, 312, 24), "••••"), Ok(360, 148), Cancel(360, 148),
+          Close(360)}},
         {"IDD_CHANGE_PIN_DIALOG",
          200,
          201,
          false,
          QSize(360, 236),
-         40033,
+         kChangePinCodeLabel,
          188,
-         {Lbl(QRect(24, 40, 312, 16), 40034), Edt("IDC_EDIT_PIN_OLD", QRect(24, 58, 312, 24)),
-          Lbl(QRect(24, 92, 312, 16), 40035), Edt("IDC_EDIT_PIN_NEW1", QRect(24, 110, 312, 24)),
-          Lbl(QRect(24, 144, 312, 16), 40036), Edt("IDC_EDIT_PIN_NEW2", QRect(24, 162, 312, 24)),
-          Ok(360, 200), Cancel(360, 200), Close(360)}},
+         {Lbl(QRect(24, 40, 312, 16), kCurrentPinCodeLabel),
+          Edt("IDC_EDIT_PIN_OLD", QRect(24, 58, 312, 24)),
+          Lbl(QRect(24, 92, 312, 16), kNewPinCodeLabel),
+          Edt("IDC_EDIT_PIN_NEW1", QRect(24, 110, 312, 24)),
+          Lbl(QRect(24, 144, 312, 16), kRepeatNewPinCodeLabel),
+          Edt("IDC_EDIT_PIN_NEW2", QRect(24, 162, 312, 24)), Ok(360, 200), Cancel(360, 200),
+          Close(360)}},
         {"IDD_DEVICE_DIALOG",
          203,
          202,
          false,
          QSize(360, 132),
-         40037,
+         kPlaybackDeviceLabel,
          84,
-         {Lbl(QRect(24, 40, 312, 16), 40038),
+         {Lbl(QRect(24, 40, 312, 16), kSoundOutputDeviceLabel),
           Cmb("IDC_CMB_DEVICE", QRect(24, 58, 312, 24), "Built-in Audio Analog Stereo"),
           Ok(360, 96), Cancel(360, 96), Close(360)}},
         {"IDD_TIME_DIALOG",
@@ -313,31 +330,32 @@ const std::vector<FormDialog>& FormDialogs()
          194,
          false,
          QSize(360, 132),
-         40040,
+         kRecorderClockLabel,
          84,
-         {Lbl(QRect(24, 40, 152, 16), 40058),
+         {Lbl(QRect(24, 40, 152, 16), kDateLabel),
           Ctl(F::Date, "IDC_DTP_DATE", QRect(24, 58, 152, 24), "08.12.2026"),
-          Lbl(QRect(184, 40, 152, 16), 40059),
+          Lbl(QRect(184, 40, 152, 16), kTimeLabel),
           Ctl(F::Time, "IDC_DTP_TIME", QRect(184, 58, 152, 24), "22:45:10"), Ok(360, 96),
           Cancel(360, 96), Close(360)}},
-        {"IDD_PARAMS_DIALOG", 208, 128, false, QSize(864, 528), 40060, 476, ParamsControls()},
+        {"IDD_PARAMS_DIALOG", 208, 128, false, QSize(864, 528), kRecordingParametersLabel, 476,
+         ParamsControls()},
         {"IDD_SIGNTATURE_DIALOG",
          229,
          218,
          true,
          QSize(440, 284),
-         40083,
+         kFileAuthenticationLabel,
          232,
-         {Lbl(QRect(24, 36, 392, 16), 40084),
+         {Lbl(QRect(24, 36, 392, 16), kSoundFileLabel),
           Edt("IDC_EDIT_FILE", QRect(24, 54, 352, 24), "~/Records/2026_05_01 10_20_30.wav"),
           IBtn("IDC_BUTTON_FILE", QRect(384, 54, 32, 24), Icon::Folder),
-          Lbl(QRect(24, 88, 392, 16), 40085),
+          Lbl(QRect(24, 88, 392, 16), kSignatureFileLabel),
           Edt("IDC_EDIT_SIGN_FILE", QRect(24, 106, 352, 24),
               "~/Records/2026_05_01 10_20_30.wav.dsg"),
           IBtn("IDC_BUTTON_SIGN_FILE", QRect(384, 106, 32, 24), Icon::Folder),
-          Head(QRect(24, 142, 392, 20), 40031),
-          Choice(F::Radio, "IDC_RADIO_DIC1", QRect(24, 168, 392, 20), 40087),
-          Choice(F::Radio, "IDC_RADIO_DIC0", QRect(24, 194, 216, 20), 40086),
+          Head(QRect(24, 142, 392, 20), kSerialNumberLabel),
+          Choice(F::Radio, "IDC_RADIO_DIC1", QRect(24, 168, 392, 20), kAttachedRecorderLabel),
+          Choice(F::Radio, "IDC_RADIO_DIC0", QRect(24, 194, 216, 20), kEnterSerialNumberLabel),
           Edt("IDC_EDIT_UIN", QRect(248, 192, 168, 24), "20416", kFigure), Ok(440, 244),
           Cancel(440, 244), Close(440)}},
         {"IDD_KEY_DIALOG",
@@ -345,24 +363,25 @@ const std::vector<FormDialog>& FormDialogs()
          219,
          true,
          QSize(400, 242),
-         40088,
+         kSerialKeyLabel,
          190,
-         {Head(QRect(24, 36, 352, 20), 40031),
-          Choice(F::Radio, "IDC_RADIO_DIC1", QRect(24, 62, 352, 20), 40087),
-          Choice(F::Radio, "IDC_RADIO_DIC0", QRect(24, 88, 200, 20), 40086),
+         {Head(QRect(24, 36, 352, 20), kSerialNumberLabel),
+          Choice(F::Radio, "IDC_RADIO_DIC1", QRect(24, 62, 352, 20), kAttachedRecorderLabel),
+          Choice(F::Radio, "IDC_RADIO_DIC0", QRect(24, 88, 200, 20), kEnterSerialNumberLabel),
           Edt("IDC_EDIT_UIN", QRect(232, 86, 144, 24), "20416", kFigure),
-          Head(QRect(24, 124, 352, 20), 40088),
+          Head(QRect(24, 124, 352, 20), kSerialKeyLabel),
           Edt("IDC_EDIT_KEY", QRect(24, 150, 352, 24),
               "1a2b3c4d 5e6f7081 92a3b4c5 d6e7f809 1a2b3c4d", kFigure),
-          Btn("IDOK", QRect(160, 202, 120, 28), 40089, true), Cancel(400, 202), Close(400)}},
+          Btn("IDOK", QRect(160, 202, 120, 28), kShowKeyLabel, true), Cancel(400, 202),
+          Close(400)}},
         {"IDD_LOAD_RECLIST_DLG",
          241,
          244,
          false,
          QSize(360, 132),
-         203,
+         kLoadRecordsList,
          84,
-         {Lbl(QRect(24, 40, 160, 16), 40048),
+         {Lbl(QRect(24, 40, 160, 16), kRecordsLabel),
           Stat("IDC_STATIC_LOADED", QRect(192, 40, 64, 16), kFigure | kEnd, "128"),
           Literal(QRect(256, 40, 16, 16), "/", kCenter),
           Stat("IDC_STATIC_TOTAL", QRect(272, 40, 64, 16), kFigure, "342"),
@@ -372,42 +391,45 @@ const std::vector<FormDialog>& FormDialogs()
          250,
          true,
          QSize(360, 288),
-         1053,
+         kPlayerOptions,
          236,
-         {Head(QRect(24, 36, 312, 20), 1041), Lbl(QRect(24, 64, 144, 24), 40090),
-          Cmb("IDC_COMBO_AGC", QRect(176, 64, 160, 24), "30"), Head(QRect(24, 100, 312, 20), 1042),
-          Lbl(QRect(24, 128, 144, 24), 40091),
-          Cmb("IDC_COMBO_NC_MODE", QRect(176, 128, 160, 24), "#40006"),
-          Lbl(QRect(24, 160, 144, 24), 40092),
+         {Head(QRect(24, 36, 312, 20), kAutomaticGainControl),
+          Lbl(QRect(24, 64, 144, 24), kLevelLabel),
+          Cmb("IDC_COMBO_AGC", QRect(176, 64, 160, 24), "30"),
+          Head(QRect(24, 100, 312, 20), kNoiseReduction), Lbl(QRect(24, 128, 144, 24), kModeLabel),
+          Sampled(Cmb("IDC_COMBO_NC_MODE", QRect(176, 128, 160, 24), nullptr), kMicrophone),
+          Lbl(QRect(24, 160, 144, 24), kDepthLabel),
           Cmb("IDC_COMBO_NC_DEPTH", QRect(176, 160, 160, 24), "20000"),
-          Btn("IDC_BUTTON_SET_DEFAULT", QRect(176, 196, 160, 28), 40080),
-          Btn("IDOK", QRect(56, 248, 88, 28), 40020, true),
-          Btn("IDCANCEL", QRect(152, 248, 88, 28), 40023),
-          Btn("IDC_BUTTON_APPLY", QRect(248, 248, 88, 28), 40093), Close(360)}},
+          Btn("IDC_BUTTON_SET_DEFAULT", QRect(176, 196, 160, 28), kDefaultsLabel),
+          Btn("IDOK", QRect(56, 248, 88, 28), kOkButton, true),
+          Btn("IDCANCEL", QRect(152, 248, 88, 28), kCancelButton),
+          Btn("IDC_BUTTON_APPLY", QRect(248, 248, 88, 28), kApplyLabel), Close(360)}},
         {"IDD_EXPORT_DIALOG",
          275,
          276,
          false,
          QSize(440, 368),
-         186,
+         kCopyToDisk,
          316,
-         {Lbl(QRect(24, 36, 392, 16), 40094),
+         {Lbl(QRect(24, 36, 392, 16), kTargetFolderLabel),
           Edt("IDC_EDIT_DIR", QRect(24, 54, 352, 24), "~/Records/Export"),
           IBtn("IDC_BUTTON_DIR", QRect(384, 54, 32, 24), Icon::Folder),
-          Head(QRect(24, 90, 392, 20), 40095),
-          Choice(F::Radio, "IDC_RADIO_PAUSE0", QRect(24, 116, 200, 20), 40096),
+          Head(QRect(24, 90, 392, 20), kPauseBetweenFragmentsLabel),
+          Choice(F::Radio, "IDC_RADIO_PAUSE0", QRect(24, 116, 200, 20), kFixedPauseLabel),
           Edt("IDC_EDIT_PAUSE", QRect(232, 114, 48, 24), "2", kFigure),
           Ctl(F::Spin, "IDC_SPIN", QRect(282, 114, 16, 23)),
-          Lbl(QRect(304, 114, 24, 24), 40053, kLeft),
-          Choice(F::Radio, "IDC_RADIO_PAUSE1", QRect(24, 142, 200, 20), 40097),
-          Choice(F::Check, "IDC_CHK_MAKE_SIGN", QRect(24, 172, 392, 20), 40098),
-          Choice(F::Check, "IDC_CHK_KEEP_SEL", QRect(24, 196, 392, 20), 40099),
+          Lbl(QRect(304, 114, 24, 24), kSecondsLabel, kLeft),
+          Choice(F::Radio, "IDC_RADIO_PAUSE1", QRect(24, 142, 200, 20), kRealPauseLabel),
+          Choice(F::Check, "IDC_CHK_MAKE_SIGN", QRect(24, 172, 392, 20),
+                 kCreateSignatureFilesLabel),
+          Choice(F::Check, "IDC_CHK_KEEP_SEL", QRect(24, 196, 392, 20), kKeepSelectionLabel),
           WellAt(QRect(16, 228, 408, 80)),
-          Stat("IDC_STATIC_PROGRESS_CUR", QRect(28, 236, 328, 16), kSecondary, "#190"),
+          Sampled(Stat("IDC_STATIC_PROGRESS_CUR", QRect(28, 236, 328, 16), kSecondary),
+                  kWritingRecordFile),
           Stat("IDC_STATIC_PROGRESS_CUR_PERC", QRect(364, 236, 36, 16), kFigure | kEnd, "42"),
           Literal(QRect(400, 236, 14, 16), "%", kFigure),
           Ctl(F::Progress, "IDC_PROGRESS_CUR", QRect(28, 256, 384, 8), "42"),
-          Lbl(QRect(28, 272, 108, 16), 40044),
+          Lbl(QRect(28, 272, 108, 16), kTotalKbLabel),
           Stat("IDC_STATIC_TOTAL_WRITED", QRect(148, 272, 84, 16), kFigure | kEnd, "12,345"),
           Literal(QRect(232, 272, 16, 16), "/", kCenter),
           Stat("IDC_STATIC_TOTAL_TO_WRITE", QRect(248, 272, 88, 16), kFigure, "45,678"),

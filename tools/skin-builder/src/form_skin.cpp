@@ -37,15 +37,11 @@ QString Text(const F& c)
     return s;
 }
 
-// A preview sample: literal text, or "#<number>" for a string of the table, optionally
-// followed by a blank and literal text appended to it.
+// A preview sample: a string of the table with literal text appended, or the literal text.
 QString Sample(const F& c)
 {
     QString s = QString::fromUtf8(c.sample ? c.sample : "");
-    if (!s.startsWith('#')) return s;
-    int end = s.indexOf(' ');
-    QString id = s.mid(1, end < 0 ? -1 : end - 1);
-    return Str(id.toUInt()) + (end < 0 ? QString() : s.mid(end + 1));
+    return c.sampleText ? Str(c.sampleText) + s : s;
 }
 
 // Alignment in absolute terms: "start" is the right edge in Arabic.
@@ -114,7 +110,7 @@ QRect DateButton(const F& c)
 std::vector<uint32_t> MenuTitles()
 {
     std::vector<uint32_t> ids;
-    for (uint32_t id = 40100; id <= 40104; ++id)
+    for (uint32_t id = res::ids::kMenuFile; id <= res::ids::kMenuHelp; ++id)
         ids.push_back(id);
     if (Rtl())
     {
@@ -804,16 +800,17 @@ QImage FormPreview(const FormDialog& d)
             for (int col = 0; col < 9; ++col)
             {
                 int w = int(widths[col] * k);
-                DrawText(p, QRect(x + 6, c.rect.top() + 1, w - 8, 22), Str(40120 + uint32_t(col)),
-                         LabelFont(8.5), colour::secondary, Align(0));
+                DrawText(p, QRect(x + 6, c.rect.top() + 1, w - 8, 22),
+                         Str(res::ids::kColumnNumber + uint32_t(col)), LabelFont(8.5),
+                         colour::secondary, Align(0));
                 x += w;
             }
         }
-        if (!c.sample || c.kind == F::Label || c.kind == F::Slider || c.kind == F::Indicator ||
-            c.kind == F::Progress)
+        if ((!c.sample && !c.sampleText) || c.kind == F::Label || c.kind == F::Slider ||
+            c.kind == F::Indicator || c.kind == F::Progress)
             continue;
         QString s = Sample(c);
-        bool data = c.sample[0] != '#';
+        bool data = !c.sampleText;
         switch (c.kind)
         {
         case F::Static:
@@ -895,7 +892,7 @@ std::vector<std::string> FormOverflows(const FormDialog& d)
         case F::Static:
         case F::Edit:
         case F::Combo:
-            if (!c.sample) continue;
+            if (!c.sample && !c.sampleText) continue;
             s = Sample(c);
             room -= c.kind == F::Edit ? 16 : c.kind == F::Combo ? 28 : 0;
             break;

@@ -56,6 +56,8 @@ struct FormControl
     // a typical value, drawn only in previews: text, or a per cent for sliders, indicators
     // and progress bars
     const char* sample = nullptr;
+    // a text of the table drawn as the sample, before `sample` when both are given
+    uint32_t sampleText = 0;
 };
 
 namespace flag

@@ -77,10 +77,10 @@ bool Preview(const QString& skins, const QString& out)
     {
         const char* name;
         uint32_t style, text;
-    } variants[] = {{"error", 0x10, 191},
-                    {"question", 0x24, 40011},
-                    {"warning", 0x30, 40002},
-                    {"information", 0x40, 40012}};
+    } variants[] = {{"error", 0x10, res::ids::kDiskWriteError},
+                    {"question", 0x24, res::ids::kDeleteAllQuestion},
+                    {"warning", 0x30, res::ids::kPinCodeLength},
+                    {"information", 0x40, res::ids::kDeleteAllTakesTime}};
     bool ok = true;
     for (platform::Lcid l : res::Languages())
     {

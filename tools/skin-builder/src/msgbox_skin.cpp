@@ -77,7 +77,7 @@ QImage MsgBoxBitmap(int number)
     QImage img(kW, kBitmapH, QImage::Format_RGB32);
     img.fill(colour::body);
     QPainter p(&img);
-    PaintBody(p, QRect(0, 0, kW, kH), kTitle, Str(40000));
+    PaintBody(p, QRect(0, 0, kW, kH), kTitle, Str(res::ids::kProductName));
     // a quiet footer band under the buttons; the box without buttons (216) has none
     if (number != 216)
     {
@@ -85,7 +85,7 @@ QImage MsgBoxBitmap(int number)
         p.setPen(colour::hairline);
         p.drawLine(1, 108, kW - 2, 108);
     }
-    uint32_t labels[3] = {40020, 40021, 40022};
+    uint32_t labels[3] = {res::ids::kOkButton, res::ids::kYesButton, res::ids::kNoButton};
     for (int i = 0; i < 3; ++i)
     {
         int y = kStripY + i * 28;

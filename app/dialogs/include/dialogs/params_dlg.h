@@ -74,7 +74,7 @@ private:
     void Write(const VarkParams& params);
     void Save();
     void Load();
-    // A message of the dialog (title 102); returns the pressed button.
+    // A message of the dialog (title res::ids::kMessageTitle); returns the pressed button.
     int Tell(uint32_t textId, uint32_t style, int a = 0, int b = 0);
 
     CVarkDevice* device_;

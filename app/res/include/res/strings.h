@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/thread_locale.h"
+#include "res/string_ids.h"
 
 namespace res
 {

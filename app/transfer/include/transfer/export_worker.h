@@ -22,14 +22,6 @@ namespace vark
 
 class CWavWriter;
 
-// Message and stage-text numbers of the export.
-namespace export_ids
-{
-inline constexpr uint32_t kCantOpenRecord = 155, kCancelQuestion = 189, kDiskError = 191,
-                          kOverwrite = 196, kNotEnoughSpace = 199, kCounting = 200,
-                          kWritingRecord = 190, kSigning = 201, kWritingNoise = 1048;
-}
-
 // What the worker asks of its dialog (or of the command line). Called on the worker thread;
 // each call returns when the host has handled it.
 class ExportHost
@@ -44,7 +36,7 @@ public:
     // A failure that ends the export (an error icon, title "Copy to disk").
     virtual void ShowError(uint32_t messageId) = 0;
     // The same for a standard exception, shown with its own text; Result() is then
-    // export_ids::kDiskError.
+    // res::ids::kDiskWriteError.
     virtual void ShowErrorText(const std::string& text) = 0;
 };
 

@@ -6,7 +6,7 @@
 // dialog posts itself a message there) and blocks until the consumer has copied it with
 // TakeRecord, from any thread. Cancel takes effect before the next record, so a record that
 // is being fetched when the user cancels still arrives. The first header that cannot be read
-// ends loading with `failed(155)` ("Can't open record."); rows already handed over stay.
+// ends loading with `failed(res::ids::kCantOpenRecord)`; rows already handed over stay.
 //
 // The worker does not set the thread language: the program's shell owns that and applies it
 // from `threadStarted`, which runs first on the worker thread.
@@ -26,8 +26,6 @@
 
 namespace vark
 {
-
-inline constexpr uint32_t kMsgCantOpenRecord = 155;
 
 struct RecordListHandover
 {

@@ -12,15 +12,6 @@
 namespace vark
 {
 
-// String-table numbers the row texts use.
-namespace ids
-{
-inline constexpr uint32_t kInternalMic = 115, kLeftExternalMic = 116, kRightExternalMic = 117,
-                          kLeftLinearInput = 118, kRightLinearInput = 119, kStereo = 156,
-                          kMono = 157, kYes = 158, kNo = 159, kMarkL = 160, kMarkT = 161,
-                          kMarkA = 162;
-} // namespace ids
-
 using StringLookup = std::function<std::wstring(uint32_t id)>;
 // Date and time of a record start as the caller wants them shown (the program uses the
 // user's short date and time formats).
