@@ -15,8 +15,10 @@
 #include <QButtonGroup>
 #include <filesystem>
 
-namespace vark
+namespace dialogs
 {
+
+using namespace vark;
 
 namespace
 {
@@ -412,4 +414,4 @@ void CParamsDlg::Load()
     Show(EntriesFromParams(params, DefaultEntries(platform::AutoDate::Now())));
 }
 
-} // namespace vark
+} // namespace dialogs

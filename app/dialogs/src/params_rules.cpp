@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
-namespace vark
+namespace dialogs
 {
+
+using namespace vark;
 
 namespace
 {
@@ -222,4 +224,4 @@ ParamsVerdict CheckEntries(ParamsEntries& e, const std::optional<platform::AutoD
     return {true, std::nullopt};
 }
 
-} // namespace vark
+} // namespace dialogs

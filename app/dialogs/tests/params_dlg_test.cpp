@@ -27,6 +27,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using namespace dialogs;
 using namespace vark;
 using skin::ScriptedResponder;
 

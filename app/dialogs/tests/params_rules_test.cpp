@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+using namespace dialogs;
 using namespace vark;
 
 namespace

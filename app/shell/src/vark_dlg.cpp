@@ -361,7 +361,7 @@ void CVarkDlg::OnCommand(int id)
     case ID_RECORD_SETTINGS:
     {
         if (!connected_) return;
-        vark::CParamsDlg params(this, &device_, lastFree_);
+        dialogs::CParamsDlg params(this, &device_, lastFree_);
         params.stopRecorderPlayback = [this] { return StopRecorderPlayback(); };
         if (params.exec() == skin::IDOK) RefreshStatus(); // the time left depends on the parameters
         return;

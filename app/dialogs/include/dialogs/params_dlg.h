@@ -31,8 +31,11 @@ class CSkinnedStatic;
 
 namespace vark
 {
-
 class CVarkDevice;
+}
+
+namespace dialogs
+{
 
 class CParamsDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
@@ -43,7 +46,7 @@ public:
     static constexpr int kPlaybackStopMs = 250;
 
     // `freeKilobytes`: the recorder's free memory; asked from the recorder when not given.
-    CParamsDlg(QWidget* parent, CVarkDevice* device,
+    CParamsDlg(QWidget* parent, vark::CVarkDevice* device,
                std::optional<uint32_t> freeKilobytes = std::nullopt);
     ~CParamsDlg() override;
 
@@ -69,24 +72,24 @@ private:
     void PollLevel();
     void OnRingFieldEdited(skin::CSkinnedEdit* field, int maximum);
     // Steps 1 to 6 of confirming; the record to write or save, or nothing after a refusal.
-    std::optional<VarkParams> CheckedRecord();
+    std::optional<vark::VarkParams> CheckedRecord();
     void Confirm();
-    void Write(const VarkParams& params);
+    void Write(const vark::VarkParams& params);
     void Save();
     void Load();
     // A message of the dialog (title res::ids::kMessageTitle); returns the pressed button.
     int Tell(uint32_t textId, uint32_t style, int a = 0, int b = 0);
 
-    CVarkDevice* device_;
+    vark::CVarkDevice* device_;
     uint32_t freeKilobytes_ = 0;
     QTimer levelTimer_;
     bool writing_ = false; // a write waits for playback to stop
 
     skin::CSkinnedCombo *sourceLeft_, *sourceRight_, *rate_, *buttonMode_;
     skin::CSkinnedCheck *compression_, *accu_, *ring_, *recordButton_;
-    skin::CSkinnedCheck* timerOn_[kTimerCount];
-    skin::CSkinnedDateTime *timerDate_[kTimerCount], *timerTime_[kTimerCount],
-        *timerDuration_[kTimerCount];
+    skin::CSkinnedCheck* timerOn_[vark::kTimerCount];
+    skin::CSkinnedDateTime *timerDate_[vark::kTimerCount], *timerTime_[vark::kTimerCount],
+        *timerDuration_[vark::kTimerCount];
     skin::CSkinnedRadio *mono_, *stereo_, *agcOn_, *agcOff_;
     QButtonGroup *formatGroup_, *agcGroup_;
     skin::CSkinnedSlider *inputLevel_, *accuThreshold_;
@@ -97,4 +100,4 @@ private:
     skin::CSkinnedSpin *ringHoursSpin_, *ringMinutesSpin_;
 };
 
-} // namespace vark
+} // namespace dialogs

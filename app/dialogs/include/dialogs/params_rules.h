@@ -11,7 +11,7 @@
 #include <optional>
 #include <string>
 
-namespace vark
+namespace dialogs
 {
 
 // One timer as its three pickers show it: start date, start time (hours and minutes) and
@@ -33,7 +33,7 @@ struct ParamsEntries
     int rate = 1;                        // 0 8 kHz, 1 16 kHz
     bool compression = false, stereo = false, agc = false;
     int inputLevel = 25; // 0..31
-    TimerEntry timers[kTimerCount];
+    TimerEntry timers[vark::kTimerCount];
     bool accu = false;
     int accuThreshold = 60; // 0..120
     bool ring = false;
@@ -50,9 +50,9 @@ ParamsEntries DefaultEntries(const platform::AutoDate& now);
 // The record's values over `presets`: a timer that is off keeps its preset, and so do the
 // loop fields when the loop is off. Values out of range show clamped, unknown codes as the
 // first entry of their list ("None" for sources, "Use for erase" for the button).
-ParamsEntries EntriesFromParams(const VarkParams& params, const ParamsEntries& presets);
+ParamsEntries EntriesFromParams(const vark::VarkParams& params, const ParamsEntries& presets);
 // A copy of `base` with the entries' values; the loop length only while the loop is on.
-VarkParams ParamsFromEntries(const VarkParams& base, const ParamsEntries& entries);
+vark::VarkParams ParamsFromEntries(const vark::VarkParams& base, const ParamsEntries& entries);
 
 // "off", then (level - 1) x 1.5 without trailing zeros, 48 and 54 for the top two levels.
 std::string InputLevelText(int level);
@@ -82,4 +82,4 @@ ParamsVerdict CheckEntries(ParamsEntries& entries,
                            const std::optional<platform::AutoDate>& recorderClock,
                            uint32_t freeKilobytes, const std::function<bool()>& changeLoop);
 
-} // namespace vark
+} // namespace dialogs
