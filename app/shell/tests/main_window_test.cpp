@@ -50,6 +50,14 @@ std::unique_ptr<recorder::VirtualRecorder> PlugDemo(const std::string& pin = {},
     return r;
 }
 
+// A demo recorder whose erase takes `seconds` instead of a real recorder's minutes.
+std::unique_ptr<recorder::VirtualRecorder> PlugDemoErasingIn(double seconds)
+{
+    recorder::FirmwareConfig quick;
+    quick.eraseSeconds = seconds;
+    return PlugDemo({}, nullptr, quick);
+}
+
 // The window's first tick connects; the list then loads through the loading dialog.
 bool WaitForList(CVarkDlg& dlg, int rows)
 {
@@ -205,9 +213,7 @@ TEST(MainWindow, LoopLengthDeleteAllAndTheLanguageMenu)
 {
     testsupport::ScopedTestEnv env;
     skin::ScriptedResponder answers;
-    recorder::FirmwareConfig quick;
-    quick.eraseSeconds = 0.6;
-    auto plugged = PlugDemo({}, nullptr, quick);
+    auto plugged = PlugDemoErasingIn(0.6);
     CAppSettings settings(L"");
     settings.Language = 9;
     settings.LoadListOrder = 1; // newest first: each row is put at the top, row 0 is current
@@ -406,9 +412,7 @@ TEST(MainWindow, AsksToRefreshWhenTheFreeMemoryChangesBetweenPolls)
 {
     testsupport::ScopedTestEnv env;
     skin::ScriptedResponder answers;
-    recorder::FirmwareConfig quick;
-    quick.eraseSeconds = 0.2;
-    auto plugged = PlugDemo({}, nullptr, quick);
+    auto plugged = PlugDemoErasingIn(0.2);
     CAppSettings settings(L"");
     CVarkDlg dlg(settings);
     dlg.show();

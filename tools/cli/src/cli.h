@@ -70,6 +70,9 @@ std::string Narrow(const std::wstring& w);
 // Prints a failure to stderr, and with --json also as an error object on stdout.
 void Fail(const std::string& message, uint32_t code = 0);
 void Fail(uint32_t messageId); // the string table's text of that number
+// The connected recorder's record count; nullopt, with the failure written, when it cannot be
+// read.
+std::optional<int> RecordCount(Session& s);
 void SetJsonErrors(bool on);
 // A file named on the command line: relative to the working folder, as the user means it.
 std::wstring CommandLinePath(const std::string& path);

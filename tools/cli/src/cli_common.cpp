@@ -47,6 +47,13 @@ void Fail(uint32_t messageId)
     Fail(res::LoadString(messageId), messageId);
 }
 
+std::optional<int> RecordCount(Session& s)
+{
+    const auto count = s.device.QueryRecordCount();
+    if (!count) Fail(res::ids::kCantReadRecordCount);
+    return count;
+}
+
 std::wstring CommandLinePath(const std::string& path)
 {
     std::error_code ec;

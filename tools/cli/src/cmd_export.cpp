@@ -229,12 +229,8 @@ int CmdExport(Context& ctx)
     const ExportRequest request = ParseExportRequest(ctx.args);
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
-    const auto recordCount = s.device.QueryRecordCount();
-    if (!recordCount)
-    {
-        Fail(res::ids::kCantReadRecordCount);
-        return kExitFailure;
-    }
+    const auto recordCount = RecordCount(s);
+    if (!recordCount) return kExitFailure;
     const int count = *recordCount;
     std::vector<uint16_t> indexes;
     if (request.all)

@@ -39,12 +39,8 @@ int CmdList(Context& ctx)
         throw UsageError{"--newest and --oldest exclude each other"};
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
-    const auto recordCount = s.device.QueryRecordCount();
-    if (!recordCount)
-    {
-        Fail(res::ids::kCantReadRecordCount);
-        return kExitFailure;
-    }
+    const auto recordCount = RecordCount(s);
+    if (!recordCount) return kExitFailure;
     const int count = *recordCount;
     const int listOrder = newest ? 1 : 0;
     std::vector<vark::RecordRow> rows;

@@ -183,12 +183,8 @@ int CmdPlay(Context& ctx)
     if (record)
     {
         if (!ctx.Connect(s)) return kExitFailure;
-        const auto recordCount = s.device.QueryRecordCount();
-        if (!recordCount)
-        {
-            Fail(res::ids::kCantReadRecordCount);
-            return kExitFailure;
-        }
+        const auto recordCount = RecordCount(s);
+        if (!recordCount) return kExitFailure;
         const int count = *recordCount;
         if (req.record > count)
         {
