@@ -135,6 +135,10 @@ private:
             ++g_callsOut;
             UINT count = 0;
             copy.pdispVal->GetTypeInfoCount(&count);
+            wchar_t name[] = L"Value";
+            LPOLESTR names[] = {name};
+            DISPID dispid = 0;
+            copy.pdispVal->GetIDsOfNames(GUID_NULL, names, 1, 0, &dispid);
             VARIANT value;
             VariantInit(&value);
             EXCEPINFO excep{};
