@@ -122,6 +122,97 @@ Bytes RandomLengthString(const Bytes& s)
     return out + "\\x";
 }
 
+// Frames and Invoke arguments of the COM connection, written by its own Writer.
+Bytes ComFrame(com::Writer& body)
+{
+    com::Writer w;
+    w.U32(0x4D4F4356);
+    w.U32(static_cast<uint32_t>(body.Bytes().size()));
+    return Bytes(w.Bytes().begin(), w.Bytes().end()) +
+           Bytes(body.Bytes().begin(), body.Bytes().end());
+}
+
+Bytes ComCall(uint32_t id, uint64_t object, const com::IID& iid, uint16_t slot,
+              com::Writer arguments)
+{
+    com::Writer w;
+    w.U8(1), w.U32(id), w.U64(object), w.Guid(iid), w.U16(slot);
+    w.Bytes().insert(w.Bytes().end(), arguments.Bytes().begin(), arguments.Bytes().end());
+    return ComFrame(w);
+}
+
+// Invoke's arguments after the frame's slot: one value, no names, a result wanted.
+com::Writer InvokeArguments(int32_t dispid, const com::VARIANT& value)
+{
+    com::Writer w;
+    w.I32(dispid), w.Guid(com::GUID_NULL), w.U32(0), w.U16(com::DISPATCH_METHOD);
+    w.U32(1), w.Variant(value);
+    w.U32(0), w.U8(1), w.U8(1);
+    return w;
+}
+
+// The channel target's input: flags, the piece sizes, the bytes.
+Bytes ChannelInput(uint8_t flags, const std::vector<uint8_t>& pieces, const Bytes& bytes)
+{
+    Bytes s(1, static_cast<char>(flags));
+    s += static_cast<char>(pieces.size());
+    for (uint8_t p : pieces)
+        s += static_cast<char>(p);
+    return s + bytes;
+}
+
+void ChannelSeeds()
+{
+    const std::string target = "com_channel_fuzz";
+    const com::IID dispatch = com::IDispatch::kIid;
+    com::VARIANT four;
+    com::VariantInit(&four);
+    four.vt = com::VT_I4;
+    four.lVal = 4;
+    com::Writer asked;
+    asked.Guid(dispatch);
+    com::Writer none;
+    Bytes session = ComCall(1, 1, com::IUnknown::kIid, 0, asked) +
+                    ComCall(2, 1, dispatch, 3, none) +
+                    ComCall(3, 1, dispatch, 6, InvokeArguments(2, four));
+    com::Writer reply;
+    reply.U8(2), reply.U32(77), reply.I32(0);
+    session += ComFrame(reply);
+    // Activated first; headers cut in the middle and frames run together.
+    Seed(target, "session", ChannelInput(2, {3, 30, 1, 60}, session));
+    com::Writer release;
+    release.U8(3), release.U64(1), release.U32(1);
+    Seed(target, "release", ChannelInput(2, {}, session + ComFrame(release)));
+    Seed(target, "bad-magic", ChannelInput(2, {}, session + "VCOX" + Bytes(4, '\x01') + "z"));
+    Seed(target, "cut", ChannelInput(6, {}, session.substr(0, session.size() - 3)));
+
+    // Events: a number, a text, and an interface the sink calls back on, whose answer is
+    // S_OK with a number, no exception and no argument error.
+    com::VARIANT text;
+    com::VariantInit(&text);
+    text.vt = com::VT_BSTR;
+    text.bstrVal = com::SysAllocString(L"event");
+    com::Writer a = InvokeArguments(1, four), b = InvokeArguments(2, text);
+    com::VariantClear(&text);
+    com::Writer c;
+    c.I32(3), c.Guid(com::GUID_NULL), c.U32(0), c.U16(com::DISPATCH_METHOD);
+    c.U32(1), c.U16(com::VT_DISPATCH), c.U8(1), c.U64(7), c.Guid(dispatch);
+    c.U32(0), c.U8(1), c.U8(0);
+    com::Writer answer;
+    answer.I32(0), answer.Variant(four), answer.U8(0), answer.U32(0);
+    const auto piece = [](com::Writer& w) { return static_cast<uint8_t>(w.Bytes().size()); };
+    const auto bytes = [](com::Writer& w) { return Bytes(w.Bytes().begin(), w.Bytes().end()); };
+    Seed(target, "events",
+         ChannelInput(1, {piece(a), piece(b), piece(c)},
+                      bytes(a) + bytes(b) + bytes(c) + bytes(answer)));
+    com::Writer names;
+    names.Guid(com::GUID_NULL), names.U32(0), names.U32(1);
+    com::BSTR name = com::SysAllocString(L"Value");
+    names.Bstr(name);
+    com::SysFreeString(name);
+    Seed(target, "names", ChannelInput(1 | 8 | 16, {piece(names)}, bytes(names)));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -249,6 +340,7 @@ int main(int argc, char** argv)
     Seed("com_wire_fuzz", "reply",
          Bytes("\x02\x00", 2) + Bytes(reply.Bytes().begin(), reply.Bytes().end()));
     com::SysFreeString(text);
+    ChannelSeeds();
 
     Seed("skin_parse_fuzz", "about",
          "[IDD_ABOUTBOX]\nskin_position=0,0,320,200\n[IDC_LINK]\nskin_position=10,20,100,16\n"

@@ -8,6 +8,7 @@
 //   activate  u8 4, u32 id, GUID clsid, GUID iid   (answered by a reply: u32 pid, interface)
 #include "channel.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <poll.h>
@@ -160,7 +161,10 @@ bool Channel::ProcessOneFrame()
     case kReply:
     {
         const uint32_t id = r.U32();
-        if (r.ok()) replies_[id] = std::vector<uint8_t>(frame.begin() + 5, frame.end());
+        // A reply nobody waits for is dropped: kept, it would hold the peer's bytes for the
+        // connection's lifetime.
+        if (r.ok() && std::find(awaited_.begin(), awaited_.end(), id) != awaited_.end())
+            replies_[id] = std::vector<uint8_t>(frame.begin() + 5, frame.end());
         break;
     }
     case kRelease:
@@ -275,6 +279,18 @@ HRESULT Channel::Call(uint8_t type, uint64_t oid, const IID& iid, uint16_t slot,
     }
     w.Bytes().insert(w.Bytes().end(), request.Bytes().begin(), request.Bytes().end());
     if (!Send(w.Bytes())) return RPC_E_DISCONNECTED;
+    awaited_.push_back(id);
+    struct Awaiting
+    {
+        Channel& channel;
+        uint32_t id;
+        ~Awaiting()
+        {
+            auto& ids = channel.awaited_;
+            ids.erase(std::find(ids.begin(), ids.end(), id));
+            channel.replies_.erase(id); // one that came after the call was given up
+        }
+    } awaiting{*this, id};
     const auto deadline = Clock::now() + std::chrono::milliseconds(CallTimeout());
     for (;;)
     {

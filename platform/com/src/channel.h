@@ -72,6 +72,8 @@ private:
     std::vector<uint8_t> in_;
     std::deque<std::vector<uint8_t>> frames_;
     std::map<uint32_t, std::vector<uint8_t>> replies_;
+    // Ids of the calls waiting for their replies (nested calls wait inside each other).
+    std::vector<uint32_t> awaited_;
 };
 
 class QueueImpl;

@@ -367,6 +367,19 @@ TEST_F(ComEndToEnd, MalformedFramesFromTheServer)
     EXPECT_EQ(object->Garbage(2), S_OK); // unknown and cut frames are ignored
     EXPECT_EQ(object->Add(2, 2, &sum), S_OK);
     EXPECT_EQ(sum, 4);
+    // Replies to calls never made are dropped, not kept as the answers of later calls.
+    ComPtr<IConnectionPoint> point;
+    Advise(object.get(), &sink, point);
+    EXPECT_EQ(object->Garbage(3), S_OK);
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&]
+        {
+            PumpApartmentWait(100);
+            return !sink.values.empty();
+        },
+        10000));
+    EXPECT_EQ(object->Add(3, 3, &sum), S_OK);
+    EXPECT_EQ(sum, 6);
     object->Garbage(1); // a broken header ends the connection
     EXPECT_EQ(object->Add(2, 2, &sum), RPC_E_DISCONNECTED);
 }

@@ -30,7 +30,8 @@ struct ITestObject : IDispatch
     // Fires event 2 with `value` from the server's loop after this call has returned.
     virtual HRESULT FireLater(int32_t value) = 0; // 14
     // Writes raw bytes to the connection: 1 = a frame with a bad header, 2 = frames of an
-    // unknown type and a call with a garbled body.
+    // unknown type and a call with a garbled body, 3 = after this call has returned, replies
+    // to the call ids 1 to 1000 answering E_ACCESSDENIED, then event 2 with 77.
     virtual HRESULT Garbage(int32_t kind) = 0;                            // 15
     virtual HRESULT GetChild(IUnknown** child) = 0;                       // 16
     virtual HRESULT Identity(IUnknown* object, int32_t* sameAsChild) = 0; // 17

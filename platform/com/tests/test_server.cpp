@@ -217,6 +217,26 @@ public:
             const uint8_t bad[12] = {'X', 'X', 'X', 'X', 4, 0, 0, 0, 1, 2, 3, 4};
             (void)!::send(g_fd, bad, sizeof bad, MSG_NOSIGNAL);
         }
+        else if (kind == 3)
+        {
+            AddRef();
+            CurrentApartmentQueue()->Post(
+                [this]
+                {
+                    Writer frames;
+                    for (uint32_t id = 1; id <= 1000; ++id)
+                    {
+                        frames.U32(0x4D4F4356);
+                        frames.U32(9);
+                        frames.U8(2);
+                        frames.U32(id);
+                        frames.I32(E_ACCESSDENIED);
+                    }
+                    (void)!::send(g_fd, frames.Bytes().data(), frames.Bytes().size(), MSG_NOSIGNAL);
+                    Fire(2, 77, 0);
+                    Release();
+                });
+        }
         else
         {
             // 'VCOM', length 3, type 99 + junk; then a call frame cut short after its id.
