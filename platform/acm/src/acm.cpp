@@ -221,7 +221,7 @@ struct ConversionStream::Impl
     S16Resampler resampler;
     std::vector<uint8_t> held;
     size_t heldFront = 0;
-    std::vector<uint8_t> scratch;
+    std::vector<uint8_t> scratch, parsed;
     bool atEnd = false;
 
     ~Impl()
@@ -313,8 +313,15 @@ struct ConversionStream::Impl
         packet->size = 0;
     }
 
-    void Parse(const uint8_t* data, size_t size)
+    // Parsers read past their input as decoders do: they get a padded copy of their own, as
+    // what they hand back may point into it.
+    void Parse(const uint8_t* input, size_t size)
     {
+        if (size == 0) return;
+        parsed.resize(size + AV_INPUT_BUFFER_PADDING_SIZE);
+        std::memcpy(parsed.data(), input, size);
+        std::memset(parsed.data() + size, 0, AV_INPUT_BUFFER_PADDING_SIZE);
+        const uint8_t* data = parsed.data();
         while (size > 0)
         {
             uint8_t* out = nullptr;
