@@ -9,6 +9,7 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -41,8 +42,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const unsigned rate = reader.GetSampleRate(), channels = reader.GetChannelCount();
         FUZZ_CHECK(rate > 0 && channels > 0);
         const bool pcm = reader.GetWaveFormat()->wFormatTag == 1;
-        // Any coding yields at most a few dozen samples per stored byte.
-        const uint64_t bound = 64 * (bytes.size() + 1);
+        // Any coding yields at most a few dozen samples per stored byte at its own rate. An
+        // MPEG stream decodes at the rate its frames name (8 kHz at the least), and the codec
+        // stand-in resamples that to the rate the file declares, which may be far higher.
+        const uint64_t upsampling = std::max<uint64_t>(1, (rate + 7999) / 8000);
+        const uint64_t bound = 64 * (bytes.size() + 1) * upsampling;
         uint64_t delivered = 0;
         const auto readSome = [&](int pieces)
         {
