@@ -418,11 +418,10 @@ ULONG ProxyManager::Release()
     const ULONG n = --refs_;
     if (n == 0)
     {
-        if (!channel->dead)
-        {
-            channel->proxies.erase(oid);
-            channel->SendRelease(oid, remoteRefs);
-        }
+        // Out of the table even when the connection is gone: a later argument of the call
+        // being read may name the same object and must not find a deleted manager.
+        channel->proxies.erase(oid);
+        if (!channel->dead) channel->SendRelease(oid, remoteRefs);
         delete this;
     }
     return n;

@@ -398,43 +398,110 @@ TEST_F(ComEndToEnd, CallsFromAnotherThreadAreRefused)
     EXPECT_EQ(hr, RPC_E_WRONG_THREAD);
 }
 
-// The server side of the protocol against hostile client frames.
-TEST(ComServer, SurvivesMalformedFramesAndEndsCleanly)
+// A test server driven by hand-made frames over a socketpair.
+class RawServer
 {
-    testsupport::ScopedTestEnv env;
-    int fds[2];
-    ASSERT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
-    const pid_t pid = ::fork();
-    ASSERT_GE(pid, 0);
-    if (pid == 0)
+public:
+    RawServer()
     {
-        ::fcntl(fds[1], F_SETFD, 0);
-        const std::string arg = "--com-serve=" + std::to_string(fds[1]);
-        ::execl(COM_TEST_SERVER, COM_TEST_SERVER, arg.c_str(), nullptr);
-        ::_exit(127);
+        int fds[2];
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
+        pid_ = ::fork();
+        if (pid_ == 0)
+        {
+            ::fcntl(fds[1], F_SETFD, 0);
+            const std::string arg = "--com-serve=" + std::to_string(fds[1]);
+            ::execl(COM_TEST_SERVER, COM_TEST_SERVER, arg.c_str(), nullptr);
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        fd_ = fds[0];
     }
-    ::close(fds[1]);
-    auto send = [&](std::vector<uint8_t> body)
+    ~RawServer()
+    {
+        ::close(fd_);
+        if (pid_ > 0 && ::waitpid(pid_, nullptr, WNOHANG) == 0)
+        {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    int fd() const { return fd_; }
+    void Send(const std::vector<uint8_t>& body)
     {
         Writer w;
         w.U32(0x4D4F4356);
         w.U32(uint32_t(body.size()));
         w.Bytes().insert(w.Bytes().end(), body.begin(), body.end());
-        ASSERT_EQ(::send(fds[0], w.Bytes().data(), w.Bytes().size(), MSG_NOSIGNAL),
+        ASSERT_EQ(::send(fd_, w.Bytes().data(), w.Bytes().size(), MSG_NOSIGNAL),
                   ssize_t(w.Bytes().size()));
-    };
-    auto readReply = [&]() -> int32_t
+    }
+    // The next frame's body, empty when none comes within 10 s.
+    std::vector<uint8_t> ReadFrame()
     {
-        pollfd p{fds[0], POLLIN, 0};
-        if (::poll(&p, 1, 10000) != 1) return 0x7FFFFFFF;
-        uint8_t buf[4096];
-        ssize_t n = ::recv(fds[0], buf, sizeof buf, 0);
-        if (n < 17) return 0x7FFFFFFF;
-        Reader r(buf + 8, size_t(n) - 8);
+        uint8_t header[8];
+        if (!ReadExactly(header, sizeof header)) return {};
+        Reader h(header, sizeof header);
+        h.U32();
+        std::vector<uint8_t> body(h.U32());
+        if (body.size() > 1 << 20 || !ReadExactly(body.data(), body.size())) return {};
+        return body;
+    }
+    // The result of the next reply, or 0x7FFFFFFF when none comes.
+    int32_t ReadReply()
+    {
+        const std::vector<uint8_t> body = ReadFrame();
+        if (body.size() < 9) return 0x7FFFFFFF;
+        Reader r(body.data(), body.size());
         r.U8();
         r.U32();
         return r.I32();
-    };
+    }
+    // Activates the test object, which is then object 1.
+    void Activate(uint32_t id)
+    {
+        Writer act;
+        act.U8(4);
+        act.U32(id);
+        act.Guid(kClsid);
+        act.Guid(ITestObject::kIid);
+        Send(act.Bytes());
+        EXPECT_EQ(ReadReply(), S_OK);
+    }
+    // Waits for the server to end on its own; true when it exited with status 0.
+    bool ExitsCleanly()
+    {
+        int status = 0;
+        if (!testsupport::WaitFor([&] { return ::waitpid(pid_, &status, WNOHANG) == pid_; }, 10000))
+            return false;
+        pid_ = -1;
+        return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+private:
+    bool ReadExactly(uint8_t* to, size_t n)
+    {
+        while (n > 0)
+        {
+            pollfd p{fd_, POLLIN, 0};
+            if (::poll(&p, 1, 10000) != 1) return false;
+            const ssize_t got = ::recv(fd_, to, n, 0);
+            if (got <= 0) return false;
+            to += got;
+            n -= size_t(got);
+        }
+        return true;
+    }
+
+    int fd_ = -1;
+    pid_t pid_ = -1;
+};
+
+// The server side of the protocol against hostile client frames.
+TEST(ComServer, SurvivesMalformedFramesAndEndsCleanly)
+{
+    testsupport::ScopedTestEnv env;
+    RawServer server;
     // A call to an object that does not exist, a cut call, an unknown frame type.
     Writer call;
     call.U8(1);
@@ -442,23 +509,17 @@ TEST(ComServer, SurvivesMalformedFramesAndEndsCleanly)
     call.U64(77);
     call.Guid(ITestObject::kIid);
     call.U16(7);
-    send(call.Bytes());
-    EXPECT_EQ(readReply(), RPC_E_DISCONNECTED);
+    server.Send(call.Bytes());
+    EXPECT_EQ(server.ReadReply(), RPC_E_DISCONNECTED);
     Writer cut;
     cut.U8(1);
     cut.U32(2);
     cut.U8(5);
-    send(cut.Bytes());
-    EXPECT_EQ(readReply(), RPC_E_INVALID_DATA);
-    send({42, 1, 2, 3});
+    server.Send(cut.Bytes());
+    EXPECT_EQ(server.ReadReply(), RPC_E_INVALID_DATA);
+    server.Send({42, 1, 2, 3});
     // Activation with a garbled argument list on a real object.
-    Writer act;
-    act.U8(4);
-    act.U32(3);
-    act.Guid(kClsid);
-    act.Guid(ITestObject::kIid);
-    send(act.Bytes());
-    EXPECT_EQ(readReply(), S_OK);
+    server.Activate(3);
     Writer bad;
     bad.U8(1);
     bad.U32(4);
@@ -466,17 +527,72 @@ TEST(ComServer, SurvivesMalformedFramesAndEndsCleanly)
     bad.Guid(ITestObject::kIid);
     bad.U16(7);
     bad.U8(1); // Add(int32 a, ...) with a cut argument
-    send(bad.Bytes());
-    EXPECT_EQ(readReply(), RPC_E_INVALID_DATA);
+    server.Send(bad.Bytes());
+    EXPECT_EQ(server.ReadReply(), RPC_E_INVALID_DATA);
     // A broken header: the server gives up the connection and exits normally.
     const uint8_t junk[8] = {1, 2, 3, 4, 5, 6, 7, 8};
-    ::send(fds[0], junk, sizeof junk, MSG_NOSIGNAL);
-    int status = 0;
-    ASSERT_TRUE(
-        testsupport::WaitFor([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, 10000));
-    EXPECT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    ::close(fds[0]);
+    ::send(server.fd(), junk, sizeof junk, MSG_NOSIGNAL);
+    EXPECT_TRUE(server.ExitsCleanly());
+}
+
+// An Invoke on the test object (object 1) with the given arguments, each an object of the
+// client's: VT_DISPATCH makes the server ask the client for the interface, VT_UNKNOWN does not.
+std::vector<uint8_t> InvokeWithObjects(uint32_t id,
+                                       std::vector<std::pair<VARTYPE, uint64_t>> objects)
+{
+    Writer w;
+    w.U8(1);
+    w.U32(id);
+    w.U64(1);
+    w.Guid(IDispatch::kIid);
+    w.U16(6);
+    w.I32(1);
+    w.Guid(GUID_NULL);
+    w.U32(0);
+    w.U16(DISPATCH_METHOD);
+    w.U32(uint32_t(objects.size()));
+    for (auto [vt, oid] : objects)
+    {
+        w.U16(vt);
+        w.U8(1);
+        w.U64(oid);
+        w.Guid(vt == VT_DISPATCH ? IDispatch::kIid : IUnknown::kIid);
+    }
+    w.U32(0);
+    w.U8(0);
+    w.U8(0);
+    return w.Bytes();
+}
+
+// The client leaves while a nested call holds one of its objects: the proxy freed there must
+// leave the table, since the outer call's next argument names the same object.
+TEST(ComServer, ClientLeavingDuringNestedCallsNamingOneObject)
+{
+    testsupport::ScopedTestEnv env;
+    RawServer server;
+    server.Activate(1);
+    server.Send(InvokeWithObjects(2, {{VT_DISPATCH, 5}, {VT_UNKNOWN, 6}}));
+    const std::vector<uint8_t> outerAsk = server.ReadFrame(); // IDispatch of object 5?
+    ASSERT_GE(outerAsk.size(), 5u);
+    ASSERT_EQ(outerAsk[0], 1);
+    server.Send(InvokeWithObjects(3, {{VT_UNKNOWN, 6}, {VT_DISPATCH, 7}}));
+    ASSERT_GE(server.ReadFrame().size(), 5u); // IDispatch of object 7?
+    Writer yes;
+    yes.U8(2);
+    yes.U32(Reader(outerAsk.data() + 1, 4).U32());
+    yes.I32(S_OK);
+    server.Send(yes.Bytes());
+    // A call answered at once shows the yes has been taken before the client leaves.
+    Writer nobody;
+    nobody.U8(1);
+    nobody.U32(4);
+    nobody.U64(77);
+    nobody.Guid(ITestObject::kIid);
+    nobody.U16(7);
+    server.Send(nobody.Bytes());
+    EXPECT_EQ(server.ReadReply(), RPC_E_DISCONNECTED);
+    ::shutdown(server.fd(), SHUT_WR);
+    EXPECT_TRUE(server.ExitsCleanly());
 }
 
 } // namespace
