@@ -457,6 +457,18 @@ public:
         r.U32();
         return r.I32();
     }
+    // The answer to a call to object 77, which does not exist: given at once.
+    int32_t CallMissingObject(uint32_t id)
+    {
+        Writer call;
+        call.U8(1);
+        call.U32(id);
+        call.U64(77);
+        call.Guid(ITestObject::kIid);
+        call.U16(7);
+        Send(call.Bytes());
+        return ReadReply();
+    }
     // Activates the test object, which is then object 1.
     void Activate(uint32_t id)
     {
@@ -503,14 +515,7 @@ TEST(ComServer, SurvivesMalformedFramesAndEndsCleanly)
     testsupport::ScopedTestEnv env;
     RawServer server;
     // A call to an object that does not exist, a cut call, an unknown frame type.
-    Writer call;
-    call.U8(1);
-    call.U32(1);
-    call.U64(77);
-    call.Guid(ITestObject::kIid);
-    call.U16(7);
-    server.Send(call.Bytes());
-    EXPECT_EQ(server.ReadReply(), RPC_E_DISCONNECTED);
+    EXPECT_EQ(server.CallMissingObject(1), RPC_E_DISCONNECTED);
     Writer cut;
     cut.U8(1);
     cut.U32(2);
@@ -583,14 +588,7 @@ TEST(ComServer, ClientLeavingDuringNestedCallsNamingOneObject)
     yes.I32(S_OK);
     server.Send(yes.Bytes());
     // A call answered at once shows the yes has been taken before the client leaves.
-    Writer nobody;
-    nobody.U8(1);
-    nobody.U32(4);
-    nobody.U64(77);
-    nobody.Guid(ITestObject::kIid);
-    nobody.U16(7);
-    server.Send(nobody.Bytes());
-    EXPECT_EQ(server.ReadReply(), RPC_E_DISCONNECTED);
+    EXPECT_EQ(server.CallMissingObject(4), RPC_E_DISCONNECTED);
     ::shutdown(server.fd(), SHUT_WR);
     EXPECT_TRUE(server.ExitsCleanly());
 }
