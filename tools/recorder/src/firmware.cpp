@@ -3,7 +3,10 @@
 
 #include "platform/devio.h"
 
+#include <sys/prctl.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <thread>
@@ -25,6 +28,22 @@ namespace
 {
 
 constexpr uint32_t kErrorInsufficientBuffer = 122;
+
+// Waits until `deadline` without overshooting it by the scheduler's wake-up time: a plain
+// sleep of 1 ms lasts 1.04-1.09 ms on a loaded machine, which would make the emulated
+// latency a tenth longer than asked. The thread sleeps with the least timer slack to just
+// short of the deadline and yields the last stretch away.
+void WaitUntil(std::chrono::steady_clock::time_point deadline)
+{
+    using namespace std::chrono;
+    constexpr auto kYieldStretch = microseconds(150);
+    thread_local const bool slackLowered = ::prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0) == 0;
+    (void)slackLowered;
+    if (steady_clock::now() < deadline - kYieldStretch)
+        std::this_thread::sleep_until(deadline - kYieldStretch);
+    while (steady_clock::now() < deadline)
+        std::this_thread::yield();
+}
 
 std::string HexBytes(const std::vector<uint8_t>& bytes, size_t max)
 {
@@ -142,7 +161,9 @@ DeviceAnswer RecorderFirmware::Handle(const DeviceRequest& request)
         latency = config_.latencyMs;
         throttle = config_.throttleBytesPerSecond;
     }
-    if (latency) std::this_thread::sleep_for(std::chrono::milliseconds(latency));
+    // The latency is the recorder's answer time, counted from the request's arrival, so the
+    // work of answering is inside it, as on the device.
+    const auto answerAt = std::chrono::steady_clock::now() + std::chrono::milliseconds(latency);
 
     RequestLogEntry entry;
     entry.connection = request.connection;
@@ -166,6 +187,8 @@ DeviceAnswer RecorderFirmware::Handle(const DeviceRequest& request)
         log_.push_back(entry);
         sink = sink_;
     }
+    if (latency) WaitUntil(answerAt);
+    // a bulk read's transfer time comes on top of the answer time
     if (throttle && request.op == dv::kOpRead && !reply.output.empty())
         std::this_thread::sleep_for(std::chrono::microseconds(
             static_cast<int64_t>(reply.output.size() * 1000000ull / throttle)));

@@ -42,7 +42,7 @@ struct FirmwareConfig
     unsigned busyEmptyAnswers = 0; // after every write, this many queries answer zero bytes
     double eraseSeconds = 3.0;
     uint64_t throttleBytesPerSecond = 0; // bulk reads paced to this rate; 0 = unpaced
-    unsigned latencyMs = 0;              // added to every request
+    unsigned latencyMs = 0;              // each answer comes this long after its request
 };
 
 struct RequestLogEntry
@@ -73,7 +73,7 @@ public:
     void SetImageFolder(const std::string& dir,
                         std::optional<RecorderIdentity> storedIdentity = std::nullopt);
 
-    // Serves one request (sleeps for latency and throttling outside the lock).
+    // Serves one request (waits out latency and throttling outside the lock).
     platform::devio::DeviceAnswer Handle(const platform::devio::DeviceRequest& request);
     // A device handle opened or closed.
     void ConnectionChanged(uint64_t connection, bool opened);
