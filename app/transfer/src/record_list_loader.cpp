@@ -61,16 +61,23 @@ bool CRecordListLoader::TakeRecord(int& index, RecordInfo& info)
     std::lock_guard<std::mutex> lock(mutex_);
     if (!waiting_) return false;
     index = waiting_->first;
-    info = *waiting_->second;
+    info = waiting_->second;
     waiting_.reset();
     rowTaken_.Set();
     return true;
+}
+
+bool CRecordListLoader::AwaitTaken()
+{
+    rowTaken_.Wait();
+    return !abandoned_;
 }
 
 void CRecordListLoader::Run()
 {
     if (handover_.threadStarted) handover_.threadStarted();
     SLOG("LoadList, listOrder=%d", listOrder_);
+    bool handedOver = false; // a record is waiting to be taken
     for (int index : FetchOrder(count_, listOrder_))
     {
         if (cancel_.Wait(0) || abandoned_) break;
@@ -80,18 +87,19 @@ void CRecordListLoader::Run()
             if (handover_.failed && !abandoned_) handover_.failed(res::ids::kCantOpenRecord);
             break;
         }
+        // This header was read while the consumer took the previous one; it is handed over
+        // once that one has been taken.
+        if (handedOver && !AwaitTaken()) break;
         {
             std::lock_guard<std::mutex> lock(mutex_);
-            waiting_.emplace(index, &info);
+            waiting_.emplace(index, info);
         }
+        handedOver = true;
         handover_.recordReady(index);
-        rowTaken_.Wait();
-        // Released without the record being taken (the consumer went away): it must not
-        // point at this stack frame any more.
-        std::lock_guard<std::mutex> lock(mutex_);
-        waiting_.reset();
-        if (abandoned_) break;
     }
+    // Ending before the last record has been taken would drop its row: the dialog takes rows
+    // only while the worker runs.
+    if (handedOver && !abandoned_) AwaitTaken();
     ended_ = true;
 }
 

@@ -140,8 +140,21 @@ TEST_F(LoaderTest, WorkerWaitsUntilTheRecordIsTaken)
         ASSERT_TRUE(
             cv_.wait_for(lock, std::chrono::seconds(10), [&] { return !readyCalls_.empty(); }));
     }
-    // Nothing more is fetched while record 0 is not taken.
+    // While record 0 is not taken, record 1 is read ahead but not handed over, and record 2
+    // is not asked for.
+    const auto selected = [&]
+    {
+        std::vector<int> indexes;
+        for (const auto& e : firmware_->RequestLog())
+            if (e.direction == 'W' && e.command == int(RecorderCommand::SelectRecord))
+                indexes.push_back(e.input[4]);
+        return indexes;
+    };
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (selected().size() < 2 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(selected(), (std::vector<int>{0, 1}));
     {
         std::lock_guard<std::mutex> lock(mutex_);
         EXPECT_EQ(readyCalls_.size(), 1u);

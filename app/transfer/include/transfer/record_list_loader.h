@@ -2,10 +2,14 @@
 // the chosen order and hands it over, one at a time, to a consumer (the "Load records list"
 // dialog inserts rows, vark-cli prints them).
 //
-// Hand-over: when a header is ready the worker calls `recordReady` (on the worker thread; the
-// dialog posts itself a message there) and blocks until the consumer has copied it with
-// TakeRecord, from any thread. Cancel takes effect before the next record, so a record that
-// is being fetched when the user cancels still arrives. The first header that cannot be read
+// Hand-over: when a header is ready the worker stores a copy, calls `recordReady` (on the
+// worker thread; the dialog posts itself a message there) and goes on reading the next header
+// while the consumer copies the stored one with TakeRecord, from any thread. It hands over
+// the next one only after the previous one has been taken, and ends only after the last one
+// has, so rows still arrive one at a time and in order. Overlapping the two keeps the wake-up
+// of the consumer's thread (a tenth of a millisecond per row here) off the recorder's pace.
+// Cancel takes effect before the next record, so a record that is being fetched when the
+// user cancels still arrives. The first header that cannot be read
 // ends loading with `failed(res::ids::kCantOpenRecord)`; rows already handed over stay.
 //
 // The worker does not set the thread language: the program's shell owns that and applies it
@@ -53,7 +57,7 @@ public:
     // Waits for the worker to end.
     void Join();
 
-    // Copies the record the worker is waiting with and lets it go on; false when none waits.
+    // Copies the record handed over and lets the worker hand over the next; false when none waits.
     bool TakeRecord(int& index, RecordInfo& info);
 
     // The fetch order for `count` records.
@@ -63,6 +67,8 @@ public:
 
 private:
     void Run();
+    // Waits until the record handed over has been taken; false when the consumer went away.
+    bool AwaitTaken();
 
     CVarkDevice& device_;
     const int count_;
@@ -72,7 +78,7 @@ private:
     platform::Event cancel_{platform::Event::Reset::automatic};
     platform::Event rowTaken_{platform::Event::Reset::automatic};
     std::mutex mutex_;
-    std::optional<std::pair<int, const RecordInfo*>> waiting_; // lives on the worker's stack
+    std::optional<std::pair<int, RecordInfo>> waiting_; // handed over, not yet taken
     std::atomic<bool> abandoned_{false};
     std::atomic<bool> started_{false};
     std::atomic<bool> ended_{false};
