@@ -2,8 +2,9 @@
 // on a worker thread and inserts its row into the main window's records list, with a
 // progress bar and the loaded/total counters.
 //
-// The worker hands each header over by posting message 0x8000 to the dialog and waits until
-// the dialog has copied it; a header that cannot be read ends the loading, and its message is
+// The worker hands each header over by posting message 0x8000 to the dialog and hands over
+// the next one only once the dialog has copied it (it reads that next header meanwhile; see
+// the loader); a header that cannot be read ends the loading, and its message is
 // shown here, on the UI thread. Cancel (the button, Escape, the window's close) only stops the
 // worker before its next record while it runs, so the record being fetched still gets its
 // row; once the worker has ended, it closes the dialog at once. A 250 ms timer ends the
