@@ -30,17 +30,23 @@ namespace
 constexpr uint32_t kErrorInsufficientBuffer = 122;
 
 // Waits until `deadline` without overshooting it by the scheduler's wake-up time: a plain
-// sleep of 1 ms lasts 1.04-1.09 ms on a loaded machine, which would make the emulated
-// latency a tenth longer than asked. The thread sleeps with the least timer slack to just
-// short of the deadline and yields the last stretch away.
+// sleep of 1 ms can last 1.04-1.09 ms, which would make the emulated latency a tenth longer
+// than asked. The thread sleeps with the least timer slack, wakes early by the overshoot its
+// recent sleeps had, and yields away what is left, which is then only the jitter.
 void WaitUntil(std::chrono::steady_clock::time_point deadline)
 {
     using namespace std::chrono;
-    constexpr auto kYieldStretch = microseconds(150);
     thread_local const bool slackLowered = ::prctl(PR_SET_TIMERSLACK, 1UL, 0, 0, 0) == 0;
+    thread_local nanoseconds overshoot = microseconds(50); // a running mean
     (void)slackLowered;
-    if (steady_clock::now() < deadline - kYieldStretch)
-        std::this_thread::sleep_until(deadline - kYieldStretch);
+    const auto wakeAt = deadline - overshoot;
+    if (steady_clock::now() < wakeAt)
+    {
+        std::this_thread::sleep_until(wakeAt);
+        const auto late = std::clamp<nanoseconds>(steady_clock::now() - wakeAt, nanoseconds(0),
+                                                  microseconds(500));
+        overshoot += (late - overshoot) / 8;
+    }
     while (steady_clock::now() < deadline)
         std::this_thread::yield();
 }
