@@ -150,9 +150,7 @@ TEST_F(LoaderTest, WorkerWaitsUntilTheRecordIsTaken)
                 indexes.push_back(e.input[4]);
         return indexes;
     };
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (selected().size() < 2 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    testsupport::WaitFor([&] { return selected().size() >= 2; }, 10000);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     EXPECT_EQ(selected(), (std::vector<int>{0, 1}));
     {

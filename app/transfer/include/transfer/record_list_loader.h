@@ -7,10 +7,10 @@
 // while the consumer copies the stored one with TakeRecord, from any thread. It hands over
 // the next one only after the previous one has been taken, and ends only after the last one
 // has, so rows still arrive one at a time and in order. Overlapping the two keeps the wake-up
-// of the consumer's thread (a tenth of a millisecond per row here) off the recorder's pace.
+// of the consumer's thread (about a tenth of a millisecond a row) off the recorder's pace.
 // Cancel takes effect before the next record, so a record that is being fetched when the
-// user cancels still arrives. The first header that cannot be read
-// ends loading with `failed(res::ids::kCantOpenRecord)`; rows already handed over stay.
+// user cancels still arrives. The first header that cannot be read ends loading with
+// `failed(res::ids::kCantOpenRecord)`; rows already handed over stay.
 //
 // The worker does not set the thread language: the program's shell owns that and applies it
 // from `threadStarted`, which runs first on the worker thread.
