@@ -22,11 +22,6 @@ constexpr uint32_t kStyleYesNo = 0x04, kStyleError = 0x10, kStyleQuestion = 0x20
                    kStyleWarning = 0x30, kStyleInformation = 0x40;
 constexpr int kYes = 6;
 
-QString Number(uint32_t v)
-{
-    return QString::number(v);
-}
-
 // Firmware the manager knows: beyond 44.55, 45.54 and 45.x it asks for a newer manager.
 bool BeyondSupportedFirmware(uint16_t v)
 {
@@ -121,7 +116,8 @@ bool CVarkDlg::Connect(const std::string& path)
     } clear{connecting_};
     if (!device_.Open(path)) return false;
     SetText(IDC_EDIT_CONNECT, QString::fromStdString(res::LoadString(res::ids::kNoPinCode)));
-    SetText(IDC_EDIT_UIN, Number(uint16_t(device_.SerialNumber())));
+    // signed, as signatures, the keys and vark-cli carry it (the PIN dialog shows it unsigned)
+    SetText(IDC_EDIT_UIN, QString::number(device_.SerialNumber()));
     EnableItem(ID_ENTER_PIN, true);
     pin_.clear();
     if (device_.PresentAccessCode(pin_))

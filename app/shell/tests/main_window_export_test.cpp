@@ -49,7 +49,8 @@ TEST(MainWindowExport, SaveToDiskFollowsTheSelectionAndUnplugEndsDisconnected)
 {
     testsupport::ScopedTestEnv env;
     skin::ScriptedResponder answers;
-    const recorder::RecorderImage image = recorder::MakeDemoImage();
+    recorder::RecorderImage image = recorder::MakeDemoImage();
+    image.identity.serial = static_cast<int16_t>(40000); // a serial above 32767
     auto firmware = std::make_shared<recorder::RecorderFirmware>(image);
     recorder::VirtualRecorder plugged(firmware);
     ASSERT_TRUE(plugged.Plug());
@@ -63,6 +64,8 @@ TEST(MainWindowExport, SaveToDiskFollowsTheSelectionAndUnplugEndsDisconnected)
     EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_PUBLIC_KEYS));
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.List()->RowCount() == 8; }, 30000));
     EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_SAVE_TO_DISK)); // the newest row is selected
+    // the window shows the serial as signatures and vark-cli carry it
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_UIN), "-25536");
     dialogs::CRecordsList& list = *dlg.List();
     list.clearSelection();
     EXPECT_FALSE(dlg.ItemEnabled(CVarkDlg::ID_SAVE_TO_DISK));
@@ -81,8 +84,21 @@ TEST(MainWindowExport, SaveToDiskFollowsTheSelectionAndUnplugEndsDisconnected)
                                     d.OnCommand(skin::IDCANCEL);
                                 });
     dlg.OnCommand(CVarkDlg::ID_PUBLIC_KEYS);
-    EXPECT_EQ(key, vark::SerialKeyText(
-                       vark::MakeSerialKey(vark::SignatureSerial(image.identity.serial))));
+    const std::string attachedKey =
+        vark::SerialKeyText(vark::MakeSerialKey(vark::SignatureSerial(image.identity.serial)));
+    EXPECT_EQ(key, attachedKey);
+    // typed as the PIN dialog shows it, unsigned, it is the same recorder
+    WhenShown<dialogs::CKeyDlg>(keyPoll,
+                                [&](dialogs::CKeyDlg& d)
+                                {
+                                    d.Serial().TypedButton()->setChecked(true);
+                                    d.Serial().Field()->setText("40000");
+                                    d.OnCommand(skin::IDOK);
+                                    key = d.KeyField()->text().toStdString();
+                                    d.OnCommand(skin::IDCANCEL);
+                                });
+    dlg.OnCommand(CVarkDlg::ID_PUBLIC_KEYS);
+    EXPECT_EQ(key, attachedKey);
 
     // Copy to disk from the menu: the two rows are copied and deselected
     QTimer exportPoll;

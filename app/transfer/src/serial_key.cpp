@@ -28,7 +28,11 @@ std::optional<uint32_t> ParseSerial(const std::string& text)
     }
     if (negative ? n > 0x80000000ull : n > 0xFFFFFFFFull) return std::nullopt;
     if (n == 0) return std::nullopt;
-    return negative ? static_cast<uint32_t>(-static_cast<int64_t>(n)) : static_cast<uint32_t>(n);
+    if (negative) return static_cast<uint32_t>(-static_cast<int64_t>(n));
+    // 32768..65535 is a device number read unsigned (as the PIN dialog shows it): the same
+    // recorder as its sign-extended form. No signature was ever made with the 32-bit value.
+    if (n >= 0x8000 && n <= 0xFFFF) return SignatureSerial(static_cast<int16_t>(n));
+    return static_cast<uint32_t>(n);
 }
 
 std::string SerialKeyText(const SerialKey& key)

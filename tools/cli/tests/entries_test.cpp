@@ -65,6 +65,13 @@ TEST(Entries, SerialNumbersAreDecimalWithin32Bits)
     // A device number above 32767 reads back negative; its signature serial is that number.
     EXPECT_EQ(SignatureSerial(static_cast<int16_t>(-5)), *ParseSerial("-5"));
     EXPECT_EQ(SignatureSerial(1001), 1001u);
+    // The PIN dialog shows a device number unsigned: typed that way it is the same serial.
+    EXPECT_EQ(ParseSerial("40000"), SignatureSerial(static_cast<int16_t>(40000)));
+    EXPECT_EQ(ParseSerial("40000"), ParseSerial("-25536"));
+    EXPECT_EQ(ParseSerial("32768"), 0xFFFF8000u);
+    EXPECT_EQ(ParseSerial("65535"), 0xFFFFFFFFu);
+    EXPECT_EQ(ParseSerial("32767"), 32767u);
+    EXPECT_EQ(ParseSerial("65536"), 65536u);
 }
 
 TEST(Entries, AnswersInTheUsersLanguage)

@@ -23,8 +23,9 @@ inline constexpr std::array<uint32_t, 5> kSerialKeyOffsets = {0x1B873593, 0xCC9E
 using SerialKey = std::array<uint32_t, 5>;
 
 // A decimal serial number as the user types it: optional sign, digits, nothing else, within
-// 32 bits (negative numbers are the recorder's device numbers above 32767); 0 is refused
-// like an empty entry.
+// 32 bits (negative numbers are the recorder's device numbers above 32767, and 32768..65535
+// are the same device numbers read unsigned, so both give the same serial); 0 is refused like
+// an empty entry.
 std::optional<uint32_t> ParseSerial(const std::string& text);
 // The serial number signatures carry for a recorder's device number.
 inline uint32_t SignatureSerial(int16_t deviceNumber)
