@@ -511,6 +511,7 @@ void CVarkDlg::OnExit()
     playTimer_.stop();
     control_.Drop();
     TRIL_Clear();
+    ReadLoopLength(); // the arrows change the field without leaving it
     settings_.RingLength = uint32_t(loopLength_);
     if (settings_.Save())
         SLOG("Settings saved");

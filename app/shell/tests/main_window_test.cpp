@@ -19,6 +19,7 @@
 #include "settings/app_settings.h"
 #include "shell/vark_dlg.h"
 #include "skin/modal_questions.h"
+#include "skin/skinned_more.h"
 #include "skin/skinned_slider.h"
 #include "testsupport/sound.h"
 #include "testsupport/test_env.h"
@@ -280,6 +281,31 @@ TEST(MainWindow, LoopLengthDeleteAllAndTheLanguageMenu)
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(settings.RingLength, 12u);
     EXPECT_EQ(answers.Unexpected(), 0);
+}
+
+TEST(MainWindow, TheLoopLengthSetWithTheArrowsIsSavedAtExit)
+{
+    testsupport::ScopedTestEnv env;
+    skin::ScriptedResponder answers;
+    CAppSettings settings(L"");
+    settings.RingLength = 5;
+    CVarkDlg dlg(settings);
+    dlg.show();
+    skin::CSkinnedSpin* spin = nullptr;
+    for (QWidget* w : dlg.findChildren<QWidget*>())
+        if (auto* s = dynamic_cast<skin::CSkinnedSpin*>(w)) spin = s;
+    ASSERT_NE(spin, nullptr);
+    // two clicks down on the lower arrow, one up: 4, then 3 (the least), then 4
+    const QPoint down(spin->width() / 2, spin->height() - 2), up(spin->width() / 2, 2);
+    for (const QPoint& at : {down, down, down, up})
+    {
+        QTest::mousePress(spin, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(spin, Qt::LeftButton, {}, at);
+    }
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_RING_LENGTH), "4");
+    dlg.OnExit();
+    EXPECT_EQ(settings.RingLength, 4u);
+    EXPECT_EQ(settings.SaveCount(), 1);
 }
 
 TEST(MainWindow, PlaysARecordWholeThenPausesSeeksAndExitsInTwoPasses)
