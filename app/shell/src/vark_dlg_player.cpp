@@ -175,10 +175,15 @@ void CVarkDlg::OnPlayerMessage(int code, intptr_t value, const QString& text)
         break;
     case vark::flow_code::kStart:
         position_->SetPos(int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
+        control_.Notified(code);
+        break;
+    case vark::flow_code::kPaused:
+        control_.Notified(code);
         break;
     case vark::flow_code::kStopped:
         if (control_.Flow()) control_.Flow()->SetRing(0);
         ring_->setChecked(false);
+        control_.Notified(code);
         break;
     case vark::flow_code::kSize:
         SetText(IDC_EDIT_SOUND_DATA_SIZE,

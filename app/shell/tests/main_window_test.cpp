@@ -404,6 +404,40 @@ TEST(MainWindow, PlaysARecordWholeThenPausesSeeksAndExitsInTwoPasses)
     EXPECT_EQ(answers.Unexpected(), 0);
 }
 
+TEST(MainWindow, AFileFromDiskPlaysAgainAfterItsEnd)
+{
+    testsupport::ScopedTestEnv env;
+    env.Set("VARK_AUDIO", "capture:" + env.Path("out.wav"));
+    skin::ScriptedResponder answers;
+    PlayerApartment apartment;
+    CAppSettings settings(L"");
+    CVarkDlg dlg(settings);
+    dlg.show();
+    const std::string wav = env.Path("tone.wav");
+    const std::vector<int16_t> tone = testsupport::TestTone(8000);
+    testsupport::WriteFile(wav, testsupport::MonoWav(tone, 8000));
+    const auto playToTheEnd = [&](int command)
+    {
+        dlg.OnCommand(command);
+        EXPECT_FALSE(dlg.Player().IsPaused());
+        EXPECT_TRUE(QTest::qWaitFor([&] { return dlg.Player().IsPlaying(); }, 10000));
+        // the player stops itself at the end of the file and says so
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !dlg.Player().IsPlaying(); }, 20000));
+    };
+    answers.AnswerPath(wav);
+    playToTheEnd(CVarkDlg::ID_PLAY_FROM_DISK);
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CURRENT_PLAY_POSITION), "0:00:00");
+    playToTheEnd(CVarkDlg::ID_PLAY_PAUSE); // Ctrl+P starts it again rather than pausing
+    playToTheEnd(CVarkDlg::IDC_PLAY);
+    size_t heard = 0;
+    for (const auto& [left, right] : testsupport::CapturedFrames(env.Path("out.wav")))
+        heard += left != 0 && right != 0;
+    EXPECT_GE(heard, 3 * tone.size() * 99 / 100); // three times, whole
+    dlg.OnExit();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !dlg.isVisible(); }, 10000));
+    EXPECT_EQ(answers.Unexpected(), 0);
+}
+
 TEST(MainWindow, APlayerServerThatDiesEndsPlaybackAndTheNextOneStartsAnew)
 {
     testsupport::ScopedTestEnv env;

@@ -99,6 +99,20 @@ void PlayerControl::Tick()
     if (playing_ && !paused_ && flow_) flow_->Feed();
 }
 
+void PlayerControl::Notified(int code)
+{
+    if (!flow_) return;
+    if (code == flow_code::kStart)
+    {
+        playing_ = true;
+        paused_ = false;
+    }
+    else if (code == flow_code::kPaused && playing_)
+        paused_ = true;
+    else if (code == flow_code::kStopped)
+        playing_ = paused_ = false;
+}
+
 int PlayerControl::Kind() const
 {
     return playing_ && flow_ ? flow_->Kind() : 0;

@@ -101,7 +101,6 @@ bool CVarkDataFlow::Play()
         device_->CloseRecord();
         return false;
     }
-    Post(flow_code::kStart, static_cast<platform::LPARAM>(pausedAt_));
     if (!Seek())
     {
         failure_ = Failure::kRead;
@@ -109,6 +108,8 @@ bool CVarkDataFlow::Play()
         Player()->SetMonitoring(0);
         return false;
     }
+    // Only a start that happened is announced: the controller takes the message as "playing".
+    Post(flow_code::kStart, static_cast<platform::LPARAM>(pausedAt_));
     clockBase_ = Now() - pausedAt_;
     paused_ = false;
     playing_ = true;

@@ -481,6 +481,25 @@ TEST_F(FlowTest, APlayerThatRefusesEndsPlaybackAndSaysSo)
     EXPECT_TRUE(ClosedAfterLastRead());
 }
 
+TEST_F(FlowTest, AStartThatFailsToSeekIsNotAnnouncedAsPlaying)
+{
+    Plug({Record(kMonoMu8k, Noise(80000, 11))});
+    Adopt(0);
+    window.Take();
+    std::string error;
+    const auto fault = recorder::ParseFault("fail:W13,times=1", &error);
+    ASSERT_TRUE(fault) << error;
+    fw->AddFault(*fault);
+    EXPECT_FALSE(control->Play());
+    EXPECT_EQ(flow.LastFailure(), CVarkDataFlow::Failure::kRead);
+    // the window hands the controller what it received: nothing may say "playing"
+    for (const Window::Message& m : window.Take())
+        control->Notified(m.code);
+    EXPECT_FALSE(control->IsPlaying());
+    ASSERT_TRUE(control->Play()); // the next start plays
+    EXPECT_TRUE(control->IsPlaying());
+}
+
 // A recorder that reports a data size beyond 31 bits: the size is clamped, and the reads
 // that the record cannot deliver end playback instead of running on.
 TEST_F(FlowTest, ADataSizeBeyondThirtyOneBitsIsClamped)

@@ -22,6 +22,7 @@ namespace flow_code
 inline constexpr int kDuration = 3; // ms
 inline constexpr int kPosition = 4; // ms, 0 after a stop
 inline constexpr int kStart = 6;    // ms at which streaming (re)starts
+inline constexpr int kPaused = 7;   // ms; from the player only (a file flow paused)
 inline constexpr int kStopped = 8;
 inline constexpr int kSize = 9;      // KiB
 inline constexpr int kName = 10;     // const wchar_t*, valid while the flow lives

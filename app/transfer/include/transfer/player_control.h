@@ -41,6 +41,10 @@ public:
     void Tick();
     // The flow's kind while playing, else 0.
     int Kind() const;
+    // A notification the window received: 6 means playing and not paused, 7 paused (while
+    // playing), 8 neither. A file ends inside the player, which only these report, so without
+    // them the controller would go on believing it plays.
+    void Notified(int code);
 
     // Straight to the player wrapper; each only with a flow attached.
     bool SetGain(int32_t value);
