@@ -251,6 +251,8 @@ void CParamsDlg::UpdateEnables()
     sourceRight_->setEnabled(stereo_->isChecked());
     inputLevel_->setEnabled(!agcOn_->isChecked());
     accuThreshold_->setEnabled(accu_->isChecked());
+    accuThreshold_->SetRange(accu_->isChecked() ? vark::kMinAccuThresholdOn : 0, kMaxAccuThreshold);
+    UpdateLevelTexts();
     const bool ring = ring_->isChecked();
     for (QWidget* w : std::initializer_list<QWidget*>{ringHours_, ringHoursSpin_, ringMinutes_,
                                                       ringMinutesSpin_})

@@ -123,7 +123,7 @@ ParamsEntries EntriesFromParams(const VarkParams& p, const ParamsEntries& preset
     e.inputLevel = std::min<int>(p.inputLevelLeft, kMaxInputLevel);
     for (int i = 0; i < kTimerCount; ++i)
         e.timers[i] = TimerFromRecord(p.timers[i], presets.timers[i]);
-    e.accu = p.accuEnabled != 0;
+    e.accu = p.accuEnabled != 0 && !AccuOnAtZero(p); // what the recorder would store
     e.accuThreshold = std::min<int>(p.accuThreshold, kMaxAccuThreshold);
     e.ring = p.ringEnabled != 0;
     if (e.ring && p.ringLengthStatus == 0 && std::isfinite(p.ringLength) && p.ringLength >= 0)
@@ -160,7 +160,8 @@ VarkParams ParamsFromEntries(const VarkParams& base, const ParamsEntries& e)
         p.timers[i].durationStatus = duration.IsValid() ? 0 : 1;
     }
     p.accuEnabled = e.accu;
-    p.accuThreshold = static_cast<uint16_t>(std::clamp(e.accuThreshold, 0, kMaxAccuThreshold));
+    p.accuThreshold = static_cast<uint16_t>(
+        std::clamp(e.accuThreshold, e.accu ? int{kMinAccuThresholdOn} : 0, kMaxAccuThreshold));
     p.ringEnabled = e.ring;
     if (e.ring)
     {

@@ -221,8 +221,18 @@ TEST_F(ParamsDlgTest, OpensWithTheRecordersValuesAndAppliesTheRulesAfterEveryCha
     EXPECT_TRUE(C<skin::CSkinnedSlider>(kInputLevel)->isEnabled());
     Click(C<skin::CSkinnedRadio>(kAgcOn));
     EXPECT_FALSE(C<skin::CSkinnedSlider>(kInputLevel)->isEnabled());
+    // checked, the threshold goes no lower than 1 (0 would be stored as off); unchecked, to 0
+    auto* threshold = C<skin::CSkinnedSlider>(kAccuSlider);
+    threshold->SetPos(0);
+    EXPECT_EQ(threshold->Pos(), 1);
     Click(Check(kAccu));
-    EXPECT_FALSE(C<skin::CSkinnedSlider>(kAccuSlider)->isEnabled());
+    EXPECT_FALSE(threshold->isEnabled());
+    threshold->SetPos(0);
+    EXPECT_EQ(threshold->Pos(), 0);
+    Click(Check(kAccu));
+    EXPECT_EQ(threshold->Pos(), 1);
+    EXPECT_EQ(Label(kAccuText), "0");
+    Click(Check(kAccu));
     Click(Check(kRing));
     for (int id : {kRingHours, kRingHoursSpin, kRingMinutes, kRingMinutesSpin})
         EXPECT_FALSE(C<QWidget>(id)->isEnabled()) << id;

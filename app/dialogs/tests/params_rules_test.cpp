@@ -98,6 +98,18 @@ TEST(ParamsRules, RecordAndEntriesMapBothWays)
     EXPECT_EQ(shown.buttonMode, 1);
     EXPECT_EQ(shown.ringHours * 60 + shown.ringMinutes, 74 * 60 + 59);
     EXPECT_FALSE(shown.timers[0].enabled); // a start no calendar holds keeps the preset
+
+    // voice activation on at threshold 0 is what the recorder stores as off: shown as off,
+    // and never written as on at 0
+    VarkParams zero;
+    zero.accuEnabled = 1;
+    EXPECT_FALSE(EntriesFromParams(zero, Accepted()).accu);
+    ParamsEntries onAtZero = Accepted();
+    onAtZero.accu = true;
+    onAtZero.accuThreshold = 0;
+    const VarkParams written = ParamsFromEntries(VarkParams{}, onAtZero);
+    EXPECT_TRUE(written.accuEnabled);
+    EXPECT_EQ(written.accuThreshold, 1u);
 }
 
 TEST(ParamsRules, Texts)

@@ -30,6 +30,11 @@ void Show(const Context& ctx, const vark::VarkParams& p)
         std::printf("%s=%s\n", k.c_str(), v.c_str());
 }
 
+// The recorder would store "on at threshold 0" as off: said before anything is written.
+constexpr char kAccuOnAtZero[] =
+    "voice activation cannot be on at threshold 0 (the recorder stores that as off): "
+    "add voice-threshold=1..120";
+
 int Write(vark::CVarkDevice& device)
 {
     if (device.WriteParameters()) return kExitOk;
@@ -92,7 +97,13 @@ int CmdParams(Context& ctx)
             return kExitFailure;
         }
         Show(ctx, p);
-        return ctx.args.Has("--write") ? Write(s.device) : kExitOk;
+        if (!ctx.args.Has("--write")) return kExitOk;
+        if (vark::AccuOnAtZero(p))
+        {
+            Fail(std::string("vark-cli: not written: ") + kAccuOnAtZero);
+            return kExitFailure;
+        }
+        return Write(s.device);
     }
     for (size_t i = 1; i < pos.size(); ++i)
     {
@@ -100,6 +111,7 @@ int CmdParams(Context& ctx)
         std::string error;
         SetParamKey(p, pos[i].substr(0, eq), pos[i].substr(eq + 1), error);
     }
+    if (vark::AccuOnAtZero(p)) throw UsageError{kAccuOnAtZero};
     Show(ctx, p);
     if (!ctx.args.Has("--write"))
     {

@@ -2,6 +2,7 @@
 #include "cli_fixture.h"
 
 #include "device/vark_settings.h"
+#include "platform/text.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -87,6 +88,27 @@ TEST_F(CliTest, ParametersRoundTripThroughAFileByteForByte)
     EXPECT_EQ(Cli({"params", "set", "nonsense=1"}).exitCode, 2);
     testsupport::WriteFile(env_.Path("bad.vrp"), "[Common]\nVarkParams=0a0b\n");
     EXPECT_EQ(Cli({"params", "load", env_.Path("bad.vrp")}).exitCode, 1);
+
+    // Voice activation on at threshold 0 would be stored as off: refused however it comes.
+    ASSERT_EQ(Cli({"params", "set", "voice-activation=off", "--write"}).exitCode, 0);
+    for (const std::vector<std::string>& onAtZero :
+         {std::vector<std::string>{"params", "set", "voice-activation=on", "--write"},
+          {"params", "set", "voice-activation=on", "voice-threshold=0"}})
+    {
+        const auto refused = Cli(onAtZero);
+        EXPECT_EQ(refused.exitCode, 2) << onAtZero[2];
+        EXPECT_NE(refused.err.find("voice-threshold"), std::string::npos) << refused.err;
+    }
+    vark::VarkParams p;
+    p.accuEnabled = 1;
+    const std::string zeroVrp = env_.Path("zero.vrp");
+    ASSERT_TRUE(vark::SaveParamsFile(platform::Utf8ToWide(zeroVrp), p));
+    EXPECT_EQ(Cli({"params", "load", zeroVrp}).exitCode, 0); // only shown
+    EXPECT_EQ(Cli({"params", "load", zeroVrp, "--write"}).exitCode, 1);
+    EXPECT_NE(Cli({"params", "show"}).out.find("voice-activation=off\n"), std::string::npos);
+    ASSERT_EQ(
+        Cli({"params", "set", "voice-activation=on", "voice-threshold=1", "--write"}).exitCode, 0);
+    EXPECT_NE(Cli({"params", "show"}).out.find("voice-activation=on\n"), std::string::npos);
 }
 
 TEST_F(CliTest, ClockAndEraseAndUsage)

@@ -45,6 +45,14 @@ struct VarkParams
     uint8_t pad183 = 0;
 };
 
+// The recorder keeps voice activation in one word, the threshold, 0 meaning off: "on at
+// threshold 0" cannot be stored (it reads back as off), so the lowest threshold when on is 1.
+inline constexpr uint16_t kMinAccuThresholdOn = 1;
+inline bool AccuOnAtZero(const VarkParams& p)
+{
+    return p.accuEnabled != 0 && p.accuThreshold == 0;
+}
+
 using VarkParamsBytes = std::array<uint8_t, kVarkParamsSize>;
 // Equal when their file images are equal (also for NaN doubles read from a file).
 bool operator==(const VarkParams& a, const VarkParams& b);
