@@ -33,9 +33,7 @@ void CVarkDlg::OnSaveToDisk()
         dlg.exec();
         exportDialog_ = nullptr;
     }
-    // a removal while the worker had the recorder was left until now
-    platform::AutoDate clock;
-    if (connected_ && !device_.GetClock(clock)) Disconnect();
+    AfterRecorderDialog();
 }
 
 void CVarkDlg::OnAuthenticate()

@@ -99,7 +99,12 @@ void CVarkDlg::OnDeviceEvents()
             QTimer::singleShot(250, this,
                                [this]
                                {
-                                   if (connected_ && !exportDialog_ && !loadDialog_) Disconnect();
+                                   if (!connected_) return;
+                                   // the worker has the recorder: the dialog's end sees to it
+                                   if (exportDialog_ || loadDialog_)
+                                       removedDuringDialog_ = true;
+                                   else
+                                       Disconnect();
                                });
     }
 }
@@ -261,9 +266,7 @@ void CVarkDlg::LoadList()
         loadDialog_ = &dlg;
         dlg.exec();
         loadDialog_ = nullptr;
-        // a removal while the worker had the recorder was left until now
-        platform::AutoDate clock;
-        if (connected_ && !device_.GetClock(clock)) return Disconnect();
+        if (!AfterRecorderDialog()) return;
     }
     if (list_->RowCount() > 0)
     {
@@ -276,6 +279,22 @@ void CVarkDlg::LoadList()
         EnableItem(ID_DELETE_ALL, true);
     }
     UpdateSelection();
+}
+
+bool CVarkDlg::AfterRecorderDialog()
+{
+    // A removal while the worker had the recorder was left until now, and an arrival meanwhile
+    // was not taken, since the window still counted itself connected: the recorder may have
+    // come back (its old connection is dead then) or be gone.
+    const bool removed = std::exchange(removedDuringDialog_, false);
+    if (!connected_ || exited_) return false;
+    platform::AutoDate clock;
+    // Without a removal, one failed read is not a recorder gone (without a watcher, nothing
+    // else would tell).
+    if ((!removed && watcher_) || device_.GetClock(clock)) return true;
+    Disconnect();
+    vark::FindRecorder([this](const std::string& path) { return Connect(path); });
+    return false;
 }
 
 void CVarkDlg::UpdateSelection()

@@ -11,10 +11,12 @@
 
 #include "dialogs/export_dlg.h"
 #include "dialogs/key_dlg.h"
+#include "dialogs/pin_dlg.h"
 #include "dialogs/records_list.h"
 #include "dialogs/serial_choice.h"
 #include "platform/text.h"
 #include "recorder/demo.h"
+#include "recorder/faults.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
 #include "settings/app_settings.h"
@@ -127,6 +129,70 @@ TEST(MainWindowExport, SaveToDiskFollowsTheSelectionAndUnplugEndsDisconnected)
     EXPECT_EQ(list.RowCount(), 0);
     EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT),
               QString::fromStdString(res::LoadString(res::ids::kNoConnection)));
+    dlg.OnExit();
+    g_appSettings = nullptr;
+}
+
+TEST(MainWindowExport, AReplugWhileCopyToDiskIsOpenEndsConnected)
+{
+    testsupport::ScopedTestEnv env;
+    skin::ScriptedResponder answers;
+    CAppSettings settings(L"");
+    g_appSettings = &settings;
+    settings.LastExportDirectory = platform::Utf8ToWide(env.Path("exported"));
+    recorder::RecorderImage image = recorder::MakeDemoImage();
+    auto plugged = std::make_unique<recorder::VirtualRecorder>(
+        std::make_shared<recorder::RecorderFirmware>(image));
+    ASSERT_TRUE(plugged->Plug());
+    CVarkDlg dlg(settings);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.List()->RowCount() == 8; }, 30000));
+
+    // Unplugged and plugged again, now locked, while the dialog waits: each event's handling
+    // (a quarter second after it) falls inside the dialog.
+    ASSERT_TRUE(recorder::PinToAccessCode("1234", &image.settings.accessCode));
+    std::shared_ptr<recorder::RecorderFirmware> firmware;
+    QTimer exportPoll;
+    WhenShown<dialogs::CExportDlg>(exportPoll,
+                                   [&](dialogs::CExportDlg& d)
+                                   {
+                                       plugged->Unplug();
+                                       QTest::qWait(1000);
+                                       firmware =
+                                           std::make_shared<recorder::RecorderFirmware>(image);
+                                       plugged =
+                                           std::make_unique<recorder::VirtualRecorder>(firmware);
+                                       EXPECT_TRUE(plugged->Plug());
+                                       QTest::qWait(1000);
+                                       d.OnCommand(skin::IDCANCEL);
+                                   });
+    QTimer pinPoll;
+    WhenShown<dialogs::CPINDlg>(pinPoll,
+                                [](dialogs::CPINDlg& d)
+                                {
+                                    d.PinField()->setText("1234");
+                                    d.OnCommand(skin::IDOK);
+                                });
+    dlg.OnCommand(CVarkDlg::ID_SAVE_TO_DISK);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return dlg.Connected() && dlg.List()->RowCount() == 8; }, 30000));
+    EXPECT_FALSE(pinPoll.isActive()); // the PIN was asked
+
+    // One clock read that fails after the dialog does not disconnect a recorder still there.
+    std::string error;
+    const auto fault = recorder::ParseFault("fail:Q1,times=1", &error);
+    ASSERT_TRUE(fault) << error;
+    QTimer secondPoll;
+    WhenShown<dialogs::CExportDlg>(secondPoll,
+                                   [&](dialogs::CExportDlg& d)
+                                   {
+                                       firmware->AddFault(*fault);
+                                       d.OnCommand(skin::IDCANCEL);
+                                   });
+    dlg.OnCommand(CVarkDlg::ID_SAVE_TO_DISK);
+    EXPECT_TRUE(dlg.Connected());
+    EXPECT_EQ(dlg.List()->RowCount(), 8);
+    EXPECT_EQ(answers.Unexpected(), 0);
     dlg.OnExit();
     g_appSettings = nullptr;
 }

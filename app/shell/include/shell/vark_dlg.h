@@ -14,7 +14,8 @@
 //   are enabled, the current one is checked, and a change takes effect at the next start.
 //   In Arabic the menu bar runs right to left.
 // - While Copy to disk or the list loading runs, its worker has the recorder: the status
-//   cycle skips it, and a removal is handled once the dialog has returned.
+//   cycle skips it, and a removal is handled once the dialog has returned, connecting again
+//   when the recorder came back meanwhile.
 #pragma once
 
 #include <QPointer>
@@ -168,6 +169,9 @@ private:
     void ShowDisconnectedStatus();
     void RefreshStatus();
     void LoadList();
+    // After Copy to disk or the list loading, whose worker had the recorder: the window
+    // follows what became of it meanwhile. True when the same connection goes on.
+    bool AfterRecorderDialog();
     void ClearList();
     void UpdateSelection();
     void OnRefresh();
@@ -218,6 +222,7 @@ private:
     int loopLength_ = 5;
     int playTicks_ = 0;
     bool asking_ = false; // the memory question is open
+    bool removedDuringDialog_ = false;
 
     std::unique_ptr<platform::devio::DeviceWatcher> watcher_;
     std::unique_ptr<QSocketNotifier> watcherNotifier_;
