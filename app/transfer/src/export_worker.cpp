@@ -1,5 +1,6 @@
 #include "transfer/export_worker.h"
 
+#include "platform/finished_file.h"
 #include "res/string_ids.h"
 #include "scriba/scriba.h"
 #include "transfer/signature.h"
@@ -162,15 +163,20 @@ void CExportWorker::CopyRecord(uint16_t index, uint32_t dataSize)
 void CExportWorker::FinishFile()
 {
     if (!writer_->IsOpen()) return;
-    const std::filesystem::path path = writer_->Path();
     const bool trailer = writer_->WriteTrailer(currentBaseName_);
     if (!writer_->Close() || !trailer) throw ExportFailure{res::ids::kDiskWriteError};
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        finished_.push_back(path);
-    }
-    if (!options_.sign) return;
+    // The signature is made over the complete part and put in place first: a crash before the
+    // record's own rename leaves no finished file without its signature.
+    if (options_.sign) SignFile(writer_->Path(), currentPath_);
+    if (!platform::CommitPart(currentPath_)) throw ExportFailure{res::ids::kDiskWriteError};
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_.push_back(currentPath_);
+    currentPath_.clear();
+}
 
+void CExportWorker::SignFile(const std::filesystem::path& path,
+                             const std::filesystem::path& finalPath)
+{
     std::error_code ec;
     const uint64_t length = std::filesystem::file_size(path, ec);
     SetStage(res::ids::kCreatingSignatureFile, ec ? 0 : length);
@@ -200,7 +206,7 @@ void CExportWorker::FinishFile()
         throw;
     }
     std::fclose(f);
-    if (!readOk || !Sign(path, sha, options_.serial))
+    if (!readOk || !Sign(finalPath, sha, options_.serial))
         throw ExportFailure{res::ids::kDiskWriteError};
 }
 
@@ -260,6 +266,10 @@ void CExportWorker::Work()
             SetStage(res::ids::kWritingRecordFile, info.dataSize);
             const std::string base = ExportBaseName(info);
             const std::filesystem::path path = options_.folder / (base + ".wav");
+            // what an export that was cut short left of these names goes; "exists" only ever
+            // means a finished file
+            platform::RemoveLeftoverPart(path);
+            platform::RemoveLeftoverPart(SignaturePathFor(path));
             if (std::filesystem::exists(path, ec) &&
                 !host_.AskYesNo(res::ids::kRecordExists, {path.string()}))
             {
@@ -268,8 +278,10 @@ void CExportWorker::Work()
                 previousSkipped = true;
                 continue;
             }
-            if (!writer_->Create(path, info)) throw ExportFailure{res::ids::kDiskWriteError};
+            if (!writer_->Create(platform::PartPathFor(path), info))
+                throw ExportFailure{res::ids::kDiskWriteError};
             currentBaseName_ = base;
+            currentPath_ = path;
         }
         CopyRecord(index, info.dataSize);
         previous = info;
@@ -301,17 +313,14 @@ uint32_t CExportWorker::Run()
     {
         result = res::ids::kDiskWriteError;
     }
-    // Ending: the file being written is closed (its header completed); a quiet stop deletes
-    // it, a failure leaves it as far as it was written.
-    if (writer_->IsOpen())
+    // Ending: the file being written is closed (its header completed) under its part name,
+    // never its final one; a quiet stop deletes it, a failure leaves it as far as it was
+    // written (the next export into the folder removes it).
+    if (writer_->IsOpen()) writer_->Close();
+    if (!currentPath_.empty() && result == 0)
     {
-        const std::filesystem::path path = writer_->Path();
-        writer_->Close();
-        if (result == 0)
-        {
-            std::error_code ec;
-            std::filesystem::remove(path, ec);
-        }
+        std::error_code ec;
+        std::filesystem::remove(platform::PartPathFor(currentPath_), ec);
     }
     if (result != 0)
     {

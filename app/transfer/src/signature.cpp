@@ -1,5 +1,6 @@
 #include "transfer/signature.h"
 
+#include "platform/finished_file.h"
 #include "platform/text.h"
 #include "scriba/scriba.h"
 
@@ -119,12 +120,9 @@ bool Sign(const std::filesystem::path& wavPath, Sha1& digestState, uint32_t seri
     TraceDigest(digest);
     const auto key = SerialKeyBytes(MakeSerialKey(serial));
 
-    std::FILE* f = std::fopen(SignaturePathFor(wavPath).c_str(), "wb");
-    if (f == nullptr) return false;
-    bool ok = std::fwrite(digest.data(), 1, digest.size(), f) == digest.size();
-    ok = ok && std::fwrite(key.data(), 1, key.size(), f) == key.size();
-    ok = (std::fclose(f) == 0) && ok;
-    return ok;
+    std::string bytes(reinterpret_cast<const char*>(digest.data()), digest.size());
+    bytes.append(reinterpret_cast<const char*>(key.data()), key.size());
+    return platform::WriteFinishedFile(SignaturePathFor(wavPath), bytes);
 }
 
 bool Verify(const std::filesystem::path& signaturePath, const std::filesystem::path& wavPath,

@@ -225,10 +225,11 @@ TEST_F(ExportTest, CancelDeletesTheCurrentFileOnly)
 TEST_F(ExportTest, VanishingRecorderEndsWithCantOpenRecordAndAValidFile)
 {
     // A file left behind is closed with its header completed and no trailer: a valid WAV of
-    // what was copied.
+    // what was copied, under its part name only, since it is not finished.
     const auto expectPartial = [&](const std::string& name, size_t record)
     {
-        const std::string part = File(name);
+        EXPECT_FALSE(std::filesystem::exists(out_ + "/" + name));
+        const std::string part = File("." + name + ".part");
         ASSERT_GT(part.size(), 46u);
         const uint32_t data = Get32(part, 42);
         EXPECT_LT(data, Data(record).size());
@@ -263,6 +264,18 @@ TEST_F(ExportTest, VanishingRecorderEndsWithCantOpenRecordAndAValidFile)
     EXPECT_TRUE(last.deselected.empty());
     expectPartial(kThird, 2);
     EXPECT_FALSE(std::filesystem::exists(out_ + "/" + kThird + ".dsg"));
+
+    // The next export of that name writes it whole and leaves no part of it behind (the first
+    // record's part stays until that record is exported again).
+    dev_.Close();
+    Plug();
+    TestHost again;
+    CExportWorker whole(dev_, {2}, Options(true), again);
+    EXPECT_EQ(whole.Run(), 0u);
+    EXPECT_EQ(File(kThird).substr(46, Data(2).size()), Data(2));
+    EXPECT_TRUE(std::filesystem::exists(out_ + "/" + kThird + ".dsg"));
+    EXPECT_FALSE(std::filesystem::exists(out_ + "/." + kThird + ".part"));
+    EXPECT_TRUE(std::filesystem::exists(out_ + "/." + kFirst + ".part"));
 }
 
 TEST_F(ExportTest, ReadThatLosesPartOfATransferIsNotReportedAsSuccess)

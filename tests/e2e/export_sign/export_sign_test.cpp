@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sstream>
 
 using testsupport::BinDir;
@@ -132,4 +133,69 @@ TEST(ExportSignE2E, ExportedDataEqualsTheImageDespiteFlashErrorsAndVerifies)
     const auto changed = RunProcess({BinDir() + "/vark-cli", "verify", path, "--serial", "4242"});
     EXPECT_EQ(changed.exitCode, 1);
     EXPECT_EQ(changed.out, "File has been changed.\n");
+}
+
+// vark-cli killed in the middle of a record (as a crash or a power cut would end it) leaves no
+// file under the record's name, only a part file; the next export, also with --skip-existing,
+// writes the record whole and clears the part away.
+TEST(ExportSignE2E, AnExportKilledMidwayLeavesNothingThatLooksFinished)
+{
+    testsupport::ScopedTestEnv env;
+    env.Set("LC_ALL", std::string("C"));
+    const std::string img = env.Path("img"), out = env.Path("out");
+    const auto made =
+        RunProcess({BinDir() + "/vark-recorder", "make-image", img, "--demo"}, "", 120000);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    recorder::RecorderImage image;
+    std::string error;
+    ASSERT_TRUE(recorder::LoadImage(img, &image, &error)) << error;
+    const auto& record = image.records[0];
+    // slow enough that the record takes seconds to copy
+    testsupport::ChildProcess plugged(
+        {BinDir() + "/vark-recorder", "plug", img, "--throttle", "16000"});
+    ASSERT_TRUE(testsupport::WaitForRecorder(env, 60000)) << plugged.Stderr();
+    const std::vector<std::string> exportFirst = {
+        BinDir() + "/vark-cli", "export", "--records", "1", "--sign", "--out", out, "--yes"};
+
+    const auto bytesWritten = [&]
+    {
+        uintmax_t most = 0;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(out, ec))
+            most = std::max(most, e.file_size(ec));
+        return most;
+    };
+    {
+        testsupport::ChildProcess exporting(exportFirst);
+        ASSERT_TRUE(testsupport::WaitFor([&] { return bytesWritten() > 46 + 8192; }, 60000));
+        ASSERT_LT(bytesWritten(), 46 + record.data.size());
+        exporting.Signal(SIGKILL);
+        ASSERT_EQ(exporting.Wait(10000), -SIGKILL);
+    }
+    std::vector<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        left.push_back(e.path().filename().string());
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].front(), '.');
+    EXPECT_TRUE(left[0].ends_with(".wav.part")) << left[0];
+
+    std::vector<std::string> again = exportFirst;
+    again.push_back("--skip-existing");
+    const auto done = RunProcess(again, "", 120000);
+    ASSERT_EQ(done.exitCode, 0) << done.err;
+    left.clear();
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    const std::string name = Layout(image).front().name;
+    EXPECT_EQ(left, (std::vector<std::string>{name, name + ".dsg"}));
+    const std::string wav = ReadFile(out + "/" + name);
+    ASSERT_GE(wav.size(), 46 + record.data.size() + 156);
+    EXPECT_EQ(wav.compare(46, record.data.size(), reinterpret_cast<const char*>(record.data.data()),
+                          record.data.size()),
+              0);
+    // the trailer names the final file, never the part
+    EXPECT_NE(wav.find(name.substr(0, name.size() - 4)), std::string::npos);
+    const auto ok = RunProcess({BinDir() + "/vark-cli", "verify", out + "/" + name, "--attached"});
+    EXPECT_EQ(ok.exitCode, 0) << ok.out << ok.err;
 }

@@ -3,8 +3,11 @@
 #include "ondakit/input_sound_file_stream.h"
 #include "ondakit/mono_reader.h"
 #include "ondakit/out_riff_file_stream.h"
+#include "platform/finished_file.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <unistd.h>
@@ -56,7 +59,8 @@ int Decode(const Args& args)
     long long total = 0;
     try
     {
-        OutRiffFileStream writer(out.c_str(), rate, mono ? 1 : channels);
+        // under its part name until it is whole (platform/finished_file.h)
+        OutRiffFileStream writer(platform::PartPathFor(out).c_str(), rate, mono ? 1 : channels);
         const int outChannels = mono ? 1 : channels;
         for (;;)
         {
@@ -72,13 +76,20 @@ int Decode(const Args& args)
     catch (const std::exception& e)
     {
         Complain(out + ": cannot write: " + e.what());
+        platform::RemoveLeftoverPart(out);
         return 1;
     }
     char text[512] = {};
     if (stream->GetErrorState(nullptr, text, sizeof text) > 0)
     {
         Complain(in + ": decoding failed: " + text);
-        unlink(out.c_str());
+        platform::RemoveLeftoverPart(out);
+        return 1;
+    }
+    if (!platform::CommitPart(out))
+    {
+        Complain(out + ": cannot write: " + std::strerror(errno));
+        platform::RemoveLeftoverPart(out);
         return 1;
     }
     std::printf("%s: %lld frames, %d Hz, %d channel%s\n", out.c_str(), total, rate,

@@ -1,8 +1,9 @@
 // vark-audio process: a file through the player core's file chain into a WAV file, as fast as
 // the CPU allows and without a sound device (the core's CRender). For offline cleaning and for
 // measuring the chain. The output is 16-bit stereo at the file's rate, as the card would get
-// it. Exit status: 0 done, 1 failed, 2 wrong use, 130 interrupted; the output file's header is
-// finished in every case once it has been created.
+// it. Exit status: 0 done, 1 failed, 2 wrong use, 130 interrupted. The output is written under
+// its part name and appears under its own only when done or interrupted (then complete as far
+// as it goes); a failure leaves none.
 #include "chain_options.h"
 #include "commands.h"
 
@@ -10,6 +11,7 @@
 #include "movra/movra.h"
 #include "movra/notify_text.h"
 #include "ondakit/out_riff_file_stream.h"
+#include "platform/finished_file.h"
 #include "platform/little_endian.h"
 #include "platform/text.h"
 
@@ -230,7 +232,8 @@ int Process(const Args& args)
         std::optional<OutRiffFileStream> writer;
         try
         {
-            writer.emplace(o.out.c_str(), static_cast<int>(rate), 2);
+            // under its part name until it is whole (platform/finished_file.h)
+            writer.emplace(platform::PartPathFor(o.out).c_str(), static_cast<int>(rate), 2);
         }
         catch (const std::exception& e)
         {
@@ -253,13 +256,23 @@ int Process(const Args& args)
         writer.reset(); // the header is final from here on
         core.CCloseFile();
         const double heard = static_cast<double>(sink.written) / static_cast<double>(rate);
+        const bool failed = !failure.empty() || !sink.error.empty() || !done;
+        // An interrupted run keeps what it wrote, complete as far as it goes; a failed one
+        // leaves nothing (the input is still there).
+        const bool kept = (!failed || gInterrupted) && platform::CommitPart(o.out);
+        if (!kept) platform::RemoveLeftoverPart(o.out);
+        if (!kept && (!failed || gInterrupted))
+        {
+            Complain(o.out + ": cannot be written");
+            return 1;
+        }
         if (gInterrupted)
         {
             Complain("interrupted: " + o.out + " holds the first " + std::to_string(heard) +
                      " s of the output");
             return 130;
         }
-        if (!failure.empty() || !sink.error.empty() || !done)
+        if (failed)
         {
             Complain(o.in + ": processing failed: " +
                      (!failure.empty()      ? failure

@@ -1,6 +1,8 @@
 // The "Copy to disk" worker: copies the selected records to WAV files in a folder, joining
-// consecutive "A" fragments with a pause of noise, optionally signing each file. The dialog
-// and vark-cli drive it through ExportHost; the progress counters are read under one lock.
+// consecutive "A" fragments with a pause of noise, optionally signing each file. Each file is
+// written under its part name and renamed into place once complete (platform/finished_file.h).
+// The dialog and vark-cli drive it through ExportHost; the progress counters are read under
+// one lock.
 #pragma once
 
 #include "device/vark_device.h"
@@ -92,7 +94,10 @@ private:
     RecordInfo Header(uint16_t index);
     void WriteNoise(uint64_t bytes, bool compressed);
     void CopyRecord(uint16_t index, uint32_t dataSize);
+    // Renames the finished file into place, signed first when asked.
     void FinishFile();
+    // Hashes the complete file at `path` and writes the signature of `finalPath`.
+    void SignFile(const std::filesystem::path& path, const std::filesystem::path& finalPath);
 
     CVarkDevice& device_;
     const std::vector<uint16_t> records_;
@@ -110,6 +115,7 @@ private:
 
     std::unique_ptr<CWavWriter> writer_;
     std::string currentBaseName_;
+    std::filesystem::path currentPath_; // the final name of the file being written
 };
 
 } // namespace vark

@@ -43,8 +43,8 @@ std::array<uint8_t, 20> SerialKeyBytes(const SerialKey& key);
 std::filesystem::path SignaturePathFor(const std::filesystem::path& wavPath);
 
 // Takes the digest from `digestState`, which has hashed the whole WAV file, traces it, and
-// writes digest and key of `serial` to wavPath + ".dsg" (created or truncated). False when
-// the digest fails or the file cannot be written.
+// writes digest and key of `serial` to wavPath + ".dsg" (through its part file, replacing one
+// there). False when the digest fails or the file cannot be written.
 bool Sign(const std::filesystem::path& wavPath, Sha1& digestState, uint32_t serial);
 
 // True only when the signature file's digest matches the WAV file and its key matches
