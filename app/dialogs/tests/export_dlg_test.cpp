@@ -409,7 +409,8 @@ TEST_F(ExportTest, UnplugMidRecordEndsWithCantOpenRecordAndAClosedUnsignedFile)
               (std::vector<std::string>{res::LoadString(res::ids::kCantOpenRecord)}));
     EXPECT_EQ(answers_.AskedQuestions()[0].style, 0x10u);
     EXPECT_EQ(answers_.offUiThread, 0);
-    const std::string wav = testsupport::ReadFile(File(names_[0]));
+    EXPECT_FALSE(testsupport::FileExists(File(names_[0]))); // not finished: only its part
+    const std::string wav = testsupport::ReadFile(File("." + names_[0] + ".part"));
     ExpectCompleteHeader(wav, false);
     EXPECT_LT(wav.size(), 46u + 16000 + 16000 + 24000);
     EXPECT_FALSE(testsupport::FileExists(File(names_[0] + ".dsg")));

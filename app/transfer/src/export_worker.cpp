@@ -278,7 +278,10 @@ void CExportWorker::Work()
                 previousSkipped = true;
                 continue;
             }
-            if (!writer_->Create(platform::PartPathFor(path), info))
+            // A folder under the name could never be replaced by the finished file: fail before
+            // copying anything, as writing it in place would.
+            if (std::filesystem::is_directory(path, ec) ||
+                !writer_->Create(platform::PartPathFor(path), info))
                 throw ExportFailure{res::ids::kDiskWriteError};
             currentBaseName_ = base;
             currentPath_ = path;

@@ -60,6 +60,8 @@ protected:
         return std::string(d.begin(), d.end());
     }
     std::string Out(const std::string& name) const { return out_ + "/" + name; }
+    // Where a file is written until it is finished.
+    std::string Part(const std::string& name) const { return out_ + "/." + name + ".part"; }
 
     recorder::RecorderImage image_;
     const std::string imageDir_ = env_.Path("image");
@@ -278,7 +280,8 @@ TEST_F(ExportCliTest, FullTargetEndsWithDiskErrorAndKeepsWhatWasWritten)
     const std::string first = ReadFile(Out("2001_01_01 00_00_04.wav"));
     ASSERT_EQ(first.size(), 46u + 8000 + 156);
     EXPECT_EQ(first.substr(46, 8000), Data(1));
-    const std::string part = ReadFile(Out(kThird));
+    EXPECT_FALSE(testsupport::FileExists(Out(kThird))); // not finished: only its part
+    const std::string part = ReadFile(Part(kThird));
     ASSERT_EQ(part.size(), 51200u);
     EXPECT_EQ(Get32(part, 42), 51200u - 46);
     EXPECT_EQ(part.substr(46), Data(2).substr(0, 51200 - 46));
@@ -290,13 +293,14 @@ TEST_F(ExportCliTest, CtrlCWithoutATerminalCancelsAtOnce)
     Plug({"--throttle", "400000"}, imageDir_);
     testsupport::ChildProcess cli(
         {testsupport::BinDir() + "/vark-cli", "export", "--all", "--out", out_});
-    ASSERT_TRUE(testsupport::WaitFor([&] { return testsupport::FileExists(Out(kThird)); }, 60000))
+    ASSERT_TRUE(testsupport::WaitFor([&] { return testsupport::FileExists(Part(kThird)); }, 60000))
         << cli.Stderr();
     const std::string first = ReadFile(Out(kFirst));
     cli.Signal(SIGINT);
     EXPECT_EQ(cli.Wait(30000), std::optional<int>(1)) << cli.Stderr();
     EXPECT_EQ(cli.Stderr().find("Do you want to cancel copying?"), std::string::npos);
     EXPECT_FALSE(testsupport::FileExists(Out(kThird)));
+    EXPECT_FALSE(testsupport::FileExists(Part(kThird)));
     EXPECT_EQ(ReadFile(Out(kFirst)), first);
     EXPECT_EQ(first.size(), 46u + 8000 + 8000 + 8000 + 156); // joined by a 1 s pause
 }
@@ -310,7 +314,7 @@ TEST_F(ExportCliTest, OnATerminalQuestionsAreAskedAndCtrlCAsksFirst)
     Terminal t({testsupport::BinDir() + "/vark-cli", "export", "--all", "--out", out_});
     ASSERT_TRUE(t.Expect("already exists. Do you want to overwrite? [Yes/No] ")) << t.Seen();
     t.Type("y\n");
-    ASSERT_TRUE(testsupport::WaitFor([&] { return testsupport::FileExists(Out(kThird)); }, 60000));
+    ASSERT_TRUE(testsupport::WaitFor([&] { return testsupport::FileExists(Part(kThird)); }, 60000));
     t.Type("\x03"); // Ctrl-C
     ASSERT_TRUE(t.Expect("Do you want to cancel copying? [Yes/No] ")) << t.Seen();
     t.Type("n\n");
@@ -320,5 +324,6 @@ TEST_F(ExportCliTest, OnATerminalQuestionsAreAskedAndCtrlCAsksFirst)
     t.Type("yes\n");
     EXPECT_EQ(t.Wait(30000), std::optional<int>(1)) << t.Seen();
     EXPECT_FALSE(testsupport::FileExists(Out(kThird)));
+    EXPECT_FALSE(testsupport::FileExists(Part(kThird)));
     EXPECT_EQ(ReadFile(Out(kFirst)).size(), 46u + 24000 + 156); // overwritten
 }
