@@ -1,0 +1,111 @@
+// The main window's player panel: owns the player controller and the two data flows, and
+// wires the transport, the loop, the processing boxes, the volume and the position slider
+// that the window has laid out. The player's notifications (message 33323) arrive here as
+// posted QEvents carrying code, value and a copy of any text; code 12 is sent (handled at
+// once). The 200 ms timer feeds the flow and notices a player server that stopped answering.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+
+#include "platform/winmsg.h"
+#include "transfer/file_data_flow.h"
+#include "transfer/flow_clock.h"
+#include "transfer/player_control.h"
+#include "transfer/vark_data_flow.h"
+
+class CAppSettings;
+
+namespace dialogs
+{
+class CPlayerOptionsDlg;
+}
+namespace skin
+{
+class CBaseDlg;
+class CSkinnedCheck;
+class CSkinnedEdit;
+class CSkinnedSlider;
+class CSkinnedSpin;
+class CSkinnedStatic;
+} // namespace skin
+namespace vark
+{
+class CVarkDevice;
+}
+
+class PlaybackPanel : public QObject
+{
+public:
+    // The panel's controls, bound by the window.
+    struct Controls
+    {
+        skin::CSkinnedCheck *loop, *agc, *denoiser;
+        skin::CSkinnedSlider *position, *volume;
+        skin::CSkinnedEdit* loopLength;
+        skin::CSkinnedSpin* loopSpin;
+        skin::CSkinnedStatic *name, *at, *duration, *size, *format;
+    };
+
+    // `window` asks the panel's questions and owns the options dialog.
+    PlaybackPanel(skin::CBaseDlg& window, CAppSettings& settings, const Controls& controls);
+    ~PlaybackPanel() override;
+
+    // Play the current record (the window knows which); used when nothing else can play.
+    std::function<void()> playCurrentRecord;
+
+    void PlayRecord(vark::CVarkDevice* device, uint16_t index);
+    void PlayFromDisk();
+    void OnPlayButton();
+    void OnPlayPause();
+    void OnPause();
+    void Stop() { control_.Stop(); }
+    void Drop() { control_.Drop(); }
+    // Stops a record that plays from the recorder; true when there was one.
+    bool StopRecorderPlayback();
+    void VolumeStep(int delta);
+    void OnLoopBox();
+    void OnProcessingBox(bool agc);
+    void OpenOptions();
+    // The loop length field as a number, forced to 3..30.
+    void ReadLoopLength();
+    int LoopLength() const { return loopLength_; }
+
+    // True once the player has sent anything (Exit then waits for its last words).
+    bool Active() const { return playerActive_; }
+    void ClearActive() { playerActive_ = false; }
+    // Exit: the timer stops, the player is let go of and its wrapper cleared.
+    void End();
+    void CloseOptions();
+
+    vark::PlayerControl& Player() { return control_; }
+
+protected:
+    bool event(QEvent* e) override;
+
+private:
+    void OnPlayTick();
+    void OnPlayerMessage(int code, intptr_t value, const QString& text);
+    void ApplyOptions(int32_t level, int32_t mode, int32_t depth);
+    void OnPositionSlider(int code, int position);
+    void SetVolume(int volume);
+
+    skin::CBaseDlg& window_;
+    CAppSettings& settings_;
+    const Controls c_;
+    bool dragging_ = false;
+    bool playerActive_ = false;
+    int loopLength_ = 5;
+    int playTicks_ = 0;
+    QTimer playTimer_;
+    dialogs::CPlayerOptionsDlg* optionsDialog_ = nullptr;
+
+    platform::HWND hwnd_;
+    vark::SystemTickClock clock_;
+    vark::CVarkDataFlow recordFlow_;
+    vark::CFileDataFlow fileFlow_;
+    vark::PlayerControl control_; // after the flows: it lets go of them before they go
+};

@@ -1,0 +1,328 @@
+#include "shell/playback_panel.h"
+
+#include <QCoreApplication>
+#include <QDate>
+#include <QEvent>
+#include <QFileInfo>
+#include <QLocale>
+
+#include "dialogs/player_options_dlg.h"
+#include "platform/text.h"
+#include "res/strings.h"
+#include "scriba/scriba.h"
+#include "settings/app_settings.h"
+#include "skin/base_dlg.h"
+#include "skin/modal_questions.h"
+#include "skin/skinned_controls.h"
+#include "skin/skinned_more.h"
+#include "skin/skinned_slider.h"
+#include "transfer/status_texts.h"
+#include "trillo/trillo.h"
+
+namespace
+{
+
+// A player notification as the panel receives it; texts are copied when posted, since the
+// buffers they point to belong to the sender.
+class PlayerEvent : public QEvent
+{
+public:
+    PlayerEvent(int c, intptr_t v, QString t)
+        : QEvent(QEvent::Type(vark::kPlayerMessage)), code(c), value(v), text(std::move(t))
+    {
+    }
+    const int code;
+    const intptr_t value;
+    const QString text;
+};
+
+bool CarriesText(platform::WPARAM code)
+{
+    return code == 1 || code == vark::flow_code::kName || code == vark::flow_code::kFormat;
+}
+
+QString CopiedText(platform::WPARAM code, platform::LPARAM value)
+{
+    if (!CarriesText(code) || !value) return {};
+    return QString::fromWCharArray(reinterpret_cast<const wchar_t*>(value));
+}
+
+std::wstring DateText(const platform::AutoDate& d)
+{
+    platform::DateParts p;
+    if (!d.GetParts(p)) return L"";
+    return QLocale::system()
+        .toString(QDate(p.year, p.month, p.day), QLocale::ShortFormat)
+        .toStdWString();
+}
+
+std::wstring TimeText(const platform::AutoDate& d)
+{
+    return platform::Utf8ToWide(d.Format("%H:%M:%S"));
+}
+
+QString DurationText(intptr_t ms)
+{
+    return QString::fromStdWString(
+        vark::DurationText(platform::AutoSpan(double(std::max<intptr_t>(ms, 0)) / 86400000.0)));
+}
+
+} // namespace
+
+PlaybackPanel::PlaybackPanel(skin::CBaseDlg& window, CAppSettings& settings,
+                             const Controls& controls)
+    : window_(window), settings_(settings), c_(controls),
+      hwnd_(platform::RegisterWindowHandle(
+          [this](platform::UINT message, platform::WPARAM w, platform::LPARAM l)
+          {
+              if (message == vark::kPlayerMessage)
+                  QCoreApplication::postEvent(this, new PlayerEvent(int(w), l, CopiedText(w, l)));
+          })),
+      recordFlow_(DateText, TimeText),
+      control_(hwnd_, clock_, vark::RealTril(),
+               [this](platform::UINT, platform::WPARAM w, platform::LPARAM l)
+               { OnPlayerMessage(int(w), l, CopiedText(w, l)); })
+{
+    c_.position->SetRange(0, 0);
+    connect(c_.position, &skin::CSkinnedSlider::notify, this,
+            [this](int code, int pos) { OnPositionSlider(code, pos); });
+    c_.volume->SetRange(0, 100);
+    c_.volume->SetPos(64);
+    connect(c_.volume, &skin::CSkinnedSlider::notify, this,
+            [this](int code, int pos)
+            {
+                if (code == skin::CSkinnedSlider::kEndScroll) SetVolume(pos);
+            });
+    c_.loopSpin->SetBuddy(c_.loopLength);
+    c_.loopSpin->SetRange(3, 30);
+    c_.loopSpin->SetPos(int(std::clamp<uint32_t>(settings_.RingLength, 3, 30)));
+    loopLength_ = c_.loopSpin->Pos();
+    connect(c_.loopLength, &QLineEdit::editingFinished, this, [this] { ReadLoopLength(); });
+    connect(&playTimer_, &QTimer::timeout, this, [this] { OnPlayTick(); });
+    playTimer_.start(200);
+}
+
+PlaybackPanel::~PlaybackPanel()
+{
+    CloseOptions(); // it clears optionsDialog_ and writes its place while the window exists
+    control_.Drop();
+    platform::UnregisterWindowHandle(hwnd_);
+}
+
+void PlaybackPanel::CloseOptions()
+{
+    delete optionsDialog_;
+}
+
+void PlaybackPanel::End()
+{
+    playTimer_.stop();
+    control_.Drop();
+    TRIL_Clear();
+}
+
+bool PlaybackPanel::event(QEvent* e)
+{
+    if (e->type() == QEvent::Type(vark::kPlayerMessage))
+    {
+        auto* p = static_cast<PlayerEvent*>(e);
+        OnPlayerMessage(p->code, p->value, p->text);
+        return true;
+    }
+    return QObject::event(e);
+}
+
+void PlaybackPanel::OnPlayTick()
+{
+    control_.Tick();
+    // A player server that has gone sends nothing more: notice it about once a second while a
+    // flow is held (a record flow may already have stopped itself on the refused sound), let
+    // go of the player, and the next playback starts a new one.
+    if (++playTicks_ % 5 == 0 && control_.Flow() && !control_.PlayerAnswers())
+    {
+        SLOG_ERR("The player stopped answering");
+        control_.Drop();
+        TRIL_Clear();
+    }
+}
+
+void PlaybackPanel::PlayRecord(vark::CVarkDevice* device, uint16_t index)
+{
+    recordFlow_.SetRecord(device, index);
+    if (control_.Adopt(&recordFlow_) && control_.Play()) control_.SetGain(c_.volume->Pos());
+}
+
+void PlaybackPanel::PlayFromDisk()
+{
+    // the first filter ends with "||": the second pair goes in before the end
+    std::string filters = res::LoadString(res::ids::kSoundFilesFilter);
+    if (filters.size() >= 2 && filters.compare(filters.size() - 2, 2, "||") == 0)
+        filters.resize(filters.size() - 1);
+    // the player reads whatever its media reader reads
+    filters += res::LoadString(res::ids::kAllFiles) + " (*)|*||";
+    const auto path = skin::Questions().OpenFile(
+        &window_, filters, platform::WideToUtf8(settings_.LastOpenWaveDirectory));
+    if (!path) return;
+    settings_.LastOpenWaveDirectory =
+        platform::Utf8ToWide(QFileInfo(QString::fromStdString(*path)).absolutePath().toStdString());
+    fileFlow_.SetPath(platform::Utf8ToWide(*path));
+    if (!control_.Adopt(&fileFlow_) || !control_.Play() || !control_.SetGain(c_.volume->Pos()))
+        window_.Message(res::LoadString(res::ids::kPlayFileError) + *path, 0);
+}
+
+void PlaybackPanel::OnPlayButton()
+{
+    if (control_.IsPaused()) return control_.TogglePause();
+    if (control_.Flow())
+    {
+        if (control_.Play()) control_.SetGain(c_.volume->Pos());
+        return;
+    }
+    if (playCurrentRecord) playCurrentRecord();
+}
+
+void PlaybackPanel::OnPlayPause()
+{
+    if (!control_.Flow())
+    {
+        if (playCurrentRecord) playCurrentRecord();
+        return;
+    }
+    if (!control_.IsPlaying())
+    {
+        if (control_.Play()) control_.SetGain(c_.volume->Pos());
+        return;
+    }
+    control_.TogglePause();
+}
+
+void PlaybackPanel::OnPause()
+{
+    if (control_.IsPlaying()) control_.TogglePause();
+}
+
+bool PlaybackPanel::StopRecorderPlayback()
+{
+    if (control_.Kind() != 1) return false;
+    control_.Stop();
+    return true;
+}
+
+void PlaybackPanel::VolumeStep(int delta)
+{
+    c_.volume->SetPos(c_.volume->Pos() + delta);
+    SetVolume(c_.volume->Pos());
+}
+
+void PlaybackPanel::SetVolume(int volume)
+{
+    control_.SetGain(std::clamp(volume, 0, 100));
+}
+
+void PlaybackPanel::ReadLoopLength()
+{
+    bool ok = false;
+    const int v = c_.loopLength->text().toInt(&ok);
+    c_.loopSpin->SetPos(ok ? v : loopLength_); // the spin forces 3 to 30
+    loopLength_ = c_.loopSpin->Pos();
+}
+
+void PlaybackPanel::OnLoopBox()
+{
+    ReadLoopLength();
+    if (control_.Flow()) control_.Flow()->SetRing(c_.loop->isChecked() ? loopLength_ : 0);
+}
+
+void PlaybackPanel::OnProcessingBox(bool agc)
+{
+    skin::CSkinnedCheck* box = agc ? c_.agc : c_.denoiser;
+    if (!control_.Flow())
+    {
+        box->setChecked(false);
+        return;
+    }
+    if (agc)
+        control_.SetAgc(box->isChecked());
+    else
+        control_.SetDenoiser(box->isChecked());
+}
+
+void PlaybackPanel::OpenOptions()
+{
+    dialogs::CPlayerOptionsDlg::Open(
+        &window_, optionsDialog_, settings_, {control_.agcLevel, control_.ncMode, control_.ncDepth},
+        [this](const dialogs::PlayerOptions& o) { ApplyOptions(o.agcLevel, o.ncMode, o.ncDepth); });
+}
+
+void PlaybackPanel::ApplyOptions(int32_t level, int32_t mode, int32_t depth)
+{
+    control_.agcLevel = level;
+    control_.ncMode = mode;
+    control_.ncDepth = depth;
+    if (c_.agc->isChecked()) control_.SetAgc(true);
+    if (c_.denoiser->isChecked()) control_.SetDenoiser(true);
+}
+
+void PlaybackPanel::OnPositionSlider(int code, int position)
+{
+    if (code == skin::CSkinnedSlider::kThumbTrack)
+        dragging_ = true;
+    else if (code == skin::CSkinnedSlider::kEndScroll)
+    {
+        dragging_ = false;
+        if (control_.Flow()) control_.Flow()->SetPosition(position);
+    }
+}
+
+void PlaybackPanel::OnPlayerMessage(int code, intptr_t value, const QString& text)
+{
+    playerActive_ = true;
+    if (code != vark::flow_code::kReplaced && !control_.Flow()) return;
+    switch (code)
+    {
+    case vark::flow_code::kDuration:
+        c_.duration->setText(DurationText(value));
+        c_.at->setText(DurationText(0));
+        c_.position->SetRange(0, int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
+        break;
+    case vark::flow_code::kPosition:
+        if (!dragging_)
+        {
+            c_.at->setText(DurationText(value));
+            c_.position->SetPos(int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
+        }
+        break;
+    case vark::flow_code::kStart:
+        c_.position->SetPos(int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
+        control_.Notified(code);
+        break;
+    case vark::flow_code::kPaused:
+        control_.Notified(code);
+        break;
+    case vark::flow_code::kStopped:
+        if (control_.Flow()) control_.Flow()->SetRing(0);
+        c_.loop->setChecked(false);
+        control_.Notified(code);
+        break;
+    case vark::flow_code::kSize:
+        c_.size->setText(
+            QString::fromStdString(vark::KilobyteText(uint32_t(std::max<intptr_t>(value, 0)))));
+        break;
+    case vark::flow_code::kName:
+        c_.name->setText(text);
+        break;
+    case 1:
+    case vark::flow_code::kFormat:
+        c_.format->setText(text);
+        break;
+    case vark::flow_code::kReplaced:
+        for (skin::CSkinnedStatic* t : {c_.name, c_.at, c_.duration, c_.size, c_.format})
+            t->setText({});
+        c_.position->SetRange(0, 0);
+        c_.position->SetPos(0);
+        c_.loop->setChecked(false);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,92 @@
+// The playback panel on its own, with bare controls in a plain dialog and the real player
+// server: what it does with nothing to play, a file from disk played to its end and again,
+// and letting go of it.
+#include <gtest/gtest.h>
+
+#include <QSocketNotifier>
+#include <QTest>
+
+#include "platform/com/apartment.h"
+#include "settings/app_settings.h"
+#include "shell/playback_panel.h"
+#include "skin/base_dlg.h"
+#include "skin/modal_questions.h"
+#include "skin/skin_manager.h"
+#include "skin/skinned_controls.h"
+#include "skin/skinned_more.h"
+#include "skin/skinned_slider.h"
+#include "testsupport/sound.h"
+#include "testsupport/test_env.h"
+#include "trillo/player_case.h"
+
+TEST(PlaybackPanel, FallsBackToTheRecordThenPlaysAFileFillsItsFieldsAndLetsGo)
+{
+    testsupport::ScopedTestEnv env;
+    env.Set("VARK_AUDIO", "capture:" + env.Path("out.wav"));
+    skin::ScriptedResponder answers;
+    com::CoInitialize();
+    ASSERT_TRUE(trillo::RegisterPlayerServerIfMissing(testsupport::BinDir() + "/vark-player"));
+    QSocketNotifier pump(com::ApartmentFd(), QSocketNotifier::Read);
+    QObject::connect(&pump, &QSocketNotifier::activated, [] { com::PumpApartment(); });
+    {
+        skin::CBaseDlg window;
+        skin::SkinManager skin;
+        PlaybackPanel::Controls c{};
+        c.loop = new skin::CSkinnedCheck(&skin, &window);
+        c.agc = new skin::CSkinnedCheck(&skin, &window);
+        c.denoiser = new skin::CSkinnedCheck(&skin, &window);
+        c.position = new skin::CSkinnedSlider(&skin, &window);
+        c.volume = new skin::CSkinnedSlider(&skin, &window);
+        c.loopLength = new skin::CSkinnedEdit(&skin, &window);
+        c.loopSpin = new skin::CSkinnedSpin(&skin, &window);
+        for (auto** t : {&c.name, &c.at, &c.duration, &c.size, &c.format})
+            *t = new skin::CSkinnedStatic(&skin, &window);
+        CAppSettings settings(L"");
+        settings.RingLength = 40; // stored beyond the range: forced into it
+        PlaybackPanel panel(window, settings, c);
+        int recordAsked = 0;
+        panel.playCurrentRecord = [&] { ++recordAsked; };
+
+        EXPECT_EQ(panel.LoopLength(), 30);
+        for (const auto& [typed, kept] :
+             {std::pair<const char*, int>{"2", 3}, {"x", 3}, {"12", 12}})
+        {
+            c.loopLength->setText(typed);
+            panel.ReadLoopLength();
+            EXPECT_EQ(panel.LoopLength(), kept) << typed;
+        }
+        // nothing held: the processing boxes do not stay ticked, Play asks for the record
+        c.agc->setChecked(true);
+        panel.OnProcessingBox(true);
+        EXPECT_FALSE(c.agc->isChecked());
+        panel.OnPlayButton();
+        panel.OnPlayPause();
+        EXPECT_EQ(recordAsked, 2);
+        for (int i = 0; i < 20; ++i)
+            panel.VolumeStep(4);
+        EXPECT_EQ(c.volume->Pos(), 100);
+
+        const std::string wav = env.Path("tone.wav");
+        testsupport::WriteFile(wav, testsupport::MonoWav(testsupport::TestTone(8000), 8000));
+        answers.AnswerPath(wav);
+        panel.PlayFromDisk();
+        EXPECT_EQ(panel.Player().Kind(), 2);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.duration->text() == "0:00:01"; }, 20000));
+        EXPECT_EQ(c.position->Maximum(), 1000);
+        EXPECT_TRUE(c.name->text().contains("tone"));
+        EXPECT_FALSE(c.format->text().isEmpty());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.Player().IsPlaying(); }, 20000));
+        EXPECT_TRUE(panel.Active());
+        panel.OnPlayButton(); // after its end the file starts again
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panel.Player().IsPlaying(); }, 10000));
+        EXPECT_EQ(recordAsked, 2);
+
+        panel.Drop();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.duration->text().isEmpty(); }, 10000));
+        EXPECT_TRUE(c.name->text().isEmpty());
+        EXPECT_EQ(c.position->Maximum(), 0);
+        panel.End();
+    }
+    EXPECT_EQ(answers.Unexpected(), 0);
+    com::CoUninitialize();
+}
