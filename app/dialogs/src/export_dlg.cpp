@@ -82,9 +82,9 @@ private:
     CExportDlg& dlg_;
 };
 
-CExportDlg::CExportDlg(QWidget* parent, vark::CVarkDevice& device,
+CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevice& device,
                        std::vector<ExportEntry> selection, CRecordsList& list)
-    : SkinnedDialog("IDD_EXPORT_DIALOG", kDialogId, parent), device_(device),
+    : SkinnedDialog("IDD_EXPORT_DIALOG", kDialogId, parent), settings_(settings), device_(device),
       selection_(std::move(selection)), list_(list), host_(std::make_unique<Host>(*this))
 {
     skin::SkinManager* m = &Skin();
@@ -120,14 +120,9 @@ CExportDlg::CExportDlg(QWidget* parent, vark::CVarkDevice& device,
     pauseSpin_->SetBuddy(pause_);
     pauseSpin_->SetRange(1, 59);
     fixedPause_->setChecked(true);
-    if (g_appSettings)
-    {
-        folder_->setText(QString::fromStdWString(g_appSettings->LastExportDirectory));
-        pauseSpin_->SetPos(int(g_appSettings->PauseLength));
-        sign_->setChecked(g_appSettings->DigitalSign != 0);
-    }
-    else
-        pauseSpin_->SetPos(1);
+    folder_->setText(QString::fromStdWString(settings_.LastExportDirectory));
+    pauseSpin_->SetPos(int(settings_.PauseLength));
+    sign_->setChecked(settings_.DigitalSign != 0);
     // the fixed length means nothing with the real pause
     connect(fixedPause_, &QRadioButton::toggled, this, [this] { SetInputsEnabled(true); });
     ShowProgress();
@@ -232,13 +227,10 @@ void CExportDlg::Confirm()
         pause_->setFocus();
         return;
     }
-    if (g_appSettings)
-    {
-        g_appSettings->LastExportDirectory = folder.toStdWString();
-        g_appSettings->DigitalSign = sign_->isChecked() ? 1 : 0;
-        if (vark::PauseAccepted(vark::PauseMode::kFixed, pause))
-            g_appSettings->PauseLength = uint32_t(pause);
-    }
+    settings_.LastExportDirectory = folder.toStdWString();
+    settings_.DigitalSign = sign_->isChecked() ? 1 : 0;
+    if (vark::PauseAccepted(vark::PauseMode::kFixed, pause))
+        settings_.PauseLength = uint32_t(pause);
     // A folder that does not exist yet is made, as the command line's export does.
     const std::filesystem::path target(folder.toStdString());
     std::error_code ec;

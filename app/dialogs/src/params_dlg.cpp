@@ -54,16 +54,15 @@ std::string WithExtension(const std::string& path)
 }
 
 // The folder the parameter file dialogs start in, remembered in the settings.
-std::string VrpFolder()
+std::string VrpFolder(const CAppSettings& settings)
 {
-    return g_appSettings ? platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory) : "";
+    return platform::WideToUtf8(settings.LastOpenVrpDirectory);
 }
 
-void RememberVrpFolder(const std::string& file)
+void RememberVrpFolder(CAppSettings& settings, const std::string& file)
 {
-    if (g_appSettings)
-        g_appSettings->LastOpenVrpDirectory =
-            platform::Utf8ToWide(std::filesystem::path(file).parent_path().string());
+    settings.LastOpenVrpDirectory =
+        platform::Utf8ToWide(std::filesystem::path(file).parent_path().string());
 }
 
 } // namespace
@@ -73,8 +72,10 @@ template <class C> C* CParamsDlg::BindNamed(C* control, const char* name)
     return Bind(control, ControlIdOf(name), name);
 }
 
-CParamsDlg::CParamsDlg(QWidget* parent, CVarkDevice* device, std::optional<uint32_t> freeKilobytes)
-    : SkinnedDialog<CBaseDlg>("IDD_PARAMS_DIALOG", kDialogId, parent), device_(device)
+CParamsDlg::CParamsDlg(QWidget* parent, CAppSettings& settings, CVarkDevice* device,
+                       std::optional<uint32_t> freeKilobytes)
+    : SkinnedDialog<CBaseDlg>("IDD_PARAMS_DIALOG", kDialogId, parent), settings_(settings),
+      device_(device)
 {
     if (freeKilobytes)
         freeKilobytes_ = *freeKilobytes;
@@ -390,10 +391,10 @@ void CParamsDlg::Write(const VarkParams& params)
 void CParamsDlg::Save()
 {
     const std::optional<std::string> chosen = Questions().SaveFile(
-        this, res::LoadString(res::ids::kParameterFilesFilter), VrpFolder(), "");
+        this, res::LoadString(res::ids::kParameterFilesFilter), VrpFolder(settings_), "");
     if (!chosen) return;
     const std::string path = WithExtension(*chosen);
-    RememberVrpFolder(path);
+    RememberVrpFolder(settings_, path);
     const std::optional<VarkParams> params = CheckedRecord();
     if (!params) return;
     if (!SaveParamsFile(platform::Utf8ToWide(path), *params))
@@ -402,10 +403,10 @@ void CParamsDlg::Save()
 
 void CParamsDlg::Load()
 {
-    const std::optional<std::string> chosen =
-        Questions().OpenFile(this, res::LoadString(res::ids::kParameterFilesFilter), VrpFolder());
+    const std::optional<std::string> chosen = Questions().OpenFile(
+        this, res::LoadString(res::ids::kParameterFilesFilter), VrpFolder(settings_));
     if (!chosen) return;
-    RememberVrpFolder(*chosen);
+    RememberVrpFolder(settings_, *chosen);
     VarkParams params;
     if (device_) params = device_->Params();
     if (!LoadParamsFile(platform::Utf8ToWide(*chosen), params))

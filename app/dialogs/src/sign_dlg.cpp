@@ -24,8 +24,8 @@ std::filesystem::path PathOf(const QString& text)
 
 } // namespace
 
-CSignDlg::CSignDlg(QWidget* parent, uint32_t attachedSerial)
-    : SkinnedDialog("IDD_SIGNTATURE_DIALOG", kDialogId, parent),
+CSignDlg::CSignDlg(QWidget* parent, CAppSettings& settings, uint32_t attachedSerial)
+    : SkinnedDialog("IDD_SIGNTATURE_DIALOG", kDialogId, parent), settings_(settings),
       serial_(std::make_unique<SerialChoice>(*this, attachedSerial))
 {
     wav_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_FILE, "IDC_EDIT_FILE");
@@ -72,17 +72,14 @@ void CSignDlg::closeEvent(QCloseEvent* e)
 
 void CSignDlg::Browse(bool signature)
 {
-    std::wstring* folder = nullptr;
-    if (g_appSettings)
-        folder = signature ? &g_appSettings->LastOpenDsgDirectory
-                           : &g_appSettings->LastOpenWaveDirectory;
+    std::wstring& folder =
+        signature ? settings_.LastOpenDsgDirectory : settings_.LastOpenWaveDirectory;
     const std::optional<std::string> chosen = skin::Questions().OpenFile(
         this,
         res::LoadString(signature ? res::ids::kSignatureFilesFilter : res::ids::kSoundFilesFilter),
-        folder ? platform::WideToUtf8(*folder) : std::string());
+        platform::WideToUtf8(folder));
     if (!chosen) return;
-    if (folder)
-        *folder = platform::Utf8ToWide(std::filesystem::path(*chosen).parent_path().string());
+    folder = platform::Utf8ToWide(std::filesystem::path(*chosen).parent_path().string());
     (signature ? signature_ : wav_)->setText(QString::fromStdString(*chosen));
     // the signature export wrote beside the file, when there is one and none was chosen yet
     std::error_code ec;

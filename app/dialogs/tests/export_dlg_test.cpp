@@ -81,7 +81,6 @@ protected:
     void SetUp() override
     {
         settings_ = std::make_unique<CAppSettings>(L"");
-        g_appSettings = settings_.get();
         recorder::RecorderImage image;
         image.identity.serial = 4242;
         // two "A" fragments 3 s apart (8 kHz mono mu-law) that join, then a 16 kHz PCM record
@@ -111,11 +110,7 @@ protected:
         settings_->PauseLength = 2;
         firmware_->ClearRequestLog();
     }
-    void TearDown() override
-    {
-        firmware_->SetLogSink({});
-        g_appSettings = nullptr;
-    }
+    void TearDown() override { firmware_->SetLogSink({}); }
 
     std::vector<ExportEntry> SelectAll()
     {
@@ -190,7 +185,7 @@ protected:
 
 TEST_F(ExportTest, OkChecksTheEntriesInOrderAndStaysOpen)
 {
-    Dlg dlg(nullptr, device_, SelectAll(), list_);
+    Dlg dlg(nullptr, *settings_, device_, SelectAll(), list_);
     dlg.show();
     auto* folder = Control<skin::CSkinnedEdit>(dlg, Dlg::IDC_EDIT_DIR);
     auto* pause = Control<skin::CSkinnedEdit>(dlg, Dlg::IDC_EDIT_PAUSE);
@@ -264,7 +259,7 @@ TEST_F(ExportTest, SignedRunJoinsFragmentsLikeTheCommandLineAndDeselectsRows)
     ASSERT_EQ(cli.exitCode, 0) << cli.err;
 
     Slow(100000);
-    Dlg dlg(nullptr, device_, SelectAll(), list_);
+    Dlg dlg(nullptr, *settings_, device_, SelectAll(), list_);
     Click(dlg, Dlg::IDC_CHK_MAKE_SIGN);
     ASSERT_TRUE(Control<skin::CSkinnedCheck>(dlg, Dlg::IDC_CHK_MAKE_SIGN)->isChecked());
     bool seenMidRun = false;
@@ -322,7 +317,7 @@ TEST_F(ExportTest, KeepSelectionAndTheOverwriteQuestionOnTheUiThread)
     testsupport::WriteFile(File(names_[2]), "old third");
     answers_.AnswerMessage(skin::IDNO);  // keep the first file
     answers_.AnswerMessage(skin::IDYES); // overwrite the third
-    Dlg dlg(nullptr, device_, SelectAll(), list_);
+    Dlg dlg(nullptr, *settings_, device_, SelectAll(), list_);
     Click(dlg, Dlg::IDC_CHK_KEEP_SEL);
     // a record playing from the recorder is stopped first and given its time to close
     using Clock = std::chrono::steady_clock;
@@ -360,7 +355,7 @@ TEST_F(ExportTest, CancelAsksNoGoesOnYesStopsAndDeletesTheFileBeingWritten)
     Slow(40000);
     answers_.AnswerMessage(skin::IDNO);
     answers_.AnswerMessage(skin::IDYES);
-    Dlg dlg(nullptr, device_, SelectAll(), list_);
+    Dlg dlg(nullptr, *settings_, device_, SelectAll(), list_);
     WhenCopying(0,
                 [&]
                 {
@@ -386,7 +381,7 @@ TEST_F(ExportTest, CancelAsksNoGoesOnYesStopsAndDeletesTheFileBeingWritten)
     // Stop, as the main window's exit does it: no question, the current file goes as well
     list_.clearSelection();
     ForgetActions();
-    Dlg again(nullptr, device_, SelectAll(), list_);
+    Dlg again(nullptr, *settings_, device_, SelectAll(), list_);
     WhenCopying(2, [&] { again.Stop(); });
     fs::remove(File(names_[0]));
     EXPECT_EQ(Run(again), skin::IDOK);
@@ -402,7 +397,7 @@ TEST_F(ExportTest, UnplugMidRecordEndsWithCantOpenRecordAndAClosedUnsignedFile)
     unplug.bytes = 30000;
     firmware_->AddFault(unplug);
     answers_.AnswerMessage(skin::IDOK);
-    Dlg dlg(nullptr, device_, SelectAll(), list_);
+    Dlg dlg(nullptr, *settings_, device_, SelectAll(), list_);
     Click(dlg, Dlg::IDC_CHK_MAKE_SIGN);
     EXPECT_EQ(Run(dlg), skin::IDOK);
     EXPECT_EQ(answers_.Texts(),
@@ -423,7 +418,7 @@ TEST_F(ExportTest, AFileThatCannotBeWrittenEndsWithTheDiskErrorAndKeepsTheFinish
     fs::create_directories(File(names_[2]));
     answers_.AnswerMessage(skin::IDYES);
     answers_.AnswerMessage(skin::IDOK);
-    Dlg dlg(nullptr, device_, SelectAll(), list_);
+    Dlg dlg(nullptr, *settings_, device_, SelectAll(), list_);
     Click(dlg, Dlg::IDC_CHK_MAKE_SIGN);
     EXPECT_EQ(Run(dlg), skin::IDOK);
     EXPECT_EQ(answers_.Texts(),

@@ -120,17 +120,12 @@ protected:
         ASSERT_TRUE(device_.PresentAccessCode(L""));
         device_.ReadParameters();
         settings_ = std::make_unique<CAppSettings>(platform::Utf8ToWide(env_.Path("Varke.ini")));
-        g_appSettings = settings_.get();
     }
-    void TearDown() override
-    {
-        g_appSettings = nullptr;
-        platform::SetThreadLocale(1033);
-    }
+    void TearDown() override { platform::SetThreadLocale(1033); }
 
     std::unique_ptr<CParamsDlg> Open(uint32_t freeKilobytes = 4000000)
     {
-        auto dlg = std::make_unique<CParamsDlg>(nullptr, &device_, freeKilobytes);
+        auto dlg = std::make_unique<CParamsDlg>(nullptr, *settings_, &device_, freeKilobytes);
         dlg->show();
         firmware_->ClearRequestLog();
         return dlg;
@@ -392,7 +387,7 @@ TEST_F(ParamsDlgTest, SavedSettingsLoadBackAndBadFilesChangeNothing)
     Press(kSave);
     ExpectAsked(0, res::LoadString(res::ids::kParameterFilesFilter)); // the file dialog's filter
     ASSERT_TRUE(testsupport::FileExists(folder + "/desk.vrp"));
-    EXPECT_EQ(platform::WideToUtf8(g_appSettings->LastOpenVrpDirectory), folder);
+    EXPECT_EQ(platform::WideToUtf8(settings_->LastOpenVrpDirectory), folder);
     Press(kDefault);
     EXPECT_FALSE(Shown() == saved);
     answers_.AnswerPath(folder + "/desk.vrp");

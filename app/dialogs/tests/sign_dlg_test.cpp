@@ -55,12 +55,7 @@ std::string MakeSignedFile(const std::string& folder, size_t dataBytes)
 class SignTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        settings_ = std::make_unique<CAppSettings>(L"");
-        g_appSettings = settings_.get();
-    }
-    void TearDown() override { g_appSettings = nullptr; }
+    void SetUp() override { settings_ = std::make_unique<CAppSettings>(L""); }
 
     // OK, waiting for the check to end; the texts of the messages it gave.
     std::vector<std::string> Check(CSignDlg& dlg)
@@ -94,7 +89,7 @@ TEST_F(SignTest, AuthenticRenamedChangedAndAWrongSerial)
 {
     const std::string folder = env_.Path("signed ملف");
     const std::string wav = MakeSignedFile(folder, 4u << 20);
-    CSignDlg dlg(nullptr, kSerial);
+    CSignDlg dlg(nullptr, *settings_, kSerial);
     dlg.show();
     EXPECT_TRUE(dlg.Serial().RecorderButton()->isChecked());
     EXPECT_FALSE(dlg.Serial().Field()->isEnabled());
@@ -150,7 +145,7 @@ TEST_F(SignTest, AuthenticRenamedChangedAndAWrongSerial)
 TEST_F(SignTest, WrongEntriesAndBrokenSignatureFiles)
 {
     const std::string wav = MakeSignedFile(env_.Path("files"), 1000);
-    CSignDlg dlg(nullptr, 0);
+    CSignDlg dlg(nullptr, *settings_, 0);
     dlg.show();
     // no recorder: the typed serial only
     EXPECT_TRUE(dlg.Serial().TypedButton()->isChecked());

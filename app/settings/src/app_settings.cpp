@@ -6,8 +6,6 @@
 #include <cstdlib>
 #include <string_view>
 
-CAppSettings* g_appSettings = nullptr;
-
 CAppSettings::CAppSettings(std::wstring path, std::wstring section)
     : CIniFileSettings(std::move(path), std::move(section))
 {

@@ -61,7 +61,6 @@ int CVarkApp::Run()
     const std::string folder = DataFolder();
     CAppSettings settings(platform::Utf8ToWide(platform::JoinPath(folder, "Varke.ini")), L"Common");
     settings.Load(); // a missing file leaves the defaults
-    g_appSettings = &settings;
 
     ApplyLanguage(settings);
 
@@ -112,6 +111,5 @@ int CVarkApp::Run()
     com::CoUninitialize();
     SLOG("Sound Manager Varke P ended");
     CloseLog();
-    g_appSettings = nullptr;
     return 0; // settings are saved by the Exit command, never here
 }

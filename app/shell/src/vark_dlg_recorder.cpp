@@ -189,7 +189,8 @@ void CVarkDlg::OnChangePin()
 void CVarkDlg::OnRecordSettings()
 {
     if (!recorder_.Can().parameters || !recorder_.ProtocolDevice()) return;
-    dialogs::CParamsDlg params(this, recorder_.ProtocolDevice(), recorder_.FreeKilobytes());
+    dialogs::CParamsDlg params(this, settings_, recorder_.ProtocolDevice(),
+                               recorder_.FreeKilobytes());
     params.stopRecorderPlayback = [this] { return panel_->StopRecorderPlayback(); };
     // the time left depends on the parameters
     if (params.exec() == skin::IDOK) recorder_.RefreshStatus();
@@ -205,8 +206,8 @@ void CVarkDlg::OnSaveToDisk()
     recorder_.LendToWorker(
         [&]
         {
-            dialogs::CExportDlg dlg(this, *recorder_.ProtocolDevice(), std::move(selection),
-                                    *list_);
+            dialogs::CExportDlg dlg(this, settings_, *recorder_.ProtocolDevice(),
+                                    std::move(selection), *list_);
             dlg.stopRecorderPlayback = [this] { return panel_->StopRecorderPlayback(); };
             exportDialog_ = &dlg;
             dlg.exec();
@@ -216,7 +217,7 @@ void CVarkDlg::OnSaveToDisk()
 
 void CVarkDlg::OnAuthenticate()
 {
-    dialogs::CSignDlg dlg(this, recorder_.AttachedSerial());
+    dialogs::CSignDlg dlg(this, settings_, recorder_.AttachedSerial());
     dlg.exec();
 }
 

@@ -57,7 +57,6 @@ TEST(MainWindowExport, SaveToDiskFollowsTheSelectionAndUnplugEndsDisconnected)
     recorder::VirtualRecorder plugged(firmware);
     ASSERT_TRUE(plugged.Plug());
     CAppSettings settings(L"");
-    g_appSettings = &settings;
     const std::string out = env.Path("exported");
     settings.LastExportDirectory = platform::Utf8ToWide(out);
     CVarkDlg dlg(settings);
@@ -130,7 +129,6 @@ TEST(MainWindowExport, SaveToDiskFollowsTheSelectionAndUnplugEndsDisconnected)
     EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT),
               QString::fromStdString(res::LoadString(res::ids::kNoConnection)));
     dlg.OnExit();
-    g_appSettings = nullptr;
 }
 
 TEST(MainWindowExport, AReplugWhileCopyToDiskIsOpenEndsConnected)
@@ -138,7 +136,6 @@ TEST(MainWindowExport, AReplugWhileCopyToDiskIsOpenEndsConnected)
     testsupport::ScopedTestEnv env;
     skin::ScriptedResponder answers;
     CAppSettings settings(L"");
-    g_appSettings = &settings;
     settings.LastExportDirectory = platform::Utf8ToWide(env.Path("exported"));
     recorder::RecorderImage image = recorder::MakeDemoImage();
     auto plugged = std::make_unique<recorder::VirtualRecorder>(
@@ -194,5 +191,4 @@ TEST(MainWindowExport, AReplugWhileCopyToDiskIsOpenEndsConnected)
     EXPECT_EQ(dlg.List()->RowCount(), 8);
     EXPECT_EQ(answers.Unexpected(), 0);
     dlg.OnExit();
-    g_appSettings = nullptr;
 }

@@ -84,7 +84,6 @@ int main(int argc, char** argv)
     settings.LastExportDirectory = L"/home/user/Records/Export";
     settings.PauseLength = 2;
     settings.DigitalSign = 1;
-    g_appSettings = &settings;
     bool ok = true;
     for (platform::Lcid lcid : res::Languages())
     {
@@ -127,12 +126,12 @@ int main(int argc, char** argv)
         {
             vark::CVarkDevice device;
             dialogs::CRecordsList list(nullptr);
-            dialogs::CExportDlg d(nullptr, device, {{0, 0}, {1, 1}}, list);
+            dialogs::CExportDlg d(nullptr, settings, device, {{0, 0}, {1, 1}}, list);
             ShowExportRun(d);
             ok &= Save(d, dir, "IDD_EXPORT_DIALOG", lcid);
         }
         {
-            dialogs::CSignDlg d(nullptr, 20416);
+            dialogs::CSignDlg d(nullptr, settings, 20416);
             d.WavField()->setText("/home/user/Records/Export/2026_05_01 10_20_30.wav");
             d.SignatureField()->setText("/home/user/Records/Export/2026_05_01 10_20_30.wav.dsg");
             ok &= Save(d, dir, "IDD_SIGNTATURE_DIALOG", lcid);
@@ -144,6 +143,5 @@ int main(int argc, char** argv)
         }
     }
     ok &= SaveMainWindowShots(dir);
-    g_appSettings = nullptr;
     return ok ? 0 : 1;
 }

@@ -75,7 +75,7 @@ bool SaveMainWindowShots(const QString& dir)
         ok &= Save(window, QStringLiteral("%1/IDD_VARK_DIALOG-%2.png").arg(dir, lang));
         {
             // the recording parameters as the connected recorder holds them
-            dialogs::CParamsDlg params(&window, window.Recorder().ProtocolDevice());
+            dialogs::CParamsDlg params(&window, settings, window.Recorder().ProtocolDevice());
             params.show();
             ok &= Save(params, QStringLiteral("%1/IDD_PARAMS_DIALOG-%2.png").arg(dir, lang));
         }

@@ -21,6 +21,8 @@
 #include "device/vark_device.h"
 #include "skin/base_dlg.h"
 
+class CAppSettings;
+
 namespace vark
 {
 class CExportWorker;
@@ -63,8 +65,9 @@ public:
     // A record from the recorder that was playing gets this long to close first.
     static constexpr int kPlaybackStopMs = 250;
 
-    CExportDlg(QWidget* parent, vark::CVarkDevice& device, std::vector<ExportEntry> selection,
-               CRecordsList& list);
+    // `settings` gives and keeps the folder, the pause and the signature choice.
+    CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevice& device,
+               std::vector<ExportEntry> selection, CRecordsList& list);
     ~CExportDlg() override;
 
     // Called when OK starts the export: stops a record that plays from the recorder and
@@ -94,6 +97,7 @@ private:
     // Runs `call` on the UI thread and returns when it has run (called by the worker).
     void OnUiThread(const std::function<void()>& call);
 
+    CAppSettings& settings_;
     vark::CVarkDevice& device_;
     const std::vector<ExportEntry> selection_;
     CRecordsList& list_;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <optional>
 
+class CAppSettings;
 class QButtonGroup;
 
 namespace skin
@@ -46,7 +47,8 @@ public:
     static constexpr int kPlaybackStopMs = 250;
 
     // `freeKilobytes`: the recorder's free memory; asked from the recorder when not given.
-    CParamsDlg(QWidget* parent, vark::CVarkDevice* device,
+    // `settings` keeps the folder the parameter files were saved to and loaded from.
+    CParamsDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevice* device,
                std::optional<uint32_t> freeKilobytes = std::nullopt);
     ~CParamsDlg() override;
 
@@ -62,6 +64,7 @@ public:
     void reject() override;
 
 private:
+    CAppSettings& settings_;
     template <class C> C* BindNamed(C* control, const char* name);
     void BindControls();
     void FillLists();

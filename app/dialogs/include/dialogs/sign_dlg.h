@@ -15,6 +15,8 @@
 
 #include "skin/base_dlg.h"
 
+class CAppSettings;
+
 namespace skin
 {
 class CSkinnedEdit;
@@ -33,7 +35,8 @@ public:
                          IDC_BUTTON_SIGN_FILE = 1253;
 
     // `attachedSerial`: the serial signatures carry for the attached recorder, 0 when none.
-    CSignDlg(QWidget* parent, uint32_t attachedSerial);
+    // `settings` keeps the folders the files were chosen in.
+    CSignDlg(QWidget* parent, CAppSettings& settings, uint32_t attachedSerial);
     ~CSignDlg() override;
     void OnCommand(int id) override;
     bool Verifying() const { return verifying_; }
@@ -54,6 +57,7 @@ private:
     void Verified(bool authentic, const std::wstring& exportedName, const std::wstring& baseName);
     void SetBusy(bool busy);
 
+    CAppSettings& settings_;
     std::unique_ptr<SerialChoice> serial_;
     skin::CSkinnedEdit *wav_, *signature_;
     std::atomic<bool> verifying_{false};

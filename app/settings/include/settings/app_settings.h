@@ -46,9 +46,6 @@ private:
     int saveCount_ = 0;
 };
 
-// Published right after the settings are loaded at start-up; null before and after.
-extern CAppSettings* g_appSettings;
-
 // The primary language identifiers the program carries resources for.
 constexpr uint32_t kLangArabic = 1, kLangEnglish = 9, kLangPolish = 21, kLangPortuguese = 22,
                    kLangRussian = 25;
