@@ -61,7 +61,7 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, std::function<void(
         // the bar runs right to left: after its blank start, Help first and File last
         std::vector<QMenu*> rtl(menus_.rbegin(), menus_.rend());
         rtl.insert(rtl.begin(), nullptr);
-        bar.SetMenu(rtl);
+        bar.SetMenu(rtl, true);
     }
     else
         bar.SetMenu(menus_);

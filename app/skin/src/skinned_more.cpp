@@ -1,9 +1,11 @@
 #include "skin/skinned_more.h"
 
+#include <QAbstractItemView>
 #include <QCalendarWidget>
 #include <QFontDatabase>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyledItemDelegate>
 
 namespace skin
 {
@@ -14,10 +16,8 @@ void Pt(KeyTable& k, const char* key, QPoint& p)
 {
     SkinManager::ReadPoint(k, key, p);
 }
-// Palette of the drop-down, matching the generated skins.
-const QColor kPanel(0x26, 0x2B, 0x31), kText(0xE8, 0xEA, 0xED), kDisabled(0x5B, 0x63, 0x6C),
-    kAccent(0x2E, 0xC4, 0xB6), kHair(0x34, 0x3A, 0x42), kInk(0x15, 0x18, 0x1C),
-    kGrayText(0x6D, 0x6D, 0x6D);
+// The system's grey of disabled text.
+const QColor kGrayText(0x6D, 0x6D, 0x6D);
 } // namespace
 
 // ---- CSkinnedSpin ---------------------------------------------------------------------
@@ -80,7 +80,10 @@ void CSkinnedSpin::mouseReleaseEvent(QMouseEvent*)
 
 // ---- CSkinnedCombo --------------------------------------------------------------------
 
-CSkinnedCombo::CSkinnedCombo(SkinManager* m, QWidget* parent) : SkinnedControl(m, parent) {}
+CSkinnedCombo::CSkinnedCombo(SkinManager* m, QWidget* parent) : SkinnedControl(m, parent)
+{
+    setItemDelegate(new QStyledItemDelegate(this));
+}
 
 void CSkinnedCombo::ApplySkin()
 {
@@ -108,6 +111,12 @@ void CSkinnedCombo::ApplySkin()
     pal.setColor(QPalette::Highlight, selBg_);
     pal.setColor(QPalette::HighlightedText, selText_);
     setPalette(pal);
+    // The drop-down is a window of its own, which takes no palette from the combo, and the
+    // style would draw its items as a menu's: a plain list in the section's colours.
+    pal.setColor(QPalette::Window, bg_);
+    pal.setColor(QPalette::WindowText, text_);
+    view()->setPalette(pal);
+    view()->window()->setPalette(pal);
 }
 
 void CSkinnedCombo::paintEvent(QPaintEvent*)
@@ -275,209 +284,6 @@ void CTimeUpDownSkin::mousePressEvent(QMouseEvent* e)
     int half = halfHeight_ < 0 ? height() / 2 : halfHeight_;
     pressed_ = e->position().y() >= half ? 2 : 1;
     update();
-}
-
-// ---- CSkinnedMenu ---------------------------------------------------------------------
-
-CSkinnedMenu::CSkinnedMenu(SkinManager* m, QWidget* parent) : SkinnedControl(m, parent)
-{
-    setMouseTracking(true);
-    leave_.setInterval(100);
-    QObject::connect(&leave_, &QTimer::timeout, this,
-                     [this]
-                     {
-                         if (!rect().contains(mapFromGlobal(QCursor::pos())) && !popup_)
-                         {
-                             hot_ = -1;
-                             leave_.stop();
-                             update();
-                         }
-                     });
-}
-
-CSkinnedMenu::~CSkinnedMenu()
-{
-    delete popup_;
-}
-
-void CSkinnedMenu::ApplySkin()
-{
-    KeyTable* k = OwnSection();
-    if (!k) return;
-    ReadPlacement(*k);
-    Pt(*k, "skin_position", skin_);
-    Pt(*k, "skin_position_selected", skinSelected_);
-    int n = 0;
-    if (SkinManager::ReadInt(*k, "item_count", n) && n > 0 && n <= 64)
-        SkinManager::ReadList(*k, "item_right", size_t(n), right_);
-}
-
-int CSkinnedMenu::ItemAt(int x) const
-{
-    int left = 0;
-    for (size_t i = 0; i < right_.size(); ++i)
-    {
-        if (x >= left && x < right_[i]) return int(i);
-        left = right_[i];
-    }
-    return -1;
-}
-
-void CSkinnedMenu::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    DrawPart(p, skin_, size());
-    int item = open_ >= 0 ? open_ : hot_;
-    if (item >= 0 && size_t(item) < right_.size())
-    {
-        int left = item == 0 ? 0 : right_[size_t(item) - 1];
-        int w = right_[size_t(item)] - left;
-        DrawPart(p, skinSelected_ + QPoint(left, 0), QSize(w, height()), left, 0);
-    }
-}
-
-void CSkinnedMenu::mouseMoveEvent(QMouseEvent* e)
-{
-    int item = ItemAt(int(e->position().x()));
-    if (item >= 0 && (size_t(item) >= submenus_.size() || !submenus_[size_t(item)]))
-        item = -1; // a span without a menu (the blank start of a right-to-left bar)
-    if (item != hot_)
-    {
-        hot_ = item;
-        leave_.start();
-        update();
-        if (popup_ && item >= 0 && item != open_) Open(item);
-    }
-}
-
-void CSkinnedMenu::mousePressEvent(QMouseEvent* e)
-{
-    int item = ItemAt(int(e->position().x()));
-    if (e->button() == Qt::LeftButton && item >= 0) Open(item);
-}
-
-void CSkinnedMenu::Open(int item)
-{
-    delete popup_;
-    open_ = item;
-    if (size_t(item) < submenus_.size() && submenus_[size_t(item)])
-    {
-        int left = item == 0 ? 0 : right_[size_t(item) - 1];
-        popup_ = new CSkinnedPopupMenu(submenus_[size_t(item)], this);
-        QObject::connect(popup_, &QObject::destroyed, this,
-                         [this]
-                         {
-                             open_ = -1;
-                             update();
-                         });
-        popup_->setAttribute(Qt::WA_DeleteOnClose);
-        popup_->Popup(mapToGlobal(QPoint(left + 2, height() + 2)));
-    }
-    update();
-}
-
-// ---- CSkinnedPopupMenu ----------------------------------------------------------------
-
-QFont CSkinnedPopupMenu::MenuFont()
-{
-    QFont f(QStringLiteral("Microsoft Sans Serif"));
-    f.setStyleHint(QFont::SansSerif);
-    f.setFamilies({QStringLiteral("Microsoft Sans Serif"), QStringLiteral("DejaVu Sans")});
-    f.setPointSizeF(8.5);
-    return f;
-}
-
-CSkinnedPopupMenu::CSkinnedPopupMenu(QMenu* menu, QWidget* parent)
-    : QWidget(parent, Qt::Popup | Qt::FramelessWindowHint), menu_(menu), actions_(menu->actions())
-{
-    setMouseTracking(true);
-    setFont(MenuFont());
-    QFontMetrics fm(font());
-    int widest = 0;
-    for (QAction* a : actions_)
-    {
-        int w = fm.horizontalAdvance(a->text());
-        if (a->text().contains('\t')) w += 3 * fm.averageCharWidth();
-        widest = std::max(widest, w);
-    }
-    itemHeight_ = fm.height() + 2;
-    resize(std::max(widest, 80) + 32, int(actions_.size()) * itemHeight_ + 2);
-}
-
-void CSkinnedPopupMenu::Popup(const QPoint& globalPos)
-{
-    move(globalPos);
-    show();
-}
-
-int CSkinnedPopupMenu::ItemAt(int y) const
-{
-    int i = (y - 1) / itemHeight_;
-    return y >= 1 && i < int(actions_.size()) ? i : -1;
-}
-
-void CSkinnedPopupMenu::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    p.fillRect(rect(), kPanel);
-    p.setPen(kHair);
-    p.drawRect(rect().adjusted(0, 0, -1, -1));
-    for (int i = 0; i < int(actions_.size()); ++i)
-    {
-        QAction* a = actions_[i];
-        QRect r(1, 1 + i * itemHeight_, width() - 2, itemHeight_);
-        if (a->isSeparator())
-        {
-            p.setPen(kHair);
-            p.drawLine(r.left() + 8, r.center().y(), r.right() - 8, r.center().y());
-            continue;
-        }
-        bool hot = i == hot_ && a->isEnabled();
-        if (hot) p.fillRect(r, kAccent);
-        if (a->isChecked())
-        {
-            // a check mark as an even-stroked path
-            QPen pen(hot ? kInk : kAccent, 1.6);
-            p.setPen(pen);
-            p.setRenderHint(QPainter::Antialiasing, true);
-            QPointF c(r.left() + 8, r.center().y());
-            p.drawPolyline(
-                QPolygonF({c + QPointF(-3.5, 0), c + QPointF(-1, 2.5), c + QPointF(3.5, -3)}));
-            p.setRenderHint(QPainter::Antialiasing, false);
-        }
-        p.setPen(!a->isEnabled() ? kDisabled : hot ? kInk : kText);
-        QStringList parts = a->text().split('\t');
-        QRect t = r.adjusted(16, 0, -8, 0);
-        p.drawText(t, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, parts.value(0));
-        if (parts.size() > 1)
-            p.drawText(t, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, parts.value(1));
-    }
-}
-
-void CSkinnedPopupMenu::mouseMoveEvent(QMouseEvent* e)
-{
-    int i = ItemAt(int(e->position().y()));
-    if (i != hot_)
-    {
-        hot_ = i;
-        update();
-    }
-}
-
-void CSkinnedPopupMenu::mouseReleaseEvent(QMouseEvent* e)
-{
-    if (!rect().contains(e->position().toPoint()))
-    {
-        close();
-        return;
-    }
-    int i = ItemAt(int(e->position().y()));
-    if (i >= 0 && actions_[i]->isEnabled() && !actions_[i]->isSeparator())
-    {
-        QAction* a = actions_[i];
-        close();
-        a->trigger();
-    }
 }
 
 } // namespace skin

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QAbstractItemView>
 #include <QDir>
 #include <QImage>
 #include <QSignalSpy>
@@ -316,3 +317,69 @@ TEST(SkinnedDateTime, PaintsItsFieldPictureUnderTheText)
 }
 
 } // namespace
+
+TEST(SkinnedCombo, TheDropDownListIsDrawnInTheSectionsColours)
+{
+    SkinFolder f("[IDD_TEST]\n[IDC_COMBO]\nsize=120 20\nposition=10 10\nedit_size=100 18\n"
+                 "bg_color=32 40 48\ntext_color=238 238 238\nselected_bg_color=46 196 182\n"
+                 "selected_text_color=21 24 28\n");
+    TestDlg dlg;
+    auto* combo = dlg.Bind(new CSkinnedCombo(&dlg.Skin()), 1001, "IDC_COMBO");
+    combo->addItems({"Internal mic", "Left external mic", "Line input"});
+    dlg.InitSkin(1, 2, f.root);
+    dlg.show();
+    combo->setCurrentIndex(1);
+    combo->showPopup();
+    QAbstractItemView* list = combo->view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    const QImage shot = list->window()->grab().toImage();
+    const QRect current = list->visualRect(combo->model()->index(1, 0));
+    const QPoint inCurrent = list->viewport()->mapTo(list->window(), current.topLeft()) +
+                             QPoint(current.width() - 4, current.height() / 2);
+    const QPoint inOther = list->viewport()->mapTo(
+        list->window(), list->visualRect(combo->model()->index(0, 0)).center());
+    const auto colour = [&](QPoint p) { return shot.pixelColor(p * shot.devicePixelRatio()); };
+    // the style may shade the selection by a step
+    const auto near = [](QColor a, QColor b)
+    {
+        return std::abs(a.red() - b.red()) <= 3 && std::abs(a.green() - b.green()) <= 3 &&
+               std::abs(a.blue() - b.blue()) <= 3;
+    };
+    EXPECT_TRUE(near(colour(inCurrent), QColor(46, 196, 182)))
+        << colour(inCurrent).name().toStdString();
+    EXPECT_TRUE(near(colour(inOther), QColor(32, 40, 48))) << colour(inOther).name().toStdString();
+    combo->hidePopup();
+}
+
+TEST(SkinnedMenu, LettersAndTheFirstMenuFollowTheReadingOrder)
+{
+    SkinFolder f("[IDD_TEST]\n[IDC_STATIC_MENU]\nsize=400 20\nposition=0 0\nitem_count=4\n"
+                 "item_right=40 100 160 220\n");
+    TestDlg dlg;
+    auto* m = dlg.Bind(new CSkinnedMenu(&dlg.Skin()), 1103, "IDC_STATIC_MENU");
+    dlg.InitSkin(1, 2, f.root);
+    QMenu file("Файл"), record("Запись"), save("Сохранить"), help("Справка");
+    m->SetMenu({&file, &record, &save, &help});
+    // a letter taken by an earlier title passes on to the next letter of the later one
+    EXPECT_EQ(m->Mnemonic(0), QChar(u'ф'));
+    EXPECT_EQ(m->Mnemonic(1), QChar(u'з'));
+    EXPECT_EQ(m->Mnemonic(2), QChar(u'с'));
+    EXPECT_EQ(m->Mnemonic(3), QChar(u'п'));
+    // right to left: the reading order starts at the right, after the blank start
+    QMenu home("Home");
+    m->SetMenu({nullptr, &help, &home}, true);
+    EXPECT_EQ(m->Mnemonic(0), QChar());
+    EXPECT_EQ(m->Mnemonic(2), QChar('h'));
+    EXPECT_EQ(m->Mnemonic(1), QChar(u'с'));
+    dlg.show();
+    QTest::keyClick(&dlg, Qt::Key_Alt);
+    ASSERT_NE(m->OpenPopup(), nullptr);
+    EXPECT_EQ(m->Highlighted(), 2);
+    QTest::keyClick(m->OpenPopup(), Qt::Key_Left); // the neighbour on screen
+    ASSERT_NE(m->OpenPopup(), nullptr);
+    EXPECT_EQ(m->Highlighted(), 1);
+    QTest::keyClick(m->OpenPopup(), Qt::Key_Left); // past the blank span, round to the right
+    EXPECT_EQ(m->Highlighted(), 2);
+    QTest::keyClick(m->OpenPopup(), Qt::Key_Escape);
+    EXPECT_EQ(m->OpenPopup(), nullptr);
+}

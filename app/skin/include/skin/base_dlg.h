@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QTimer>
+#include <QWindow>
 #include <cstdint>
 #include <string>
 #include <type_traits>
@@ -99,6 +101,20 @@ public:
     }
 
 protected:
+    void showEvent(QShowEvent* e) override
+    {
+        T::showEvent(e);
+        // A window manager may place a caption-less window without telling it where (no
+        // synthetic ConfigureNotify), and Qt would then map to the screen as if it sat at the
+        // origin: drop-downs and menus would open far from it. Asking for the place it has
+        // makes the manager confirm it.
+        QTimer::singleShot(0, this,
+                           [this]
+                           {
+                               if (QWindow* w = this->windowHandle())
+                                   w->setFramePosition(this->pos());
+                           });
+    }
     void paintEvent(QPaintEvent* e) override
     {
         if (hasSize_ && hasSkinPos_)

@@ -1,5 +1,6 @@
 // The remaining skinned controls: the up-down pair with a buddy, the combo box, the date
-// and time field, the up-down skinned by its own bitmaps, and the menu bar with its pop-up.
+// and time field and the up-down skinned by its own bitmaps (the menu bar is in
+// skinned_menu.h, included here).
 #pragma once
 
 #include <QComboBox>
@@ -10,6 +11,7 @@
 #include <QTimer>
 #include <vector>
 
+#include "skin/skinned_menu.h"
 #include "skin/skinned_window.h"
 
 namespace skin
@@ -112,56 +114,6 @@ protected:
 private:
     QImage bitmaps_[6]; // up, up pressed, down, down pressed, up disabled, down disabled
     int halfHeight_ = -1, pressed_ = 0;
-};
-
-// The drop-down of a menu bar item, drawn in the skin's colours with the nearest sans serif
-// to the program's menu font at 8.5 points.
-class CSkinnedPopupMenu : public QWidget
-{
-public:
-    explicit CSkinnedPopupMenu(QMenu* menu, QWidget* parent = nullptr);
-    void Popup(const QPoint& globalPos);
-    int ItemHeight() const { return itemHeight_; }
-    static QFont MenuFont();
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mouseReleaseEvent(QMouseEvent* e) override;
-
-private:
-    int ItemAt(int y) const;
-    QMenu* menu_;
-    QList<QAction*> actions_;
-    int itemHeight_ = 16, hot_ = -1;
-};
-
-// The menu bar: items are the spans between consecutive item_right values.
-class CSkinnedMenu : public SkinnedControl<QWidget>
-{
-public:
-    explicit CSkinnedMenu(SkinManager* m, QWidget* parent = nullptr);
-    ~CSkinnedMenu() override;
-    void ApplySkin() override;
-    void SetMenu(std::vector<QMenu*> submenus) { submenus_ = std::move(submenus); }
-    // The item under x, -1 when none.
-    int ItemAt(int x) const;
-    int Highlighted() const { return hot_; }
-    CSkinnedPopupMenu* OpenPopup() const { return popup_; }
-
-protected:
-    void paintEvent(QPaintEvent*) override;
-    void mouseMoveEvent(QMouseEvent* e) override;
-    void mousePressEvent(QMouseEvent* e) override;
-
-private:
-    void Open(int item);
-    QPoint skin_, skinSelected_;
-    std::vector<int> right_;
-    std::vector<QMenu*> submenus_;
-    int hot_ = -1, open_ = -1;
-    QTimer leave_;
-    QPointer<CSkinnedPopupMenu> popup_; // null once the drop-down has closed
 };
 
 } // namespace skin
