@@ -77,7 +77,8 @@ void CSignDlg::Browse(bool signature)
     const std::optional<std::string> chosen = skin::Questions().OpenFile(
         this,
         res::LoadString(signature ? res::ids::kSignatureFilesFilter : res::ids::kSoundFilesFilter),
-        platform::WideToUtf8(folder));
+        // until a file was chosen here, where the exports went
+        platform::WideToUtf8(folder.empty() ? settings_.LastExportDirectory : folder));
     if (!chosen) return;
     folder = platform::Utf8ToWide(std::filesystem::path(*chosen).parent_path().string());
     (signature ? signature_ : wav_)->setText(QString::fromStdString(*chosen));

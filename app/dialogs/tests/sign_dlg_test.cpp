@@ -94,13 +94,19 @@ TEST_F(SignTest, AuthenticRenamedChangedAndAWrongSerial)
     EXPECT_TRUE(dlg.Serial().RecorderButton()->isChecked());
     EXPECT_FALSE(dlg.Serial().Field()->isEnabled());
 
-    // the browser fills the file and finds the signature beside it
+    // the browser starts where the exports went, fills the file and finds the signature beside it
+    settings_->LastExportDirectory = platform::Utf8ToWide(env_.Path("exports"));
     answers_.AnswerPath(wav);
     dlg.OnCommand(CSignDlg::IDC_BUTTON_FILE);
     EXPECT_EQ(answers_.AskedQuestions().back().text, res::LoadString(res::ids::kSoundFilesFilter));
+    EXPECT_EQ(answers_.AskedQuestions().back().startFolder, env_.Path("exports"));
     EXPECT_EQ(dlg.WavField()->text().toStdString(), wav);
     EXPECT_EQ(dlg.SignatureField()->text().toStdString(), wav + ".dsg");
     EXPECT_EQ(platform::WideToUtf8(settings_->LastOpenWaveDirectory), folder);
+    answers_.AnswerPath(std::nullopt); // then where the last one was chosen
+    dlg.OnCommand(CSignDlg::IDC_BUTTON_FILE);
+    EXPECT_EQ(answers_.AskedQuestions().back().startFolder, folder);
+    EXPECT_EQ(dlg.WavField()->text().toStdString(), wav);
 
     // a large file is checked on its own thread under the wait cursor
     dlg.WavField()->setText(QString::fromStdString("  " + wav + " "));

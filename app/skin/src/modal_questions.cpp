@@ -87,7 +87,7 @@ std::string QtFileFilter(const std::string& filter)
 
 int ScriptedResponder::Message(QWidget*, const std::string& text, uint32_t style)
 {
-    asked_.push_back({Asked::kMessage, text, style});
+    asked_.push_back({Asked::kMessage, text, style, {}});
     if (messages_.empty())
     {
         ++unexpected_;
@@ -98,9 +98,10 @@ int ScriptedResponder::Message(QWidget*, const std::string& text, uint32_t style
     return r;
 }
 
-std::optional<std::string> ScriptedResponder::NextPath(Asked::Kind kind, const std::string& text)
+std::optional<std::string> ScriptedResponder::NextPath(Asked::Kind kind, const std::string& text,
+                                                       const std::string& startFolder)
 {
-    asked_.push_back({kind, text, 0});
+    asked_.push_back({kind, text, 0, startFolder});
     if (paths_.empty())
     {
         ++unexpected_;
@@ -112,21 +113,22 @@ std::optional<std::string> ScriptedResponder::NextPath(Asked::Kind kind, const s
 }
 
 std::optional<std::string> ScriptedResponder::OpenFile(QWidget*, const std::string& filter,
-                                                       const std::string&)
+                                                       const std::string& startFolder)
 {
-    return NextPath(Asked::kOpenFile, filter);
+    return NextPath(Asked::kOpenFile, filter, startFolder);
 }
 
 std::optional<std::string> ScriptedResponder::SaveFile(QWidget*, const std::string& filter,
-                                                       const std::string&, const std::string&)
+                                                       const std::string& startFolder,
+                                                       const std::string&)
 {
-    return NextPath(Asked::kSaveFile, filter);
+    return NextPath(Asked::kSaveFile, filter, startFolder);
 }
 
 std::optional<std::string> ScriptedResponder::BrowseFolder(QWidget*, const std::string& title,
-                                                           const std::string&)
+                                                           const std::string& startFolder)
 {
-    return NextPath(Asked::kBrowseFolder, title);
+    return NextPath(Asked::kBrowseFolder, title, startFolder);
 }
 
 } // namespace skin

@@ -54,6 +54,7 @@ public:
         } kind;
         std::string text; // message text, filter or title
         uint32_t style = 0;
+        std::string startFolder; // where a file or folder dialog starts
     };
 
     ScriptedResponder() { previous_ = SetQuestions(this); }
@@ -69,14 +70,16 @@ public:
 
     int Message(QWidget*, const std::string& text, uint32_t style) override;
     std::optional<std::string> OpenFile(QWidget*, const std::string& filter,
-                                        const std::string&) override;
-    std::optional<std::string> SaveFile(QWidget*, const std::string& filter, const std::string&,
+                                        const std::string& startFolder) override;
+    std::optional<std::string> SaveFile(QWidget*, const std::string& filter,
+                                        const std::string& startFolder,
                                         const std::string&) override;
     std::optional<std::string> BrowseFolder(QWidget*, const std::string& title,
-                                            const std::string&) override;
+                                            const std::string& startFolder) override;
 
 private:
-    std::optional<std::string> NextPath(Asked::Kind kind, const std::string& text);
+    std::optional<std::string> NextPath(Asked::Kind kind, const std::string& text,
+                                        const std::string& startFolder);
     ModalQuestions* previous_ = nullptr;
     std::deque<int> messages_;
     std::deque<std::optional<std::string>> paths_;
