@@ -8,7 +8,8 @@
 #include "settings/app_settings.h"
 #include "skin/skinned_more.h"
 
-MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, std::function<void(int)> trigger)
+MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings& settings,
+                   std::function<void(int)> trigger)
 {
     const std::vector<std::pair<uint32_t, std::vector<int>>> layout = {
         {res::ids::kMenuFile, {ID_EXIT}},
@@ -56,6 +57,8 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, std::function<void(
         actions_[id]->setCheckable(true);
     for (int id = ID_LANG_RUSSIAN; id <= ID_LANG_ARABIC; ++id)
         actions_[id]->setCheckable(true);
+    CheckOrder(settings.LoadListOrder != 0);
+    CheckLanguage(settings.Language);
     if (platform::PrimaryLanguage(platform::GetThreadLocale()) == kLangArabic)
     {
         // the bar runs right to left: after its blank start, Help first and File last

@@ -24,10 +24,8 @@ CVarkDlg::CVarkDlg(CAppSettings& settings, QWidget* parent)
 {
     setWindowTitle(QStringLiteral("Sound Manager Varke P"));
     InitControls();
-    menu_ = std::make_unique<MainMenu>(*this, *menuBar_, [this](int id) { OnCommand(id); });
-    menu_->CheckOrder(settings_.LoadListOrder != 0);
-    // the stored choice is what runs now: the menu follows the chosen thread language
-    menu_->CheckLanguage(settings_.Language);
+    menu_ =
+        std::make_unique<MainMenu>(*this, *menuBar_, settings_, [this](int id) { OnCommand(id); });
     InitKeys();
     InitCommands();
     InitSkin(kBitmap, kDescription);
@@ -240,6 +238,13 @@ void CVarkDlg::keyPressEvent(QKeyEvent* e)
     }
     if (e->key() == Qt::Key_Escape) return;
     SkinnedDialog::keyPressEvent(e);
+}
+
+void CVarkDlg::showEvent(QShowEvent* e)
+{
+    SkinnedDialog::showEvent(e);
+    // the recorder is looked for as soon as the window shows, from the loop: a PIN may be asked
+    QTimer::singleShot(0, this, [this] { recorder_.Start(); });
 }
 
 void CVarkDlg::closeEvent(QCloseEvent* e)

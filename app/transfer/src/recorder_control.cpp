@@ -45,15 +45,18 @@ RecorderControl::Capabilities RecorderControl::Can() const
     return c;
 }
 
+void RecorderControl::Start()
+{
+    if (ended_ || started_) return;
+    started_ = true;
+    StartWatching();
+    FindAndConnect();
+}
+
 void RecorderControl::Tick(bool mayPoll)
 {
     if (ended_) return;
-    if (firstTick_)
-    {
-        firstTick_ = false;
-        StartWatching();
-        FindAndConnect();
-    }
+    Start();
     if (++ticks_ <= kTicksPerPoll) return;
     ticks_ = 0;
     if (!Connected() || !mayPoll || lent_ || erasing_ || asking_) return;

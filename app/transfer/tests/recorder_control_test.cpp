@@ -279,3 +279,19 @@ TEST(RecorderControl, EraseIsPolledUntilItEndsThenTheEmptyRecorderIsListed)
     f.host.RunUntil([] { return false; }, 1000);
     EXPECT_TRUE(f.control.Connected()); // nothing is followed after the end
 }
+
+TEST(RecorderControl, StartConnectsBeforeTheFirstTickAndThePollKeepsItsPhase)
+{
+    Fixture f;
+    f.Plug(Image(1));
+    f.control.Start();
+    ASSERT_TRUE(f.control.Connected());
+    f.control.Start(); // once only
+    f.Requests();
+    // the status poll still comes on the sixth second, as when the first tick connected
+    for (int i = 0; i < 5; ++i)
+        f.control.Tick(true);
+    EXPECT_TRUE(f.Requests().empty());
+    f.control.Tick(true);
+    EXPECT_EQ(f.Requests(), (std::vector<std::string>{"Q7", "Q8", "Q1"}));
+}

@@ -12,6 +12,7 @@
 #include "shell/main_window_ids.h"
 #include "transfer/recorder_control.h"
 
+class CAppSettings;
 class QAction;
 class QMenu;
 class QWidget;
@@ -23,8 +24,10 @@ class CSkinnedMenu;
 class MainMenu : public MainWindowIds
 {
 public:
-    // The menus belong to `window`; `trigger` runs a command by its number.
-    MainMenu(QWidget& window, skin::CSkinnedMenu& bar, std::function<void(int)> trigger);
+    // The menus belong to `window`; `trigger` runs a command by its number. The marks start
+    // on the stored list order and language (the one that runs: the menu follows it).
+    MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings& settings,
+             std::function<void(int)> trigger);
 
     void Enable(int command, bool on);
     // The items of what the recorder can do.

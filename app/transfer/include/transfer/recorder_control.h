@@ -9,9 +9,10 @@
 // - Everything runs on the host's thread; `Host::After` runs a step on that thread's loop
 //   later. Device notifications arrive through `OnDeviceEvents` when the fd given to
 //   `Host::Watch` becomes readable; arrival and removal are handled 250 ms later.
-// - `Tick` is called every second. Its first call starts watching and looks for a recorder;
-//   every sixth call re-reads the status while `mayPoll` (the host is not playing from the
-//   recorder nor ending) and no worker, erase or question holds the recorder, and asks whether
+// - `Start` starts watching and looks for a recorder once, as soon as the host can show it
+//   (the first `Tick` does, when the host has not). `Tick` is called every second: every
+//   sixth call after connecting re-reads the status while `mayPoll` (the host is not playing from
+//   the recorder nor ending) and no worker, erase or question holds the recorder, and asks whether
 //   to refresh the list when the free memory changed between two polls.
 // - A worker that takes the recorder (the list loading, Copy to disk) runs inside
 //   `LendToWorker`; a removal meanwhile is put off until it returns, and the controller then
@@ -109,6 +110,7 @@ public:
     RecorderControl(const RecorderControl&) = delete;
     RecorderControl& operator=(const RecorderControl&) = delete;
 
+    void Start();
     void Tick(bool mayPoll);
     void OnDeviceEvents();
     // After this nothing is started again and the watch ends (the program's Exit).
@@ -162,7 +164,7 @@ private:
     std::unique_ptr<platform::devio::DeviceWatcher> watcher_;
     State state_ = State::kNone;
     Status status_;
-    bool connecting_ = false, ended_ = false, firstTick_ = true, asking_ = false;
+    bool connecting_ = false, ended_ = false, started_ = false, asking_ = false;
     bool erasing_ = false, lent_ = false, removedWhileLent_ = false;
     bool batteryIndication_ = false;
     int ticks_ = 0;
