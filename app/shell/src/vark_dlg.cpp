@@ -29,13 +29,14 @@ CVarkDlg::CVarkDlg(CAppSettings& settings, QWidget* parent)
     InitKeys();
     InitCommands();
     InitSkin(kBitmap, kDescription);
+    list_->setFocus(); // the keys go to the records first, as ever
     // the tool tips are the texts under the controls' own numbers
     for (int id : {IDC_CHK_RING, IDC_CHK_ARC, IDC_CHK_DENOISER, IDC_SL_PLAY, IDC_PLAY,
                    IDC_STOP_PLAY, IDC_PLAYER_OPTIONS, IDC_BEGIN, IDC_PAUSE, IDC_END,
                    IDC_LOAD_FROM_DISK, IDC_SL_VOLUME, IDC_EDIT_RING_LENGTH})
         for (QWidget* w : findChildren<QWidget*>())
             if (auto* layer = dynamic_cast<skin::SkinLayer*>(w); layer && layer->ControlId() == id)
-                w->setToolTip(QString::fromStdString(res::LoadString(uint32_t(id))));
+                skin::SetToolTip(*w, QString::fromStdString(res::LoadString(uint32_t(id))));
     StateChanged();
     connect(&statusTimer_, &QTimer::timeout, this, [this] { OnStatusTick(); });
     statusTimer_.start(1000);
@@ -101,7 +102,7 @@ void CVarkDlg::InitControls()
           BIND(skin::CSkinnedButton, IDC_MINIMIZE)})
     {
         b->setAutoDefault(false);
-        b->setFocusPolicy(Qt::NoFocus);
+        b->setFocusPolicy(Qt::TabFocus); // a click leaves the focus where it was
     }
     RecorderStatusView::Controls status{};
     status.connected = BIND(skin::CSkinnedImage, IDC_STATIC_CONNECT);
@@ -113,7 +114,7 @@ void CVarkDlg::InitControls()
     play.loopLength = loopEdit_ = BIND(skin::CSkinnedEdit, IDC_EDIT_RING_LENGTH);
     play.loopSpin = BIND(skin::CSkinnedSpin, IDC_SPIN_RING_LENGTH);
     for (skin::CSkinnedCheck* c : {play.loop, play.agc, play.denoiser})
-        c->setFocusPolicy(Qt::NoFocus);
+        c->setFocusPolicy(Qt::TabFocus);
     play.name = texts_[IDC_EDIT_NAME];
     play.at = texts_[IDC_EDIT_CURRENT_PLAY_POSITION];
     play.duration = texts_[IDC_EDIT_PLAY_DURATION];

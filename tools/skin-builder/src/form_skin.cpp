@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <tuple>
 
 #include "res/strings.h"
 
@@ -668,6 +669,68 @@ struct Layout
     QSize bitmap;
 };
 
+// The texts a control is named by for screen readers, as string numbers ("" for none): its
+// own; else the label drawn before it on its row, or the one just above it; else,
+// in a table, the text its row starts with and its column's heading; else the label after it.
+std::string NameText(const FormDialog& d, const F& c)
+{
+    const auto one = [](uint32_t id) { return id ? std::to_string(id) : std::string(); };
+    switch (c.kind)
+    {
+    case F::Close:
+        return one(res::ids::kCloseButton);
+    case F::Minimize:
+        return one(res::ids::kMinimizeButton);
+    case F::IconButton:
+        return c.icon == Icon::Folder ? one(res::ids::kBrowseButton) : ""; // else its tool tip
+    case F::Button:
+    case F::Check:
+    case F::Toggle:
+    case F::Radio:
+        if (c.text) return one(c.text);
+        break;
+    case F::Edit:
+    case F::Combo:
+    case F::Date:
+    case F::Time:
+    case F::Slider:
+    case F::List:
+        break;
+    default:
+        return "";
+    }
+    const QRect r = c.rect;
+    // distances along the row and up from the control; the layout tables place controls alike
+    // in every language (a neutral description serves them all), so left comes first
+    const auto ahead = [&](const QRect& t) { return r.left() - t.right(); };
+    const auto behind = [&](const QRect& t) { return t.left() - r.right(); };
+    uint32_t before = 0, above = 0, column = 0, leader = 0, after = 0;
+    int beforeGap = 1 << 20, aboveGap = 41, columnGap = 1 << 20, leaderGap = 1 << 20,
+        afterGap = 1 << 20;
+    for (const F& l : d.controls)
+    {
+        if (!l.text || &l == &c) continue;
+        const QRect t = l.rect;
+        const bool label = l.kind == F::Label || l.kind == F::Heading;
+        const bool choice = l.kind == F::Check || l.kind == F::Toggle || l.kind == F::Radio;
+        const bool row = t.top() < r.bottom() && t.bottom() > r.top();
+        const bool over = t.bottom() <= r.top() + 2 && t.left() < r.right() && t.right() > r.left();
+        const auto closer = [](uint32_t& id, int& best, uint32_t text, int gap)
+        {
+            if (gap >= 0 && gap < best) std::tie(id, best) = std::pair(text, gap);
+        };
+        if (label && row && ahead(t) >= -4) closer(before, beforeGap, l.text, ahead(t) + 4);
+        if (label && row && behind(t) >= -4) closer(after, afterGap, l.text, behind(t) + 4);
+        if (choice && row && ahead(t) >= -4) closer(leader, leaderGap, l.text, ahead(t) + 4);
+        if (label && over) closer(above, aboveGap, l.text, r.top() - t.bottom());
+        if (label && over) closer(column, columnGap, l.text, r.top() - t.bottom());
+    }
+    if (before) return one(before);
+    if (above) return one(above);
+    if (column) return leader ? one(leader) + " " + one(column) : one(column);
+    return one(after);
+}
+
 Layout Pack(const FormDialog& d)
 {
     Layout l;
@@ -675,6 +738,8 @@ Layout Pack(const FormDialog& d)
     for (const F& c : d.controls)
     {
         l.entries.push_back(Describe(c));
+        if (const std::string name = NameText(d, c); !name.empty())
+            l.entries.back().keys.push_back({"label_text", name});
         for (const Pic& pic : l.entries.back().pics)
             width = std::max(width, pic.src.width());
     }

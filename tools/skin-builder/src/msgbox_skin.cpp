@@ -34,6 +34,7 @@ std::string MsgBoxDescription()
     line("skin_position=0 0");
     line("title_height=23");
     const char* names[3] = {"IDOK", "IDYES", "IDNO"};
+    const uint32_t texts[3] = {res::ids::kOkButton, res::ids::kYesButton, res::ids::kNoButton};
     QPoint pos[3] = {kOk, kYes, kNo};
     for (int i = 0; i < 3; ++i)
     {
@@ -46,6 +47,7 @@ std::string MsgBoxDescription()
         line("skin_button_position=" + Pt(QPoint(0, y)));
         line("skin_button_position_pushed=" + Pt(QPoint(88, y)));
         line("skin_button_position_disabled=" + Pt(QPoint(176, y)));
+        line("label_text=" + std::to_string(texts[i])); // the name a screen reader says
     }
     line("[IDC_CANCEL]");
     line("button_size=" + Sz(kClose));
@@ -55,6 +57,7 @@ std::string MsgBoxDescription()
     line("skin_button_position=" + Pt(QPoint(0, kCloseY)));
     line("skin_button_position_pushed=" + Pt(QPoint(16, kCloseY)));
     line("skin_button_position_disabled=" + Pt(QPoint(32, kCloseY)));
+    line("label_text=" + std::to_string(res::ids::kCloseButton));
     const char* icons[4] = {"IDC_ICON_ERROR", "IDC_ICON_WARNING", "IDC_ICON_ASK", "IDC_ICON_INFO"};
     for (int i = 0; i < 4; ++i)
     {

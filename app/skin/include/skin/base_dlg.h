@@ -14,6 +14,8 @@
 #include <string>
 #include <type_traits>
 
+#include "platform/thread_locale.h"
+#include "skin/focus_order.h"
 #include "skin/skinned_window.h"
 
 namespace skin
@@ -89,6 +91,9 @@ public:
             QEvent e(kSkinApplyEvent);
             QCoreApplication::sendEvent(w, &e);
         }
+        // the controls are in place now: Tab follows them as a reader does
+        ArrangeFocus(*this, platform::PrimaryLanguage(platform::GetThreadLocale()) == 1,
+                     titleHeight_);
     }
 
     void ApplySkin() override

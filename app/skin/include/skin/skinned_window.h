@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QWidget>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 #include "skin/skin_manager.h"
@@ -35,6 +36,9 @@ public:
 
 protected:
     KeyTable* OwnSection() { return manager_ ? &manager_->Section(SectionId()) : nullptr; }
+    // The label the skin drew beside the control (its string number under "label_text"),
+    // empty when none: the control's name for screen readers.
+    std::string LabelText();
 
     SkinManager* manager_;
     int controlId_ = -1;
@@ -43,6 +47,7 @@ protected:
 
 template <class T> class SkinnedWindow : public T, public SkinLayer
 {
+
 public:
     template <class... A>
     explicit SkinnedWindow(SkinManager* manager, A&&... args)
@@ -56,6 +61,8 @@ protected:
         if (e->type() == kSkinApplyEvent)
         {
             ApplySkin();
+            if (const std::string name = LabelText(); !name.empty())
+                this->setAccessibleName(QString::fromStdString(name));
             e->accept();
             return true;
         }
