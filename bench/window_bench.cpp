@@ -1,8 +1,9 @@
-// The window's two timings against the virtual recorder over its real socket: loading a list
-// of 1,000 records through the "Load records list" dialog with 1 ms of latency on every
-// request, beside the recorder's own bound (its requests per record times the latency), and
-// the main window's start-up to its first painted frame with the recorder connected and the
-// list loaded.
+// The window's timings against the virtual recorder over its real socket: loading a list of
+// 1,000 records through the "Load records list" dialog with 1 ms of latency on every request,
+// beside the recorder's own bound (its requests per record times the latency) and beside the
+// same headers read straight in runs interleaved with the dialog's (so the machine's load
+// falls on both alike), and the main window's start-up to its first painted frame with the
+// recorder connected and the list loaded.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -65,19 +66,24 @@ struct Recorder
 };
 
 // The same headers fetched straight from the recorder in a loop: what the recorder and the link
-// allow, without the dialog and its hand-over.
+// allow, without the dialog and its hand-over. False when one could not be read.
+bool ReadHeadersStraight(vark::CVarkDevice& device)
+{
+    for (int i = 0; i < kRecords; ++i)
+    {
+        vark::RecordInfo info;
+        if (!device.GetRecordInfo(uint16_t(i), info)) return false;
+    }
+    return true;
+}
+
 void BM_HeadersStraightFromTheRecorder(benchmark::State& state)
 {
     Recorder r(kRecords, kLatencyMs);
     vark::CVarkDevice device;
     if (!device.Open(r.plugged->DevicePath()) || !device.PresentAccessCode(L"")) std::abort();
     for (auto _ : state)
-        for (int i = 0; i < kRecords; ++i)
-        {
-            vark::RecordInfo info;
-            if (!device.GetRecordInfo(uint16_t(i), info))
-                state.SkipWithError("a header could not be read");
-        }
+        if (!ReadHeadersStraight(device)) state.SkipWithError("a header could not be read");
     device.Close();
     state.counters["records_per_second"] = benchmark::Counter(
         double(kRecords) * double(state.iterations()), benchmark::Counter::kIsRate);
@@ -102,6 +108,22 @@ public:
     qint64 at = 0;
 };
 
+// One run of the dialog over all records: adds its time until the last row and its closing.
+bool LoadThroughTheDialog(vark::CVarkDevice& device, dialogs::CRecordsList& list,
+                          double& rowsSeconds, double& closingSeconds)
+{
+    list.Clear();
+    QElapsedTimer clock;
+    clock.start();
+    LastRow last(clock);
+    dialogs::CLoadRecordsListDlg dlg(nullptr, device, kRecords, 0, list);
+    dlg.installEventFilter(&last);
+    dlg.exec();
+    rowsSeconds += double(last.at) / 1e9;
+    closingSeconds += double(clock.nsecsElapsed() - last.at) / 1e9;
+    return list.RowCount() == kRecords;
+}
+
 void BM_LoadListThroughTheDialog(benchmark::State& state)
 {
     Recorder r(kRecords, kLatencyMs);
@@ -112,17 +134,9 @@ void BM_LoadListThroughTheDialog(benchmark::State& state)
     double rowsSeconds = 0, closingSeconds = 0;
     for (auto _ : state)
     {
-        list.Clear();
         r.firmware->ClearRequestLog();
-        QElapsedTimer clock;
-        clock.start();
-        LastRow last(clock);
-        dialogs::CLoadRecordsListDlg dlg(nullptr, device, kRecords, 0, list);
-        dlg.installEventFilter(&last);
-        dlg.exec();
-        rowsSeconds += double(last.at) / 1e9;
-        closingSeconds += double(clock.nsecsElapsed() - last.at) / 1e9;
-        if (list.RowCount() != kRecords) state.SkipWithError("not every record was listed");
+        if (!LoadThroughTheDialog(device, list, rowsSeconds, closingSeconds))
+            state.SkipWithError("not every record was listed");
         requests = r.firmware->RequestLog().size();
     }
     device.Close();
@@ -141,6 +155,36 @@ void BM_LoadListThroughTheDialog(benchmark::State& state)
 }
 BENCHMARK(BM_LoadListThroughTheDialog)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
+// The dialog's pace over the straight reads', the two run in turn on one recorder:
+// dialog_over_straight is the straight reads' time over the dialog's (1 when the dialog adds
+// nothing), rows_over_straight the same up to the dialog's last row (without its closing).
+void BM_DialogBesideStraightReads(benchmark::State& state)
+{
+    Recorder r(kRecords, kLatencyMs);
+    vark::CVarkDevice device;
+    if (!device.Open(r.plugged->DevicePath()) || !device.PresentAccessCode(L"")) std::abort();
+    dialogs::CRecordsList list(nullptr);
+    double straightSeconds = 0, rowsSeconds = 0, closingSeconds = 0;
+    for (auto _ : state)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        if (!ReadHeadersStraight(device)) state.SkipWithError("a header could not be read");
+        straightSeconds += double(clock.nsecsElapsed()) / 1e9;
+        if (!LoadThroughTheDialog(device, list, rowsSeconds, closingSeconds))
+            state.SkipWithError("not every record was listed");
+    }
+    device.Close();
+    state.counters["straight_s"] = straightSeconds / double(state.iterations());
+    state.counters["dialog_s"] = (rowsSeconds + closingSeconds) / double(state.iterations());
+    state.counters["dialog_over_straight"] = straightSeconds / (rowsSeconds + closingSeconds);
+    state.counters["rows_over_straight"] = straightSeconds / rowsSeconds;
+}
+BENCHMARK(BM_DialogBesideStraightReads)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+
 // Counts paint events of the window once it is connected with its list.
 class FirstFrame : public QObject
 {
@@ -157,8 +201,8 @@ public:
     bool painted = false;
 };
 
-// The demo recorder's size: eight records, no added latency. The window's first tick, which
-// finds the recorder, comes after one second by design.
+// The demo recorder's size: eight records, no added latency. The window looks for the recorder
+// as soon as it shows.
 void BM_StartUpToTheFirstConnectedFrame(benchmark::State& state)
 {
     Recorder r(8, 0);
