@@ -6,6 +6,7 @@
 #include <QAccessible>
 #include <QAccessibleTableInterface>
 #include <QApplication>
+#include <QTest>
 #include <functional>
 #include <memory>
 
@@ -163,4 +164,30 @@ TEST(Accessibility, TheRecordsListTellsItsRowsAndColumns)
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->text(QAccessible::Name), list.Text(1, 0));
     EXPECT_FALSE(table->columnDescription(3).isEmpty()); // the header names the column
+}
+
+TEST(Accessibility, ARingShowsWhereTabMovedAndAClickHidesIt)
+{
+    testsupport::ScopedTestEnv env;
+    CAppSettings settings(L"");
+    dialogs::CSignDlg dlg(nullptr, settings, 20416);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dlg));
+    const auto ring = [&]() -> QWidget*
+    {
+        for (QWidget* w : dlg.findChildren<QWidget*>())
+            if (w->testAttribute(Qt::WA_TransparentForMouseEvents) && w->isVisible()) return w;
+        return nullptr;
+    };
+    EXPECT_EQ(ring(), nullptr);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    ASSERT_NE(ring(), nullptr);
+    EXPECT_TRUE(
+        ring()->geometry().contains(QRect(focused->mapTo(&dlg, QPoint()), focused->size())));
+    const std::vector<QWidget*> controls = skin::FocusableControls(dlg);
+    QWidget* other = controls.front() != focused ? controls.front() : controls.back();
+    other->setFocus(Qt::MouseFocusReason); // as a click gives it
+    EXPECT_EQ(ring(), nullptr);
 }

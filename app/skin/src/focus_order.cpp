@@ -1,5 +1,8 @@
 #include "skin/focus_order.h"
 
+#include <QApplication>
+#include <QFocusEvent>
+#include <QPainter>
 #include <algorithm>
 #include <charconv>
 
@@ -8,6 +11,51 @@
 
 namespace skin
 {
+
+namespace
+{
+
+// A ring in the accent colour around the control Tab moved to, since the skins draw no focus
+// of their own; a click or the window's activation hides it, as on other desktops.
+class FocusRing : public QWidget
+{
+public:
+    explicit FocusRing(QWidget& dialog) : QWidget(&dialog)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        setFocusPolicy(Qt::NoFocus);
+        hide();
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() != QEvent::FocusIn) return false;
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (!w || w == this || w->window() != window()) return false;
+        const Qt::FocusReason why = static_cast<QFocusEvent*>(e)->reason();
+        if (why != Qt::TabFocusReason && why != Qt::BacktabFocusReason)
+        {
+            hide();
+            return false;
+        }
+        setGeometry(QRect(w->mapTo(window(), QPoint()), w->size()).adjusted(-3, -3, 3, 3));
+        raise();
+        show();
+        update();
+        return false;
+    }
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(0x2E, 0xC4, 0xB6), 2));
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
+    }
+};
+
+} // namespace
 
 std::vector<QWidget*> FocusableControls(QWidget& dialog)
 {
@@ -27,7 +75,7 @@ std::vector<QWidget*> FocusableControls(QWidget& dialog)
 void ArrangeFocus(QWidget& dialog, bool rightToLeft, int titleHeight)
 {
     std::vector<QWidget*> controls = FocusableControls(dialog);
-    if (controls.size() < 2) return;
+    if (controls.empty()) return;
     const auto at = [&](QWidget* w)
     {
         const QPoint p = w->mapTo(&dialog, w->rect().center());
@@ -51,6 +99,7 @@ void ArrangeFocus(QWidget& dialog, bool rightToLeft, int titleHeight)
     }
     for (size_t i = 1; i < controls.size(); ++i)
         QWidget::setTabOrder(controls[i - 1], controls[i]);
+    new FocusRing(dialog);
 }
 
 std::string SkinLayer::LabelText()

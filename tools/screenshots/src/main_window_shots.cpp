@@ -1,8 +1,11 @@
 #include "main_window_shots.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QPainter>
 #include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -37,6 +40,23 @@ bool Save(QWidget& w, const QString& path)
 {
     QApplication::processEvents();
     const bool ok = w.grab().save(path);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+// The dialog with its first drop-down list open: the list is a window of its own, painted
+// over the dialog's picture where it opened.
+bool SaveWithList(QWidget& dialog, const QString& path)
+{
+    QComboBox* combo = dialog.findChild<QComboBox*>();
+    if (!combo) return false;
+    combo->showPopup();
+    QApplication::processEvents();
+    QWidget* list = combo->view()->window();
+    QImage picture = dialog.grab().toImage();
+    QPainter(&picture).drawPixmap(dialog.mapFromGlobal(list->mapToGlobal(QPoint())), list->grab());
+    combo->hidePopup();
+    const bool ok = picture.save(path);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
     return ok;
 }
@@ -78,6 +98,8 @@ bool SaveMainWindowShots(const QString& dir)
             dialogs::CParamsDlg params(&window, settings, window.Recorder().ProtocolDevice());
             params.show();
             ok &= Save(params, QStringLiteral("%1/IDD_PARAMS_DIALOG-%2.png").arg(dir, lang));
+            ok &= SaveWithList(params,
+                               QStringLiteral("%1/IDD_PARAMS_DIALOG_list-%2.png").arg(dir, lang));
         }
         window.List()->clearSelection();
         window.List()->topLevelItem(2)->setSelected(true);

@@ -14,7 +14,8 @@ namespace skin
 std::vector<QWidget*> FocusableControls(QWidget& dialog);
 
 // Sorts them in reading order and chains Tab through them in that order; the window's own
-// buttons in its title band (the top `titleHeight` pixels) come after the rest.
+// buttons in its title band (the top `titleHeight` pixels) come after the rest. A ring then
+// shows the control Tab has moved to.
 void ArrangeFocus(QWidget& dialog, bool rightToLeft, int titleHeight = 0);
 
 // Sets a control's tool tip, which also names it for screen readers when nothing else does
