@@ -9,6 +9,46 @@ namespace skin
 CSkinnedSlider::CSkinnedSlider(SkinManager* m, QWidget* parent, bool vertical)
     : SkinnedControl(m, parent), vertical_(vertical)
 {
+    setFocusPolicy(Qt::TabFocus); // a click leaves the focus where it was
+}
+
+void CSkinnedSlider::keyPressEvent(QKeyEvent* e)
+{
+    const int range = max_ - min_, line = std::max(1, range / 50), page = std::max(1, range / 10);
+    int to = pos_;
+    switch (e->key())
+    {
+    case Qt::Key_Left:
+    case Qt::Key_Down:
+        to = pos_ - line;
+        break;
+    case Qt::Key_Right:
+    case Qt::Key_Up:
+        to = pos_ + line;
+        break;
+    case Qt::Key_PageDown:
+        to = pos_ - page;
+        break;
+    case Qt::Key_PageUp:
+        to = pos_ + page;
+        break;
+    case Qt::Key_Home:
+        to = min_;
+        break;
+    case Qt::Key_End:
+        to = max_;
+        break;
+    default:
+        return SkinnedControl::keyPressEvent(e);
+    }
+    const int before = pos_;
+    SetPos(to);
+    // a move by the keys ends at once, as a released drag does
+    if (pos_ != before)
+    {
+        emit notify(kThumbPosition, pos_);
+        emit notify(kEndScroll, pos_);
+    }
 }
 
 void CSkinnedSlider::ApplySkin()

@@ -162,6 +162,22 @@ TEST(SkinnedSlider, DragMovesByTravelAndNotifies)
     s.SetRange(0, 100);
     s.SetPos(1000);
     EXPECT_EQ(s.Pos(), 100);
+
+    // the keys: a step, a tenth, the ends; each move ends at once, none past the ends
+    spy.clear();
+    s.SetRange(0, 1000);
+    s.SetPos(500);
+    const std::pair<Qt::Key, int> keys[] = {{Qt::Key_Right, 520},  {Qt::Key_Down, 500},
+                                            {Qt::Key_PageUp, 600}, {Qt::Key_End, 1000},
+                                            {Qt::Key_Up, 1000},    {Qt::Key_Home, 0}};
+    for (const auto& [key, at] : keys)
+    {
+        QTest::keyClick(&s, key);
+        EXPECT_EQ(s.Pos(), at) << key;
+    }
+    ASSERT_EQ(spy.size(), 10); // two a move; Up at the end moved nothing
+    EXPECT_EQ(spy.back()[0].toInt(), CSkinnedSlider::kEndScroll);
+    EXPECT_EQ(spy.back()[1].toInt(), 0);
 }
 
 TEST(SkinnedCheck, PicturesByState)

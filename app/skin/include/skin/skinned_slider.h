@@ -1,6 +1,7 @@
 // CSkinnedSlider: a complete slider of our own drawn from the skin (background and thumb).
 // The parent learns of movement through notify(): 5 while the thumb is dragged, then 4, -16
-// (the mouse capture released) and 8 when the button is released.
+// (the mouse capture released) and 8 when the button is released; a move by the keys sends
+// 4 and 8.
 #pragma once
 
 #include <QMouseEvent>
@@ -38,6 +39,9 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    // Arrows a step, Page Up and Down a tenth, Home and End the ends; each move is notified
+    // as a position (4) and an end (8).
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     int Along(const QPointF& p) const { return int(vertical_ ? p.y() : p.x()); }
