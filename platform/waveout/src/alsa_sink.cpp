@@ -2,6 +2,7 @@
 // 100 ms so that a block counts as played shortly before it is heard.
 #include "sink.h"
 
+#include <algorithm>
 #include <alsa/asoundlib.h>
 
 #include <cstdlib>
@@ -118,6 +119,9 @@ std::vector<AlsaDevice> AlsaPlaybackDevices()
         std::free(ioid);
     }
     snd_device_name_free_hint(hints);
+    // the default first, where a user looks for it
+    std::stable_partition(devices.begin(), devices.end(),
+                          [](const AlsaDevice& d) { return d.pcm == "default"; });
     return devices;
 }
 

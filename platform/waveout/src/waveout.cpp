@@ -272,15 +272,35 @@ private:
     std::thread thread_;
 };
 
-std::vector<std::string> DeviceNames()
+std::vector<OutputDevice> OutputDevices()
 {
     const Config config = ReadConfig();
-    std::vector<std::string> names;
+    std::vector<OutputDevice> devices;
     if (config.kind == Config::Kind::alsa)
         for (const AlsaDevice& device : AlsaPlaybackDevices())
-            names.push_back(device.description);
-    names.push_back(config.kind == Config::Kind::capture ? "Capture output" : "Null output");
+            devices.push_back({device.pcm, device.description});
+    if (config.kind == Config::Kind::capture)
+        devices.push_back({"capture", "Capture output"});
+    else
+        devices.push_back({"null", "Null output"});
+    return devices;
+}
+
+std::vector<std::string> DeviceNames()
+{
+    std::vector<std::string> names;
+    for (const OutputDevice& device : OutputDevices())
+        names.push_back(device.description);
     return names;
+}
+
+int DeviceNumber(const std::string& name)
+{
+    if (name.empty()) return -1;
+    const std::vector<OutputDevice> devices = OutputDevices();
+    for (size_t i = 0; i < devices.size(); ++i)
+        if (devices[i].name == name) return static_cast<int>(i);
+    return -1;
 }
 
 std::unique_ptr<WaveOut> WaveOut::Open(int device, uint32_t rate, DoneCallback done,

@@ -258,3 +258,39 @@ TEST(WaveOut, DefaultDeviceFallsBackToNullWhenAlsaCannotOpen)
     EXPECT_TRUE(WaveOut::Open(static_cast<int>(names.size()) - 1, 44100, blocks.Callback()));
     EXPECT_FALSE(WaveOut::Open(static_cast<int>(names.size()), 44100, blocks.Callback()));
 }
+
+TEST(WaveOut, OutputsAreNamedByTheirPcmTheDefaultFirstAndOpenedByTheirNumber)
+{
+    testsupport::ScopedTestEnv env;
+    // an ALSA of its own: a default that discards and a PCM that writes a file
+    const std::string raw = env.Path("out.raw");
+    testsupport::WriteFile(
+        env.Path("asound.conf"),
+        "pcm.vark_file {\n type file\n slave.pcm { type null }\n file \"" + raw +
+            "\"\n format \"raw\"\n hint { show on description \"Test file\" }\n}\n"
+            "pcm.!default {\n type null\n hint { show on description \"Test "
+            "default\" }\n}\n");
+    env.Set("ALSA_CONFIG_PATH", env.Path("asound.conf"));
+    env.Set("VARK_AUDIO", std::nullopt);
+    const std::vector<OutputDevice> devices = OutputDevices();
+    ASSERT_GE(devices.size(), 3u);
+    EXPECT_EQ(devices.front().name, "default");
+    EXPECT_EQ(devices.back().name, "null");
+    const int file = DeviceNumber("vark_file");
+    ASSERT_GT(file, 0);
+    EXPECT_EQ(devices[size_t(file)].description, "Test file");
+    EXPECT_EQ(DeviceNames()[size_t(file)], "Test file");
+    EXPECT_EQ(DeviceNumber("no_such_pcm"), -1);
+    EXPECT_EQ(DeviceNumber(""), -1);
+
+    Blocks blocks(3);
+    {
+        std::string error;
+        auto out = WaveOut::Open(file, 44100, blocks.Callback(), &error);
+        ASSERT_TRUE(out) << error;
+        EXPECT_EQ(out->BackEnd(), "alsa:vark_file");
+        blocks.SubmitAll(*out);
+        EXPECT_TRUE(testsupport::WaitFor([&] { return blocks.Returned() == 3; }, 10000));
+    }
+    EXPECT_FALSE(testsupport::ReadFile(raw).empty()); // what played went to that PCM
+}

@@ -33,9 +33,22 @@ struct WaveHeader
     uintptr_t user = 0; // free for the caller
 };
 
-// Names of the output devices, in device-number order: the ALSA playback devices (only for
-// the alsa back end), then "Null output".
+// An output device as a user chooses it: `name` identifies it (the ALSA PCM name; several
+// PCMs of one card share a description), `description` is what to show.
+struct OutputDevice
+{
+    std::string name;
+    std::string description;
+};
+
+// The output devices in device-number order: the ALSA playback devices, the default first
+// (only for the alsa back end), then the null output (or the capture file).
+std::vector<OutputDevice> OutputDevices();
+// The descriptions of the same, in the same order.
 std::vector<std::string> DeviceNames();
+// The device number of the output named `name`, for Open; -1 (the back end's default) when
+// the name is empty or names no output now.
+int DeviceNumber(const std::string& name);
 
 class WaveOut
 {
