@@ -13,6 +13,12 @@ QString Text(uint32_t id)
     return QString::fromStdString(res::LoadString(id));
 }
 
+// The recorder's clock as the status area shows it.
+QString ClockText(const platform::AutoDate& clock)
+{
+    return QString::fromStdString(clock.Format("%Y.%m.%d %H:%M:%S"));
+}
+
 QString Percent(uint32_t value)
 {
     return QStringLiteral("%1%").arg(value);
@@ -68,12 +74,10 @@ void RecorderStatusView::ShowStatus(const vark::RecorderControl& recorder)
     else
         c_.chargeLevel->SetValue(s.charging ? 0 : 100); // older firmware tells only that
     c_.charging->setVisible(s.charging);
-    c_.clock->setText(s.clock ? QString::fromStdString(s.clock->Format("%Y.%m.%d %H:%M:%S"))
-                              : QString());
+    c_.clock->setText(s.clock ? ClockText(*s.clock) : QString());
 }
 
 void RecorderStatusView::ShowClock(const vark::RecorderControl& recorder)
 {
-    c_.clock->setText(QString::fromStdString(
-        (platform::AutoDate::Now() + recorder.ClockOffset()).Format("%Y.%m.%d %H:%M:%S")));
+    c_.clock->setText(ClockText(platform::AutoDate::Now() + recorder.ClockOffset()));
 }

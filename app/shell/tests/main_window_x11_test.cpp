@@ -44,13 +44,11 @@ QPoint TitleCentre(const skin::CSkinnedMenu& bar, int item)
 // Where the X server has the window; nullopt when xdotool cannot tell.
 std::optional<QPoint> PlaceOnScreen(QWidget& window)
 {
-    QProcess xdo;
-    xdo.start(QStringLiteral("xdotool"),
-              {"getwindowgeometry", "--shell", QString::number(window.winId())});
-    if (!QTest::qWaitFor([&] { return xdo.state() == QProcess::NotRunning; }, 10000))
-        return std::nullopt;
+    const std::optional<QString> shell =
+        x11::XdoOutput({"getwindowgeometry", "--shell", QString::number(window.winId())});
+    if (!shell) return std::nullopt;
     int x = -1, y = -1;
-    for (const QString& line : QString::fromUtf8(xdo.readAllStandardOutput()).split('\n'))
+    for (const QString& line : shell->split('\n'))
     {
         if (line.startsWith("X=")) x = line.mid(2).toInt();
         if (line.startsWith("Y=")) y = line.mid(2).toInt();

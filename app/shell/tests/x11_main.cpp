@@ -55,12 +55,19 @@ const std::string& Problem()
     return g_problem;
 }
 
-bool Xdo(const QStringList& arguments)
+std::optional<QString> XdoOutput(const QStringList& arguments)
 {
     QProcess xdo;
     xdo.start(QStringLiteral("xdotool"), arguments);
-    if (!QTest::qWaitFor([&] { return xdo.state() == QProcess::NotRunning; }, 10000)) return false;
-    return xdo.exitStatus() == QProcess::NormalExit && xdo.exitCode() == 0;
+    if (!QTest::qWaitFor([&] { return xdo.state() == QProcess::NotRunning; }, 10000) ||
+        xdo.exitStatus() != QProcess::NormalExit || xdo.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(xdo.readAllStandardOutput());
+}
+
+bool Xdo(const QStringList& arguments)
+{
+    return XdoOutput(arguments).has_value();
 }
 
 } // namespace x11

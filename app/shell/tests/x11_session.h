@@ -3,7 +3,9 @@
 // clicks and keys pass through the X server as a user's do (grabs, focus, popups).
 #pragma once
 
+#include <QString>
 #include <QStringList>
+#include <optional>
 #include <string>
 
 namespace x11
@@ -14,6 +16,8 @@ const std::string& Problem();
 
 // Runs xdotool with these arguments while the Qt loop goes on; false when it failed.
 bool Xdo(const QStringList& arguments);
+// The same, with what it printed; nullopt when it failed.
+std::optional<QString> XdoOutput(const QStringList& arguments);
 
 } // namespace x11
 

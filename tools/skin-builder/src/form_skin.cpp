@@ -704,9 +704,8 @@ std::string NameText(const FormDialog& d, const F& c)
     // in every language (a neutral description serves them all), so left comes first
     const auto ahead = [&](const QRect& t) { return r.left() - t.right(); };
     const auto behind = [&](const QRect& t) { return t.left() - r.right(); };
-    uint32_t before = 0, above = 0, column = 0, leader = 0, after = 0;
-    int beforeGap = 1 << 20, aboveGap = 41, columnGap = 1 << 20, leaderGap = 1 << 20,
-        afterGap = 1 << 20;
+    uint32_t before = 0, column = 0, leader = 0, after = 0;
+    int beforeGap = 1 << 20, columnGap = 1 << 20, leaderGap = 1 << 20, afterGap = 1 << 20;
     for (const F& l : d.controls)
     {
         if (!l.text || &l == &c) continue;
@@ -722,11 +721,10 @@ std::string NameText(const FormDialog& d, const F& c)
         if (label && row && ahead(t) >= -4) closer(before, beforeGap, l.text, ahead(t) + 4);
         if (label && row && behind(t) >= -4) closer(after, afterGap, l.text, behind(t) + 4);
         if (choice && row && ahead(t) >= -4) closer(leader, leaderGap, l.text, ahead(t) + 4);
-        if (label && over) closer(above, aboveGap, l.text, r.top() - t.bottom());
         if (label && over) closer(column, columnGap, l.text, r.top() - t.bottom());
     }
     if (before) return one(before);
-    if (above) return one(above);
+    if (column && columnGap <= 40) return one(column); // the label just above it
     if (column) return leader ? one(leader) + " " + one(column) : one(column);
     return one(after);
 }
