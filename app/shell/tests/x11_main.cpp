@@ -77,7 +77,7 @@ int main(int argc, char** argv)
     ::testing::InitGoogleTest(&argc, argv);
     // listing the tests (at build time) needs no display
     const bool listing = ::testing::GTEST_FLAG(list_tests);
-    std::unique_ptr<testsupport::ChildProcess> xvfb, windowManager;
+    std::unique_ptr<testsupport::ChildProcess> xvfb, windowManager, watchdog;
     std::string display;
     for (const char* tool : {"Xvfb", "openbox", "xdotool", "xprop"})
         if (g_problem.empty() && !OnPath(tool))
@@ -105,8 +105,14 @@ int main(int argc, char** argv)
                                                5000)
                            .out.find("window id") != std::string::npos;
             },
-            10000);
+            30000);
         if (!managed) g_problem = "openbox did not take the screen";
+        // a test program that is killed leaves no X server behind
+        const std::string self = std::to_string(::getpid());
+        watchdog = std::make_unique<testsupport::ChildProcess>(std::vector<std::string>{
+            "sh", "-c",
+            "while kill -0 " + self + " 2>/dev/null; do sleep 1; done; kill " +
+                std::to_string(windowManager->Pid()) + " " + std::to_string(xvfb->Pid())});
     }
     int result = 0;
     {
@@ -114,6 +120,7 @@ int main(int argc, char** argv)
         skin_data::InitSkinData();
         result = RUN_ALL_TESTS();
     }
+    watchdog.reset();
     windowManager.reset();
     xvfb.reset();
     return result;
