@@ -26,7 +26,7 @@ template <typename SetParameter> bool SwitchObject(int32_t kind, int32_t on, Set
 } // namespace
 
 // C linkage comes from the declarations in trillo.h.
-bool TRIL_Init(int, platform::HWND hwnd, int message, bool, int)
+bool TRIL_Init(int device, platform::HWND hwnd, int message, bool, int)
 {
     Tril& t = TheTril();
     if (t.m_player)
@@ -45,6 +45,10 @@ bool TRIL_Init(int, platform::HWND hwnd, int message, bool, int)
         return false;
     }
     t.m_player = player;
+    // The device goes first: the state opens it. -1 (the default) needs no call.
+    if (device >= 0)
+        if (const HRESULT set = player->SetOutputDevice(device); FAILED(set))
+            SLOG_ERR("TRIL_Init, output device %d refused, hr=%d; the default plays", device, set);
     ComPtr<IDispatch> state;
     hr = player->GetState(state.put());
     if (SUCCEEDED(hr) && !state) hr = E_POINTER;

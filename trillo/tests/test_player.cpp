@@ -335,6 +335,10 @@ public:
         if (SUCCEEDED(hr)) *title = SysAllocString(title_.c_str());
         return hr;
     }
+    HRESULT SetOutputDevice(int32_t device) override
+    {
+        return Enter("SetOutputDevice", Args({device}));
+    }
 
 private:
     ~Player() override = default;

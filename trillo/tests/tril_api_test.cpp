@@ -126,6 +126,13 @@ TEST_F(TrilApi, InitSubscribesAndClearUnsubscribesEndsAndFreesTheServer)
     EXPECT_FALSE(TRIL_IsReady());
     EXPECT_EQ(Calls(), (Lines{"Unadvise 7", "End"}));
     EXPECT_TRUE(testsupport::WaitFor([&] { return ProcessGone(server); }, 10000));
+
+    // a chosen output device reaches the player before its state (which opens the device);
+    // a player that refuses it still plays, through its default
+    ForgetCalls();
+    env.Set("TRILLO_TEST_FAIL", std::string("SetOutputDevice"));
+    ASSERT_TRUE(TRIL_Init(3, hwnd, 33323, false, 200));
+    EXPECT_EQ(Calls(), (Lines{"SetOutputDevice 3", "GetState", "Advise", "Begin"}));
 }
 
 TEST_F(TrilApi, AFailingBeginUndoesEverything)

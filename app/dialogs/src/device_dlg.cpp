@@ -1,5 +1,7 @@
 #include "dialogs/device_dlg.h"
 
+#include <algorithm>
+
 #include "form_buttons.h"
 #include "platform/waveout.h"
 #include "res/string_ids.h"
@@ -9,20 +11,28 @@ namespace dialogs
 {
 
 CDeviceDlg::CDeviceDlg(QWidget* parent, CAppSettings& settings)
-    : CDeviceDlg(parent, settings, platform::waveout::DeviceNames())
+    : CDeviceDlg(parent, settings, platform::waveout::OutputDevices())
 {
 }
 
 CDeviceDlg::CDeviceDlg(QWidget* parent, CAppSettings& settings,
-                       const std::vector<std::string>& devices)
+                       const std::vector<platform::waveout::OutputDevice>& devices)
     : SkinnedDialog("IDD_DEVICE_DIALOG", kDialogId, parent), settings_(settings)
 {
     list_ = Bind(new skin::CSkinnedCombo(&Skin()), IDC_CMB_DEVICE, "IDC_CMB_DEVICE");
-    for (const std::string& name : devices)
-        list_->addItem(QString::fromStdString(name));
+    for (const auto& device : devices)
+    {
+        // a description that several outputs share is told apart by the output's name
+        const bool shared = std::count_if(devices.begin(), devices.end(),
+                                          [&](const auto& other)
+                                          { return other.description == device.description; }) > 1;
+        const std::string text =
+            shared ? device.description + " (" + device.name + ")" : device.description;
+        list_->addItem(QString::fromStdString(text), QString::fromStdString(device.name));
+    }
     if (list_->count() > 0)
         list_->setCurrentIndex(
-            std::max(0, list_->findText(QString::fromStdWString(settings_.OutDeviceName))));
+            std::max(0, list_->findData(QString::fromStdWString(settings_.OutDeviceName))));
     BindFormButtons(*this);
     InitSkin(kBitmap, kDescription);
     list_->setFocus();
@@ -36,7 +46,7 @@ void CDeviceDlg::OnCommand(int id)
         Message(res::ids::kSelectPlaybackDevice, res::ids::kMessageTitle, kStyleOk);
         return;
     }
-    settings_.OutDeviceName = list_->currentText().toStdWString();
+    settings_.OutDeviceName = list_->currentData().toString().toStdWString();
     CBaseDlg::OnCommand(id);
 }
 

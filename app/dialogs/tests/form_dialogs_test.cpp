@@ -159,18 +159,21 @@ TEST(DeviceDialog, SelectsTheStoredDeviceAndStoresTheChoice)
     testsupport::ScopedTestEnv env;
     ScriptedResponder answers;
     CAppSettings settings(L"");
-    settings.OutDeviceName = L"Card B";
-    CDeviceDlg dlg(nullptr, settings, {"Card A", "Card B"});
+    settings.OutDeviceName = L"hw:1,0";
+    // two outputs of one card share its description; the list tells them apart by name
+    CDeviceDlg dlg(nullptr, settings,
+                   {{"default", "Default output"}, {"hw:1,0", "Card B"}, {"plughw:1,0", "Card B"}});
     dlg.show();
-    EXPECT_EQ(dlg.DeviceList()->currentText(), "Card B");
+    EXPECT_EQ(dlg.DeviceList()->currentText(), "Card B (hw:1,0)");
+    EXPECT_EQ(dlg.DeviceList()->itemText(0), "Default output");
     dlg.DeviceList()->setCurrentIndex(-1);
     PressOk(dlg.DeviceList());
     ExpectMessage(answers, 0, res::ids::kSelectPlaybackDevice, 0x00);
     EXPECT_TRUE(dlg.isVisible());
-    dlg.DeviceList()->setCurrentIndex(0);
+    dlg.DeviceList()->setCurrentIndex(2);
     PressOk(dlg.DeviceList());
     EXPECT_EQ(dlg.result(), skin::IDOK);
-    EXPECT_EQ(settings.OutDeviceName, L"Card A");
+    EXPECT_EQ(settings.OutDeviceName, L"plughw:1,0"); // the name, not the description
 
     // an unknown stored name selects the first device; the stand-in's own list comes by
     // default (the tests run on its silent back end)

@@ -47,7 +47,7 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings&
         menus_.push_back(menu);
     }
     for (int id : {ID_PLAY, ID_SAVE_TO_DISK, ID_DELETE_ALL, ID_REFRESH, ID_RECORD_SETTINGS,
-                   ID_SET_TIME, ID_ENTER_PIN, ID_CHANGE_PIN, ID_SELECT_DEVICE})
+                   ID_SET_TIME, ID_ENTER_PIN, ID_CHANGE_PIN})
         actions_[id]->setEnabled(false);
     QAction* refresh = actions_[ID_REFRESH];
     refresh->setShortcut(QKeySequence(Qt::Key_F5));

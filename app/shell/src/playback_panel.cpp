@@ -16,6 +16,7 @@
 #include "skin/skinned_controls.h"
 #include "skin/skinned_more.h"
 #include "skin/skinned_slider.h"
+#include "transfer/output_device.h"
 #include "transfer/status_texts.h"
 #include "trillo/trillo.h"
 
@@ -83,6 +84,8 @@ PlaybackPanel::PlaybackPanel(skin::CBaseDlg& window, CAppSettings& settings,
                [this](platform::UINT, platform::WPARAM w, platform::LPARAM l)
                { OnPlayerMessage(int(w), l, CopiedText(w, l)); })
 {
+    // the device chosen in the device dialog plays from this start on
+    control_.initArgument = vark::OutputDeviceNumber(settings_.OutDeviceName);
     c_.position->SetRange(0, 0);
     connect(c_.position, &skin::CSkinnedSlider::notify, this,
             [this](int code, int pos) { OnPositionSlider(code, pos); });

@@ -175,6 +175,7 @@ void CVarkDlg::InitCommands()
         {ID_PLAYER_OPTIONS, [&p] { p.OpenOptions(); }},
         {IDC_PLAYER_OPTIONS, [&p] { p.OpenOptions(); }},
         {ID_ABOUT, [this] { OnAbout(); }},
+        {ID_SELECT_DEVICE, [this] { OnSelectDevice(); }},
         {IDC_PLAY, [&p] { p.OnPlayButton(); }},
         {ID_PLAY_PAUSE, [&p] { p.OnPlayPause(); }},
         {IDC_PAUSE, [&p] { p.OnPause(); }},

@@ -6,6 +6,7 @@
 
 #include "dialogs/about_dlg.h"
 #include "dialogs/change_pin_dlg.h"
+#include "dialogs/device_dlg.h"
 #include "dialogs/export_dlg.h"
 #include "dialogs/key_dlg.h"
 #include "dialogs/load_records_list_dlg.h"
@@ -225,6 +226,13 @@ void CVarkDlg::OnPublicKeys()
 {
     dialogs::CKeyDlg dlg(this, recorder_.AttachedSerial());
     dlg.exec();
+}
+
+void CVarkDlg::OnSelectDevice()
+{
+    // the player opens its device once, when it starts
+    dialogs::CDeviceDlg dlg(this, settings_);
+    if (dlg.exec() == skin::IDOK) Message(res::ids::kRestartSoftware, res::ids::kMessageTitle, 0);
 }
 
 void CVarkDlg::OnAbout()

@@ -105,7 +105,9 @@ TEST(Accessibility, EveryControlHasANameAndTabFollowsTheReadingOrderInEveryLangu
                  [&]
                  {
                      return std::make_unique<dialogs::CDeviceDlg>(
-                         nullptr, settings, std::vector<std::string>{"Card A", "Card B"});
+                         nullptr, settings,
+                         std::vector<platform::waveout::OutputDevice>{{"a", "Card A"},
+                                                                      {"b", "Card B"}});
                  }},
                 {"parameters",
                  [&] { return std::make_unique<dialogs::CParamsDlg>(nullptr, settings, nullptr); }},

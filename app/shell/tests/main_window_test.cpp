@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <csignal>
 
+#include "dialogs/device_dlg.h"
 #include "dialogs/pin_dlg.h"
 #include "dialogs/records_list.h"
 #include "platform/com/apartment.h"
@@ -118,7 +119,7 @@ TEST(MainWindow, ConnectsListsChoosesTheNewestAndFollowsUnplugAndReplug)
     EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_REFRESH));
     EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_RECORD_SETTINGS));
     EXPECT_FALSE(dlg.ItemEnabled(CVarkDlg::ID_ENTER_PIN));
-    EXPECT_FALSE(dlg.ItemEnabled(CVarkDlg::ID_SELECT_DEVICE));
+    EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_SELECT_DEVICE));
     dlg.ChooseRow(8); // past the end wraps to the first row
     EXPECT_EQ(dlg.SelectedIndex(), 0);
     EXPECT_FALSE(dlg.List()->HasCurrentMarker(7));
@@ -306,6 +307,36 @@ TEST(MainWindow, TheLoopLengthSetWithTheArrowsIsSavedAtExit)
     dlg.OnExit();
     EXPECT_EQ(settings.RingLength, 4u);
     EXPECT_EQ(settings.SaveCount(), 1);
+}
+
+TEST(MainWindow, TheChosenOutputDeviceIsStoredByNameAndNeedsARestart)
+{
+    testsupport::ScopedTestEnv env;
+    const std::string raw = env.Path("out.raw");
+    testsupport::UseTestAlsa(env, raw);
+    skin::ScriptedResponder answers;
+    answers.AnswerMessage(skin::IDOK); // "Please restart the software."
+    CAppSettings settings(L"");
+    CVarkDlg dlg(settings);
+    dlg.show();
+    // the device dialog: the second output (after the default) chosen, then OK
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout,
+                     [&]
+                     {
+                         auto* d =
+                             dynamic_cast<dialogs::CDeviceDlg*>(QApplication::activeModalWidget());
+                         if (!d || d->DeviceList()->count() < 2) return;
+                         d->DeviceList()->setCurrentIndex(d->DeviceList()->findText("Test file"));
+                         d->OnCommand(skin::IDOK);
+                     });
+    watch.start(50);
+    dlg.OnCommand(CVarkDlg::ID_SELECT_DEVICE);
+    EXPECT_EQ(settings.OutDeviceName, L"vark_file");
+    ASSERT_EQ(answers.AskedQuestions().size(), 1u);
+    EXPECT_EQ(answers.AskedQuestions()[0].text, res::LoadString(res::ids::kRestartSoftware));
+    EXPECT_EQ(answers.AskedQuestions()[0].style, 0u);
+    dlg.OnExit();
 }
 
 TEST(MainWindow, PlaysARecordWholeThenPausesSeeksAndExitsInTwoPasses)

@@ -19,6 +19,29 @@
 #include "testsupport/test_env.h"
 #include "trillo/player_case.h"
 
+#include <unistd.h>
+
+namespace
+{
+
+// Bare controls of the panel in `window`.
+PlaybackPanel::Controls MakeControls(skin::SkinManager& skin, skin::CBaseDlg& window)
+{
+    PlaybackPanel::Controls c{};
+    c.loop = new skin::CSkinnedCheck(&skin, &window);
+    c.agc = new skin::CSkinnedCheck(&skin, &window);
+    c.denoiser = new skin::CSkinnedCheck(&skin, &window);
+    c.position = new skin::CSkinnedSlider(&skin, &window);
+    c.volume = new skin::CSkinnedSlider(&skin, &window);
+    c.loopLength = new skin::CSkinnedEdit(&skin, &window);
+    c.loopSpin = new skin::CSkinnedSpin(&skin, &window);
+    for (auto** t : {&c.name, &c.at, &c.duration, &c.size, &c.format})
+        *t = new skin::CSkinnedStatic(&skin, &window);
+    return c;
+}
+
+} // namespace
+
 TEST(PlaybackPanel, FallsBackToTheRecordThenPlaysAFileFillsItsFieldsAndLetsGo)
 {
     testsupport::ScopedTestEnv env;
@@ -31,16 +54,7 @@ TEST(PlaybackPanel, FallsBackToTheRecordThenPlaysAFileFillsItsFieldsAndLetsGo)
     {
         skin::CBaseDlg window;
         skin::SkinManager skin;
-        PlaybackPanel::Controls c{};
-        c.loop = new skin::CSkinnedCheck(&skin, &window);
-        c.agc = new skin::CSkinnedCheck(&skin, &window);
-        c.denoiser = new skin::CSkinnedCheck(&skin, &window);
-        c.position = new skin::CSkinnedSlider(&skin, &window);
-        c.volume = new skin::CSkinnedSlider(&skin, &window);
-        c.loopLength = new skin::CSkinnedEdit(&skin, &window);
-        c.loopSpin = new skin::CSkinnedSpin(&skin, &window);
-        for (auto** t : {&c.name, &c.at, &c.duration, &c.size, &c.format})
-            *t = new skin::CSkinnedStatic(&skin, &window);
+        const PlaybackPanel::Controls c = MakeControls(skin, window);
         CAppSettings settings(L"");
         settings.RingLength = 40; // stored beyond the range: forced into it
         PlaybackPanel panel(window, settings, c);
@@ -87,6 +101,46 @@ TEST(PlaybackPanel, FallsBackToTheRecordThenPlaysAFileFillsItsFieldsAndLetsGo)
         EXPECT_EQ(c.position->Maximum(), 0);
         panel.End();
     }
+    EXPECT_EQ(answers.Unexpected(), 0);
+    com::CoUninitialize();
+}
+
+// The output device stored by the device dialog is what plays, from the panel's start on; an
+// output that is gone plays through the default, and VARK_AUDIO wins over the stored one.
+TEST(PlaybackPanel, PlaysThroughTheStoredOutputDevice)
+{
+    testsupport::ScopedTestEnv env;
+    const std::string raw = env.Path("out.raw");
+    testsupport::UseTestAlsa(env, raw);
+    skin::ScriptedResponder answers;
+    com::CoInitialize();
+    ASSERT_TRUE(trillo::RegisterPlayerServerIfMissing(testsupport::BinDir() + "/vark-player"));
+    QSocketNotifier pump(com::ApartmentFd(), QSocketNotifier::Read);
+    QObject::connect(&pump, &QSocketNotifier::activated, [] { com::PumpApartment(); });
+    const std::string wav = env.Path("tone.wav");
+    testsupport::WriteFile(wav, testsupport::MonoWav(testsupport::TestTone(2000), 8000));
+    const auto playWith = [&](const std::wstring& stored)
+    {
+        skin::CBaseDlg window;
+        skin::SkinManager skin;
+        CAppSettings settings(L"");
+        settings.OutDeviceName = stored;
+        PlaybackPanel panel(window, settings, MakeControls(skin, window));
+        answers.AnswerPath(wav);
+        panel.PlayFromDisk();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return panel.Player().IsPlaying(); }, 20000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !panel.Player().IsPlaying(); }, 20000));
+        panel.End();
+    };
+    playWith(L"vark_file");
+    EXPECT_GE(testsupport::ReadFile(raw).size(), 2000u * 4);
+
+    ::unlink(raw.c_str());
+    playWith(L"gone");
+    env.Set("VARK_AUDIO", "capture:" + env.Path("heard.wav"));
+    playWith(L"vark_file");
+    EXPECT_FALSE(testsupport::FileExists(raw));
+    EXPECT_TRUE(testsupport::FileExists(env.Path("heard.wav")));
     EXPECT_EQ(answers.Unexpected(), 0);
     com::CoUninitialize();
 }

@@ -303,6 +303,14 @@ int DeviceNumber(const std::string& name)
     return -1;
 }
 
+std::string DeviceNameList()
+{
+    std::string list;
+    for (const OutputDevice& device : OutputDevices())
+        list += (list.empty() ? "" : ", ") + device.name;
+    return list;
+}
+
 std::unique_ptr<WaveOut> WaveOut::Open(int device, uint32_t rate, DoneCallback done,
                                        std::string* error)
 {

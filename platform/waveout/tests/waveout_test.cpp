@@ -262,16 +262,8 @@ TEST(WaveOut, DefaultDeviceFallsBackToNullWhenAlsaCannotOpen)
 TEST(WaveOut, OutputsAreNamedByTheirPcmTheDefaultFirstAndOpenedByTheirNumber)
 {
     testsupport::ScopedTestEnv env;
-    // an ALSA of its own: a default that discards and a PCM that writes a file
     const std::string raw = env.Path("out.raw");
-    testsupport::WriteFile(
-        env.Path("asound.conf"),
-        "pcm.vark_file {\n type file\n slave.pcm { type null }\n file \"" + raw +
-            "\"\n format \"raw\"\n hint { show on description \"Test file\" }\n}\n"
-            "pcm.!default {\n type null\n hint { show on description \"Test "
-            "default\" }\n}\n");
-    env.Set("ALSA_CONFIG_PATH", env.Path("asound.conf"));
-    env.Set("VARK_AUDIO", std::nullopt);
+    testsupport::UseTestAlsa(env, raw);
     const std::vector<OutputDevice> devices = OutputDevices();
     ASSERT_GE(devices.size(), 3u);
     EXPECT_EQ(devices.front().name, "default");
@@ -282,6 +274,7 @@ TEST(WaveOut, OutputsAreNamedByTheirPcmTheDefaultFirstAndOpenedByTheirNumber)
     EXPECT_EQ(DeviceNames()[size_t(file)], "Test file");
     EXPECT_EQ(DeviceNumber("no_such_pcm"), -1);
     EXPECT_EQ(DeviceNumber(""), -1);
+    EXPECT_EQ(DeviceNameList().rfind("default, ", 0), 0u);
 
     Blocks blocks(3);
     {

@@ -112,4 +112,19 @@ TEST_F(CliPlay, BadFilesAndOptionsFail)
     EXPECT_EQ(Play({}).exitCode, 2);
 }
 
+TEST_F(CliPlay, PlaysOnTheOutputDeviceNamedAndRefusesAnUnknownOne)
+{
+    const std::string raw = env.Path("out.raw");
+    testsupport::UseTestAlsa(env, raw);
+    const auto tone = testsupport::TestTone(800);
+    testsupport::WriteFile(env.Path("in.wav"), testsupport::MonoWav(tone, 8000));
+    auto r = Play({env.Path("in.wav"), "--output-device", "vark_file"});
+    ASSERT_EQ(r.exitCode, 0) << r.err << r.out;
+    EXPECT_GE(testsupport::ReadFile(raw).size(), tone.size() * 4);
+    r = Play({env.Path("in.wav"), "--output-device", "speakers"});
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("'speakers' (the outputs: default, "), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("vark_file"), std::string::npos) << r.err;
+}
+
 } // namespace

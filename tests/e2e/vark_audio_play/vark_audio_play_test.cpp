@@ -156,6 +156,25 @@ TEST_F(PlayTest, WrongUseAndMissingFiles)
     EXPECT_EQ(RunProcess({Tool(), "play", in, "--ring", "0-5000"}).exitCode, 1);
 }
 
+TEST_F(PlayTest, DevicesListsTheOutputsAndOutputDevicePlaysOnOne)
+{
+    const std::string raw = env.Path("out.raw");
+    testsupport::UseTestAlsa(env, raw);
+    const auto list = RunProcess({Tool(), "devices"});
+    ASSERT_EQ(list.exitCode, 0) << list.err;
+    EXPECT_EQ(list.out.rfind("default\tTest default\n", 0), 0u) << list.out;
+    EXPECT_NE(list.out.find("vark_file\tTest file\n"), std::string::npos) << list.out;
+    EXPECT_EQ(RunProcess({Tool(), "devices", "x"}).exitCode, 2);
+
+    WriteMono(in, 8000, 800);
+    const auto played = RunProcess({Tool(), "play", in, "--output-device", "vark_file"});
+    ASSERT_EQ(played.exitCode, 0) << played.err;
+    EXPECT_GE(testsupport::ReadFile(raw).size(), 800u * 4);
+    const auto refused = RunProcess({Tool(), "play", in, "--output-device", "speakers"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("vark_file"), std::string::npos) << refused.err;
+}
+
 TEST_F(PlayTest, FilterOptionSetsTheGainsAndSwitchesTheFilterOn)
 {
     WriteMono(in, 8000, 800);

@@ -61,6 +61,17 @@ void ScopedTestEnv::Set(const std::string& name, const std::optional<std::string
         ::unsetenv(name.c_str());
 }
 
+void UseTestAlsa(ScopedTestEnv& env, const std::string& raw)
+{
+    WriteFile(env.Path("asound.conf"),
+              "pcm.vark_file {\n type file\n slave.pcm { type null }\n file \"" + raw +
+                  "\"\n format \"raw\"\n hint { show on description \"Test file\" }\n}\n"
+                  "pcm.!default {\n type null\n hint { show on description \"Test "
+                  "default\" }\n}\n");
+    env.Set("ALSA_CONFIG_PATH", env.Path("asound.conf"));
+    env.Set("VARK_AUDIO", std::nullopt);
+}
+
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);

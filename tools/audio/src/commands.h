@@ -14,6 +14,7 @@ int Info(const Args& args);
 int Decode(const Args& args);
 int Play(const Args& args);
 int Process(const Args& args);
+int Devices(const Args& args);
 
 // "vark-audio: <text>" on standard error.
 void Complain(const std::string& text);

@@ -24,7 +24,8 @@ const Command kCommands[] = {
      varkaudio::Decode},
     {"play",
      "play FILE... [--offset MS] [--seek MS] [--ring FROM-TO] [--gain N] [--balance B]\n"
-     "                 [--monitor FILE] [CHAIN]  play through the player core",
+     "                 [--monitor FILE] [--output-device NAME] [CHAIN]  play through the\n"
+     "                 player core (on the default output, or NAME of vark-audio devices)",
      varkaudio::Play},
     {"process",
      "process IN OUT.wav [--seek MS] [CHAIN]  the file chain into a WAV file, no sound device\n"
@@ -32,6 +33,8 @@ const Command kCommands[] = {
      "STEP]\n"
      "         [--filter LOW,HIGH]",
      varkaudio::Process},
+    {"devices", "devices                   the outputs to play on: name, tab, description",
+     varkaudio::Devices},
 };
 
 int Usage(FILE* to)

@@ -9,6 +9,7 @@
 #include "movra/notify_text.h"
 #include "ondakit/input_sound_file_stream.h"
 #include "platform/text.h"
+#include "platform/waveout.h"
 
 #include <atomic>
 #include <cerrno>
@@ -66,11 +67,12 @@ struct Options
     std::optional<std::pair<long, long>> ring;
     ChainOptions chain;
     std::optional<std::string> monitor;
+    int outputDevice = -1;
 };
 
 const std::string kUsage = std::string("usage: vark-audio play FILE... [--offset MS] [--seek MS] "
                                        "[--ring FROM-TO] [--gain N] [--balance B] ") +
-                           kChainUsage + " [--monitor FILE]";
+                           kChainUsage + " [--monitor FILE] [--output-device NAME]";
 
 // 0 when parsed; otherwise the exit status.
 int Parse(const Args& args, Options& o)
@@ -120,6 +122,16 @@ int Parse(const Args& args, Options& o)
         }
         else if (a == "--monitor")
             o.monitor = v;
+        else if (a == "--output-device")
+        {
+            o.outputDevice = platform::waveout::DeviceNumber(v);
+            if (o.outputDevice < 0)
+            {
+                Complain("there is no output device '" + v +
+                         "' (the outputs: " + platform::waveout::DeviceNameList() + ")");
+                return 2;
+            }
+        }
         else
         {
             Complain("unknown option " + a);
@@ -231,7 +243,7 @@ int Play(const Args& args)
     ConsoleHost host;
     try
     {
-        MOVRA core(-1);
+        MOVRA core(o.outputDevice);
         core.CSetInterface(&host);
         if (o.gain) core.CSetGain(*o.gain);
         if (o.balance) core.CSetBalance(*o.balance);

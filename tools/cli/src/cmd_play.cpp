@@ -8,6 +8,7 @@
 #include "platform/install_layout.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/waveout.h"
 #include "platform/winmsg.h"
 #include "res/string_ids.h"
 #include "transfer/file_data_flow.h"
@@ -194,6 +195,15 @@ int CmdPlay(Context& ctx)
         }
     }
 
+    int outputDevice = -1;
+    if (req.outputDevice)
+    {
+        outputDevice = platform::waveout::DeviceNumber(*req.outputDevice);
+        if (outputDevice < 0)
+            throw UsageError{"there is no output device '" + *req.outputDevice +
+                             "' (the outputs: " + platform::waveout::DeviceNameList() + ")"};
+    }
+
     // The player server of this program's own installation; registered if nothing usable is.
     const std::string server = platform::HelperProgramPath("vark-player");
     if (!trillo::UsePlayerServer(server))
@@ -209,6 +219,7 @@ int CmdPlay(Context& ctx)
     vark::CFileDataFlow fileFlow;
     // After the flows: it lets go of them before they go.
     vark::PlayerControl control(loop.Handle(), clock);
+    control.initArgument = outputDevice;
     vark::CDataFlow* flow = &fileFlow;
     const std::string what = record ? "record " + std::to_string(req.record) : req.file;
     if (record)

@@ -86,6 +86,11 @@ PlayRequest ParsePlayRequest(const Args& args)
     if (args.Has("--ring")) r.ring = IntOption(args, "--ring", 1, 3600);
     if (args.Has("--agc")) r.agc = IntOption(args, "--agc", 0, 100000);
     if (args.Has("--stretch")) r.stretch = IntOption(args, "--stretch", -100, 100);
+    if (const auto device = args.Get("--output-device"))
+    {
+        if (device->empty()) throw UsageError{"--output-device needs an output's name"};
+        r.outputDevice = *device;
+    }
     if (const auto d = args.Get("--denoiser"))
     {
         const auto comma = d->find(',');

@@ -49,6 +49,7 @@ struct PlayRequest
     int record = 0;              // a record, 1-based as the list numbers it
     std::optional<int32_t> from; // ms into the record
     std::optional<int32_t> gain, ring, agc, stretch, ncMode, ncDepth;
+    std::optional<std::string> outputDevice; // an output's name, as vark-audio devices lists
 };
 
 // The options of `play`: FILE or --record N (not both), --from only with --record; throws

@@ -29,10 +29,12 @@ const char* kUsage =
     "                                      exit 0 authentic, 1 changed, 2 wrong entry\n"
     "  key (--serial N | --attached)       the serial key\n"
     "  play (FILE | --record N [--from MS]) [--gain N] [--ring SECONDS]\n"
-    "       [--denoiser MODE,DEPTH] [--agc LEVEL] [--stretch STEP]\n"
+    "       [--denoiser MODE,DEPTH] [--agc LEVEL] [--stretch STEP] [--output-device NAME]\n"
     "                                      play a sound file or record N of the recorder\n"
     "                                      through the player server (--ring: loop the\n"
-    "                                      last SECONDS once played, until Ctrl+C)\n"
+    "                                      last SECONDS once played, until Ctrl+C;\n"
+    "                                      --output-device: an output vark-audio devices\n"
+    "                                      lists, instead of the default)\n"
     "  --help | --version\n"
     "environment: VARK_DEVICE_DIR (recorders), VARK_AUDIO=alsa[:PCM]|null|capture:FILE.wav,\n"
     "  VARK_AUDIO_SPEED=N, VARK_COM_REGISTRY (player server registration)\n";
@@ -43,7 +45,8 @@ bool TakesValue(const std::string& name)
     return name == "--device" || name == "--pin" || name == "--old" || name == "--new" ||
            name == "--out" || name == "--records" || name == "--pause" || name == "--dsg" ||
            name == "--serial" || name == "--gain" || name == "--denoiser" || name == "--agc" ||
-           name == "--stretch" || name == "--ring" || name == "--record" || name == "--from";
+           name == "--stretch" || name == "--ring" || name == "--record" || name == "--from" ||
+           name == "--output-device";
 }
 
 } // namespace

@@ -10,9 +10,37 @@ namespace player
 CPlayerCase::CPlayerCase() : m_state(new CPlState)
 {
     m_notify = std::make_unique<CPlayerNotify>(m_state.get());
-    m_core = std::make_unique<MOVRA>(-1);
-    m_core->CSetInterface(m_notify.get());
+}
+
+MOVRA& CPlayerCase::Core()
+{
+    if (m_core) return *m_core;
+    try
+    {
+        m_core = std::make_unique<MOVRA>(m_device);
+    }
+    catch (const std::exception& e)
+    {
+        // A chosen device that is gone or busy should not leave the user without sound.
+        if (m_device == -1) throw;
+        if (JOURNAL::Journal)
+            JOURNAL::Journal->Log(JOURNAL::LEVEL_ERROR,
+                                  "output device %d cannot be opened (%s); playing through "
+                                  "the default device",
+                                  static_cast<int>(m_device), e.what());
+        m_core = std::make_unique<MOVRA>(-1);
+    }
+    Core().CSetInterface(m_notify.get());
     m_state->SetCore(m_core.get());
+    return *m_core;
+}
+
+HRESULT CPlayerCase::SetOutputDevice(int32_t device)
+{
+    if (device < -1) return E_INVALIDARG;
+    if (m_core) return device == m_device ? S_OK : E_UNEXPECTED;
+    m_device = device;
+    return S_OK;
 }
 
 CPlayerCase::~CPlayerCase()
@@ -42,32 +70,41 @@ ULONG CPlayerCase::Release()
 
 HRESULT CPlayerCase::Play()
 {
-    return Guarded("Play", [&] { return m_core->CPlay(); });
+    return Guarded("Play", [&] { return Core().CPlay(); });
 }
 
 HRESULT CPlayerCase::Stop()
 {
-    return Guarded("Stop", [&] { return m_core->CStop(); });
+    return Guarded("Stop", [&] { return Core().CStop(); });
 }
 
 HRESULT CPlayerCase::Pause()
 {
-    return Guarded("Pause", [&] { return m_core->CPause(); });
+    return Guarded("Pause", [&] { return Core().CPause(); });
 }
 
 HRESULT CPlayerCase::Ring(int32_t mode, int32_t high, int32_t low)
 {
-    return Guarded("Ring", [&] { return m_core->CRing(mode != 0, high, low); });
+    return Guarded("Ring", [&] { return Core().CRing(mode != 0, high, low); });
 }
 
 HRESULT CPlayerCase::SetPosition(int32_t position)
 {
-    return Guarded("SetPosition", [&] { return m_core->CSetPos(position); });
+    return Guarded("SetPosition", [&] { return Core().CSetPos(position); });
 }
 
 HRESULT CPlayerCase::GetState(IDispatch** state)
 {
     if (!state) return E_POINTER;
+    *state = nullptr;
+    // The state reports on the core, so this is where the output device is opened.
+    const HRESULT hr = Guarded("GetState",
+                               [&]
+                               {
+                                   Core();
+                                   return true;
+                               });
+    if (FAILED(hr)) return hr;
     *state = static_cast<IPlState*>(m_state.get());
     m_state->AddRef();
     return S_OK;
@@ -77,7 +114,7 @@ HRESULT CPlayerCase::OpenFile(BSTR path)
 {
     if (!path || !*path) return E_INVALIDARG;
     const std::vector<std::wstring> files{std::wstring(path, SysStringLen(path))};
-    return Guarded("OpenFile", [&] { return m_core->COpenFile(files); });
+    return Guarded("OpenFile", [&] { return Core().COpenFile(files); });
 }
 
 HRESULT CPlayerCase::CloseFile()
@@ -87,17 +124,17 @@ HRESULT CPlayerCase::CloseFile()
                          [&]
                          {
                              std::vector<std::wstring> files;
-                             open = m_core->CGetFile(files) && !files.empty();
+                             open = Core().CGetFile(files) && !files.empty();
                              return true;
                          });
     if (FAILED(hr) || !open) return S_FALSE;
-    return Guarded("CloseFile", [&] { return m_core->CCloseFile(); });
+    return Guarded("CloseFile", [&] { return Core().CCloseFile(); });
 }
 
 HRESULT CPlayerCase::SetMonitoring(int32_t on)
 {
-    if (on) return Guarded("SetMonitoring", [&] { return m_core->CMonitoringOpen(on); });
-    return Guarded("SetMonitoring", [&] { return m_core->CMonitoringClose(); });
+    if (on) return Guarded("SetMonitoring", [&] { return Core().CMonitoringOpen(on); });
+    return Guarded("SetMonitoring", [&] { return Core().CMonitoringClose(); });
 }
 
 HRESULT CPlayerCase::SetSound(VARIANT data, int32_t channels, int32_t rate)
@@ -112,63 +149,63 @@ HRESULT CPlayerCase::SetSound(VARIANT data, int32_t channels, int32_t rate)
                                              v->parray->rgsabound[0].cElements, channels);
     SafeArrayUnaccessData(v->parray);
     if (!pcm) return E_INVALIDARG;
-    return Guarded("SetSound", [&] { return m_core->CMonitoringPut(*pcm, channels, rate); });
+    return Guarded("SetSound", [&] { return Core().CMonitoringPut(*pcm, channels, rate); });
 }
 
 HRESULT CPlayerCase::SetRingSize(int32_t size)
 {
-    return Guarded("SetRingSize", [&] { return m_core->CSetRingSize(size); });
+    return Guarded("SetRingSize", [&] { return Core().CSetRingSize(size); });
 }
 
 HRESULT CPlayerCase::RingOn()
 {
-    return Guarded("RingOn", [&] { return m_core->CRing(); });
+    return Guarded("RingOn", [&] { return Core().CRing(); });
 }
 
 HRESULT CPlayerCase::GetGain(int32_t* gain)
 {
     if (!gain) return E_POINTER;
     long value = 0;
-    HRESULT hr = Guarded("GetGain", [&] { return m_core->CGetGain(value); });
+    HRESULT hr = Guarded("GetGain", [&] { return Core().CGetGain(value); });
     if (SUCCEEDED(hr)) *gain = static_cast<int32_t>(value);
     return hr;
 }
 
 HRESULT CPlayerCase::SetGain(int32_t gain)
 {
-    return Guarded("SetGain", [&] { return m_core->CSetGain(gain); });
+    return Guarded("SetGain", [&] { return Core().CSetGain(gain); });
 }
 
 HRESULT CPlayerCase::EnableObject(int32_t kind, int32_t on)
 {
-    return Guarded("EnableObject", [&] { return m_core->CObject(kind, on); });
+    return Guarded("EnableObject", [&] { return Core().CObject(kind, on); });
 }
 
 HRESULT CPlayerCase::SetAgc(int32_t coefficient)
 {
-    return Guarded("SetAgc", [&] { return m_core->CAgc(coefficient); });
+    return Guarded("SetAgc", [&] { return Core().CAgc(coefficient); });
 }
 
 HRESULT CPlayerCase::SetSpeechSearch(int32_t threshold)
 {
-    return Guarded("SetSpeechSearch", [&] { return m_core->CSpeechSearch(threshold); });
+    return Guarded("SetSpeechSearch", [&] { return Core().CSpeechSearch(threshold); });
 }
 
 HRESULT CPlayerCase::SetStretch(int32_t speed)
 {
-    return Guarded("SetStretch", [&] { return m_core->CStretcher(speed); });
+    return Guarded("SetStretch", [&] { return Core().CStretcher(speed); });
 }
 
 HRESULT CPlayerCase::SetDenoiser(int32_t mode, int32_t depth)
 {
-    return Guarded("SetDenoiser", [&] { return m_core->CDenoiser(mode, depth); });
+    return Guarded("SetDenoiser", [&] { return Core().CDenoiser(mode, depth); });
 }
 
 HRESULT CPlayerCase::GetFileValue1(int32_t* value)
 {
     if (!value) return E_POINTER;
     long ms = 0;
-    HRESULT hr = Guarded("GetFileValue1", [&] { return m_core->CGetSize(ms); });
+    HRESULT hr = Guarded("GetFileValue1", [&] { return Core().CGetSize(ms); });
     if (SUCCEEDED(hr)) *value = static_cast<int32_t>(ms);
     return hr;
 }
@@ -177,7 +214,7 @@ HRESULT CPlayerCase::GetFileValue2(int32_t* value)
 {
     if (!value) return E_POINTER;
     long rate = 0;
-    HRESULT hr = Guarded("GetFileValue2", [&] { return m_core->CGetFileSampleRate(rate); });
+    HRESULT hr = Guarded("GetFileValue2", [&] { return Core().CGetFileSampleRate(rate); });
     if (SUCCEEDED(hr)) *value = static_cast<int32_t>(rate);
     return hr;
 }
@@ -187,7 +224,7 @@ HRESULT CPlayerCase::GetFileTitle(BSTR* title)
     if (!title) return E_POINTER;
     *title = nullptr;
     std::string format;
-    HRESULT hr = Guarded("GetFileTitle", [&] { return m_core->CGetFileFormat(format); });
+    HRESULT hr = Guarded("GetFileTitle", [&] { return Core().CGetFileFormat(format); });
     if (FAILED(hr)) return hr;
     *title = SysAllocString(platform::Utf8ToWide(format).c_str());
     return *title ? S_OK : E_OUTOFMEMORY;

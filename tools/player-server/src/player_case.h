@@ -1,4 +1,5 @@
-// The player object of the server: IPlayerCase over one MOVRA on the default device.
+// The player object of the server: IPlayerCase over one MOVRA on the output device the client
+// chose (the default unless SetOutputDevice came first), opened on first use.
 // Each method maps onto one core command; a core refusal answers E_FAIL, a core exception
 // is written to the journal and answers E_FAIL too.
 #pragma once
@@ -14,7 +15,6 @@ namespace player
 class CPlayerCase final : public SlotDispatch<IPlayerCase>
 {
 public:
-    // Throws what the core throws when its output card cannot be opened.
     CPlayerCase();
 
     HRESULT QueryInterface(REFIID iid, void** object) override;
@@ -27,6 +27,7 @@ public:
     // mode 0 ends the loop; otherwise loops [high, low) ms.
     HRESULT Ring(int32_t mode, int32_t high, int32_t low) override;
     HRESULT SetPosition(int32_t position) override;
+    // Opens the core on its device; fails when no device, not even the default, opens.
     HRESULT GetState(IDispatch** state) override;
     HRESULT OpenFile(BSTR path) override;
     // S_FALSE when no file was open.
@@ -51,9 +52,16 @@ public:
     HRESULT GetFileValue2(int32_t* value) override;
     // The open file's format text.
     HRESULT GetFileTitle(BSTR* title) override;
+    // Before the core is opened only (E_UNEXPECTED after, unless the device is the same);
+    // -1 is the default device.
+    HRESULT SetOutputDevice(int32_t device) override;
 
 private:
     ~CPlayerCase();
+    // The core, opened on m_device at the first call that needs it (a chosen device that
+    // cannot be opened falls back to the default); throws what the core throws.
+    MOVRA& Core();
+    int32_t m_device = -1;
     std::atomic<ULONG> m_refs{1};
     ComPtr<CPlState> m_state;
     std::unique_ptr<CPlayerNotify> m_notify;

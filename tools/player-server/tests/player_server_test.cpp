@@ -5,6 +5,7 @@
 
 #include "platform/little_endian.h"
 #include "platform/text.h"
+#include "platform/waveout.h"
 #include "testsupport/sound.h"
 #include "testsupport/test_env.h"
 
@@ -172,6 +173,34 @@ TEST_F(PlayerServer, AKilledServerFailsFastAndNoServerOutlivesItsClient)
     EXPECT_EQ(TRIL_GetGain(), 40);
     TRIL_Clear();
     EXPECT_TRUE(testsupport::WaitFor([&] { return PlayersOf(env.Root()).empty(); }, 10000));
+}
+
+TEST_F(PlayerServer, PlaysThroughTheChosenOutputDeviceAndAGoneOneFallsBackToTheDefault)
+{
+    const std::string raw = env.Path("out.raw");
+    testsupport::UseTestAlsa(env, raw);
+    const int file = platform::waveout::DeviceNumber("vark_file");
+    ASSERT_GT(file, 0);
+    const auto tone = testsupport::TestTone(8000 / 2); // 0.5 s at 8000 Hz
+    testsupport::WriteFile(env.Path("in.wav"), MonoWav(tone, 8000));
+    const auto playToTheEnd = [&](int device)
+    {
+        ASSERT_TRUE(TRIL_Init(device, hwnd, 33323, false, 200));
+        ASSERT_TRUE(TRIL_OpenFile(platform::Utf8ToWide(env.Path("in.wav")).c_str()));
+        const size_t before = Messages().size();
+        ASSERT_TRUE(TRIL_Play(1));
+        EXPECT_TRUE(PumpUntil(kTrilStop, before, 30000));
+        TRIL_Clear();
+        EXPECT_TRUE(testsupport::WaitFor([&] { return PlayersOf(env.Root()).empty(); }, 10000));
+    };
+    playToTheEnd(file);
+    const std::string heard = testsupport::ReadFile(raw);
+    EXPECT_GE(heard.size(), tone.size() * 4); // 16-bit stereo
+    EXPECT_NE(heard.find_first_not_of('\0'), std::string::npos);
+
+    ::unlink(raw.c_str());
+    playToTheEnd(99); // no such device: the default (which discards) plays
+    EXPECT_FALSE(testsupport::FileExists(raw));
 }
 
 } // namespace

@@ -47,6 +47,9 @@ struct IPlayerCase : IDispatch
     virtual HRESULT GetFileValue1(int32_t* value) = 0;                          // 39
     virtual HRESULT GetFileValue2(int32_t* value) = 0;                          // 40
     virtual HRESULT GetFileTitle(BSTR* title) = 0;                              // 41
+    // This edition's own: the output device number (in the sound stand-in's device order)
+    // the player opens; only before the first GetState, which opens it.
+    virtual HRESULT SetOutputDevice(int32_t device) = 0; // 42
 
 protected:
     ~IPlayerCase() = default;
@@ -134,6 +137,7 @@ public:
     HRESULT GetFileValue1(int32_t* value) override { return Call(39, value); }
     HRESULT GetFileValue2(int32_t* value) override { return Call(40, value); }
     HRESULT GetFileTitle(BSTR* title) override { return Call(41, title); }
+    HRESULT SetOutputDevice(int32_t device) override { return Call(42, device); }
 };
 
 class PlStateProxy : public Proxy<IPlState>
@@ -168,7 +172,8 @@ inline void RegisterPlayerInterfaces()
                                                      Method<36>(&IPlayerCase::SetDenoiser),
                                                      Method<39>(&IPlayerCase::GetFileValue1),
                                                      Method<40>(&IPlayerCase::GetFileValue2),
-                                                     Method<41>(&IPlayerCase::GetFileTitle)});
+                                                     Method<41>(&IPlayerCase::GetFileTitle),
+                                                     Method<42>(&IPlayerCase::SetOutputDevice)});
     RegisterInterface<IPlState, PlStateProxy>(
         {Method<7>(&IPlState::End), Method<8>(&IPlState::Begin)});
     RegisterDispInterface(DIID__IPlStateEvents);

@@ -34,8 +34,9 @@ constexpr int kTrilTitleUnits = 64;
 extern "C"
 {
 
-    // The first, fourth and fifth arguments are not used.
-    bool TRIL_Init(int unused1, platform::HWND hwnd, int message, bool unused2, int unused3);
+    // `device`: the output device number in the sound stand-in's device order, -1 the
+    // default (this edition's own; the fourth and fifth arguments are not used).
+    bool TRIL_Init(int device, platform::HWND hwnd, int message, bool unused2, int unused3);
     bool TRIL_IsReady();
     bool TRIL_FileIsLoaded();
     bool TRIL_IsMoitoring();

@@ -1,11 +1,12 @@
-// CDeviceDlg: the sound output devices in the wave-out stand-in's device order, the stored
-// `OutDeviceName` selected (else the first). OK with nothing selected asks to select one;
-// otherwise it stores the selected name.
+// CDeviceDlg: the sound output devices in the wave-out stand-in's device order, shown by
+// their descriptions, the stored `OutDeviceName` selected (else the first). OK with nothing
+// selected asks to select one; otherwise it stores the selected output's name (its PCM name:
+// several PCMs of one card share a description).
 #pragma once
 
-#include <string>
 #include <vector>
 
+#include "platform/waveout.h"
 #include "skin/base_dlg.h"
 #include "skin/skinned_more.h"
 
@@ -20,9 +21,10 @@ public:
     static constexpr int kDialogId = 106, kBitmap = 203, kDescription = 202;
     static constexpr int IDC_CMB_DEVICE = 1051;
 
-    // `devices` defaults to the wave-out stand-in's device names.
+    // `devices` defaults to the wave-out stand-in's outputs.
     explicit CDeviceDlg(QWidget* parent, CAppSettings& settings);
-    CDeviceDlg(QWidget* parent, CAppSettings& settings, const std::vector<std::string>& devices);
+    CDeviceDlg(QWidget* parent, CAppSettings& settings,
+               const std::vector<platform::waveout::OutputDevice>& devices);
     void OnCommand(int id) override;
 
     skin::CSkinnedCombo* DeviceList() const { return list_; }

@@ -124,6 +124,7 @@ private:
     void OnAuthenticate();
     void OnPublicKeys();
     void OnAbout();
+    void OnSelectDevice();
     void OnStep(int delta);
     void PlayRecord();
     void PlayFirstSelected();

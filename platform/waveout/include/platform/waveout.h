@@ -49,6 +49,8 @@ std::vector<std::string> DeviceNames();
 // The device number of the output named `name`, for Open; -1 (the back end's default) when
 // the name is empty or names no output now.
 int DeviceNumber(const std::string& name);
+// The outputs' names, comma-separated, for a message that asks for one of them.
+std::string DeviceNameList();
 
 class WaveOut
 {

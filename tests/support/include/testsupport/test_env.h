@@ -28,6 +28,11 @@ private:
     std::map<std::string, std::optional<std::string>> saved_;
 };
 
+// Gives ALSA a configuration of the test's own (the machines have no sound card): a default
+// that discards ("Test default") and the PCM vark_file ("Test file") that writes what it
+// plays to `raw`. VARK_AUDIO is unset, so the sound stand-in uses ALSA.
+void UseTestAlsa(ScopedTestEnv& env, const std::string& raw);
+
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 bool FileExists(const std::string& path);
