@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include "platform/thread_locale.h"
+
 namespace skin
 {
 
@@ -117,6 +119,9 @@ void CSkinnedCombo::ApplySkin()
     pal.setColor(QPalette::WindowText, text_);
     view()->setPalette(pal);
     view()->window()->setPalette(pal);
+    // Arabic reads from the right: the value and the list's items start at the right edge
+    rtl_ = platform::PrimaryLanguage(platform::GetThreadLocale()) == 1;
+    view()->setLayoutDirection(rtl_ ? Qt::RightToLeft : Qt::LeftToRight);
 }
 
 void CSkinnedCombo::paintEvent(QPaintEvent*)
@@ -126,7 +131,8 @@ void CSkinnedCombo::paintEvent(QPaintEvent*)
     QRect edit(editPos_, editSize_);
     DrawPart(p, skin_, edit.size() + QSize(2, 2), edit.x() - 1, edit.y() - 1);
     p.setPen(isEnabled() ? editText_ : palette().color(QPalette::Disabled, QPalette::Text));
-    p.drawText(edit.adjusted(3, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+    p.drawText(rtl_ ? edit.adjusted(0, 0, -3, 0) : edit.adjusted(3, 0, 0, 0),
+               (rtl_ ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter | Qt::TextSingleLine,
                currentText());
     DrawPart(p,
              !isEnabled()     ? buttonDisabled_

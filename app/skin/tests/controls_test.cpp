@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "platform/thread_locale.h"
 #include "res/string_ids.h"
 #include "skin/base_dlg.h"
 #include "skin/modal_questions.h"
@@ -364,6 +365,35 @@ TEST(SkinnedCombo, TheDropDownListIsDrawnInTheSectionsColours)
     EXPECT_TRUE(near(colour(inCurrent), QColor(46, 196, 182)))
         << colour(inCurrent).name().toStdString();
     EXPECT_TRUE(near(colour(inOther), QColor(32, 40, 48))) << colour(inOther).name().toStdString();
+    combo->hidePopup();
+
+    // in Arabic the items' text starts at the right edge of the list
+    const auto textSpan = [&](const QImage& image, const QRect& row)
+    {
+        int left = row.right(), right = row.left();
+        for (int x = row.left(); x <= row.right(); ++x)
+            for (int y = row.top(); y <= row.bottom(); ++y)
+                if (image.pixelColor(x, y).red() > 150 && image.pixelColor(x, y).blue() > 150)
+                {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        return std::pair{left, right};
+    };
+    const QRect other =
+        QRect(list->viewport()->mapTo(list->window(),
+                                      list->visualRect(combo->model()->index(0, 0)).topLeft()),
+              list->visualRect(combo->model()->index(0, 0)).size());
+    const auto [ltrLeft, ltrRight] = textSpan(shot, other);
+    EXPECT_LT(ltrLeft, other.left() + other.width() / 4);
+    platform::SetThreadLocale(1025);
+    dlg.InitSkin(1, 2, f.root);
+    platform::SetThreadLocale(1033);
+    combo->showPopup();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list->window()));
+    const auto [rtlLeft, rtlRight] = textSpan(list->window()->grab().toImage(), other);
+    EXPECT_GT(rtlRight, other.right() - other.width() / 4);
+    EXPECT_GT(rtlLeft, ltrLeft);
     combo->hidePopup();
 }
 

@@ -67,6 +67,7 @@ private:
     QColor editText_ = Qt::black, bg_ = Qt::white, selBg_ = Qt::blue, text_ = Qt::black,
            selText_ = Qt::white;
     bool buttonPressed_ = false;
+    bool rtl_ = false;
 };
 
 class CSkinnedDateTime : public SkinnedControl<QDateTimeEdit>
