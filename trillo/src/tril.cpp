@@ -66,7 +66,7 @@ void Tril::Release()
     m_player = nullptr;
 }
 
-void Tril::Post(TrilCode code, platform::LPARAM value) const
+void Tril::Post(int code, platform::LPARAM value) const
 {
     if (m_hwnd && m_message)
         platform::PostMessageW(m_hwnd, static_cast<platform::UINT>(m_message),
@@ -77,14 +77,14 @@ void Tril::OnMonitor(int32_t mode, int32_t channel)
 {
     SLOG(2, " <> Monitor, mode=%d, chan=%d", mode, channel);
     m_monitoring = mode != 0;
-    Post(kTrilMonitor, mode);
+    Post(player_code::kMonitor, mode);
 }
 
 void Tril::OnOpenFile(VARIANT*)
 {
     SLOG(2, " <> OpenFile");
     ReadFileInfo();
-    Post(kTrilOpenFile, reinterpret_cast<platform::LPARAM>(m_title));
+    Post(player_code::kOpenFile, reinterpret_cast<platform::LPARAM>(m_title));
 }
 
 void Tril::ReadFileInfo()
@@ -113,46 +113,46 @@ void Tril::OnCloseFile()
     m_fileLoaded = false;
     m_fileValue1 = m_fileValue2 = 0;
     std::wmemset(m_title, 0, kTrilTitleUnits);
-    Post(kTrilCloseFile, 0);
+    Post(player_code::kCloseFile, 0);
 }
 
 void Tril::OnSetFileSize(int32_t size)
 {
     SLOG(2, " <> SetFileSize, val=%d", size);
     m_fileSize = size;
-    Post(kTrilFileSize, size);
+    Post(player_code::kDuration, size);
 }
 
 void Tril::OnPositionChange(int32_t position)
 {
     SLOG(2, " <> PositionChange, val=%d", position);
     m_position = position;
-    Post(kTrilPosition, position);
+    Post(player_code::kPosition, position);
 }
 
 void Tril::OnPlay(int32_t position)
 {
     SLOG(2, " <> Play, val=%d", position);
-    Post(kTrilPlay, position);
+    Post(player_code::kPlay, position);
 }
 
 void Tril::OnStop(int32_t position)
 {
     SLOG(2, " <> Stop, val=%d", position);
-    Post(kTrilStop, position);
+    Post(player_code::kStop, position);
 }
 
 void Tril::OnPause(int32_t position)
 {
     SLOG(2, " <> Pause, val=%d", position);
-    Post(kTrilPause, position);
+    Post(player_code::kPause, position);
 }
 
 void Tril::OnStretcher(int32_t speed)
 {
     SLOG(2, " <> Stretch, val=%d", speed);
     m_stretch = speed;
-    Post(kTrilStretch, speed);
+    Post(player_code::kStretch, speed);
 }
 
 void Tril::OnRing(int32_t mode, int32_t high, int32_t low)

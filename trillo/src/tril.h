@@ -70,7 +70,7 @@ public:
 
 private:
     void ReadFileInfo();
-    void Post(TrilCode code, platform::LPARAM value) const;
+    void Post(int code, platform::LPARAM value) const;
 };
 
 // The one player of the process.

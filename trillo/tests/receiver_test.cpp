@@ -286,7 +286,7 @@ TEST_F(ReceiverTest, HandlersKeepTheCacheAndPostOnlyWithAWindow)
     EXPECT_EQ(Fire(DISPID_OnPositionChange, {Int(10)}), S_OK);
     EXPECT_TRUE(Messages().empty());
 
-    tril.m_message = 33323;
+    tril.m_message = kPlayerMessage;
     EXPECT_EQ(Fire(DISPID_OnPositionChange, {Int(1200)}), S_OK);
     EXPECT_EQ(Fire(DISPID_OnStretcher, {Int(-3)}), S_OK);
     EXPECT_EQ(Fire(DISPID_OnPlay, {Int(1200)}), S_OK);
@@ -327,7 +327,7 @@ TEST_F(ReceiverTest, HandlersKeepTheCacheAndPostOnlyWithAWindow)
     ASSERT_EQ(m.size(), expected.size());
     for (size_t i = 0; i < m.size(); ++i)
     {
-        EXPECT_EQ(m[i].message, 33323u);
+        EXPECT_EQ(m[i].message, kPlayerMessage);
         EXPECT_EQ(m[i].code, expected[i].first) << i;
         EXPECT_EQ(m[i].value, expected[i].second) << i;
     }

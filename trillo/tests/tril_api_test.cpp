@@ -45,7 +45,7 @@ protected:
             [this](platform::UINT message, platform::WPARAM w, platform::LPARAM l)
             {
                 std::lock_guard lock(mutex);
-                if (message == 33323) posted.push_back({w, l});
+                if (message == kPlayerMessage) posted.push_back({w, l});
             });
     }
     void TearDown() override
@@ -54,7 +54,7 @@ protected:
         CoUninitialize();
         platform::UnregisterWindowHandle(hwnd);
     }
-    bool Init() { return TRIL_Init(-1, hwnd, 33323, false, 200); }
+    bool Init() { return TRIL_Init(-1, hwnd, kPlayerMessage, false, 200); }
     std::vector<std::string> Calls()
     {
         std::vector<std::string> lines;
@@ -131,7 +131,7 @@ TEST_F(TrilApi, InitSubscribesAndClearUnsubscribesEndsAndFreesTheServer)
     // a player that refuses it still plays, through its default
     ForgetCalls();
     env.Set("TRILLO_TEST_FAIL", std::string("SetOutputDevice"));
-    ASSERT_TRUE(TRIL_Init(3, hwnd, 33323, false, 200));
+    ASSERT_TRUE(TRIL_Init(3, hwnd, kPlayerMessage, false, 200));
     EXPECT_EQ(Calls(), (Lines{"SetOutputDevice 3", "GetState", "Advise", "Begin"}));
 }
 

@@ -29,7 +29,7 @@ class PlayerEvent : public QEvent
 {
 public:
     PlayerEvent(int c, intptr_t v, QString t)
-        : QEvent(QEvent::Type(vark::kPlayerMessage)), code(c), value(v), text(std::move(t))
+        : QEvent(QEvent::Type(kPlayerMessage)), code(c), value(v), text(std::move(t))
     {
     }
     const int code;
@@ -39,7 +39,8 @@ public:
 
 bool CarriesText(platform::WPARAM code)
 {
-    return code == 1 || code == vark::flow_code::kName || code == vark::flow_code::kFormat;
+    return code == player_code::kOpenFile || code == player_code::kName ||
+           code == player_code::kFormat;
 }
 
 QString CopiedText(platform::WPARAM code, platform::LPARAM value)
@@ -76,7 +77,7 @@ PlaybackPanel::PlaybackPanel(skin::CBaseDlg& window, CAppSettings& settings,
       hwnd_(platform::RegisterWindowHandle(
           [this](platform::UINT message, platform::WPARAM w, platform::LPARAM l)
           {
-              if (message == vark::kPlayerMessage)
+              if (message == kPlayerMessage)
                   QCoreApplication::postEvent(this, new PlayerEvent(int(w), l, CopiedText(w, l)));
           })),
       recordFlow_(DateText, TimeText),
@@ -126,7 +127,7 @@ void PlaybackPanel::End()
 
 bool PlaybackPanel::event(QEvent* e)
 {
-    if (e->type() == QEvent::Type(vark::kPlayerMessage))
+    if (e->type() == QEvent::Type(kPlayerMessage))
     {
         auto* p = static_cast<PlayerEvent*>(e);
         OnPlayerMessage(p->code, p->value, p->text);
@@ -206,7 +207,7 @@ void PlaybackPanel::OnPause()
 
 bool PlaybackPanel::StopRecorderPlayback()
 {
-    if (control_.Kind() != 1) return false;
+    if (control_.Kind() != vark::FlowKind::kRecord) return false;
     control_.Stop();
     return true;
 }
@@ -280,45 +281,45 @@ void PlaybackPanel::OnPositionSlider(int code, int position)
 void PlaybackPanel::OnPlayerMessage(int code, intptr_t value, const QString& text)
 {
     playerActive_ = true;
-    if (code != vark::flow_code::kReplaced && !control_.Flow()) return;
+    if (code != player_code::kReplaced && !control_.Flow()) return;
     switch (code)
     {
-    case vark::flow_code::kDuration:
+    case player_code::kDuration:
         c_.duration->setText(DurationText(value));
         c_.at->setText(DurationText(0));
         c_.position->SetRange(0, int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
         break;
-    case vark::flow_code::kPosition:
+    case player_code::kPosition:
         if (!dragging_)
         {
             c_.at->setText(DurationText(value));
             c_.position->SetPos(int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
         }
         break;
-    case vark::flow_code::kStart:
+    case player_code::kPlay:
         c_.position->SetPos(int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
         control_.Notified(code);
         break;
-    case vark::flow_code::kPaused:
+    case player_code::kPause:
         control_.Notified(code);
         break;
-    case vark::flow_code::kStopped:
+    case player_code::kStop:
         if (control_.Flow()) control_.Flow()->SetRing(0);
         c_.loop->setChecked(false);
         control_.Notified(code);
         break;
-    case vark::flow_code::kSize:
+    case player_code::kSize:
         c_.size->setText(
             QString::fromStdString(vark::KilobyteText(uint32_t(std::max<intptr_t>(value, 0)))));
         break;
-    case vark::flow_code::kName:
+    case player_code::kName:
         c_.name->setText(text);
         break;
-    case 1:
-    case vark::flow_code::kFormat:
+    case player_code::kOpenFile:
+    case player_code::kFormat:
         c_.format->setText(text);
         break;
-    case vark::flow_code::kReplaced:
+    case player_code::kReplaced:
         for (skin::CSkinnedStatic* t : {c_.name, c_.at, c_.duration, c_.size, c_.format})
             t->setText({});
         c_.position->SetRange(0, 0);

@@ -54,7 +54,7 @@ void CVarkDlg::Watch(int fd)
 void CVarkDlg::OnStatusTick()
 {
     if (exited_) return;
-    recorder_.Tick(panel_->Player().Kind() != 1 && !exitWaiting_);
+    recorder_.Tick(panel_->Player().Kind() != vark::FlowKind::kRecord && !exitWaiting_);
     status_->ShowClock(recorder_);
 }
 

@@ -412,7 +412,7 @@ TEST(MainWindow, PlaysARecordWholeThenPausesSeeksAndExitsInTwoPasses)
     testsupport::WriteFile(wav, testsupport::MonoWav(testsupport::TestTone(16000), 8000));
     answers.AnswerPath(wav);
     dlg.OnCommand(CVarkDlg::ID_PLAY_FROM_DISK);
-    EXPECT_EQ(dlg.Player().Kind(), 2);
+    EXPECT_EQ(dlg.Player().Kind(), vark::FlowKind::kFile);
     EXPECT_EQ(settings.LastOpenWaveDirectory, std::wstring(env.Root().begin(), env.Root().end()));
     const std::string broken = env.Path("broken.wav");
     testsupport::WriteFile(broken, "RIFF junk");

@@ -84,7 +84,7 @@ TEST(PlaybackPanel, FallsBackToTheRecordThenPlaysAFileFillsItsFieldsAndLetsGo)
         testsupport::WriteFile(wav, testsupport::MonoWav(testsupport::TestTone(8000), 8000));
         answers.AnswerPath(wav);
         panel.PlayFromDisk();
-        EXPECT_EQ(panel.Player().Kind(), 2);
+        EXPECT_EQ(panel.Player().Kind(), vark::FlowKind::kFile);
         ASSERT_TRUE(QTest::qWaitFor([&] { return c.duration->text() == "0:00:01"; }, 20000));
         EXPECT_EQ(c.position->Maximum(), 1000);
         EXPECT_TRUE(c.name->text().contains("tone"));

@@ -50,8 +50,8 @@ bool CFileDataFlow::Open()
     };
     if (::stat(platform::WideToUtf8(path_).c_str(), &st) == 0 && S_ISREG(st.st_mode))
     {
-        Post(flow_code::kSize, static_cast<platform::LPARAM>(st.st_size >> 10));
-        Post(flow_code::kName, reinterpret_cast<platform::LPARAM>(path_.c_str()));
+        Post(player_code::kSize, static_cast<platform::LPARAM>(st.st_size >> 10));
+        Post(player_code::kName, reinterpret_cast<platform::LPARAM>(path_.c_str()));
     }
     return true;
 }

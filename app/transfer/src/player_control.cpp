@@ -38,9 +38,9 @@ void PlayerControl::Drop()
     if (!flow_) return;
     // The window empties its player texts before the flow goes.
     if (send_)
-        send_(kPlayerMessage, flow_code::kReplaced, 0);
+        send_(kPlayerMessage, player_code::kReplaced, 0);
     else
-        Post(flow_code::kReplaced, 0);
+        Post(player_code::kReplaced, 0);
     flow_->Stop();
     flow_->Close();
     Detach();
@@ -102,20 +102,20 @@ void PlayerControl::Tick()
 void PlayerControl::Notified(int code)
 {
     if (!flow_) return;
-    if (code == flow_code::kStart)
+    if (code == player_code::kPlay)
     {
         playing_ = true;
         paused_ = false;
     }
-    else if (code == flow_code::kPaused && playing_)
+    else if (code == player_code::kPause && playing_)
         paused_ = true;
-    else if (code == flow_code::kStopped)
+    else if (code == player_code::kStop)
         playing_ = paused_ = false;
 }
 
-int PlayerControl::Kind() const
+FlowKind PlayerControl::Kind() const
 {
-    return playing_ && flow_ ? flow_->Kind() : 0;
+    return playing_ && flow_ ? flow_->Kind() : FlowKind::kNone;
 }
 
 bool PlayerControl::SetGain(int32_t value)

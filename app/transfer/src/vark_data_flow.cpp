@@ -42,20 +42,20 @@ bool CVarkDataFlow::Open()
     totalBytes_ = static_cast<int64_t>(info_.dataSize) * PcmPerRecordByte();
     bytesPerMs_ = 16 * (info_.rate16k ? 2 : 1) * (info_.stereo ? 2 : 1);
     totalMs_ = totalBytes_ / bytesPerMs_;
-    Post(flow_code::kDuration, static_cast<platform::LPARAM>(totalMs_));
-    Post(flow_code::kSize, static_cast<platform::LPARAM>(info_.dataSize >> 10));
+    Post(player_code::kDuration, static_cast<platform::LPARAM>(totalMs_));
+    Post(player_code::kSize, static_cast<platform::LPARAM>(info_.dataSize >> 10));
 
     const std::string date = date_ ? platform::WideToUtf8(date_(info_.start)) : "";
     const std::string time = time_ ? platform::WideToUtf8(time_(info_.start)) : "";
     name_ = platform::Utf8ToWide(res::FormatString(
         res::ids::kRecordName, static_cast<int>(index_) + 1, date.c_str(), time.c_str()));
-    Post(flow_code::kName, reinterpret_cast<platform::LPARAM>(name_.c_str()));
+    Post(player_code::kName, reinterpret_cast<platform::LPARAM>(name_.c_str()));
     const std::string channels =
         res::LoadString(info_.stereo ? res::ids::kStereo : res::ids::kMono);
     const std::string coding = res::LoadString(info_.compressed ? res::ids::kMu : res::ids::kPcm);
     format_ = platform::Utf8ToWide(res::FormatString(
         res::ids::kSoundFormat, info_.rate16k ? 16000 : 8000, channels.c_str(), coding.c_str()));
-    Post(flow_code::kFormat, reinterpret_cast<platform::LPARAM>(format_.c_str()));
+    Post(player_code::kFormat, reinterpret_cast<platform::LPARAM>(format_.c_str()));
 
     fedBytes_ = 0;
     pausedAt_ = 0;
@@ -109,7 +109,7 @@ bool CVarkDataFlow::Play()
         return false;
     }
     // Only a start that happened is announced: the controller takes the message as "playing".
-    Post(flow_code::kStart, static_cast<platform::LPARAM>(pausedAt_));
+    Post(player_code::kPlay, static_cast<platform::LPARAM>(pausedAt_));
     clockBase_ = Now() - pausedAt_;
     paused_ = false;
     playing_ = true;
@@ -123,7 +123,7 @@ void CVarkDataFlow::Feed()
     const int64_t now = Now();
     const int64_t elapsed = now - clockBase_;
     const int64_t position = std::clamp<int64_t>(elapsed, 0, totalMs_);
-    Post(flow_code::kPosition, static_cast<platform::LPARAM>(position));
+    Post(player_code::kPosition, static_cast<platform::LPARAM>(position));
     int64_t limit = totalBytes_;
     if (loopLengthMs_ > 0)
     {
@@ -217,7 +217,7 @@ void CVarkDataFlow::SetPosition(int32_t ms)
     const int64_t at = std::clamp<int64_t>(ms, 0, totalMs_);
     pausedAt_ = at;
     fedBytes_ = Aligned(at * bytesPerMs_);
-    Post(flow_code::kPosition, static_cast<platform::LPARAM>(at));
+    Post(player_code::kPosition, static_cast<platform::LPARAM>(at));
     if (!playing_) return;
     if (!RestartMonitoring()) return Fail(Failure::kPlayer);
     if (!Seek()) return Fail(Failure::kRead);
@@ -257,8 +257,8 @@ void CVarkDataFlow::Stop()
         player->Play(0);
     }
     if (Controller()) Controller()->Clock().WaitMs(kStopWaitMs);
-    Post(flow_code::kPosition, 0);
-    Post(flow_code::kStopped, 0);
+    Post(player_code::kPosition, 0);
+    Post(player_code::kStop, 0);
     fedBytes_ = 0;
     loopLengthMs_ = loopStartMs_ = loopEndMs_ = 0;
     pausedAt_ = 0;

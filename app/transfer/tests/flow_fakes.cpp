@@ -85,9 +85,9 @@ Window::Window()
     : hwnd_(platform::RegisterWindowHandle(
           [this](platform::UINT message, platform::WPARAM code, platform::LPARAM value)
           {
-              if (message != vark::kPlayerMessage) return;
+              if (message != kPlayerMessage) return;
               Message m{static_cast<int>(code), value, {}};
-              if ((code == vark::flow_code::kName || code == vark::flow_code::kFormat) && value)
+              if ((code == player_code::kName || code == player_code::kFormat) && value)
                   m.text = reinterpret_cast<const wchar_t*>(value);
               std::lock_guard lock(mutex_);
               posted_.push_back(m);
@@ -108,7 +108,7 @@ std::vector<Window::Message> Window::Take()
 
 void Window::Send(uint32_t message, uintptr_t code, intptr_t value)
 {
-    if (message == vark::kPlayerMessage) sent_.push_back({static_cast<int>(code), value, {}});
+    if (message == kPlayerMessage) sent_.push_back({static_cast<int>(code), value, {}});
 }
 
 } // namespace flowtest

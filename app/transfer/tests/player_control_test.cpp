@@ -29,7 +29,7 @@ public:
     void Feed() override { Note("Feed"); }
     bool Open() override { return Note("Open"), openOk; }
     void Close() override { Note("Close"); }
-    int Kind() const override { return 7; }
+    FlowKind Kind() const override { return FlowKind(7); }
     bool Note(const std::string& what)
     {
         ops.push_back(what);
@@ -63,12 +63,13 @@ TEST_F(ControlTest, AdoptInitialisesThePlayerOnceAndReplacesTheFlowInOrder)
     PlayerControl control(window.Handle(), clock, tril, Sender());
 
     ASSERT_TRUE(control.Adopt(&a));
-    EXPECT_EQ(tril.Take(), (Calls{"Init(-1,33323,0,200)", "OpenFile(" + env.Path("a.wav") + ")"}));
+    EXPECT_EQ(tril.Take(), (Calls{"Init(-1," + std::to_string(kPlayerMessage) + ",0,200)",
+                                  "OpenFile(" + env.Path("a.wav") + ")"}));
     EXPECT_EQ(tril.initWindow, window.Handle());
     EXPECT_EQ(window.Take(),
               (std::vector<Window::Message>{
-                  {flow_code::kSize, 4, {}},
-                  {flow_code::kName, reinterpret_cast<intptr_t>(a.Path().c_str()), a.Path()}}));
+                  {player_code::kSize, 4, {}},
+                  {player_code::kName, reinterpret_cast<intptr_t>(a.Path().c_str()), a.Path()}}));
     EXPECT_TRUE(window.Sent().empty());
     EXPECT_EQ(a.Controller(), &control);
 
@@ -77,7 +78,7 @@ TEST_F(ControlTest, AdoptInitialisesThePlayerOnceAndReplacesTheFlowInOrder)
     // The old flow is stopped and closed after code 12; the player is ready already.
     EXPECT_EQ(tril.Take(), (Calls{"Play(1)", "Play(0)", "OpenFile(null)",
                                   "OpenFile(" + env.Path("b.wav") + ")"}));
-    EXPECT_EQ(window.Sent(), (std::vector<Window::Message>{{flow_code::kReplaced, 0, {}}}));
+    EXPECT_EQ(window.Sent(), (std::vector<Window::Message>{{player_code::kReplaced, 0, {}}}));
     EXPECT_EQ(a.Controller(), nullptr);
     EXPECT_EQ(control.Flow(), &b);
     EXPECT_FALSE(control.IsPlaying());
@@ -93,7 +94,8 @@ TEST_F(ControlTest, AFailedInitOrOpenLeavesNoFlow)
     EXPECT_FALSE(control.Adopt(&file));
     EXPECT_EQ(control.Flow(), nullptr);
     EXPECT_EQ(file.Controller(), nullptr);
-    EXPECT_EQ(tril.Take(), Calls{"Init(-1,33323,0,200)"}); // nothing opened
+    EXPECT_EQ(tril.Take(),
+              Calls{"Init(-1," + std::to_string(kPlayerMessage) + ",0,200)"}); // nothing opened
 
     tril.failing = {"OpenFile"};
     EXPECT_FALSE(control.Adopt(&file));
@@ -114,14 +116,14 @@ TEST_F(ControlTest, PlayStopPauseAndTickFollowTheFlags)
     control.Tick();
     control.TogglePause();
     control.Stop();
-    EXPECT_EQ(control.Kind(), 0);
+    EXPECT_EQ(control.Kind(), FlowKind::kNone);
     ASSERT_TRUE(control.Adopt(&flow));
-    EXPECT_EQ(control.Kind(), 0); // not playing yet
+    EXPECT_EQ(control.Kind(), FlowKind::kNone); // not playing yet
     control.Tick();
     control.TogglePause(); // only while playing
     ASSERT_TRUE(control.Play());
     ASSERT_TRUE(control.Play()); // already playing: the flow is not started twice
-    EXPECT_EQ(control.Kind(), 7);
+    EXPECT_EQ(control.Kind(), FlowKind(7));
     control.Tick();
     control.TogglePause();
     EXPECT_TRUE(control.IsPaused());
@@ -132,7 +134,7 @@ TEST_F(ControlTest, PlayStopPauseAndTickFollowTheFlags)
     control.Stop(); // stopping a stopped controller does nothing
     control.Tick();
     EXPECT_EQ(flow.ops, (Calls{"Open", "Play", "Feed", "Pause(1)", "Pause(0)", "Feed", "Stop"}));
-    EXPECT_EQ(control.Kind(), 0);
+    EXPECT_EQ(control.Kind(), FlowKind::kNone);
 
     // Play clears pause; a flow that cannot start leaves the controller stopped.
     flow.ops.clear();
@@ -185,7 +187,7 @@ TEST_F(ControlTest, FileFlowSlotsAreWrapperCalls)
     PlayerControl control(window.Handle(), clock, tril);
     ASSERT_TRUE(control.Adopt(&file));
     tril.Take();
-    EXPECT_EQ(file.Kind(), 2);
+    EXPECT_EQ(file.Kind(), FlowKind::kFile);
     file.Play();
     file.Pause(true);
     file.Pause(false);
@@ -212,7 +214,7 @@ TEST_F(ControlTest, DestroyingEitherSideLetsGo)
     // The controller went first: the flow was stopped, closed and detached, code 12 posted.
     EXPECT_EQ(flow->ops, (Calls{"Open", "Play", "Stop", "Close"}));
     EXPECT_EQ(flow->Controller(), nullptr);
-    EXPECT_EQ(window.Take().back().code, flow_code::kReplaced);
+    EXPECT_EQ(window.Take().back().code, player_code::kReplaced);
 
     PlayerControl control(window.Handle(), clock, tril);
     ASSERT_TRUE(control.Adopt(flow.get()));

@@ -107,7 +107,7 @@ protected:
     {
         std::vector<intptr_t> out;
         for (const auto& m : messages)
-            if (m.code == flow_code::kPosition) out.push_back(m.value);
+            if (m.code == player_code::kPosition) out.push_back(m.value);
         return out;
     }
     std::vector<uint8_t> AllSound() const
@@ -150,9 +150,9 @@ TEST_F(FlowTest, OpenAnnouncesDurationSizeNameAndFormat)
     EXPECT_EQ(flow.TotalBytes(), 200000);
     auto posted = window.Take();
     ASSERT_EQ(posted.size(), 4u);
-    EXPECT_EQ(posted[0], (Window::Message{flow_code::kDuration, 3125, {}}));
-    EXPECT_EQ(posted[1], (Window::Message{flow_code::kSize, 195, {}}));
-    EXPECT_EQ(posted[2].code, flow_code::kName);
+    EXPECT_EQ(posted[0], (Window::Message{player_code::kDuration, 3125, {}}));
+    EXPECT_EQ(posted[1], (Window::Message{player_code::kSize, 195, {}}));
+    EXPECT_EQ(posted[2].code, player_code::kName);
     const RecordInfo info = DecodeRecordHeader(200000, Record(0, {}).start, kStereoPcm16k, 77);
     EXPECT_EQ(posted[2].text, L"Recording: 2, start time: " +
                                   platform::Utf8ToWide(info.start.Format("%Y-%m-%d %H:%M:%S")));
@@ -165,7 +165,7 @@ TEST_F(FlowTest, OpenAnnouncesDurationSizeNameAndFormat)
     EXPECT_EQ(flow.BytesPerMs(), 16);
     EXPECT_EQ(flow.TotalBytes(), 80000);
     posted = window.Take();
-    EXPECT_EQ(posted[1], (Window::Message{flow_code::kDuration, 5000, {}}));
+    EXPECT_EQ(posted[1], (Window::Message{player_code::kDuration, 5000, {}}));
     EXPECT_EQ(posted[4].text, L"8000 Hz, mono, mu");
 
     flow.SetRecord(&dev, 2); // no such record
@@ -205,8 +205,8 @@ TEST_F(FlowTest, StreamsTheWholeRecordAndStopsOnceItHasPlayed)
         EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end() - 1));
         EXPECT_EQ(positions[positions.size() - 2], 5000); // the duration is shown to the end
         EXPECT_EQ(positions.back(), 0);
-        EXPECT_EQ(posted.front(), (Window::Message{flow_code::kStart, 0, {}}));
-        EXPECT_EQ(posted.back(), (Window::Message{flow_code::kStopped, 0, {}}));
+        EXPECT_EQ(posted.front(), (Window::Message{player_code::kPlay, 0, {}}));
+        EXPECT_EQ(posted.back(), (Window::Message{player_code::kStop, 0, {}}));
         EXPECT_TRUE(ClosedAfterLastRead());
         EXPECT_EQ(flow.LastFailure(), CVarkDataFlow::Failure::kNone);
         EXPECT_EQ(flow.FedBytes(), 0);
@@ -273,7 +273,7 @@ TEST_F(FlowTest, SetPositionRealignsTheFedPositionAndSeeks)
         return out;
     };
     ASSERT_TRUE(control->Play());
-    EXPECT_EQ(window.Take().front(), (Window::Message{flow_code::kStart, 1000, {}}));
+    EXPECT_EQ(window.Take().front(), (Window::Message{player_code::kPlay, 1000, {}}));
     ASSERT_EQ(tril.sounds.size(), 1u);
     EXPECT_EQ(
         std::vector<uint8_t>(tril.sounds[0].bytes.begin(), tril.sounds[0].bytes.begin() + 16384),
@@ -386,8 +386,8 @@ TEST_F(FlowTest, StopOnlyActsWhilePlaying)
     control->Stop();
     EXPECT_EQ(tril.Take(), (Calls{"SetMonitoring(0)", "Play(0)"}));
     EXPECT_EQ(clock.waits, std::vector<int>{500});
-    EXPECT_EQ(window.Take(), (std::vector<Window::Message>{{flow_code::kPosition, 0, {}},
-                                                           {flow_code::kStopped, 0, {}}}));
+    EXPECT_EQ(window.Take(), (std::vector<Window::Message>{{player_code::kPosition, 0, {}},
+                                                           {player_code::kStop, 0, {}}}));
     EXPECT_TRUE(ClosedAfterLastRead());
     EXPECT_EQ(flow.LoopEndMs(), 0);
     EXPECT_FALSE(flow.IsPlaying());
@@ -439,7 +439,7 @@ TEST_F(FlowTest, AShortOrFailedReadEndsPlaybackCleanly)
         const auto calls = tril.Take();
         ASSERT_GE(calls.size(), 2u);
         EXPECT_EQ(Calls(calls.end() - 2, calls.end()), (Calls{"SetMonitoring(0)", "Play(0)"}));
-        EXPECT_EQ(window.Take().back().code, flow_code::kStopped);
+        EXPECT_EQ(window.Take().back().code, player_code::kStop);
         const auto all = AllSound();
         EXPECT_EQ(all.size() % 32768, 0u);
         EXPECT_LT(all.size(), 160000u);
@@ -528,8 +528,8 @@ TEST_F(FlowTest, ADataSizeBeyondThirtyOneBitsIsClamped)
     EXPECT_EQ(flow.Info().dataSize, 2147483647u);
     EXPECT_EQ(flow.TotalBytes(), 2147483647);
     const auto posted = window.Take();
-    EXPECT_EQ(posted[0], (Window::Message{flow_code::kDuration, 2147483647 / 64, {}}));
-    EXPECT_EQ(posted[1], (Window::Message{flow_code::kSize, 2147483647 >> 10, {}}));
+    EXPECT_EQ(posted[0], (Window::Message{player_code::kDuration, 2147483647 / 64, {}}));
+    EXPECT_EQ(posted[1], (Window::Message{player_code::kSize, 2147483647 >> 10, {}}));
 
     ASSERT_TRUE(control->Play());
     Run(20000, clock.now);

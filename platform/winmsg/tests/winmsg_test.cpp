@@ -9,13 +9,19 @@
 
 using namespace platform;
 
+namespace
+{
+// Any private message number: the handles carry whatever they are given.
+constexpr UINT kMessage = 0x8001;
+} // namespace
+
 TEST(WinMsg, UnknownAndNullHandlesFail)
 {
-    EXPECT_EQ(PostMessageW(nullptr, 33323, 1, 2), 0);
-    EXPECT_EQ(PostMessageW(reinterpret_cast<HWND>(0x1234), 33323, 1, 2), 0);
+    EXPECT_EQ(PostMessageW(nullptr, kMessage, 1, 2), 0);
+    EXPECT_EQ(PostMessageW(reinterpret_cast<HWND>(0x1234), kMessage, 1, 2), 0);
     HWND h = RegisterWindowHandle([](UINT, WPARAM, LPARAM) {});
     UnregisterWindowHandle(h);
-    EXPECT_EQ(PostMessageW(h, 33323, 1, 2), 0);
+    EXPECT_EQ(PostMessageW(h, kMessage, 1, 2), 0);
     UnregisterWindowHandle(h); // twice is harmless
 }
 
@@ -26,7 +32,7 @@ TEST(WinMsg, DeliversEveryPostFromSeveralThreadsToTheRightHandle)
     HWND ha = RegisterWindowHandle(
         [&](UINT msg, WPARAM w, LPARAM l)
         {
-            ASSERT_EQ(msg, 33323u);
+            ASSERT_EQ(msg, kMessage);
             std::lock_guard lock(m);
             a.push_back({w, l});
         });
@@ -44,7 +50,7 @@ TEST(WinMsg, DeliversEveryPostFromSeveralThreadsToTheRightHandle)
             {
                 for (int i = 0; i < 500; ++i)
                 {
-                    EXPECT_EQ(PostMessageW(ha, 33323, WPARAM(t), i), 1);
+                    EXPECT_EQ(PostMessageW(ha, kMessage, WPARAM(t), i), 1);
                     EXPECT_EQ(PostMessageW(hb, 1, WPARAM(t), -i), 1);
                 }
             });

@@ -52,8 +52,8 @@ struct Message
 
 bool CarriesText(platform::WPARAM code)
 {
-    return code == kTrilOpenFile || code == vark::flow_code::kName ||
-           code == vark::flow_code::kFormat;
+    return code == player_code::kOpenFile || code == player_code::kName ||
+           code == player_code::kFormat;
 }
 
 // The window of this command: posted messages wait in a queue for the loop.
@@ -64,7 +64,7 @@ public:
         : hwnd_(platform::RegisterWindowHandle(
               [this](platform::UINT message, platform::WPARAM w, platform::LPARAM l)
               {
-                  if (message != vark::kPlayerMessage) return;
+                  if (message != kPlayerMessage) return;
                   Message m{w, l, {}};
                   if (CarriesText(w) && l) m.text = reinterpret_cast<const wchar_t*>(l);
                   std::lock_guard lock(mutex_);
@@ -91,15 +91,15 @@ void Print(const Message& m, bool json)
     static const char* kNames[] = {"monitor", "open",   "close",   "duration", "position",
                                    "stretch", "play",   "pause",   "stop",     "size",
                                    "name",    "format", "replaced"};
-    if (m.code > vark::flow_code::kReplaced) return;
+    if (m.code > player_code::kReplaced) return;
     const std::string name = kNames[m.code];
     if (json)
     {
         Json j;
         j.Str("event", name);
         if (CarriesText(m.code))
-            j.Str(m.code == kTrilOpenFile ? "title" : "text", Narrow(m.text));
-        else if (m.code != kTrilCloseFile && m.code != vark::flow_code::kReplaced)
+            j.Str(m.code == player_code::kOpenFile ? "title" : "text", Narrow(m.text));
+        else if (m.code != player_code::kCloseFile && m.code != player_code::kReplaced)
             j.Int("value", m.value);
         std::printf("%s\n", j.Text().c_str());
     }
@@ -107,7 +107,7 @@ void Print(const Message& m, bool json)
     {
         std::printf("%s %s\n", name.c_str(), Narrow(m.text).c_str());
     }
-    else if (m.code == kTrilCloseFile || m.code == vark::flow_code::kReplaced)
+    else if (m.code == player_code::kCloseFile || m.code == player_code::kReplaced)
     {
         std::printf("%s\n", name.c_str());
     }
@@ -273,10 +273,10 @@ int CmdPlay(Context& ctx)
         for (const Message& m : loop.Take())
         {
             Print(m, ctx.json);
-            if (m.code == kTrilPlay) playing = true;
+            if (m.code == player_code::kPlay) playing = true;
             // The loop takes the last stretch before the position, so it can only start
             // once that much has been played.
-            if (req.ring && !ringing && playing && m.code == kTrilPosition &&
+            if (req.ring && !ringing && playing && m.code == player_code::kPosition &&
                 m.value >= static_cast<platform::LPARAM>(*req.ring) * 1000)
             {
                 ringing = true;
@@ -285,7 +285,7 @@ int CmdPlay(Context& ctx)
             }
             // A file ends when the player stops after playing (the stop of opening comes
             // before play); a record ends when its flow has told the controller to stop.
-            if (!record && m.code == kTrilStop && playing) done = true;
+            if (!record && m.code == player_code::kStop && playing) done = true;
         }
         if (record && started && !control.IsPlaying()) done = true;
     };

@@ -42,7 +42,7 @@ protected:
             {
                 std::lock_guard lock(mutex);
                 std::wstring title;
-                if (w == kTrilOpenFile) title = reinterpret_cast<const wchar_t*>(l);
+                if (w == player_code::kOpenFile) title = reinterpret_cast<const wchar_t*>(l);
                 posted.push_back({w, l, title});
             });
     }
@@ -90,27 +90,27 @@ TEST_F(PlayerServer, AnOpenedFileAnnouncesItselfPlaysToTheEndAndStops)
 {
     const auto tone = testsupport::TestTone(8000 * 3 / 2); // 1.5 s at 8000 Hz
     testsupport::WriteFile(env.Path("in.wav"), MonoWav(tone, 8000));
-    ASSERT_TRUE(TRIL_Init(-1, hwnd, 33323, false, 200));
+    ASSERT_TRUE(TRIL_Init(-1, hwnd, kPlayerMessage, false, 200));
     ASSERT_TRUE(TRIL_OpenFile(platform::Utf8ToWide(env.Path("in.wav")).c_str()));
     EXPECT_TRUE(TRIL_FileIsLoaded());
     auto m = Messages();
     bool titled = false, sized = false;
     for (const auto& p : m)
     {
-        if (p.code == kTrilOpenFile) titled = !p.title.empty();
-        if (p.code == kTrilFileSize && p.value == 1500) sized = true;
+        if (p.code == player_code::kOpenFile) titled = !p.title.empty();
+        if (p.code == player_code::kDuration && p.value == 1500) sized = true;
     }
     EXPECT_TRUE(titled);
     EXPECT_TRUE(sized);
     const size_t before = m.size();
     ASSERT_TRUE(TRIL_Play(1));
-    ASSERT_TRUE(PumpUntil(kTrilStop, before, 30000));
+    ASSERT_TRUE(PumpUntil(player_code::kStop, before, 30000));
     m = Messages();
     bool played = false, moved = false;
     for (size_t i = before; i < m.size(); ++i)
     {
-        played = played || m[i].code == kTrilPlay;
-        moved = moved || (m[i].code == kTrilPosition && m[i].value > 0);
+        played = played || m[i].code == player_code::kPlay;
+        moved = moved || (m[i].code == player_code::kPosition && m[i].value > 0);
     }
     EXPECT_TRUE(played);
     EXPECT_TRUE(moved); // reports of the core's worker thread reach the window
@@ -119,7 +119,7 @@ TEST_F(PlayerServer, AnOpenedFileAnnouncesItselfPlaysToTheEndAndStops)
 
 TEST_F(PlayerServer, MonitoringDataIsHeardSampleForSample)
 {
-    ASSERT_TRUE(TRIL_Init(-1, hwnd, 33323, false, 200));
+    ASSERT_TRUE(TRIL_Init(-1, hwnd, kPlayerMessage, false, 200));
     ASSERT_TRUE(TRIL_SetMonitoring(1));
     EXPECT_TRUE(TRIL_IsMoitoring());
     const auto tone = testsupport::TestTone(16000);
@@ -139,14 +139,14 @@ TEST_F(PlayerServer, MonitoringDataIsHeardSampleForSample)
         30000))
         << HeardOnBothChannels(env.Path("heard.wav"), tone);
     ASSERT_TRUE(TRIL_SetMonitoring(0));
-    EXPECT_TRUE(PumpUntil(kTrilMonitor, 0, 5000));
+    EXPECT_TRUE(PumpUntil(player_code::kMonitor, 0, 5000));
 }
 
 TEST_F(PlayerServer, AFileThatCannotBeOpenedFailsAndTheNextOneWorks)
 {
     testsupport::WriteFile(env.Path("junk.wav"), "RIFF....WAVEjunk");
     testsupport::WriteFile(env.Path("good.wav"), MonoWav(testsupport::TestTone(800), 8000));
-    ASSERT_TRUE(TRIL_Init(-1, hwnd, 33323, false, 200));
+    ASSERT_TRUE(TRIL_Init(-1, hwnd, kPlayerMessage, false, 200));
     EXPECT_FALSE(TRIL_OpenFile(platform::Utf8ToWide(env.Path("junk.wav")).c_str()));
     EXPECT_FALSE(TRIL_OpenFile(platform::Utf8ToWide(env.Path("missing.wav")).c_str()));
     EXPECT_FALSE(TRIL_FileIsLoaded());
@@ -159,7 +159,7 @@ TEST_F(PlayerServer, AFileThatCannotBeOpenedFailsAndTheNextOneWorks)
 
 TEST_F(PlayerServer, AKilledServerFailsFastAndNoServerOutlivesItsClient)
 {
-    ASSERT_TRUE(TRIL_Init(-1, hwnd, 33323, false, 200));
+    ASSERT_TRUE(TRIL_Init(-1, hwnd, kPlayerMessage, false, 200));
     auto players = PlayersOf(env.Root());
     ASSERT_EQ(players.size(), 1u);
     ::kill(players[0], SIGKILL);
@@ -168,7 +168,7 @@ TEST_F(PlayerServer, AKilledServerFailsFastAndNoServerOutlivesItsClient)
     EXPECT_EQ(TRIL_GetGain(), -1);
     TRIL_Clear();
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
-    ASSERT_TRUE(TRIL_Init(-1, hwnd, 33323, false, 200));
+    ASSERT_TRUE(TRIL_Init(-1, hwnd, kPlayerMessage, false, 200));
     EXPECT_TRUE(TRIL_SetGain(40));
     EXPECT_EQ(TRIL_GetGain(), 40);
     TRIL_Clear();
@@ -185,11 +185,11 @@ TEST_F(PlayerServer, PlaysThroughTheChosenOutputDeviceAndAGoneOneFallsBackToTheD
     testsupport::WriteFile(env.Path("in.wav"), MonoWav(tone, 8000));
     const auto playToTheEnd = [&](int device)
     {
-        ASSERT_TRUE(TRIL_Init(device, hwnd, 33323, false, 200));
+        ASSERT_TRUE(TRIL_Init(device, hwnd, kPlayerMessage, false, 200));
         ASSERT_TRUE(TRIL_OpenFile(platform::Utf8ToWide(env.Path("in.wav")).c_str()));
         const size_t before = Messages().size();
         ASSERT_TRUE(TRIL_Play(1));
-        EXPECT_TRUE(PumpUntil(kTrilStop, before, 30000));
+        EXPECT_TRUE(PumpUntil(player_code::kStop, before, 30000));
         TRIL_Clear();
         EXPECT_TRUE(testsupport::WaitFor([&] { return PlayersOf(env.Root()).empty(); }, 10000));
     };

@@ -3,7 +3,8 @@
 // One player per process. Call every function from one thread that is already in a COM
 // apartment (com::CoInitialize) and pumps it: the player's events arrive on that thread and
 // are handed to the window given to TRIL_Init by PostMessageW (platform/winmsg.h), with the
-// message number given there and a code of TrilCode in the WPARAM.
+// message number given there and a code of player_code (trillo/player_message.h) in the
+// WPARAM.
 //
 // Widths: the interface's "long" values are 32-bit (int32_t). Text is wchar_t, the
 // platform's wide character (32-bit); the title buffer whose address code 1 carries holds
@@ -12,22 +13,9 @@
 
 #include "platform/com/types.h"
 #include "platform/winmsg.h"
+#include "trillo/player_message.h"
 
 #include <cstdint>
-
-// Codes in the WPARAM of the posted messages.
-enum TrilCode : int
-{
-    kTrilMonitor = 0,   // LPARAM: mode
-    kTrilOpenFile = 1,  // LPARAM: address of the title buffer (const wchar_t[64])
-    kTrilCloseFile = 2, // LPARAM: 0
-    kTrilFileSize = 3,  // LPARAM: size
-    kTrilPosition = 4,  // LPARAM: position
-    kTrilStretch = 5,   // LPARAM: speed
-    kTrilPlay = 6,      // LPARAM: position
-    kTrilPause = 7,     // LPARAM: position
-    kTrilStop = 8,      // LPARAM: position
-};
 
 constexpr int kTrilTitleUnits = 64;
 

@@ -1,6 +1,6 @@
 // The main window's player panel: owns the player controller and the two data flows, and
 // wires the transport, the loop, the processing boxes, the volume and the position slider
-// that the window has laid out. The player's notifications (message 33323) arrive here as
+// that the window has laid out. The player's notifications (kPlayerMessage) arrive here as
 // posted QEvents carrying code, value and a copy of any text; code 12 is sent (handled at
 // once). The 200 ms timer feeds the flow and notices a player server that stopped answering.
 #pragma once

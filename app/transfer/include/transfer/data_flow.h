@@ -2,9 +2,11 @@
 // recorder is streamed into the player's monitoring input (CVarkDataFlow); a file on disk is
 // opened by the player itself (CFileDataFlow). The player controller owns the current flow
 // and drives it; every operation runs on the thread of the window the controller posts to.
+// The controller and the flows post kPlayerMessage with the codes of player_code to it.
 #pragma once
 
 #include "platform/winmsg.h"
+#include "trillo/player_message.h"
 
 #include <cstdint>
 
@@ -14,21 +16,13 @@ namespace vark
 class PlayerControl;
 class TrilCalls;
 
-// The private message the controller and the flows post to their window, and the codes of
-// its first parameter (the player wrapper uses the same message and codes 0 to 8).
-inline constexpr platform::UINT kPlayerMessage = 33323;
-namespace flow_code
+// What a flow plays. The window leaves the recorder alone while a record streams from it.
+enum class FlowKind : int
 {
-inline constexpr int kDuration = 3; // ms
-inline constexpr int kPosition = 4; // ms, 0 after a stop
-inline constexpr int kStart = 6;    // ms at which streaming (re)starts
-inline constexpr int kPaused = 7;   // ms; from the player only (a file flow paused)
-inline constexpr int kStopped = 8;
-inline constexpr int kSize = 9;      // KiB
-inline constexpr int kName = 10;     // const wchar_t*, valid while the flow lives
-inline constexpr int kFormat = 11;   // const wchar_t*, valid while the flow lives
-inline constexpr int kReplaced = 12; // sent, not posted: the current flow is being replaced
-} // namespace flow_code
+    kNone = 0,
+    kRecord = 1,
+    kFile = 2,
+};
 
 // The base does nothing and reports failure. The virtual operations keep their order.
 class CDataFlow
@@ -50,7 +44,7 @@ public:
     virtual void Unused9() {}
     virtual void Unused10() {}
     virtual void SetStretch(int32_t /*value*/) {}
-    virtual int Kind() const { return 0; }
+    virtual FlowKind Kind() const { return FlowKind::kNone; }
 
     // Set by the controller when it adopts the flow, cleared when it lets go.
     void AttachController(PlayerControl* controller) { controller_ = controller; }

@@ -24,7 +24,7 @@ public:
     bool Open() override;
     void Close() override;
     void SetStretch(int32_t value) override;
-    int Kind() const override { return 2; }
+    FlowKind Kind() const override { return FlowKind::kFile; }
 
 private:
     std::wstring path_;

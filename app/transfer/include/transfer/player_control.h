@@ -40,7 +40,7 @@ public:
     // The window's timer: feeds the flow while playing and not paused.
     void Tick();
     // The flow's kind while playing, else 0.
-    int Kind() const;
+    FlowKind Kind() const;
     // A notification the window received: 6 means playing and not paused, 7 paused (while
     // playing), 8 neither. A file ends inside the player, which only these report, so without
     // them the controller would go on believing it plays.

@@ -59,7 +59,7 @@ public:
     void SetPosition(int32_t ms) override;
     void Feed() override;
     bool Open() override;
-    int Kind() const override { return 1; }
+    FlowKind Kind() const override { return FlowKind::kRecord; }
 
     const RecordInfo& Info() const { return info_; }
     const std::wstring& NameText() const { return name_; }
