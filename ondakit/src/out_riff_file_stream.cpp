@@ -1,6 +1,7 @@
 #include "ondakit/out_riff_file_stream.h"
 
 #include "platform/little_endian.h"
+#include "platform/riff.h"
 #include "platform/text.h"
 
 #include <cerrno>
@@ -84,23 +85,24 @@ void OutRiffFileStream::OpenFile(const std::string& path, const WAVEFORMATEX* fo
     try
     {
         const size_t fmtSize = platform::kWaveFormatHeaderBytes + format->cbSize;
-        std::vector<uint8_t> head(12 + 8);
-        std::memcpy(head.data(), "RIFF\0\0\0\0WAVEfmt ", 16);
-        platform::StoreLE32(head.data() + 16, static_cast<uint32_t>(fmtSize));
         // The caller's block byte for byte, its header written field by field.
-        head.resize(20 + fmtSize);
-        platform::WriteWaveFormat(*format, head.data() + 20);
-        std::memcpy(head.data() + 20 + 18, platform::WaveFormatExtra(format), format->cbSize);
+        std::vector<uint8_t> record(fmtSize);
+        platform::WriteWaveFormat(*format, record.data());
+        std::memcpy(record.data() + platform::kWaveFormatHeaderBytes,
+                    platform::WaveFormatExtra(format), format->cbSize);
+        // The sizes are brought up to date below, once the head is in place.
+        const platform::riff::WaveHead wave =
+            platform::riff::WaveHeader(record.data(), record.size(), 0, 0);
+        const auto split = static_cast<long>(wave.formatAt + fmtSize);
+        const std::vector<uint8_t> head(wave.bytes.begin(), wave.bytes.begin() + split);
+        const std::vector<uint8_t> tail(wave.bytes.begin() + split, wave.bytes.end());
         size_t written = 0;
         errno = 0;
         if (!WriteAllAt(fd_, head.data(), head.size(), 0, &written))
         {
-            if (written >= 20) Raise(0, "Can't write WaveFormat structure");
+            if (written >= wave.formatAt) Raise(0, "Can't write WaveFormat structure");
             Raise(errno ? errno : EIO, nullptr);
         }
-        std::vector<uint8_t> tail;
-        if (fmtSize % 2) tail.push_back(0);
-        tail.insert(tail.end(), {'d', 'a', 't', 'a', 0, 0, 0, 0});
         errno = 0;
         if (!WriteAllAt(fd_, tail.data(), tail.size(), head.size(), nullptr))
             Raise(errno ? errno : EIO, nullptr);
@@ -123,7 +125,7 @@ bool OutRiffFileStream::UpdateHeader()
     uint8_t size[4];
     const uint64_t pad = dataSize_ % 2 && !keepHeaderCurrent_ ? 1 : 0;
     platform::StoreLE32(size, static_cast<uint32_t>(dataOffset_ + dataSize_ + pad - 8));
-    if (!WriteAllAt(fd_, size, 4, 4, nullptr)) return false;
+    if (!WriteAllAt(fd_, size, 4, platform::riff::kRiffSizeAt, nullptr)) return false;
     platform::StoreLE32(size, static_cast<uint32_t>(dataSize_));
     return WriteAllAt(fd_, size, 4, dataOffset_ - 4, nullptr);
 }

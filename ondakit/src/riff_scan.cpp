@@ -1,7 +1,7 @@
 #include "riff_scan.h"
 
-#include "ondakit/riff_chunks.h"
 #include "platform/little_endian.h"
+#include "platform/riff.h"
 
 #include <algorithm>
 #include <cstring>
@@ -46,40 +46,39 @@ RiffScan ScanRiff(int fd)
     const auto read = [fd](uint64_t offset, void* buffer, size_t size)
     { return ReadAt(fd, offset, buffer, size); };
     bool hasFormat = false;
-    WalkRiffChunks(read, end,
-                   [&](const RiffChunk& chunk)
-                   {
-                       if (!hasFormat && chunk.Is("fmt "))
-                       {
-                           if (chunk.size > kMaxFormatChunk || chunk.held < chunk.size)
-                           {
-                               scan.status = RiffScan::badFormat;
-                               return false;
-                           }
-                           std::vector<uint8_t> bytes(chunk.size);
-                           if (chunk.size && !ReadAt(fd, chunk.body, bytes.data(), chunk.size))
-                           {
-                               scan.status = RiffScan::badFormat;
-                               return false;
-                           }
-                           scan.format =
-                               platform::WaveFormatBlock::FromChunk(bytes.data(), chunk.size);
-                           hasFormat = true;
-                       }
-                       else if (!scan.hasData && chunk.Is("data"))
-                       {
-                           scan.hasData = true;
-                           scan.dataOffset = chunk.body;
-                           scan.dataSize = chunk.held;
-                       }
-                       else if (!scan.fact && chunk.Is("fact") && chunk.held >= 4)
-                       {
-                           uint8_t count[4];
-                           if (ReadAt(fd, chunk.body, count, 4))
-                               scan.fact = platform::LoadLE32(count);
-                       }
-                       return true;
-                   });
+    platform::riff::WalkChunks(
+        read, end,
+        [&](const platform::riff::Chunk& chunk)
+        {
+            if (!hasFormat && chunk.Is("fmt "))
+            {
+                if (chunk.size > kMaxFormatChunk || chunk.held < chunk.size)
+                {
+                    scan.status = RiffScan::badFormat;
+                    return false;
+                }
+                std::vector<uint8_t> bytes(chunk.size);
+                if (chunk.size && !ReadAt(fd, chunk.body, bytes.data(), chunk.size))
+                {
+                    scan.status = RiffScan::badFormat;
+                    return false;
+                }
+                scan.format = platform::WaveFormatBlock::FromChunk(bytes.data(), chunk.size);
+                hasFormat = true;
+            }
+            else if (!scan.hasData && chunk.Is("data"))
+            {
+                scan.hasData = true;
+                scan.dataOffset = chunk.body;
+                scan.dataSize = chunk.held;
+            }
+            else if (!scan.fact && chunk.Is("fact") && chunk.held >= 4)
+            {
+                uint8_t count[4];
+                if (ReadAt(fd, chunk.body, count, 4)) scan.fact = platform::LoadLE32(count);
+            }
+            return true;
+        });
     if (scan.status == RiffScan::badFormat) return scan;
     scan.status = hasFormat ? RiffScan::ok : RiffScan::noFormat;
     return scan;

@@ -1,5 +1,8 @@
 #include "transfer/wav_writer.h"
 
+#include "platform/little_endian.h"
+#include "platform/riff.h"
+
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -10,16 +13,9 @@ namespace vark
 namespace
 {
 
-void Put16(std::string& s, size_t at, uint32_t v)
+uint8_t* Bytes(std::string& s, size_t at)
 {
-    s[at] = static_cast<char>(v);
-    s[at + 1] = static_cast<char>(v >> 8);
-}
-
-void Put32(std::string& s, size_t at, uint32_t v)
-{
-    for (size_t i = 0; i < 4; ++i)
-        s[at + i] = static_cast<char>(v >> (8 * i));
+    return reinterpret_cast<uint8_t*>(s.data()) + at;
 }
 
 void PutText(std::string& s, size_t at, const char* text)
@@ -50,13 +46,11 @@ std::string WavTrailer(const std::string& baseName)
 {
     static constexpr char kComment[] = "Start date-time & sound source: ";
     std::string t(kWavTrailerSize, '\0');
-    PutText(t, 0, "LIST");
-    Put32(t, 4, 148);
-    PutText(t, 8, "INFOINAM");
-    Put32(t, 16, 64);
+    platform::riff::PutChunkHeader(Bytes(t, 0), "LIST", 148);
+    PutText(t, 8, "INFO");
+    platform::riff::PutChunkHeader(Bytes(t, 12), "INAM", 64);
     PutText(t, 20, "Varke P");
-    PutText(t, 84, "ICMT");
-    Put32(t, 88, 64);
+    platform::riff::PutChunkHeader(Bytes(t, 84), "ICMT", 64);
     // The 64-byte comment keeps a terminating zero: at most 63 bytes of text.
     const std::string text = kComment + Leading(baseName, 30, 63 - (sizeof kComment - 1));
     PutText(t, 92, text.c_str());
@@ -65,22 +59,17 @@ std::string WavTrailer(const std::string& baseName)
 
 std::string CWavWriter::Header() const
 {
-    std::string h(kWavHeaderSize, '\0');
-    PutText(h, 0, "RIFF");
-    Put32(h, 4, 38 + dataSize_ + trailerSize_);
-    PutText(h, 8, "WAVEfmt ");
-    Put32(h, 16, 18);
-    Put16(h, 20, formatTag_);
-    Put16(h, 22, channels_);
-    Put32(h, 24, rate_);
-    const uint32_t blockAlign = uint32_t{channels_} * bytesPerSample_;
-    Put32(h, 28, rate_ * blockAlign);
-    Put16(h, 32, blockAlign);
-    Put16(h, 34, 8u * bytesPerSample_);
-    Put16(h, 36, 0);
-    PutText(h, 38, "data");
-    Put32(h, 42, dataSize_);
-    return h;
+    uint8_t format[18] = {};
+    const auto blockAlign = static_cast<uint16_t>(channels_ * bytesPerSample_);
+    platform::StoreLE16(format, formatTag_);
+    platform::StoreLE16(format + 2, channels_);
+    platform::StoreLE32(format + 4, rate_);
+    platform::StoreLE32(format + 8, rate_ * blockAlign);
+    platform::StoreLE16(format + 12, blockAlign);
+    platform::StoreLE16(format + 14, static_cast<uint16_t>(8u * bytesPerSample_));
+    const auto head =
+        platform::riff::WaveHeader(format, sizeof format, 38 + dataSize_ + trailerSize_, dataSize_);
+    return std::string(head.bytes.begin(), head.bytes.end());
 }
 
 bool CWavWriter::Create(const std::filesystem::path& path, const RecordInfo& format)

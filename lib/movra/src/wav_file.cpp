@@ -6,6 +6,7 @@
 #include "faltor/journal.h"
 #include "platform/acm.h"
 #include "platform/little_endian.h"
+#include "platform/riff.h"
 #include "platform/text.h"
 #include "xw_file.h"
 
@@ -76,17 +77,21 @@ void WAVE_FILE::OpenExisting()
 
     required_ = {CHUNK_DATA, CHUNK_FMT};
     found_.clear();
-    for (;;)
-    {
-        uint8_t id[4];
-        uint32_t done = 0;
-        if (!file_.Read(id, sizeof id, &done) || done < sizeof id) break;
-        if (file_.Seek(-4, A_FILE::FROM_CURRENT) < 0)
-            throw RUNTIME_ERROR(DEBUG_INFO(file_.GetLastErrorAsString().c_str()));
-        const uint32_t chunk = platform::LoadLE32(id);
-        if (!GetChunk(chunk))
-            JOURNAL_LOG(JOURNAL::LEVEL_ERROR, "WAVE_FILE: unknown CHUNK 0x%08x", chunk);
-    }
+    const int64_t fileSize = GetFileSizeBytes();
+    const uint64_t end = fileSize > 0 ? static_cast<uint64_t>(fileSize) : 0;
+    const uint64_t stop = platform::riff::WalkChunks(
+        [this](uint64_t offset, void* buffer, size_t size) { return ReadAt(offset, buffer, size); },
+        end,
+        [this](const platform::riff::Chunk& chunk)
+        {
+            if (!GetChunk(chunk))
+                JOURNAL_LOG(JOURNAL::LEVEL_ERROR, "WAVE_FILE: unknown CHUNK 0x%08x", chunk.Id());
+            return true;
+        },
+        platform::riff::Pad::kWhenZero);
+    // A chunk id with its size cut off is a damaged file; fewer bytes than an id are slack.
+    if (stop < end && end - stop >= 4)
+        throw RUNTIME_ERROR(DEBUG_INFO("WAVE_FILE: chunk cannot be read"));
     for (uint32_t id : required_)
         if (!found_.count(id))
             throw LOGIC_ERROR(DEBUG_INFO(id, "WAVE_FILE: required chunk missing"));
@@ -126,42 +131,42 @@ void WAVE_FILE::OpenExisting()
     Describe();
 }
 
-bool WAVE_FILE::GetChunk(uint32_t id)
+bool WAVE_FILE::ReadAt(uint64_t offset, void* buffer, size_t size)
+{
+    uint32_t done = 0;
+    return file_.Seek(static_cast<int64_t>(offset), A_FILE::FROM_BEGIN) >= 0 &&
+           file_.Read(buffer, static_cast<uint32_t>(size), &done) && done == size;
+}
+
+bool WAVE_FILE::GetChunk(const platform::riff::Chunk& chunk)
 {
     const auto unreadable = []
     { throw RUNTIME_ERROR(DEBUG_INFO("WAVE_FILE: chunk cannot be read")); };
+    const uint32_t id = chunk.Id();
     if (id == CHUNK_FMT)
     {
-        FMT_CHUNK chunk;
-        if (!chunk.Read(file_))
-        {
-            if (chunk.TooLarge())
-                throw RUNTIME_ERROR(
-                    DEBUG_INFO(chunk.Size(), "WAVE_FILE: format chunk larger than 998 bytes"));
+        if (chunk.size > kMaxFormatBytes)
+            throw RUNTIME_ERROR(
+                DEBUG_INFO(chunk.size, "WAVE_FILE: format chunk larger than 998 bytes"));
+        std::vector<uint8_t> body(chunk.size);
+        if (chunk.held < chunk.size || (chunk.size && !ReadAt(chunk.body, body.data(), chunk.size)))
             unreadable();
-        }
-        format_ = chunk.Format();
+        format_ = platform::WaveFormatBlock::FromChunk(body.data(), body.size());
     }
     else if (id == CHUNK_DATA)
     {
-        DATA_CHUNK chunk;
-        if (!chunk.Read(file_)) unreadable();
-        dataStart_ = chunk.BodyStart();
-        dataSize_ = chunk.Size();
+        dataStart_ = static_cast<int64_t>(chunk.body);
+        dataSize_ = chunk.size;
     }
     else if (id == CHUNK_FACT)
     {
-        FACT_CHUNK chunk;
-        if (!chunk.Read(file_)) unreadable();
-        factSamples_ = chunk.Samples();
+        uint8_t body[4];
+        if (chunk.size < 4 || !ReadAt(chunk.body, body, sizeof body)) unreadable();
+        factSamples_ = platform::LoadLE32(body);
         factPresent_ = true;
     }
     else
-    {
-        CHUNK chunk(id);
-        if (!chunk.Read(file_)) unreadable();
         return false;
-    }
     found_.insert(id);
     return true;
 }

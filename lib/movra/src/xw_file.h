@@ -1,21 +1,17 @@
-// RIFF chunks of a WAVE file: the 8-byte header (id, body size, little-endian) and the bodies
-// the WAVE classes know. Read and Write work at the file's current position and report
-// failure by their result; the callers decide which exception that is.
+// RIFF chunks of a WAVE file as the writer lays them down (their bytes come from
+// platform/riff.h), and the form header the reader checks before it walks the chunks. Read
+// and Write work at the file's current position and report failure by their result; the
+// callers decide which exception that is.
 #pragma once
 
 #include "basix/x_file.h"
+#include "platform/riff.h"
 #include "platform/wave_format.h"
 #include "templates/r_number.h"
 
 #include <cstdint>
 
-constexpr uint32_t FourCc(const char (&id)[5])
-{
-    return static_cast<uint32_t>(static_cast<uint8_t>(id[0])) |
-           static_cast<uint32_t>(static_cast<uint8_t>(id[1])) << 8 |
-           static_cast<uint32_t>(static_cast<uint8_t>(id[2])) << 16 |
-           static_cast<uint32_t>(static_cast<uint8_t>(id[3])) << 24;
-}
+using platform::riff::FourCc;
 
 constexpr uint32_t CHUNK_RIFF = FourCc("RIFF");
 constexpr uint32_t CHUNK_WAVE = FourCc("WAVE");
@@ -49,19 +45,12 @@ public:
     virtual ~CHUNK();
     // Header and body.
     virtual bool Write(A_FILE& file);
-    // Header and body; the base reads the header and skips the body (and its pad byte).
-    virtual bool Read(A_FILE& file);
     virtual uint32_t BodySize() const { return size_; }
 
     uint32_t Id() const { return id_; }
     // The size field as last read or written.
     uint32_t Size() const { return size_; }
     void SetSize(uint32_t size) { size_ = size; }
-    bool HeaderRead() const { return headerRead_; }
-
-    // Steps over the pad byte RIFF puts after an odd-sized body. Pad bytes are zero and no
-    // chunk id starts with a zero byte, so a file that does not pad still reads.
-    static bool SkipPad(A_FILE& file, uint64_t bodySize);
 
 protected:
     bool ReadHeader(A_FILE& file);
@@ -69,7 +58,6 @@ protected:
 
     uint32_t id_;
     uint32_t size_ = 0;
-    bool headerRead_ = false;
 };
 
 // "RIFF" size "WAVE": the size field is the file size less 8.
@@ -79,7 +67,7 @@ public:
     RIFF_CHUNK() : CHUNK(CHUNK_RIFF) {}
     bool Write(A_FILE& file) override;
     // false for a short read; the form is in Form().
-    bool Read(A_FILE& file) override;
+    bool Read(A_FILE& file);
     uint32_t BodySize() const override { return 4; }
     uint32_t Form() const { return form_; }
 
@@ -93,15 +81,11 @@ public:
     FMT_CHUNK() : CHUNK(CHUNK_FMT) {}
     explicit FMT_CHUNK(const WAVEFORMATEX* format);
     bool Write(A_FILE& file) override;
-    // Reads the header; TooLarge() tells a body above kMaxFormatBytes, which is not read.
-    bool Read(A_FILE& file) override;
     uint32_t BodySize() const override;
-    bool TooLarge() const { return tooLarge_; }
     const platform::WaveFormatBlock& Format() const { return format_; }
 
 private:
     platform::WaveFormatBlock format_;
-    bool tooLarge_ = false;
 };
 
 class FACT_CHUNK : public CHUNK
@@ -109,7 +93,6 @@ class FACT_CHUNK : public CHUNK
 public:
     FACT_CHUNK() : CHUNK(CHUNK_FACT) {}
     bool Write(A_FILE& file) override;
-    bool Read(A_FILE& file) override;
     uint32_t BodySize() const override { return 4; }
     uint32_t Samples() const { return samples_; }
     void SetSamples(uint32_t samples) { samples_ = samples; }
@@ -125,10 +108,4 @@ public:
     DATA_CHUNK() : CHUNK(CHUNK_DATA) {}
     // Writes the header with the current size.
     bool Write(A_FILE& file) override;
-    // Reads the header, remembers where the body starts and skips it.
-    bool Read(A_FILE& file) override;
-    int64_t BodyStart() const { return bodyStart_; }
-
-private:
-    int64_t bodyStart_ = 0;
 };

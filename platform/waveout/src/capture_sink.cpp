@@ -2,6 +2,9 @@
 // the RIFF and data sizes are rewritten after each block so the file is valid at any moment.
 #include "sink.h"
 
+#include "platform/little_endian.h"
+#include "platform/riff.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -10,18 +13,6 @@ namespace platform::waveout
 {
 namespace
 {
-
-void Put16(uint8_t* p, uint16_t v)
-{
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(uint8_t* p, uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<uint8_t>(v >> (8 * i));
-}
 
 constexpr uint32_t kHeaderBytes = 44;
 // The RIFF size field is 32 bits; a capture stops growing rather than wrap it.
@@ -35,20 +26,18 @@ public:
 
     bool WriteHeader(uint32_t rate)
     {
-        uint8_t h[kHeaderBytes];
-        std::memcpy(h, "RIFF", 4);
-        Put32(h + 4, kHeaderBytes - 8);
-        std::memcpy(h + 8, "WAVEfmt ", 8);
-        Put32(h + 16, 16);
-        Put16(h + 20, 1); // PCM
-        Put16(h + 22, 2);
-        Put32(h + 24, rate);
-        Put32(h + 28, rate * 4);
-        Put16(h + 32, 4);
-        Put16(h + 34, 16);
-        std::memcpy(h + 36, "data", 4);
-        Put32(h + 40, 0);
-        return std::fwrite(h, 1, sizeof h, file_) == sizeof h && std::fflush(file_) == 0;
+        // 16-bit stereo PCM
+        uint8_t format[16];
+        StoreLE16(format, 1);
+        StoreLE16(format + 2, 2);
+        StoreLE32(format + 4, rate);
+        StoreLE32(format + 8, rate * 4);
+        StoreLE16(format + 12, 4);
+        StoreLE16(format + 14, 16);
+        const riff::WaveHead head = riff::WaveHeader(format, sizeof format, kHeaderBytes - 8, 0);
+        dataSizeAt_ = head.dataSizeAt;
+        return std::fwrite(head.bytes.data(), 1, head.bytes.size(), file_) == head.bytes.size() &&
+               std::fflush(file_) == 0;
     }
 
     bool Paced() const override { return true; }
@@ -63,17 +52,19 @@ public:
         {
             size_t n = 0;
             for (; n < sizeof buffer / 2 && done < frames * 2; ++n, ++done)
-                Put16(buffer + 2 * n, static_cast<uint16_t>(samples[done]));
+                StoreLE16(buffer + 2 * n, static_cast<uint16_t>(samples[done]));
             if (std::fseek(file_, 0, SEEK_END) != 0 ||
                 std::fwrite(buffer, 1, 2 * n, file_) != 2 * n)
                 return Fail(error, std::strerror(errno));
         }
         dataBytes_ += bytes;
         uint8_t size[4];
-        Put32(size, static_cast<uint32_t>(dataBytes_ + kHeaderBytes - 8));
-        bool ok = std::fseek(file_, 4, SEEK_SET) == 0 && std::fwrite(size, 1, 4, file_) == 4;
-        Put32(size, static_cast<uint32_t>(dataBytes_));
-        ok = ok && std::fseek(file_, 40, SEEK_SET) == 0 && std::fwrite(size, 1, 4, file_) == 4;
+        StoreLE32(size, static_cast<uint32_t>(dataBytes_ + kHeaderBytes - 8));
+        bool ok = std::fseek(file_, riff::kRiffSizeAt, SEEK_SET) == 0 &&
+                  std::fwrite(size, 1, 4, file_) == 4;
+        StoreLE32(size, static_cast<uint32_t>(dataBytes_));
+        ok = ok && std::fseek(file_, static_cast<long>(dataSizeAt_), SEEK_SET) == 0 &&
+             std::fwrite(size, 1, 4, file_) == 4;
         ok = ok && std::fflush(file_) == 0;
         return ok || Fail(error, std::strerror(errno));
     }
@@ -90,6 +81,7 @@ private:
     FILE* file_;
     std::string path_;
     uint64_t dataBytes_ = 0;
+    size_t dataSizeAt_ = 0;
 };
 
 class NullSink final : public Sink

@@ -78,7 +78,8 @@ TEST(RiffBytes, EveryWriterKeepsItsFile)
             out.FinalFlush();
         }
         WAVE_FILE out(platform::Utf8ToWide(env.Path("core_byte.wav")), &byte, &byte);
-        ASSERT_TRUE(out.Write(RNUMBER64(0), std::vector<uint8_t>(tone.begin(), tone.begin() + 801)));
+        ASSERT_TRUE(
+            out.Write(RNUMBER64(0), std::vector<uint8_t>(tone.begin(), tone.begin() + 801)));
         out.FinalFlush();
     }
     // the sound library's stream, left with an odd count to pad
@@ -93,14 +94,13 @@ TEST(RiffBytes, EveryWriterKeepsItsFile)
         std::mutex mutex;
         std::condition_variable done;
         bool returned = false;
-        auto out = platform::waveout::WaveOut::Open(
-            -1, 8000,
-            [&](platform::waveout::WaveHeader*)
-            {
-                std::lock_guard lock(mutex);
-                returned = true;
-                done.notify_all();
-            });
+        auto out = platform::waveout::WaveOut::Open(-1, 8000,
+                                                    [&](platform::waveout::WaveHeader*)
+                                                    {
+                                                        std::lock_guard lock(mutex);
+                                                        returned = true;
+                                                        done.notify_all();
+                                                    });
         ASSERT_TRUE(out);
         std::vector<uint8_t> stereo;
         for (size_t i = 0; i + 1 < tone.size(); i += 2)

@@ -1,6 +1,6 @@
 #include "numera_testing/material.h"
-#include "ondakit/riff_chunks.h"
 #include "platform/little_endian.h"
+#include "platform/riff.h"
 #include "testsupport/sound.h"
 #include "testsupport/test_env.h"
 
@@ -36,9 +36,9 @@ Wav ReadWav(const std::string& path)
     const std::string b = testsupport::ReadFile(path);
     const auto* p = reinterpret_cast<const uint8_t*>(b.data());
     Wav w;
-    ondakit::WalkRiffChunks(
+    platform::riff::WalkWaveChunks(
         p, b.size(),
-        [&](const ondakit::RiffChunk& chunk)
+        [&](const platform::riff::Chunk& chunk)
         {
             if (chunk.Is("fmt ") && chunk.held >= 16)
             {

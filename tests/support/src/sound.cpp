@@ -1,6 +1,6 @@
 #include "testsupport/sound.h"
 
-#include "ondakit/riff_chunks.h"
+#include "platform/riff.h"
 #include "testsupport/test_env.h"
 
 #include <algorithm>
@@ -65,14 +65,14 @@ std::vector<std::pair<int16_t, int16_t>> CapturedFrames(const std::string& path)
     std::vector<std::pair<int16_t, int16_t>> frames;
     // A capture still being written may have its sizes behind its samples: the frames run
     // from the data chunk to the end of the file.
-    ondakit::WalkRiffChunks(reinterpret_cast<const uint8_t*>(f.data()), f.size(),
-                            [&](const ondakit::RiffChunk& chunk)
-                            {
-                                if (!chunk.Is("data")) return true;
-                                for (size_t at = chunk.body; at + 4 <= f.size(); at += 4)
-                                    frames.emplace_back(Get16(f, at), Get16(f, at + 2));
-                                return false;
-                            });
+    platform::riff::WalkWaveChunks(reinterpret_cast<const uint8_t*>(f.data()), f.size(),
+                                   [&](const platform::riff::Chunk& chunk)
+                                   {
+                                       if (!chunk.Is("data")) return true;
+                                       for (size_t at = chunk.body; at + 4 <= f.size(); at += 4)
+                                           frames.emplace_back(Get16(f, at), Get16(f, at + 2));
+                                       return false;
+                                   });
     return frames;
 }
 

@@ -1,8 +1,8 @@
 #include "recorder/audio.h"
 #include "recorder/mulaw.h"
 
-#include "ondakit/riff_chunks.h"
 #include "platform/devio_frame.h"
+#include "platform/riff.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -31,32 +31,32 @@ bool ParseWav(const std::vector<uint8_t>& b, PcmAudio* audio, std::string* why)
     const uint8_t* data = nullptr;
     size_t dataSize = 0;
     const bool riff =
-        ondakit::WalkRiffChunks(b.data(), b.size(),
-                                [&](const ondakit::RiffChunk& chunk)
-                                {
-                                    const uint8_t* body = b.data() + chunk.body;
-                                    if (chunk.Is("fmt "))
-                                    {
-                                        if (chunk.size < 16 || chunk.held < chunk.size)
-                                        {
-                                            truncatedFormat = true;
-                                            return false;
-                                        }
-                                        tag = GetU16(body);
-                                        channels = GetU16(body + 2);
-                                        rate = GetU32(body + 4);
-                                        align = GetU16(body + 12);
-                                        bits = GetU16(body + 14);
-                                        if (tag == 0xFFFE && chunk.size >= 40)
-                                            tag = GetU16(body + 24);
-                                        haveFormat = true;
-                                        return true;
-                                    }
-                                    if (!chunk.Is("data")) return true;
-                                    data = body;
-                                    dataSize = chunk.held; // tolerate a short tail
-                                    return false;
-                                });
+        platform::riff::WalkWaveChunks(b.data(), b.size(),
+                                       [&](const platform::riff::Chunk& chunk)
+                                       {
+                                           const uint8_t* body = b.data() + chunk.body;
+                                           if (chunk.Is("fmt "))
+                                           {
+                                               if (chunk.size < 16 || chunk.held < chunk.size)
+                                               {
+                                                   truncatedFormat = true;
+                                                   return false;
+                                               }
+                                               tag = GetU16(body);
+                                               channels = GetU16(body + 2);
+                                               rate = GetU32(body + 4);
+                                               align = GetU16(body + 12);
+                                               bits = GetU16(body + 14);
+                                               if (tag == 0xFFFE && chunk.size >= 40)
+                                                   tag = GetU16(body + 24);
+                                               haveFormat = true;
+                                               return true;
+                                           }
+                                           if (!chunk.Is("data")) return true;
+                                           data = body;
+                                           dataSize = chunk.held; // tolerate a short tail
+                                           return false;
+                                       });
     if (!riff)
     {
         *why = "not a RIFF WAVE file";

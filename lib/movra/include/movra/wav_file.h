@@ -35,6 +35,11 @@ class FMT_CHUNK;
 class FACT_CHUNK;
 class DATA_CHUNK;
 
+namespace platform::riff
+{
+struct Chunk;
+}
+
 class WAVE_FILE
 {
 public:
@@ -90,8 +95,10 @@ private:
     void OpenExisting();
     void CheckSize();
     void FillFact();
-    // Reads and handles the chunk at the current position; false when it is not known.
-    bool GetChunk(uint32_t id);
+    // Takes in the chunk the walk of the file came to; false when it is not known.
+    bool GetChunk(const platform::riff::Chunk& chunk);
+    // Reads `size` bytes at file offset `offset`; false when they cannot all be read.
+    bool ReadAt(uint64_t offset, void* buffer, size_t size);
     int64_t GetFileSizeBytes();
     // Frames per block of the ADPCM formats; 0 for the others.
     uint64_t SamplesPerBlock() const;
