@@ -1,5 +1,5 @@
 // MOVRA: construction, the worker cycle and the static helpers. The commands are in
-// movra_cmd.cpp.
+// movra_cmd.cpp, their work in the theme files beside it.
 #include "movra/movra.h"
 
 #include "faltor/debug_info.h"
@@ -15,6 +15,7 @@
 #include "movra/sb_output_card.h"
 #include "movra/speechsearch.h"
 #include "movra/stretcher.h"
+#include "movra_ms.h"
 #include "platform/text.h"
 
 #include <algorithm>
@@ -35,11 +36,6 @@ RNUMBER64 TotalLength(const std::list<std::unique_ptr<SMSG>>& list)
     for (const auto& msg : list)
         total += msg->length;
     return total;
-}
-
-long Ms(const RNUMBER64& value)
-{
-    return static_cast<long>(value.ToMs());
 }
 
 } // namespace
