@@ -13,11 +13,11 @@
 #include "movra/stretch_engine.h"
 #include "numera/clear_voice.h"
 #include "numera/fft.h"
-#include "numera_testing/material.h"
 #include "ondakit/out_riff_file_stream.h"
 #include "platform/little_endian.h"
 #include "platform/text.h"
 #include "speech_references.h"
+#include "test_material/material.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,11 +3,11 @@
 #include "faltor/debug_info.h"
 #include "faltor/exceptions.h"
 #include "movra/agc_engine.h"
-#include "movra/movra.h"
+#include "movra/object_ids.h"
 
 #include <algorithm>
 
-OBJ_AGC::OBJ_AGC() : HELD_OBJECT(MOVRA::OBJ_ID_AGC, 8000)
+OBJ_AGC::OBJ_AGC() : HELD_OBJECT(movra_object::OBJ_ID_AGC, 8000)
 {
     for (auto& e : engines_)
         e = std::make_unique<AGC_ENGINE>();

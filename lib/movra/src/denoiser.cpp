@@ -1,12 +1,12 @@
 #include "movra/denoiser.h"
 
-#include "movra/movra.h"
+#include "movra/object_ids.h"
 
 #include "numera/clear_voice.h"
 
 #include <algorithm>
 
-OBJ_DENOISER::OBJ_DENOISER() : HELD_OBJECT(MOVRA::OBJ_ID_DENOISER, 8000)
+OBJ_DENOISER::OBJ_DENOISER() : HELD_OBJECT(movra_object::OBJ_ID_DENOISER, 8000)
 {
     for (auto& s : states_)
         s = std::make_unique<numera::Broadband_noise>();

@@ -1,6 +1,6 @@
 #include "movra/hlfilter.h"
 
-#include "movra/movra.h"
+#include "movra/object_ids.h"
 #include "platform/profile.h"
 
 #include <algorithm>
@@ -100,7 +100,7 @@ bool BIQUAD::Design(int type, double frequency, double rate, double gainDb, doub
 }
 
 OBJ_HLFILTER::OBJ_HLFILTER(std::string settingsFile)
-    : BASEOBJECT(MOVRA::OBJ_ID_HLFILTER), settingsFile_(std::move(settingsFile))
+    : BASEOBJECT(movra_object::OBJ_ID_HLFILTER), settingsFile_(std::move(settingsFile))
 {
     lowGain_ = ReadGain(settingsFile_, kLowKey);
     highGain_ = ReadGain(settingsFile_, kHighKey);

@@ -1,7 +1,8 @@
 #include "movra/mixer.h"
 
 #include "faltor/journal.h"
-#include "movra/movra.h"
+#include "movra/object_ids.h"
+#include "movra/sound_level.h"
 #include "platform/profile.h"
 
 #include <algorithm>
@@ -29,7 +30,7 @@ long Clamp100(long v)
 } // namespace
 
 OBJ_MIXER::OBJ_MIXER(std::string settingsFile)
-    : BASEOBJECT(MOVRA::OBJ_ID_MIXER), settingsFile_(std::move(settingsFile))
+    : BASEOBJECT(movra_object::OBJ_ID_MIXER), settingsFile_(std::move(settingsFile))
 {
 }
 
@@ -140,7 +141,7 @@ long OBJ_MIXER::Process(SMSG& msg)
     if (msg.channels != 0 && msg.channels != channels_.size()) SwitchChannelCount(msg.channels);
     if (levelTimer_.PeekTimeMs() >= 300)
     {
-        Host().OnMixerChannelsLevel(MOVRA::CalcSndLevel(msg));
+        Host().OnMixerChannelsLevel(CalcSndLevel(msg));
         levelTimer_.Restart();
     }
     Mix(msg);

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <cstdlib>
 
-std::vector<long> MOVRA::CalcSndLevel(const SMSG& msg)
+std::vector<long> CalcSndLevel(const SMSG& msg)
 {
     std::vector<long> levels;
     const size_t frames = msg.Frames();

@@ -1,6 +1,6 @@
 #include "movra/speechsearch.h"
 
-#include "movra/movra.h"
+#include "movra/object_ids.h"
 #include "movra/speech_detector.h"
 
 #include "chain_refill.h"
@@ -8,7 +8,7 @@
 #include <algorithm>
 
 OBJ_SPEECHSEARCH::OBJ_SPEECHSEARCH()
-    : HISTORY_OBJECT(MOVRA::OBJ_ID_SPEECHSEARCH, 8000),
+    : HISTORY_OBJECT(movra_object::OBJ_ID_SPEECHSEARCH, 8000),
       detector_(std::make_unique<SPEECH_DETECTOR>())
 {
     Reinit();

@@ -1,6 +1,6 @@
 #include "movra/stretcher.h"
 
-#include "movra/movra.h"
+#include "movra/object_ids.h"
 #include "movra/stretch_engine.h"
 
 #include "chain_refill.h"
@@ -9,7 +9,8 @@
 #include <array>
 
 OBJ_STRETCHER::OBJ_STRETCHER()
-    : HISTORY_OBJECT(MOVRA::OBJ_ID_STRETCHER, 10000), engine_(std::make_unique<STRETCH_ENGINE>())
+    : HISTORY_OBJECT(movra_object::OBJ_ID_STRETCHER, 10000),
+      engine_(std::make_unique<STRETCH_ENGINE>())
 {
     Reinit();
 }

@@ -4,8 +4,8 @@
 #include "movra/denoiser.h"
 #include "movra/speechsearch.h"
 #include "movra/stretcher.h"
-#include "numera_testing/material.h"
 #include "recording_host.h"
+#include "test_material/material.h"
 
 #include <gtest/gtest.h>
 

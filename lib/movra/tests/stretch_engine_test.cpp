@@ -1,5 +1,5 @@
 #include "movra/stretch_engine.h"
-#include "numera_testing/material.h"
+#include "test_material/material.h"
 
 #include <gtest/gtest.h>
 

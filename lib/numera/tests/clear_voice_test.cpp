@@ -1,7 +1,7 @@
 #include "../src/noise_fluctuation.h"
 #include "../src/noise_tracker.h"
 #include "numera/clear_voice.h"
-#include "numera_testing/material.h"
+#include "test_material/material.h"
 
 #include <gtest/gtest.h>
 

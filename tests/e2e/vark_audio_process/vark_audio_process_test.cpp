@@ -1,6 +1,6 @@
-#include "numera_testing/material.h"
 #include "platform/little_endian.h"
 #include "platform/riff.h"
+#include "test_material/material.h"
 #include "testsupport/sound.h"
 #include "testsupport/test_env.h"
 

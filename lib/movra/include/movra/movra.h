@@ -17,7 +17,9 @@
 #include "basix/thread_class.h"
 #include "basix/timer.h"
 #include "movra/movra_notify.h"
+#include "movra/object_ids.h"
 #include "movra/smsg.h"
+#include "movra/sound_level.h"
 #include "movra/state.h"
 
 #include <list>
@@ -74,15 +76,8 @@ public:
     };
 
     // Processing object ids.
-    enum OBJECT_ID
-    {
-        OBJ_ID_MIXER = 0,
-        OBJ_ID_DENOISER = 1,
-        OBJ_ID_AGC = 2,
-        OBJ_ID_SPEECHSEARCH = 3,
-        OBJ_ID_STRETCHER = 4,
-        OBJ_ID_HLFILTER = 5
-    };
+    using OBJECT_ID = movra_object::OBJECT_ID;
+    using enum movra_object::OBJECT_ID;
 
     struct STEREO_VOLUME
     {
@@ -175,7 +170,7 @@ public:
     bool CGetFileFormat(std::string& format) const;
 
     // Per channel: 20 * log10(peak + 1), truncated (0..90). Empty message: empty vector.
-    static std::vector<long> CalcSndLevel(const SMSG& msg);
+    static std::vector<long> CalcSndLevel(const SMSG& msg) { return ::CalcSndLevel(msg); }
     // The parent of the folder that holds the host's executable, without a trailing '/'.
     // RUNTIME_ERROR when the executable's path cannot be read.
     static std::string GetParentFolder();

@@ -1,4 +1,4 @@
-#include "numera_testing/material.h"
+#include "test_material/material.h"
 
 #include "numera/fft.h"
 #include "recorder/audio.h"
