@@ -12,13 +12,11 @@
 #include <cstdint>
 
 template <typename BODY>
-auto MOVRA::Locked(const char* name, BODY body, std::source_location where) const
+auto MOVRA::Locked(const char* name, BODY body, const char* file, int line) const
 {
     // The place is the command's own, as DEBUG_INFO would give it there.
     JOURNAL_LOG(JOURNAL::LEVEL_DEBUG, "%s",
-                ::DebugInfo(name, where.file_name(), __DATE__, __TIME__,
-                            static_cast<int>(where.line()), ::GetThreadId())
-                    .c_str());
+                ::DebugInfo(name, file, __DATE__, __TIME__, line, ::GetThreadId()).c_str());
     LOCK_GUARD guard(lock_);
     return body();
 }

@@ -25,7 +25,6 @@
 #include <list>
 #include <map>
 #include <memory>
-#include <source_location>
 #include <string>
 #include <vector>
 
@@ -205,8 +204,8 @@ private:
     // The frame of a command: its debug line in the journal, then the lock for the whole of
     // `body`.
     template <typename BODY>
-    auto Locked(const char* name, BODY body,
-                std::source_location where = std::source_location::current()) const;
+    auto Locked(const char* name, BODY body, const char* file = __builtin_FILE(),
+                int line = __builtin_LINE()) const;
     // The same for the commands journalled as a trace pair: `in` before the wait for the
     // lock, with its address, and `out` once the lock is given back.
     template <typename BODY> auto LockedWithTrace(const char* in, const char* out, BODY body) const;
