@@ -20,12 +20,11 @@ namespace
 CAboutDlg::CAboutDlg(QWidget* parent, uint16_t firmwareVersion)
     : SkinnedDialog("IDD_ABOUTBOX", kDialogId, parent)
 {
-    build_ = Bind(new skin::CSkinnedStatic(&Skin()), IDC_STATIC_BUILD, "IDC_STATIC_BUILD");
+    build_ = Bind(new skin::CSkinnedStatic(&Skin()), "IDC_STATIC_BUILD");
     build_->setText(BuildText());
-    firmware_ =
-        Bind(new skin::CSkinnedStatic(&Skin()), IDC_FIRMWARE_VERSION, "IDC_FIRMWARE_VERSION");
+    firmware_ = Bind(new skin::CSkinnedStatic(&Skin()), "IDC_FIRMWARE_VERSION");
     firmware_->setText(FirmwareText(firmwareVersion));
-    link_ = Bind(new skin::CSkinnedButtonEx(&Skin()), IDC_LINK, "IDC_LINK");
+    link_ = Bind(new skin::CSkinnedButtonEx(&Skin()), "IDC_LINK");
     link_->SetCursorShape(Qt::PointingHandCursor);
     BindFormButtons(*this, false);
     InitSkin(kBitmap, kDescription);

@@ -10,9 +10,9 @@ namespace dialogs
 CChangePINDlg::CChangePINDlg(QWidget* parent, std::wstring currentPin)
     : SkinnedDialog("IDD_CHANGE_PIN_DIALOG", kDialogId, parent), currentPin_(std::move(currentPin))
 {
-    old_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_PIN_OLD, "IDC_EDIT_PIN_OLD");
-    new1_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_PIN_NEW1, "IDC_EDIT_PIN_NEW1");
-    new2_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_PIN_NEW2, "IDC_EDIT_PIN_NEW2");
+    old_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_PIN_OLD");
+    new1_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_PIN_NEW1");
+    new2_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_PIN_NEW2");
     for (skin::CSkinnedEdit* e : {old_, new1_, new2_})
         MakePinField(e);
     BindFormButtons(*this);

@@ -19,7 +19,7 @@ CDeviceDlg::CDeviceDlg(QWidget* parent, CAppSettings& settings,
                        const std::vector<platform::waveout::OutputDevice>& devices)
     : SkinnedDialog("IDD_DEVICE_DIALOG", kDialogId, parent), settings_(settings)
 {
-    list_ = Bind(new skin::CSkinnedCombo(&Skin()), IDC_CMB_DEVICE, "IDC_CMB_DEVICE");
+    list_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_CMB_DEVICE");
     for (const auto& device : devices)
     {
         // a description that several outputs share is told apart by the output's name

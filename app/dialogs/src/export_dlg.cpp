@@ -88,25 +88,21 @@ CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevic
       selection_(std::move(selection)), list_(list), host_(std::make_unique<Host>(*this))
 {
     skin::SkinManager* m = &Skin();
-    folder_ = Bind(new skin::CSkinnedEdit(m), IDC_EDIT_DIR, "IDC_EDIT_DIR");
-    browse_ = Bind(new skin::CSkinnedButton(m), IDC_BUTTON_DIR, "IDC_BUTTON_DIR");
-    fixedPause_ = Bind(new skin::CSkinnedRadio(m), IDC_RADIO_PAUSE0, "IDC_RADIO_PAUSE0");
-    realPause_ = Bind(new skin::CSkinnedRadio(m), IDC_RADIO_PAUSE1, "IDC_RADIO_PAUSE1");
-    pause_ = Bind(new skin::CSkinnedEdit(m), IDC_EDIT_PAUSE, "IDC_EDIT_PAUSE");
-    pauseSpin_ = Bind(new skin::CSkinnedSpin(m), IDC_SPIN, "IDC_SPIN");
-    stage_ = Bind(new skin::CSkinnedStatic(m), IDC_STATIC_PROGRESS_CUR, "IDC_STATIC_PROGRESS_CUR");
-    stageBar_ = Bind(new skin::CSkinnedProgress(m), IDC_PROGRESS_CUR, "IDC_PROGRESS_CUR");
-    stagePercent_ = Bind(new skin::CSkinnedStatic(m), IDC_STATIC_PROGRESS_CUR_PERC,
-                         "IDC_STATIC_PROGRESS_CUR_PERC");
-    totalBar_ = Bind(new skin::CSkinnedProgress(m), IDC_PROGRESS_TOTAL, "IDC_PROGRESS_TOTAL");
-    totalPercent_ = Bind(new skin::CSkinnedStatic(m), IDC_STATIC_PROGRESS_TOTAL_PERC,
-                         "IDC_STATIC_PROGRESS_TOTAL_PERC");
-    written_ =
-        Bind(new skin::CSkinnedStatic(m), IDC_STATIC_TOTAL_WRITED, "IDC_STATIC_TOTAL_WRITED");
-    total_ =
-        Bind(new skin::CSkinnedStatic(m), IDC_STATIC_TOTAL_TO_WRITE, "IDC_STATIC_TOTAL_TO_WRITE");
-    sign_ = Bind(new skin::CSkinnedCheck(m), IDC_CHK_MAKE_SIGN, "IDC_CHK_MAKE_SIGN");
-    keepSelection_ = Bind(new skin::CSkinnedCheck(m), IDC_CHK_KEEP_SEL, "IDC_CHK_KEEP_SEL");
+    folder_ = Bind(new skin::CSkinnedEdit(m), "IDC_EDIT_DIR");
+    browse_ = Bind(new skin::CSkinnedButton(m), "IDC_BUTTON_DIR");
+    fixedPause_ = Bind(new skin::CSkinnedRadio(m), "IDC_RADIO_PAUSE0");
+    realPause_ = Bind(new skin::CSkinnedRadio(m), "IDC_RADIO_PAUSE1");
+    pause_ = Bind(new skin::CSkinnedEdit(m), "IDC_EDIT_PAUSE");
+    pauseSpin_ = Bind(new skin::CSkinnedSpin(m), "IDC_SPIN");
+    stage_ = Bind(new skin::CSkinnedStatic(m), "IDC_STATIC_PROGRESS_CUR");
+    stageBar_ = Bind(new skin::CSkinnedProgress(m), "IDC_PROGRESS_CUR");
+    stagePercent_ = Bind(new skin::CSkinnedStatic(m), "IDC_STATIC_PROGRESS_CUR_PERC");
+    totalBar_ = Bind(new skin::CSkinnedProgress(m), "IDC_PROGRESS_TOTAL");
+    totalPercent_ = Bind(new skin::CSkinnedStatic(m), "IDC_STATIC_PROGRESS_TOTAL_PERC");
+    written_ = Bind(new skin::CSkinnedStatic(m), "IDC_STATIC_TOTAL_WRITED");
+    total_ = Bind(new skin::CSkinnedStatic(m), "IDC_STATIC_TOTAL_TO_WRITE");
+    sign_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_MAKE_SIGN");
+    keepSelection_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_KEEP_SEL");
     BindFormButtons(*this);
     for (auto* b : findChildren<skin::CSkinnedButton*>())
         if (b->ControlId() == skin::IDOK) ok_ = b;

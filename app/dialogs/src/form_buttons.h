@@ -19,12 +19,12 @@ inline constexpr uint32_t kStyleQuestionYesNo = 0x24;
 // Binds OK (the default button), Cancel and the close button of the title band.
 template <class D> void BindFormButtons(D& dlg, bool withCancel = true)
 {
-    auto* ok = dlg.Bind(new skin::CSkinnedButton(&dlg.Skin()), skin::IDOK, "IDOK");
+    auto* ok = dlg.Bind(new skin::CSkinnedButton(&dlg.Skin()), "IDOK");
     ok->setDefault(true);
     if (withCancel)
     {
-        dlg.Bind(new skin::CSkinnedButton(&dlg.Skin()), skin::IDCANCEL, "IDCANCEL");
-        dlg.Bind(new skin::CSkinnedButton(&dlg.Skin()), skin::IDC_CANCEL, "IDC_CANCEL");
+        dlg.Bind(new skin::CSkinnedButton(&dlg.Skin()), "IDCANCEL");
+        dlg.Bind(new skin::CSkinnedButton(&dlg.Skin()), "IDC_CANCEL");
     }
 }
 

@@ -15,7 +15,7 @@ CKeyDlg::CKeyDlg(QWidget* parent, uint32_t attachedSerial)
     : SkinnedDialog("IDD_KEY_DIALOG", kDialogId, parent),
       serial_(std::make_unique<SerialChoice>(*this, attachedSerial))
 {
-    key_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_KEY, "IDC_EDIT_KEY");
+    key_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_KEY");
     key_->setReadOnly(true); // still selectable, so the key can be copied
     BindFormButtons(*this);
     InitSkin(kBitmap, kDescription);

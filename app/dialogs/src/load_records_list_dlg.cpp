@@ -33,14 +33,14 @@ CLoadRecordsListDlg::CLoadRecordsListDlg(QWidget* parent, vark::CVarkDevice& dev
     : SkinnedDialog("IDD_LOAD_RECLIST_DLG", kDialogId, parent), device_(device), count_(count),
       listOrder_(listOrder), list_(list)
 {
-    progress_ = Bind(new skin::CSkinnedProgress(&Skin()), IDC_PROGRESS, "IDC_PROGRESS");
+    progress_ = Bind(new skin::CSkinnedProgress(&Skin()), "IDC_PROGRESS");
     progress_->setRange(0, 100);
     progress_->setValue(0);
-    loaded_ = Bind(new skin::CSkinnedStatic(&Skin()), IDC_STATIC_LOADED, "IDC_STATIC_LOADED");
-    total_ = Bind(new skin::CSkinnedStatic(&Skin()), IDC_STATIC_TOTAL, "IDC_STATIC_TOTAL");
+    loaded_ = Bind(new skin::CSkinnedStatic(&Skin()), "IDC_STATIC_LOADED");
+    total_ = Bind(new skin::CSkinnedStatic(&Skin()), "IDC_STATIC_TOTAL");
     loaded_->setText(QStringLiteral("0"));
     total_->setText(QString::number(count));
-    Bind(new skin::CSkinnedButton(&Skin()), skin::IDCANCEL, "IDCANCEL");
+    Bind(new skin::CSkinnedButton(&Skin()), "IDCANCEL");
     InitSkin(kBitmap, kDescription);
     timer_.setInterval(kTimerMs);
     connect(&timer_, &QTimer::timeout, this, [this] { OnTimer(); });

@@ -6,7 +6,6 @@
 #include "res/strings.h"
 #include "scriba/scriba.h"
 #include "settings/app_settings.h"
-#include "skin/dialog_table.h"
 #include "skin/modal_questions.h"
 #include "skin/skinned_controls.h"
 #include "skin/skinned_more.h"
@@ -27,21 +26,6 @@ using namespace skin;
 
 constexpr uint32_t kError = 0x10, kYesNoQuestion = 0x24;
 constexpr int kSkinBitmap = 208, kSkinDescription = 128;
-
-enum : int
-{
-    IDC_DEFAULT = 1243,
-    IDC_SAVE = 1244,
-    IDC_LOAD = 1245,
-};
-
-int ControlIdOf(const char* name)
-{
-    static const DialogSkin* dialog = FindDialog("IDD_PARAMS_DIALOG");
-    for (const ControlSkin& c : dialog->controls)
-        if (std::string_view(c.name) == name) return c.id;
-    return -1;
-}
 
 QString Text(uint32_t id)
 {
@@ -67,11 +51,6 @@ void RememberVrpFolder(CAppSettings& settings, const std::string& file)
 
 } // namespace
 
-template <class C> C* CParamsDlg::BindNamed(C* control, const char* name)
-{
-    return Bind(control, ControlIdOf(name), name);
-}
-
 CParamsDlg::CParamsDlg(QWidget* parent, CAppSettings& settings, CVarkDevice* device,
                        std::optional<uint32_t> freeKilobytes)
     : SkinnedDialog<CBaseDlg>("IDD_PARAMS_DIALOG", kDialogId, parent), settings_(settings),
@@ -96,42 +75,39 @@ CParamsDlg::~CParamsDlg() = default;
 void CParamsDlg::BindControls()
 {
     SkinManager* m = &Skin();
-    sourceLeft_ = BindNamed(new CSkinnedCombo(m), "IDC_CMB_SOURCE_LEFT");
-    sourceRight_ = BindNamed(new CSkinnedCombo(m), "IDC_CMB_SOURCE_RIGHT");
-    rate_ = BindNamed(new CSkinnedCombo(m), "IDC_CMB_SAMPLE_RATE");
-    compression_ = BindNamed(new CSkinnedCheck(m), "IDC_CHK_COMPRESSION");
-    mono_ = BindNamed(new CSkinnedRadio(m), "IDC_OP_FORMAT0");
-    stereo_ = BindNamed(new CSkinnedRadio(m), "IDC_OP_FORMAT1");
-    agcOn_ = BindNamed(new CSkinnedRadio(m), "IDC_OP_AGC1");
-    agcOff_ = BindNamed(new CSkinnedRadio(m), "IDC_OP_AGC0");
-    inputLevel_ = BindNamed(new CSkinnedSlider(m), "IDC_SL_INPUT_LEVEL");
-    inputLevelText_ = BindNamed(new CSkinnedStatic(m), "IDC_STATIC_INPUT_LEVEL");
-    accu_ = BindNamed(new CSkinnedCheck(m), "IDC_CHK_ACCU");
-    accuThreshold_ = BindNamed(new CSkinnedSlider(m), "IDC_SL_ACCU_LEFT");
-    accuText_ = BindNamed(new CSkinnedStatic(m), "IDC_STATIC_ACCU_LEFT");
-    level_ = BindNamed(new CSkinnedProgress(m), "IDC_PROGRESS_LEVEL_LEFT");
-    levelAbove_ = BindNamed(new CSkinnedImage(m), "IDC_STATIC_LEVEL_ABOVE");
-    ring_ = BindNamed(new CSkinnedCheck(m), "IDC_CHK_RING");
-    ringHours_ = BindNamed(new CSkinnedEdit(m), "IDC_EDIT_RING_HOUR");
-    ringHoursSpin_ = BindNamed(new CSkinnedSpin(m), "IDC_SPIN_RING_HOUR");
-    ringMinutes_ = BindNamed(new CSkinnedEdit(m), "IDC_EDIT_RING_MIN");
-    ringMinutesSpin_ = BindNamed(new CSkinnedSpin(m), "IDC_SPIN_RING_MIN");
-    buttonMode_ = BindNamed(new CSkinnedCombo(m), "IDC_CMB_BUTTON_MODE");
-    recordButton_ = BindNamed(new CSkinnedCheck(m), "IDC_CHK_RECORD_BUTTON");
-    maxRecordTime_ = BindNamed(new CSkinnedStatic(m), "IDC_STATIC_MAX_DUR");
+    sourceLeft_ = Bind(new CSkinnedCombo(m), "IDC_CMB_SOURCE_LEFT");
+    sourceRight_ = Bind(new CSkinnedCombo(m), "IDC_CMB_SOURCE_RIGHT");
+    rate_ = Bind(new CSkinnedCombo(m), "IDC_CMB_SAMPLE_RATE");
+    compression_ = Bind(new CSkinnedCheck(m), "IDC_CHK_COMPRESSION");
+    mono_ = Bind(new CSkinnedRadio(m), "IDC_OP_FORMAT0");
+    stereo_ = Bind(new CSkinnedRadio(m), "IDC_OP_FORMAT1");
+    agcOn_ = Bind(new CSkinnedRadio(m), "IDC_OP_AGC1");
+    agcOff_ = Bind(new CSkinnedRadio(m), "IDC_OP_AGC0");
+    inputLevel_ = Bind(new CSkinnedSlider(m), "IDC_SL_INPUT_LEVEL");
+    inputLevelText_ = Bind(new CSkinnedStatic(m), "IDC_STATIC_INPUT_LEVEL");
+    accu_ = Bind(new CSkinnedCheck(m), "IDC_CHK_ACCU");
+    accuThreshold_ = Bind(new CSkinnedSlider(m), "IDC_SL_ACCU_LEFT");
+    accuText_ = Bind(new CSkinnedStatic(m), "IDC_STATIC_ACCU_LEFT");
+    level_ = Bind(new CSkinnedProgress(m), "IDC_PROGRESS_LEVEL_LEFT");
+    levelAbove_ = Bind(new CSkinnedImage(m), "IDC_STATIC_LEVEL_ABOVE");
+    ring_ = Bind(new CSkinnedCheck(m), "IDC_CHK_RING");
+    ringHours_ = Bind(new CSkinnedEdit(m), "IDC_EDIT_RING_HOUR");
+    ringHoursSpin_ = Bind(new CSkinnedSpin(m), "IDC_SPIN_RING_HOUR");
+    ringMinutes_ = Bind(new CSkinnedEdit(m), "IDC_EDIT_RING_MIN");
+    ringMinutesSpin_ = Bind(new CSkinnedSpin(m), "IDC_SPIN_RING_MIN");
+    buttonMode_ = Bind(new CSkinnedCombo(m), "IDC_CMB_BUTTON_MODE");
+    recordButton_ = Bind(new CSkinnedCheck(m), "IDC_CHK_RECORD_BUTTON");
+    maxRecordTime_ = Bind(new CSkinnedStatic(m), "IDC_STATIC_MAX_DUR");
     for (const char* name : {"IDC_DEFAULT", "IDC_SAVE", "IDC_LOAD", "IDCANCEL", "IDC_CANCEL"})
-        BindNamed(new CSkinnedButton(m), name);
-    BindNamed(new CSkinnedButton(m), "IDOK")->setDefault(true);
+        Bind(new CSkinnedButton(m), name);
+    Bind(new CSkinnedButton(m), "IDOK")->setDefault(true);
     for (int i = 0; i < kTimerCount; ++i)
     {
         const std::string n = std::to_string(i + 1);
-        timerOn_[i] = BindNamed(new CSkinnedCheck(m), ("IDC_CHK_TIMER" + n).c_str());
-        timerDate_[i] =
-            BindNamed(new CSkinnedDateTime(m, false), ("IDC_DTP_TIMER_DATE" + n).c_str());
-        timerTime_[i] =
-            BindNamed(new CSkinnedDateTime(m, true), ("IDC_DTP_TIMER_TIME" + n).c_str());
-        timerDuration_[i] =
-            BindNamed(new CSkinnedDateTime(m, true), ("IDC_DTP_TIMER_DUR" + n).c_str());
+        timerOn_[i] = Bind(new CSkinnedCheck(m), ("IDC_CHK_TIMER" + n).c_str());
+        timerDate_[i] = Bind(new CSkinnedDateTime(m, false), ("IDC_DTP_TIMER_DATE" + n).c_str());
+        timerTime_[i] = Bind(new CSkinnedDateTime(m, true), ("IDC_DTP_TIMER_TIME" + n).c_str());
+        timerDuration_[i] = Bind(new CSkinnedDateTime(m, true), ("IDC_DTP_TIMER_DUR" + n).c_str());
         for (CSkinnedDateTime* t : {timerTime_[i], timerDuration_[i]})
             t->SetCustomFormat("HH:mm");
         connect(timerOn_[i], &QCheckBox::toggled, this, [this] { UpdateEnables(); });

@@ -10,11 +10,11 @@ namespace dialogs
 CPINDlg::CPINDlg(QWidget* parent, uint32_t serialNumber)
     : SkinnedDialog("IDD_PIN_DIALOG", kDialogId, parent)
 {
-    serial_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_UIN, "IDC_EDIT_UIN");
+    serial_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_UIN");
     serial_->setReadOnly(true);
     serial_->setFocusPolicy(Qt::NoFocus);
     serial_->setText(QString::number(serialNumber));
-    edit_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_PIN, "IDC_EDIT_PIN");
+    edit_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_PIN");
     MakePinField(edit_);
     BindFormButtons(*this);
     InitSkin(kBitmap, kDescription);

@@ -39,17 +39,17 @@ CPlayerOptionsDlg::CPlayerOptionsDlg(QWidget* owner, CPlayerOptionsDlg*& slot,
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);
-    level_ = Bind(new skin::CSkinnedCombo(&Skin()), IDC_COMBO_AGC, "IDC_COMBO_AGC");
-    mode_ = Bind(new skin::CSkinnedCombo(&Skin()), IDC_COMBO_NC_MODE, "IDC_COMBO_NC_MODE");
-    depth_ = Bind(new skin::CSkinnedCombo(&Skin()), IDC_COMBO_NC_DEPTH, "IDC_COMBO_NC_DEPTH");
+    level_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_AGC");
+    mode_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_NC_MODE");
+    depth_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_NC_DEPTH");
     for (int l = 1; l <= 96; ++l)
         level_->addItem(QString::number(l));
     for (int d = 6000; d <= 30000; d += 1000)
         depth_->addItem(QString::number(d));
     mode_->addItem(Text(res::ids::kTelephoneLine));
     mode_->addItem(Text(res::ids::kMicrophone));
-    Bind(new skin::CSkinnedButton(&Skin()), IDC_BUTTON_SET_DEFAULT, "IDC_BUTTON_SET_DEFAULT");
-    Bind(new skin::CSkinnedButton(&Skin()), IDC_BUTTON_APPLY, "IDC_BUTTON_APPLY");
+    Bind(new skin::CSkinnedButton(&Skin()), "IDC_BUTTON_SET_DEFAULT");
+    Bind(new skin::CSkinnedButton(&Skin()), "IDC_BUTTON_APPLY");
     BindFormButtons(*this);
     InitSkin(kBitmap, kDescription);
     Show(current);

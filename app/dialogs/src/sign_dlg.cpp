@@ -28,10 +28,10 @@ CSignDlg::CSignDlg(QWidget* parent, CAppSettings& settings, uint32_t attachedSer
     : SkinnedDialog("IDD_SIGNTATURE_DIALOG", kDialogId, parent), settings_(settings),
       serial_(std::make_unique<SerialChoice>(*this, attachedSerial))
 {
-    wav_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_FILE, "IDC_EDIT_FILE");
-    Bind(new skin::CSkinnedButton(&Skin()), IDC_BUTTON_FILE, "IDC_BUTTON_FILE");
-    signature_ = Bind(new skin::CSkinnedEdit(&Skin()), IDC_EDIT_SIGN_FILE, "IDC_EDIT_SIGN_FILE");
-    Bind(new skin::CSkinnedButton(&Skin()), IDC_BUTTON_SIGN_FILE, "IDC_BUTTON_SIGN_FILE");
+    wav_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_FILE");
+    Bind(new skin::CSkinnedButton(&Skin()), "IDC_BUTTON_FILE");
+    signature_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_SIGN_FILE");
+    Bind(new skin::CSkinnedButton(&Skin()), "IDC_BUTTON_SIGN_FILE");
     BindFormButtons(*this);
     InitSkin(kBitmap, kDescription);
     serial_->Init();

@@ -9,8 +9,8 @@ namespace dialogs
 
 CTimeDlg::CTimeDlg(QWidget* parent) : SkinnedDialog("IDD_TIME_DIALOG", kDialogId, parent)
 {
-    date_ = Bind(new skin::CSkinnedDateTime(&Skin(), false), IDC_DTP_DATE, "IDC_DTP_DATE");
-    time_ = Bind(new skin::CSkinnedDateTime(&Skin(), true), IDC_DTP_TIME, "IDC_DTP_TIME");
+    date_ = Bind(new skin::CSkinnedDateTime(&Skin(), false), "IDC_DTP_DATE");
+    time_ = Bind(new skin::CSkinnedDateTime(&Skin(), true), "IDC_DTP_TIME");
     date_->setDateTimeRange(QDateTime(QDate(2000, 1, 1), QTime(0, 0)),
                             QDateTime(QDate(2035, 12, 31), QTime(23, 59, 59, 999)));
     const QDateTime now = QDateTime::currentDateTime();

@@ -34,42 +34,42 @@ using skin::ScriptedResponder;
 namespace
 {
 
-constexpr int IDOK = 1, IDCANCEL = 2, IDYES = 6, IDNO = 7;
+using skin::IDCANCEL, skin::IDNO, skin::IDOK, skin::IDYES;
 constexpr uint32_t kTimerStart = 852199200; // 2027-01-02 10:00:00 in recorder time
 
-// Control identifiers of the dialog's skin.
+// Control identifiers of the dialog, by their names in its table.
 enum
 {
-    kSourceLeft = 1201,
-    kSourceRight,
-    kRate,
-    kCompression,
-    kMono,
-    kStereo,
-    kAgcOn,
-    kAgcOff,
-    kInputLevel,
-    kInputLevelText,
-    kTimerOn = 1211,
-    kTimerDate = 1216,
-    kTimerTime = 1221,
-    kTimerDuration = 1226,
-    kAccu = 1231,
-    kAccuSlider,
-    kAccuText,
-    kLevel,
-    kLevelAbove,
-    kRing = 1039,
-    kRingHours = 1236,
-    kRingHoursSpin,
-    kRingMinutes,
-    kRingMinutesSpin,
-    kButtonMode,
-    kRecordButton,
-    kMaxDuration,
-    kDefault,
-    kSave,
-    kLoad
+    kSourceLeft = CParamsDlg::IDC_CMB_SOURCE_LEFT,
+    kSourceRight = CParamsDlg::IDC_CMB_SOURCE_RIGHT,
+    kRate = CParamsDlg::IDC_CMB_SAMPLE_RATE,
+    kCompression = CParamsDlg::IDC_CHK_COMPRESSION,
+    kMono = CParamsDlg::IDC_OP_FORMAT0,
+    kStereo = CParamsDlg::IDC_OP_FORMAT1,
+    kAgcOn = CParamsDlg::IDC_OP_AGC1,
+    kAgcOff = CParamsDlg::IDC_OP_AGC0,
+    kInputLevel = CParamsDlg::IDC_SL_INPUT_LEVEL,
+    kInputLevelText = CParamsDlg::IDC_STATIC_INPUT_LEVEL,
+    kTimerOn = CParamsDlg::IDC_CHK_TIMER1,
+    kTimerDate = CParamsDlg::IDC_DTP_TIMER_DATE1,
+    kTimerTime = CParamsDlg::IDC_DTP_TIMER_TIME1,
+    kTimerDuration = CParamsDlg::IDC_DTP_TIMER_DUR1,
+    kAccu = CParamsDlg::IDC_CHK_ACCU,
+    kAccuSlider = CParamsDlg::IDC_SL_ACCU_LEFT,
+    kAccuText = CParamsDlg::IDC_STATIC_ACCU_LEFT,
+    kLevel = CParamsDlg::IDC_PROGRESS_LEVEL_LEFT,
+    kLevelAbove = CParamsDlg::IDC_STATIC_LEVEL_ABOVE,
+    kRing = CParamsDlg::IDC_CHK_RING,
+    kRingHours = CParamsDlg::IDC_EDIT_RING_HOUR,
+    kRingHoursSpin = CParamsDlg::IDC_SPIN_RING_HOUR,
+    kRingMinutes = CParamsDlg::IDC_EDIT_RING_MIN,
+    kRingMinutesSpin = CParamsDlg::IDC_SPIN_RING_MIN,
+    kButtonMode = CParamsDlg::IDC_CMB_BUTTON_MODE,
+    kRecordButton = CParamsDlg::IDC_CHK_RECORD_BUTTON,
+    kMaxDuration = CParamsDlg::IDC_STATIC_MAX_DUR,
+    kDefault = CParamsDlg::IDC_DEFAULT,
+    kSave = CParamsDlg::IDC_SAVE,
+    kLoad = CParamsDlg::IDC_LOAD,
 };
 
 // A control of the dialog by its identifier.

@@ -51,7 +51,7 @@ CVarkDlg::~CVarkDlg()
 }
 
 // A control bound under its own name, which the skin's sections use.
-#define BIND(type, id) Bind(new type(&Skin()), id, #id)
+#define BIND(type, id) Bind(new type(&Skin()), #id)
 
 void CVarkDlg::InitControls()
 {
@@ -98,7 +98,7 @@ void CVarkDlg::InitControls()
           BIND(skin::CSkinnedButton, IDC_PLAYER_OPTIONS), BIND(skin::CSkinnedButton, IDC_BEGIN),
           BIND(skin::CSkinnedButton, IDC_PAUSE), BIND(skin::CSkinnedButton, IDC_END),
           BIND(skin::CSkinnedButton, IDC_LOAD_FROM_DISK),
-          Bind(new skin::CSkinnedButton(&Skin()), skin::IDC_CANCEL, "IDC_CANCEL"),
+          Bind(new skin::CSkinnedButton(&Skin()), "IDC_CANCEL"),
           BIND(skin::CSkinnedButton, IDC_MINIMIZE)})
     {
         b->setAutoDefault(false);

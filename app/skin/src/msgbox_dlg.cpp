@@ -26,7 +26,7 @@ CMsgBoxDlg::CMsgBoxDlg(QWidget* parent, const std::string& text, uint32_t style,
                        const QString& module)
     : SkinnedDialog<CBaseDlg>("IDD_MSGBOX_DIALOG", kDialogId, parent)
 {
-    text_ = Bind(new CSkinnedStatic(&Skin()), IDC_STATIC_TEXT, "IDC_STATIC_TEXT");
+    text_ = Bind(new CSkinnedStatic(&Skin()), "IDC_STATIC_TEXT");
     text_->setText(QString::fromStdString(text));
     text_->setWordWrap(true);
     text_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -38,13 +38,13 @@ CMsgBoxDlg::CMsgBoxDlg(QWidget* parent, const std::string& text, uint32_t style,
                                 "IDC_ICON_INFO"};
     for (int i = 0; i < 4; ++i)
     {
-        icons_[i] = Bind(new CSkinnedImage(&Skin()), iconIds[i], iconNames[i]);
+        icons_[i] = Bind(new CSkinnedImage(&Skin()), iconNames[i]);
         icons_[i]->setVisible(iconIds[i] == IconFor(style));
     }
-    ok_ = Bind(new CSkinnedButton(&Skin()), IDOK, "IDOK");
-    yes_ = Bind(new CSkinnedButton(&Skin()), IDYES, "IDYES");
-    no_ = Bind(new CSkinnedButton(&Skin()), IDNO, "IDNO");
-    close_ = Bind(new CSkinnedButton(&Skin()), IDC_CANCEL, "IDC_CANCEL");
+    ok_ = Bind(new CSkinnedButton(&Skin()), "IDOK");
+    yes_ = Bind(new CSkinnedButton(&Skin()), "IDYES");
+    no_ = Bind(new CSkinnedButton(&Skin()), "IDNO");
+    close_ = Bind(new CSkinnedButton(&Skin()), "IDC_CANCEL");
     bool yesNo = IsYesNo(style);
     ok_->setVisible(!yesNo);
     yes_->setVisible(yesNo);

@@ -94,9 +94,11 @@ bool Preview(const QString& skins, const QString& out)
             box.Skin().Draw(p, 0, 0, box.width(), box.height(), 0, 0);
             for (auto* b : {box.Ok(), box.Yes(), box.No()})
                 b->show();
-            for (int id : {1098, 1099, 1100, 1101})
+            using skin::CMsgBoxDlg;
+            for (int id : {CMsgBoxDlg::IDC_ICON_ERROR, CMsgBoxDlg::IDC_ICON_WARNING,
+                           CMsgBoxDlg::IDC_ICON_INFO, CMsgBoxDlg::IDC_ICON_ASK})
                 box.Icon(id)->hide();
-            box.Icon(1099)->show();
+            box.Icon(CMsgBoxDlg::IDC_ICON_WARNING)->show();
             p.end();
             QImage shot = box.grab().toImage();
             ok = ok && shot.save(out + "/IDD_MSGBOX_DIALOG-" + lang + ".png");

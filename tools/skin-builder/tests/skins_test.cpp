@@ -226,9 +226,10 @@ TEST_F(GeneratedSkins, MenuItemsFollowTheLabelsOfEachLanguage)
     {
         platform::SetThreadLocale(l);
         SkinManager m;
-        m.RegisterName("IDC_STATIC_MENU", 1103);
+        const int menu = ControlId(*FindDialog("IDD_VARK_DIALOG"), "IDC_STATIC_MENU");
+        m.RegisterName("IDC_STATIC_MENU", menu);
         m.Load(209, 195);
-        KeyTable& k = m.Section(1103);
+        KeyTable& k = m.Section(menu);
         int n = 0;
         std::vector<int> right;
         QSize bar;

@@ -17,7 +17,7 @@ class CAboutDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 100, kBitmap = 197, kDescription = 189;
-    static constexpr int IDC_STATIC_BUILD = 1088, IDC_FIRMWARE_VERSION = 1083, IDC_LINK = 1089;
+    VARK_CONTROL_ENUM(VARK_ABOUT_BOX_CONTROLS);
     static constexpr int kBuildNumber = 176;
 
     CAboutDlg(QWidget* parent, uint16_t firmwareVersion);

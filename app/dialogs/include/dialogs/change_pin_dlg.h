@@ -16,8 +16,7 @@ class CChangePINDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 110, kBitmap = 200, kDescription = 201;
-    static constexpr int IDC_EDIT_PIN_OLD = 1056, IDC_EDIT_PIN_NEW1 = 1084,
-                         IDC_EDIT_PIN_NEW2 = 1057;
+    VARK_CONTROL_ENUM(VARK_CHANGE_PIN_DIALOG_CONTROLS);
 
     CChangePINDlg(QWidget* parent, std::wstring currentPin);
     const std::wstring& NewPin() const { return newPin_; }

@@ -19,7 +19,7 @@ class CDeviceDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 106, kBitmap = 203, kDescription = 202;
-    static constexpr int IDC_CMB_DEVICE = 1051;
+    VARK_CONTROL_ENUM(VARK_DEVICE_DIALOG_CONTROLS);
 
     // `devices` defaults to the wave-out stand-in's outputs.
     explicit CDeviceDlg(QWidget* parent, CAppSettings& settings);

@@ -54,13 +54,7 @@ class CExportDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 277, kBitmap = 275, kDescription = 276;
-    static constexpr int IDC_EDIT_DIR = 1270, IDC_BUTTON_DIR = 1271, IDC_RADIO_PAUSE0 = 1272,
-                         IDC_RADIO_PAUSE1 = 1273, IDC_EDIT_PAUSE = 1274, IDC_SPIN = 1275,
-                         IDC_STATIC_PROGRESS_CUR = 1276, IDC_PROGRESS_CUR = 1277,
-                         IDC_STATIC_PROGRESS_CUR_PERC = 1278, IDC_PROGRESS_TOTAL = 1279,
-                         IDC_STATIC_PROGRESS_TOTAL_PERC = 1280, IDC_STATIC_TOTAL_WRITED = 1281,
-                         IDC_STATIC_TOTAL_TO_WRITE = 1282, IDC_CHK_MAKE_SIGN = 1283,
-                         IDC_CHK_KEEP_SEL = 1284;
+    VARK_CONTROL_ENUM(VARK_EXPORT_DIALOG_CONTROLS);
     static constexpr int kTimerMs = 200, kEndTicks = 5;
     // A record from the recorder that was playing gets this long to close first.
     static constexpr int kPlaybackStopMs = 250;

@@ -23,7 +23,7 @@ class CKeyDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 226, kBitmap = 230, kDescription = 219;
-    static constexpr int IDC_EDIT_KEY = 1256;
+    VARK_CONTROL_ENUM(VARK_KEY_DIALOG_CONTROLS);
 
     // `attachedSerial`: the serial signatures carry for the attached recorder, 0 when none.
     CKeyDlg(QWidget* parent, uint32_t attachedSerial);

@@ -34,7 +34,7 @@ class CLoadRecordsListDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 242, kBitmap = 241, kDescription = 244;
-    static constexpr int IDC_PROGRESS = 1260, IDC_STATIC_LOADED = 1261, IDC_STATIC_TOTAL = 1262;
+    VARK_CONTROL_ENUM(VARK_LOAD_RECORDS_LIST_DIALOG_CONTROLS);
     // The worker's hand-over message (WM_APP) and the message that reports its failure.
     static constexpr int kRecordMessage = 0x8000, kFailureMessage = 0x8001;
     static constexpr int kTimerMs = 250;

@@ -42,6 +42,7 @@ class CParamsDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 104;
+    VARK_CONTROL_ENUM(VARK_PARAMS_DIALOG_CONTROLS);
     static constexpr int kLevelPollMs = 250;
     // A record from the recorder that was playing gets this long to close before the write.
     static constexpr int kPlaybackStopMs = 250;
@@ -65,7 +66,6 @@ public:
 
 private:
     CAppSettings& settings_;
-    template <class C> C* BindNamed(C* control, const char* name);
     void BindControls();
     void FillLists();
     void Show(const ParamsEntries& e);

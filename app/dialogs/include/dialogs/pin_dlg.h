@@ -16,7 +16,7 @@ class CPINDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 108, kBitmap = 199, kDescription = 193;
-    static constexpr int IDC_EDIT_UIN = 1054, IDC_EDIT_PIN = 1055;
+    VARK_CONTROL_ENUM(VARK_PIN_DIALOG_CONTROLS);
 
     CPINDlg(QWidget* parent, uint32_t serialNumber);
     // The PIN text accepted by OK.

@@ -32,8 +32,7 @@ class CPlayerOptionsDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 245, kBitmap = 247, kDescription = 250;
-    static constexpr int IDC_COMBO_AGC = 1132, IDC_COMBO_NC_MODE = 1133, IDC_COMBO_NC_DEPTH = 1134,
-                         IDC_BUTTON_SET_DEFAULT = 1136, IDC_BUTTON_APPLY = 3;
+    VARK_CONTROL_ENUM(VARK_PLAYER_OPTIONS_DIALOG_CONTROLS);
     using ApplyOptions = std::function<void(const PlayerOptions&)>;
 
     // Shows the dialog held in `slot`, or creates it there. The dialog deletes itself when

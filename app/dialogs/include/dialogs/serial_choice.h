@@ -17,14 +17,13 @@ namespace dialogs
 class SerialChoice
 {
 public:
-    static constexpr int IDC_EDIT_UIN = 1054, IDC_RADIO_DIC0 = 1254, IDC_RADIO_DIC1 = 1255;
+    VARK_CONTROL_ENUM(VARK_SERIAL_CHOICE_CONTROLS);
 
     template <class D> SerialChoice(D& dlg, uint32_t attachedSerial) : attached_(attachedSerial)
     {
-        typed_ = dlg.Bind(new skin::CSkinnedRadio(&dlg.Skin()), IDC_RADIO_DIC0, "IDC_RADIO_DIC0");
-        recorder_ =
-            dlg.Bind(new skin::CSkinnedRadio(&dlg.Skin()), IDC_RADIO_DIC1, "IDC_RADIO_DIC1");
-        edit_ = dlg.Bind(new skin::CSkinnedEdit(&dlg.Skin()), IDC_EDIT_UIN, "IDC_EDIT_UIN");
+        typed_ = dlg.Bind(new skin::CSkinnedRadio(&dlg.Skin()), "IDC_RADIO_DIC0");
+        recorder_ = dlg.Bind(new skin::CSkinnedRadio(&dlg.Skin()), "IDC_RADIO_DIC1");
+        edit_ = dlg.Bind(new skin::CSkinnedEdit(&dlg.Skin()), "IDC_EDIT_UIN");
         QObject::connect(typed_, &QRadioButton::toggled, edit_,
                          [this](bool on) { edit_->setEnabled(on); });
     }

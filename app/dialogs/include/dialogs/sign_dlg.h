@@ -31,8 +31,7 @@ class CSignDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 225, kBitmap = 229, kDescription = 218;
-    static constexpr int IDC_EDIT_FILE = 1250, IDC_BUTTON_FILE = 1251, IDC_EDIT_SIGN_FILE = 1252,
-                         IDC_BUTTON_SIGN_FILE = 1253;
+    VARK_CONTROL_ENUM(VARK_SIGNATURE_DIALOG_CONTROLS);
 
     // `attachedSerial`: the serial signatures carry for the attached recorder, 0 when none.
     // `settings` keeps the folders the files were chosen in.

@@ -18,7 +18,7 @@ class CTimeDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
     static constexpr int kDialogId = 107, kBitmap = 204, kDescription = 194;
-    static constexpr int IDC_DTP_DATE = 1052, IDC_DTP_TIME = 1053;
+    VARK_CONTROL_ENUM(VARK_TIME_DIALOG_CONTROLS);
 
     explicit CTimeDlg(QWidget* parent);
     // The chosen date and time (valid after OK).

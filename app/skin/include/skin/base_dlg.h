@@ -11,22 +11,26 @@
 #include <QTimer>
 #include <QWindow>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <type_traits>
 
 #include "platform/thread_locale.h"
+#include "skin/control_tables.h"
+#include "skin/dialog_table.h"
 #include "skin/focus_order.h"
 #include "skin/skinned_window.h"
 
 namespace skin
 {
 
-// Identifiers of the common buttons.
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
+// The buttons that close a form (IDC_CANCEL is the skin's close button), from their table;
+// IDOK and IDCANCEL are also what a dialog returns, as IDYES and IDNO are of a message box.
+#define VARK_CONTROL_CONSTANT(name, id, kind) constexpr int name = id;
+VARK_FORM_BUTTONS_CONTROLS(VARK_CONTROL_CONSTANT)
+#undef VARK_CONTROL_CONSTANT
 constexpr int IDYES = 6;
 constexpr int IDNO = 7;
-constexpr int IDC_CANCEL = 1085; // the skin's close button
 
 class CBaseDlg : public QDialog
 {
@@ -56,7 +60,8 @@ template <class T> class SkinnedDialog : public SkinnedWindow<T>
 {
 public:
     // `name` is the dialog's own section name, `id` its resource identifier.
-    SkinnedDialog(const char* name, int id, QWidget* parent) : SkinnedWindow<T>(&ownSkin_, parent)
+    SkinnedDialog(const char* name, int id, QWidget* parent)
+        : SkinnedWindow<T>(&ownSkin_, parent), dialogName_(name)
     {
         this->SetControlId(id);
         ownSkin_.RegisterName(name, id);
@@ -65,6 +70,21 @@ public:
     SkinManager& Skin() { return ownSkin_; }
     int TitleHeight() const { return titleHeight_; }
     bool Dragging() const { return dragging_; }
+
+    // Binds the control `name` of this dialog's table (skin/control_tables.h) under its number.
+    template <class C> C* Bind(C* control, const char* name)
+    {
+        return Bind(control, ControlNumber(name), name);
+    }
+    // The number of this dialog's control `name`; throws std::logic_error for a name that
+    // its table lacks (a fault of the program, which the tests meet at once).
+    int ControlNumber(const char* name) const
+    {
+        const DialogSkin* dialog = FindDialog(dialogName_);
+        const int id = dialog ? ControlId(*dialog, name) : -1;
+        if (id < 0) throw std::logic_error(std::string(dialogName_) + " has no control " + name);
+        return id;
+    }
 
     // Registers a control's section name and makes it a skinned child with its identifier.
     template <class C> C* Bind(C* control, int id, const char* name)
@@ -153,6 +173,7 @@ protected:
 private:
     // Declared before use by the base only through its address, which is stable.
     SkinManager ownSkin_;
+    const char* dialogName_;
     QSize size_;
     QPoint skinPos_;
     bool hasSize_ = false, hasSkinPos_ = false;

@@ -1,10 +1,13 @@
 // The skinned windows of the program: for each dialog its own section name and identifier,
 // its skin resources and every control it binds, with the skinned class that stands for it.
+// The controls of each dialog are defined once, in its table in skin/control_tables.h (one
+// line a control); the dialogs take their numbers from there and bind their controls by name.
 // The dialogs register these names before loading their skin, so a skin that lacks one of
 // them is caught by the skin tests rather than by a window that comes up unskinned.
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace skin
@@ -54,4 +57,6 @@ struct DialogSkin
 const std::vector<DialogSkin>& ProgramDialogs();
 // nullptr for an unknown name.
 const DialogSkin* FindDialog(const std::string& name);
+// The number of the control `name` of `dialog`; -1 when it has none of that name.
+int ControlId(const DialogSkin& dialog, std::string_view name);
 } // namespace skin

@@ -18,8 +18,7 @@ class CMsgBoxDlg : public SkinnedDialog<CBaseDlg>
 public:
     static constexpr int kDialogId = 210;
     static constexpr int kDescription = 217;
-    static constexpr int IDC_STATIC_TEXT = 1102, IDC_ICON_ERROR = 1098, IDC_ICON_WARNING = 1099,
-                         IDC_ICON_ASK = 1101, IDC_ICON_INFO = 1100;
+    VARK_CONTROL_ENUM(VARK_MSGBOX_DIALOG_CONTROLS);
 
     CMsgBoxDlg(QWidget* parent, const std::string& text, uint32_t style,
                const QString& module = {});

@@ -1,0 +1,213 @@
+// The controls of every skinned dialog, one table a dialog and one line a control: its
+// name, its number and the skinned class that stands for it. Each table takes the macro that
+// makes one entry, X(name, number, kind). The dialog table (skin/dialog_table.h) and the
+// dialogs' own numbers are made from here; the dialogs bind their controls by name, and the
+// tests and the skin builder name them too.
+#pragma once
+
+// The buttons that close a form: OK, Cancel and the close button of the title band.
+#define VARK_FORM_BUTTONS_CONTROLS(X)                                                              \
+    X(IDOK, 1, Button)                                                                             \
+    X(IDCANCEL, 2, Button)                                                                         \
+    X(IDC_CANCEL, 1085, Button)
+
+// The serial number choice of the signature and key dialogs.
+#define VARK_SERIAL_CHOICE_CONTROLS(X)                                                             \
+    X(IDC_RADIO_DIC0, 1254, Radio)                                                                 \
+    X(IDC_RADIO_DIC1, 1255, Radio)                                                                 \
+    X(IDC_EDIT_UIN, 1054, Edit)
+
+// IDD_VARK_DIALOG
+#define VARK_VARK_DIALOG_CONTROLS(X)                                                               \
+    X(IDC_LIST, 1000, List)                                                                        \
+    X(IDC_EDIT_CONNECT, 1001, Static)                                                              \
+    X(IDC_EDIT_FREE, 1002, Static)                                                                 \
+    X(IDC_EDIT_MAX_DUR, 1003, Static)                                                              \
+    X(IDC_EDIT_USED, 1004, Static)                                                                 \
+    X(IDC_EDIT_TIME, 1006, Static)                                                                 \
+    X(IDC_EDIT_ALL_MEMORY, 1008, Static)                                                           \
+    X(IDC_CHK_RING, 1039, Check)                                                                   \
+    X(IDC_CHK_ARC, 1041, Check)                                                                    \
+    X(IDC_CHK_DENOISER, 1042, Check)                                                               \
+    X(IDC_SL_PLAY, 1045, Slider)                                                                   \
+    X(IDC_PLAY, 1046, Button)                                                                      \
+    X(IDC_STOP_PLAY, 1047, Button)                                                                 \
+    X(IDC_EDIT_CURRENT_PLAY_POSITION, 1048, Static)                                                \
+    X(IDC_EDIT_PLAY_DURATION, 1049, Static)                                                        \
+    X(IDC_EDIT_SOUND_DATA_SIZE, 1050, Static)                                                      \
+    X(IDC_EDIT_NAME, 1051, Static)                                                                 \
+    X(IDC_PLAYER_OPTIONS, 1053, Button)                                                            \
+    X(IDC_EDIT_UIN, 1054, Static)                                                                  \
+    X(IDC_EDIT_TRACK_COUNT, 1058, Static)                                                          \
+    X(IDC_EDIT_TRACK_SELECTED, 1059, Static)                                                       \
+    X(IDC_EDIT_FORMAT, 1060, Static)                                                               \
+    X(IDC_BEGIN, 1061, Button)                                                                     \
+    X(IDC_PAUSE, 1062, Button)                                                                     \
+    X(IDC_END, 1063, Button)                                                                       \
+    X(IDC_LOAD_FROM_DISK, 1064, Button)                                                            \
+    X(IDC_SL_VOLUME, 1066, Slider)                                                                 \
+    X(IDC_CANCEL, 1085, Button)                                                                    \
+    X(IDC_MINIMIZE, 1086, Button)                                                                  \
+    X(IDC_STATIC_CONNECT, 1093, Image)                                                             \
+    X(IDC_STATIC_DISCONNECT, 1094, Image)                                                          \
+    X(IDC_STATIC_CHARGING, 1096, Image)                                                            \
+    X(IDC_INDICATOR_CHARGE_LEVEL, 1097, Indicator)                                                 \
+    X(IDC_CHARGE_LEVEL, 1098, Static)                                                              \
+    X(IDC_INDICATOR_MEMORY_STATUS, 1099, Indicator)                                                \
+    X(IDC_MEMORY_STATUS, 1100, Static)                                                             \
+    X(IDC_STATIC_MENU, 1103, Menu)                                                                 \
+    X(IDC_EDIT_RING_LENGTH, 1139, Edit)                                                            \
+    X(IDC_SPIN_RING_LENGTH, 1140, Spin)                                                            \
+    X(IDC_BATTERY_INDICATION, 1176, Check)
+
+// IDD_ABOUTBOX
+#define VARK_ABOUT_BOX_CONTROLS(X)                                                                 \
+    X(IDC_STATIC_BUILD, 1088, Static)                                                              \
+    X(IDC_FIRMWARE_VERSION, 1083, Static)                                                          \
+    X(IDC_LINK, 1089, ButtonEx)                                                                    \
+    X(IDOK, 1, Button)
+
+// IDD_PIN_DIALOG
+#define VARK_PIN_DIALOG_CONTROLS(X)                                                                \
+    X(IDC_EDIT_UIN, 1054, Edit)                                                                    \
+    X(IDC_EDIT_PIN, 1055, Edit)                                                                    \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+// IDD_CHANGE_PIN_DIALOG
+#define VARK_CHANGE_PIN_DIALOG_CONTROLS(X)                                                         \
+    X(IDC_EDIT_PIN_OLD, 1056, Edit)                                                                \
+    X(IDC_EDIT_PIN_NEW1, 1084, Edit)                                                               \
+    X(IDC_EDIT_PIN_NEW2, 1057, Edit)                                                               \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+// IDD_DEVICE_DIALOG
+#define VARK_DEVICE_DIALOG_CONTROLS(X)                                                             \
+    X(IDC_CMB_DEVICE, 1051, Combo)                                                                 \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+// IDD_TIME_DIALOG
+#define VARK_TIME_DIALOG_CONTROLS(X)                                                               \
+    X(IDC_DTP_DATE, 1052, Date)                                                                    \
+    X(IDC_DTP_TIME, 1053, Time)                                                                    \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+// IDD_PARAMS_DIALOG
+#define VARK_PARAMS_DIALOG_CONTROLS(X)                                                             \
+    X(IDC_CMB_SOURCE_LEFT, 1201, Combo)                                                            \
+    X(IDC_CMB_SOURCE_RIGHT, 1202, Combo)                                                           \
+    X(IDC_CMB_SAMPLE_RATE, 1203, Combo)                                                            \
+    X(IDC_CHK_COMPRESSION, 1204, Check)                                                            \
+    X(IDC_OP_FORMAT0, 1205, Radio)                                                                 \
+    X(IDC_OP_FORMAT1, 1206, Radio)                                                                 \
+    X(IDC_OP_AGC1, 1207, Radio)                                                                    \
+    X(IDC_OP_AGC0, 1208, Radio)                                                                    \
+    X(IDC_SL_INPUT_LEVEL, 1209, Slider)                                                            \
+    X(IDC_STATIC_INPUT_LEVEL, 1210, Static)                                                        \
+    X(IDC_CHK_ACCU, 1231, Check)                                                                   \
+    X(IDC_SL_ACCU_LEFT, 1232, Slider)                                                              \
+    X(IDC_STATIC_ACCU_LEFT, 1233, Static)                                                          \
+    X(IDC_PROGRESS_LEVEL_LEFT, 1234, Progress)                                                     \
+    X(IDC_STATIC_LEVEL_ABOVE, 1235, Image)                                                         \
+    X(IDC_CHK_RING, 1039, Check)                                                                   \
+    X(IDC_EDIT_RING_HOUR, 1236, Edit)                                                              \
+    X(IDC_SPIN_RING_HOUR, 1237, Spin)                                                              \
+    X(IDC_EDIT_RING_MIN, 1238, Edit)                                                               \
+    X(IDC_SPIN_RING_MIN, 1239, Spin)                                                               \
+    X(IDC_CMB_BUTTON_MODE, 1240, Combo)                                                            \
+    X(IDC_CHK_RECORD_BUTTON, 1241, Check)                                                          \
+    X(IDC_STATIC_MAX_DUR, 1242, Static)                                                            \
+    X(IDC_DEFAULT, 1243, Button)                                                                   \
+    X(IDC_SAVE, 1244, Button)                                                                      \
+    X(IDC_LOAD, 1245, Button)                                                                      \
+    X(IDC_CHK_TIMER1, 1211, Check)                                                                 \
+    X(IDC_CHK_TIMER2, 1212, Check)                                                                 \
+    X(IDC_CHK_TIMER3, 1213, Check)                                                                 \
+    X(IDC_CHK_TIMER4, 1214, Check)                                                                 \
+    X(IDC_CHK_TIMER5, 1215, Check)                                                                 \
+    X(IDC_DTP_TIMER_DATE1, 1216, Date)                                                             \
+    X(IDC_DTP_TIMER_DATE2, 1217, Date)                                                             \
+    X(IDC_DTP_TIMER_DATE3, 1218, Date)                                                             \
+    X(IDC_DTP_TIMER_DATE4, 1219, Date)                                                             \
+    X(IDC_DTP_TIMER_DATE5, 1220, Date)                                                             \
+    X(IDC_DTP_TIMER_TIME1, 1221, Time)                                                             \
+    X(IDC_DTP_TIMER_TIME2, 1222, Time)                                                             \
+    X(IDC_DTP_TIMER_TIME3, 1223, Time)                                                             \
+    X(IDC_DTP_TIMER_TIME4, 1224, Time)                                                             \
+    X(IDC_DTP_TIMER_TIME5, 1225, Time)                                                             \
+    X(IDC_DTP_TIMER_DUR1, 1226, Time)                                                              \
+    X(IDC_DTP_TIMER_DUR2, 1227, Time)                                                              \
+    X(IDC_DTP_TIMER_DUR3, 1228, Time)                                                              \
+    X(IDC_DTP_TIMER_DUR4, 1229, Time)                                                              \
+    X(IDC_DTP_TIMER_DUR5, 1230, Time)                                                              \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+// IDD_SIGNTATURE_DIALOG
+#define VARK_SIGNATURE_DIALOG_CONTROLS(X)                                                          \
+    X(IDC_EDIT_FILE, 1250, Edit)                                                                   \
+    X(IDC_BUTTON_FILE, 1251, Button)                                                               \
+    X(IDC_EDIT_SIGN_FILE, 1252, Edit)                                                              \
+    X(IDC_BUTTON_SIGN_FILE, 1253, Button)                                                          \
+    VARK_SERIAL_CHOICE_CONTROLS(X)                                                                 \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+// IDD_KEY_DIALOG
+#define VARK_KEY_DIALOG_CONTROLS(X)                                                                \
+    VARK_SERIAL_CHOICE_CONTROLS(X)                                                                 \
+    X(IDC_EDIT_KEY, 1256, Edit)                                                                    \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+// IDD_LOAD_RECLIST_DLG
+#define VARK_LOAD_RECORDS_LIST_DIALOG_CONTROLS(X)                                                  \
+    X(IDC_PROGRESS, 1260, Progress)                                                                \
+    X(IDC_STATIC_LOADED, 1261, Static)                                                             \
+    X(IDC_STATIC_TOTAL, 1262, Static)                                                              \
+    X(IDCANCEL, 2, Button)
+
+// IDD_PLAYER_OPTIONS_DIALOG
+#define VARK_PLAYER_OPTIONS_DIALOG_CONTROLS(X)                                                     \
+    X(IDC_COMBO_AGC, 1132, Combo)                                                                  \
+    X(IDC_COMBO_NC_MODE, 1133, Combo)                                                              \
+    X(IDC_COMBO_NC_DEPTH, 1134, Combo)                                                             \
+    X(IDC_BUTTON_SET_DEFAULT, 1136, Button)                                                        \
+    X(IDC_BUTTON_APPLY, 3, Button)                                                                 \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+// IDD_EXPORT_DIALOG
+#define VARK_EXPORT_DIALOG_CONTROLS(X)                                                             \
+    X(IDC_EDIT_DIR, 1270, Edit)                                                                    \
+    X(IDC_BUTTON_DIR, 1271, Button)                                                                \
+    X(IDC_RADIO_PAUSE0, 1272, Radio)                                                               \
+    X(IDC_RADIO_PAUSE1, 1273, Radio)                                                               \
+    X(IDC_EDIT_PAUSE, 1274, Edit)                                                                  \
+    X(IDC_SPIN, 1275, Spin)                                                                        \
+    X(IDC_STATIC_PROGRESS_CUR, 1276, Static)                                                       \
+    X(IDC_PROGRESS_CUR, 1277, Progress)                                                            \
+    X(IDC_STATIC_PROGRESS_CUR_PERC, 1278, Static)                                                  \
+    X(IDC_PROGRESS_TOTAL, 1279, Progress)                                                          \
+    X(IDC_STATIC_PROGRESS_TOTAL_PERC, 1280, Static)                                                \
+    X(IDC_STATIC_TOTAL_WRITED, 1281, Static)                                                       \
+    X(IDC_STATIC_TOTAL_TO_WRITE, 1282, Static)                                                     \
+    X(IDC_CHK_MAKE_SIGN, 1283, Check)                                                              \
+    X(IDC_CHK_KEEP_SEL, 1284, Check)                                                               \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+// IDD_MSGBOX_DIALOG
+#define VARK_MSGBOX_DIALOG_CONTROLS(X)                                                             \
+    X(IDC_STATIC_TEXT, 1102, Static)                                                               \
+    X(IDC_ICON_ERROR, 1098, Image)                                                                 \
+    X(IDC_ICON_WARNING, 1099, Image)                                                               \
+    X(IDC_ICON_ASK, 1101, Image)                                                                   \
+    X(IDC_ICON_INFO, 1100, Image)                                                                  \
+    X(IDOK, 1, Button)                                                                             \
+    X(IDYES, 6, Button)                                                                            \
+    X(IDNO, 7, Button)                                                                             \
+    X(IDC_CANCEL, 1085, Button)
+
+// A dialog's own numbers of its controls, as the enumerators of `Control`:
+//   VARK_CONTROL_ENUM(VARK_DEVICE_DIALOG_CONTROLS);
+#define VARK_CONTROL_NUMBER(name, id, kind) name = id,
+#define VARK_CONTROL_ENUM(table)                                                                   \
+    enum Control : int                                                                             \
+    {                                                                                              \
+        table(VARK_CONTROL_NUMBER)                                                                 \
+    }
