@@ -1,8 +1,10 @@
 #include "platform/paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/file.h>
@@ -101,6 +103,32 @@ SingleInstance::SingleInstance(const std::string& name)
 SingleInstance::~SingleInstance()
 {
     if (fd_ >= 0) ::close(fd_);
+}
+
+} // namespace platform
+
+namespace platform
+{
+
+std::vector<FolderEntry> ListFolder(const std::string& folder)
+{
+    std::vector<FolderEntry> entries;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return entries;
+    while (const dirent* entry = ::readdir(dir))
+    {
+        const std::string name = entry->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st
+        {
+        };
+        if (::lstat((folder + "/" + name).c_str(), &st) != 0) continue;
+        entries.push_back({name, S_ISDIR(st.st_mode), S_ISREG(st.st_mode)});
+    }
+    ::closedir(dir);
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return entries;
 }
 
 } // namespace platform

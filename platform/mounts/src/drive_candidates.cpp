@@ -1,12 +1,11 @@
 #include "platform/mounts.h"
 
+#include "platform/paths.h"
 #include "roots.h"
 
 #include <algorithm>
 #include <cstdlib>
-#include <dirent.h>
 #include <set>
-#include <sys/stat.h>
 
 namespace platform::mounts
 {
@@ -49,23 +48,10 @@ std::vector<std::string> DriveRoots()
 
 std::vector<std::string> Subfolders(const std::string& folder)
 {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return names;
-    while (const dirent* entry = ::readdir(dir))
-    {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..") continue;
-        // lstat: a link is never followed, so nothing outside the root becomes a drive
-        struct stat st
-        {
-        };
-        const std::string path = folder + "/" + name;
-        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) names.push_back(path);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+    std::vector<std::string> paths;
+    for (const FolderEntry& entry : ListFolder(folder))
+        if (entry.folder) paths.push_back(folder + "/" + entry.name);
+    return paths;
 }
 
 std::vector<std::string> DriveCandidates(const std::vector<Mount>& mounts)

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform
 {
@@ -18,6 +19,17 @@ std::string ExecutablePath();
 // mkdir -p with `mode`; true when the folder exists afterwards.
 bool CreateFolders(const std::string& path, unsigned mode = 0755);
 std::string JoinPath(const std::string& folder, const std::string& name);
+
+// One entry of a folder, as lstat sees it: a link is neither a folder nor a file, so
+// walking by these never leaves the tree it started in.
+struct FolderEntry
+{
+    std::string name;
+    bool folder = false;
+    bool file = false; // a regular file
+};
+// The entries of `folder` but "." and "..", sorted by name; empty when it cannot be read.
+std::vector<FolderEntry> ListFolder(const std::string& folder);
 
 // A named, per-user single-instance guard: an exclusive flock on
 // <RuntimeFolder()>/<name>.lock. The lock lives as long as the object.
