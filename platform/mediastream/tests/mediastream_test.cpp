@@ -1,4 +1,5 @@
 #include "platform/mediastream.h"
+#include "platform/media_probe.h"
 
 #include "acmtest/codec_files.h"
 #include "testsupport/test_env.h"
@@ -124,4 +125,62 @@ TEST(MediaStream, UnreadableFilesAndMisuseAreRefused)
     uint8_t one[1];
     EXPECT_FALSE(s->SetBuffer(one, 1));
     EXPECT_FALSE(s->SetBuffer(nullptr, 100));
+}
+
+namespace
+{
+
+// An ID3v2.4 tag holding one UTF-8 text frame.
+std::string Id3Tag(const std::string& frameId, const std::string& text)
+{
+    const auto syncsafe = [](uint32_t n)
+    {
+        return std::string{static_cast<char>(n >> 21 & 0x7F), static_cast<char>(n >> 14 & 0x7F),
+                           static_cast<char>(n >> 7 & 0x7F), static_cast<char>(n & 0x7F)};
+    };
+    const std::string body = "\x03" + text;
+    const std::string frame = frameId + syncsafe(static_cast<uint32_t>(body.size())) +
+                              std::string(2, '\0') + body;
+    return std::string("ID3\x04\x00\x00", 6) + syncsafe(static_cast<uint32_t>(frame.size())) +
+           frame;
+}
+
+} // namespace
+
+TEST(MediaProbe, HeadersGiveFormatLengthAndTagsWhateverTheName)
+{
+    using platform::mediastream::Probe;
+    testsupport::ScopedTestEnv env;
+    const auto pcm = acmtest::Tone(16000, 1, 32000, 440, 8000);
+    // Content decides, not the extension.
+    testsupport::WriteFile(env.Path("really_wav.mp3"), PcmWav(16000, 1, pcm));
+    const auto mp3 = acmtest::Encode("libmp3lame", WAVE_FORMAT_MPEGLAYER3, 22050, 1,
+                                     acmtest::Tone(22050, 1, 44100, 440, 8000), 64000);
+    testsupport::WriteFile(env.Path("tagged.mp3"), Id3Tag("TDRC", "2026-03-18T11:30:00") +
+                                                       std::string(mp3.data.begin(), mp3.data.end()));
+
+    const auto wav = Probe(env.Path("really_wav.mp3"));
+    ASSERT_TRUE(wav);
+    EXPECT_EQ(wav->container, "wav");
+    EXPECT_EQ(wav->codec, "pcm_s16le");
+    EXPECT_EQ(wav->sampleRate, 16000u);
+    EXPECT_EQ(wav->channels, 1);
+    EXPECT_NEAR(wav->duration, 2 * platform::mediastream::kUnitsPerSecond, 10000);
+
+    const auto tagged = Probe(env.Path("tagged.mp3"));
+    ASSERT_TRUE(tagged);
+    EXPECT_EQ(tagged->codec, "mp3");
+    EXPECT_EQ(tagged->sampleRate, 22050u);
+    EXPECT_NEAR(tagged->duration, 2 * platform::mediastream::kUnitsPerSecond, 1000000);
+    EXPECT_EQ(tagged->Tag("DATE"), "2026-03-18T11:30:00");
+    EXPECT_EQ(tagged->Tag("nothing"), "");
+
+    testsupport::WriteFile(env.Path("notes.wav"), std::string(5000, 'x'));
+    testsupport::WriteFile(env.Path("cut.wav"), PcmWav(16000, 1, pcm).substr(0, 30));
+    for (const char* bad : {"notes.wav", "cut.wav", "missing.wav"})
+    {
+        OpenError error = OpenError::none;
+        EXPECT_FALSE(Probe(env.Path(bad), &error)) << bad;
+        EXPECT_NE(error, OpenError::none) << bad;
+    }
 }
