@@ -1,7 +1,17 @@
+#include "drive/drive_identity.h"
+#include "drive/drive_record.h"
+#include "drive/drive_space.h"
 #include "drive/name_dates.h"
 #include "drive/recorder_layout.h"
 
+#include "acmtest/codec_files.h"
+#include "platform/bext.h"
+#include "platform/riff.h"
+#include "platform/wave_format.h"
 #include "testsupport/test_env.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -50,4 +60,159 @@ TEST(RecorderLayout, SoundAtTheTopOrInTheRecorderFoldersOnly)
     EXPECT_FALSE(drive::HasSoundExtension(".wav"));
     EXPECT_FALSE(drive::HasSoundExtension("wav"));
     EXPECT_TRUE(drive::HasSoundExtension("a.b.FLAC"));
+}
+
+namespace
+{
+
+std::string Wave(int rate, int channels, double seconds, const std::string& bextDate = {},
+                 const std::string& bextTime = {})
+{
+    const WAVEFORMATEX f = platform::MakePcmFormat(rate, channels);
+    const auto pcm =
+        acmtest::Bytes(acmtest::Tone(rate, channels, static_cast<int>(rate * seconds), 300, 4000));
+    std::vector<uint8_t> chunks;
+    const auto add = [&](const char(&id)[5], const std::vector<uint8_t>& body)
+    {
+        const auto c =
+            platform::riff::ChunkBytes(platform::riff::FourCc(id), body.data(), body.size());
+        chunks.insert(chunks.end(), c.begin(), c.end());
+    };
+    add("fmt ", std::vector<uint8_t>(reinterpret_cast<const uint8_t*>(&f),
+                                     reinterpret_cast<const uint8_t*>(&f) + 16));
+    if (!bextDate.empty())
+    {
+        platform::bext::Bext b;
+        b.originationDate = bextDate;
+        b.originationTime = bextTime;
+        add("bext", platform::bext::Body(b));
+    }
+    add("data", pcm);
+    std::vector<uint8_t> file(platform::riff::kFormHeaderBytes);
+    platform::riff::PutFormHeader(file.data(), platform::riff::FourCc("WAVE"),
+                                  static_cast<uint32_t>(4 + chunks.size()));
+    file.insert(file.end(), chunks.begin(), chunks.end());
+    return std::string(file.begin(), file.end());
+}
+
+void SetModified(const std::string& path, int year, int month, int day, int hour)
+{
+    tm t{};
+    t.tm_year = year - 1900, t.tm_mon = month - 1, t.tm_mday = day, t.tm_hour = hour;
+    t.tm_isdst = -1;
+    const timespec times[2] = {{mktime(&t), 0}, {mktime(&t), 0}};
+    ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+} // namespace
+
+TEST(DriveRecords, EveryFileListedWithItsStartFromTheBestSource)
+{
+    testsupport::ScopedTestEnv env;
+    namespace fs = std::filesystem;
+    const std::string root = env.Path("drive");
+    const std::string a = root + "/RECORDER/FOLDER_A", c = root + "/RECORDER/FOLDER_C";
+    fs::create_directories(a);
+    fs::create_directories(c);
+    testsupport::WriteFile(a + "/REC0001.WAV", Wave(16000, 1, 2.0, "2026-03-15", "14:02:10"));
+    testsupport::WriteFile(a + "/20260316_101500.WAV", Wave(8000, 1, 1.0));
+    testsupport::WriteFile(a + "/REC0003.WAV", Wave(8000, 1, 1.0).substr(0, 30));
+    testsupport::WriteFile(a + "/MEMO.DAT", Wave(44100, 2, 0.5)); // sound whatever its name
+    testsupport::WriteFile(a + "/NOTES.TXT", "not sound");
+    testsupport::WriteFile(a + "/._REC0001.WAV", "shadow file of another system");
+    const auto mp3 = acmtest::Encode("libmp3lame", WAVE_FORMAT_MPEGLAYER3, 22050, 1,
+                                     acmtest::Tone(22050, 1, 22050, 440, 8000), 64000);
+    // an ID3v2.4 tag with TDRC, in UTC
+    const std::string date = "\x03"
+                             "2026-03-18T11:30:00Z";
+    const std::string frame =
+        "TDRC" + std::string{0, 0, 0, static_cast<char>(date.size())} + std::string(2, '\0') + date;
+    testsupport::WriteFile(c + "/VOICE006.MP3", std::string("ID3\x04\x00\x00\x00\x00\x00", 9) +
+                                                    static_cast<char>(frame.size()) + frame +
+                                                    std::string(mp3.data.begin(), mp3.data.end()));
+    for (const char* name : {"MEMO.DAT", "REC0003.WAV"})
+        SetModified(a + "/" + name, 2026, 3, 10, 8);
+
+    const auto records = drive::ListRecords(root);
+    std::vector<std::string> names;
+    for (const auto& r : records)
+        names.push_back(r.name);
+    // oldest first: both files with only their modification time, then bext, name, tag
+    EXPECT_EQ(names, (std::vector<std::string>{"MEMO.DAT", "REC0003.WAV", "REC0001.WAV",
+                                               "20260316_101500.WAV", "VOICE006.MP3"}));
+    ASSERT_EQ(records.size(), 5u);
+    const auto& memo = records[0];
+    EXPECT_TRUE(memo.readable);
+    EXPECT_TRUE(memo.IsWave());
+    EXPECT_EQ(memo.channels, 2);
+    EXPECT_EQ(memo.startFrom, drive::StartFrom::kModified);
+    EXPECT_EQ(memo.start.Format("%Y-%m-%d %H:%M:%S"), "2026-03-10 08:00:00");
+    EXPECT_FALSE(records[1].readable);
+    EXPECT_EQ(records[1].folder, "RECORDER/FOLDER_A");
+    EXPECT_EQ(records[2].startFrom, drive::StartFrom::kBext);
+    EXPECT_EQ(records[2].start.Format("%Y-%m-%d %H:%M:%S"), "2026-03-15 14:02:10");
+    EXPECT_NEAR(records[2].duration.TotalSeconds(), 2.0, 0.01);
+    EXPECT_EQ(records[3].startFrom, drive::StartFrom::kName);
+    const auto& voice = records[4];
+    EXPECT_EQ(voice.codec, "mp3");
+    EXPECT_FALSE(voice.IsWave());
+    EXPECT_EQ(voice.startFrom, drive::StartFrom::kTags);
+    EXPECT_EQ(voice.start.Format("%Y-%m-%d %H:%M:%S"),
+              drive::DateInTag("2026-03-18 11:30:00+00:00").Format("%Y-%m-%d %H:%M:%S"));
+
+    // time left at the newest record's rate (64 kb/s, 8 kB a second)
+    const auto left = drive::SecondsLeft(8000 * 3600, records);
+    ASSERT_TRUE(left);
+    EXPECT_NEAR(static_cast<double>(*left), 3600, 400);
+    EXPECT_FALSE(drive::SecondsLeft(1000, {}));
+    // a listing asked to stop ends early
+    EXPECT_TRUE(drive::ListRecords(root, [] { return true; }).empty());
+}
+
+TEST(DriveRecords, TagDatesWithAndWithoutZones)
+{
+    setenv("TZ", "UTC+2", 1); // two hours behind UTC, no summer time
+    tzset();
+    EXPECT_EQ(drive::DateInTag("2026-03-18T11:30:00.000000Z").Format("%Y-%m-%d %H:%M:%S"),
+              "2026-03-18 09:30:00");
+    EXPECT_EQ(drive::DateInTag("2026-03-18 11:30").Format("%H:%M:%S"), "11:30:00");
+    EXPECT_EQ(drive::DateInTag("2026-03-18T11:30:05+01:30").Format("%H:%M:%S"), "08:00:05");
+    for (const char* bad : {"2026", "2026-03-18", "2026-02-30 10:00:00", "2026-03-18T11:30:00Q",
+                            "2026-03-18T11:30:00+1"})
+        EXPECT_FALSE(drive::DateInTag(bad).IsValid()) << bad;
+    unsetenv("TZ");
+    tzset();
+}
+
+TEST(DriveIdentity, UuidAndLabelFromTheLinksElseThePath)
+{
+    testsupport::ScopedTestEnv env;
+    namespace fs = std::filesystem;
+    fs::create_directories(env.Path("disk/by-uuid"));
+    fs::create_directories(env.Path("disk/by-label"));
+    fs::create_directories(env.Path("media/REC"));
+    testsupport::WriteFile(env.Path("sdz1"), "");
+    fs::create_symlink("../../sdz1", env.Path("disk/by-uuid/1A2B-3C4D"));
+    fs::create_symlink("../../sdz1", env.Path("disk/by-label/MY\\x20REC"));
+    const std::vector<platform::mounts::Mount> mounts = {
+        {"tmpfs", env.Path("media"), "tmpfs", "/"},
+        {env.Path("sdz1"), env.Path("media/REC"), "vfat", "/"}};
+
+    const auto id = drive::IdentifyDrive(env.Path("media/REC/"), mounts, env.Path("disk"));
+    EXPECT_EQ(id.id, "uuid:1A2B-3C4D");
+    EXPECT_EQ(id.label, "MY REC");
+
+    fs::create_directories(env.Path("lecture"));
+    const auto folder = drive::IdentifyDrive(env.Path("lecture"), mounts, env.Path("disk"));
+    EXPECT_EQ(folder.label, "lecture");
+    EXPECT_EQ(folder.id.rfind("path:", 0), 0u);
+    EXPECT_EQ(folder.id.size(), 5u + 16u);
+    EXPECT_EQ(drive::IdentifyDrive(env.Path("lecture/."), mounts, env.Path("disk")).id, folder.id);
+    EXPECT_NE(drive::IdentifyDrive(env.Path("media"), mounts, env.Path("disk")).id, folder.id);
+
+    const auto space = drive::SpaceOf(env.Path("lecture"));
+    ASSERT_TRUE(space);
+    EXPECT_GT(space->totalBytes, 0u);
+    EXPECT_LE(space->freeBytes, space->totalBytes);
+    EXPECT_FALSE(drive::SpaceOf(env.Path("gone")));
 }

@@ -36,7 +36,10 @@ bool Digits(const std::string& s, size_t at, size_t n, int* value)
     return true;
 }
 
-bool IsSeparator(char c, const char* allowed) { return c != 0 && std::strchr(allowed, c); }
+bool IsSeparator(char c, const char* allowed)
+{
+    return c != 0 && std::strchr(allowed, c);
+}
 
 int DaysIn(int year, int month)
 {
@@ -75,7 +78,8 @@ std::optional<Bext> Parse(const uint8_t* body, size_t size)
     b.originationDate = Text(body + (at += kReference), kDate);
     b.originationTime = Text(body + (at += kDate), kTime);
     b.timeReference = 0;
-    for (int i = 7; i >= 0; --i) b.timeReference = b.timeReference << 8 | body[kTimeReferenceAt + i];
+    for (int i = 7; i >= 0; --i)
+        b.timeReference = b.timeReference << 8 | body[kTimeReferenceAt + i];
     b.version = static_cast<uint16_t>(body[kVersionAt] | body[kVersionAt + 1] << 8);
     b.codingHistory = Text(body + kFixedBytes, size - kFixedBytes);
     return b;
@@ -90,8 +94,7 @@ std::optional<DateTime> Origination(const Bext& bext)
     const char* kSeparators = "-_:/. ";
     DateTime dt;
     if (!Digits(d, 0, 4, &dt.year) || !IsSeparator(d[4], kSeparators) ||
-        !Digits(d, 5, 2, &dt.month) || !IsSeparator(d[7], kSeparators) ||
-        !Digits(d, 8, 2, &dt.day))
+        !Digits(d, 5, 2, &dt.month) || !IsSeparator(d[7], kSeparators) || !Digits(d, 8, 2, &dt.day))
         return std::nullopt;
     if (!Digits(t, 0, 2, &dt.hour) || !IsSeparator(t[2], kSeparators) ||
         !Digits(t, 3, 2, &dt.minute) || !IsSeparator(t[5], kSeparators) ||

@@ -39,8 +39,7 @@ bool Complete(const AVCodecParameters* par)
 std::string MediaInfo::Tag(std::string_view key) const
 {
     for (const auto& [k, v] : tags)
-        if (k.size() == key.size() && strncasecmp(k.data(), key.data(), key.size()) == 0)
-            return v;
+        if (k.size() == key.size() && strncasecmp(k.data(), key.data(), key.size()) == 0) return v;
     return {};
 }
 

@@ -1,5 +1,5 @@
-#include "platform/mediastream.h"
 #include "platform/media_probe.h"
+#include "platform/mediastream.h"
 
 #include "acmtest/codec_files.h"
 #include "testsupport/test_env.h"
@@ -139,8 +139,8 @@ std::string Id3Tag(const std::string& frameId, const std::string& text)
                            static_cast<char>(n >> 7 & 0x7F), static_cast<char>(n & 0x7F)};
     };
     const std::string body = "\x03" + text;
-    const std::string frame = frameId + syncsafe(static_cast<uint32_t>(body.size())) +
-                              std::string(2, '\0') + body;
+    const std::string frame =
+        frameId + syncsafe(static_cast<uint32_t>(body.size())) + std::string(2, '\0') + body;
     return std::string("ID3\x04\x00\x00", 6) + syncsafe(static_cast<uint32_t>(frame.size())) +
            frame;
 }
@@ -156,8 +156,9 @@ TEST(MediaProbe, HeadersGiveFormatLengthAndTagsWhateverTheName)
     testsupport::WriteFile(env.Path("really_wav.mp3"), PcmWav(16000, 1, pcm));
     const auto mp3 = acmtest::Encode("libmp3lame", WAVE_FORMAT_MPEGLAYER3, 22050, 1,
                                      acmtest::Tone(22050, 1, 44100, 440, 8000), 64000);
-    testsupport::WriteFile(env.Path("tagged.mp3"), Id3Tag("TDRC", "2026-03-18T11:30:00") +
-                                                       std::string(mp3.data.begin(), mp3.data.end()));
+    testsupport::WriteFile(env.Path("tagged.mp3"),
+                           Id3Tag("TDRC", "2026-03-18T11:30:00") +
+                               std::string(mp3.data.begin(), mp3.data.end()));
 
     const auto wav = Probe(env.Path("really_wav.mp3"));
     ASSERT_TRUE(wav);

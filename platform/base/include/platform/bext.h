@@ -16,14 +16,14 @@ inline constexpr size_t kFixedBytes = 602;
 
 struct Bext
 {
-    std::string description;          // up to 256 bytes
-    std::string originator;           // up to 32
-    std::string originatorReference;  // up to 32
-    std::string originationDate;      // "yyyy-mm-dd"
-    std::string originationTime;      // "hh:mm:ss" (some writers use '-' or '.')
-    uint64_t timeReference = 0;       // samples since midnight at the start
+    std::string description;         // up to 256 bytes
+    std::string originator;          // up to 32
+    std::string originatorReference; // up to 32
+    std::string originationDate;     // "yyyy-mm-dd"
+    std::string originationTime;     // "hh:mm:ss" (some writers use '-' or '.')
+    uint64_t timeReference = 0;      // samples since midnight at the start
     uint16_t version = 1;
-    std::string codingHistory;        // free text after the fixed fields
+    std::string codingHistory; // free text after the fixed fields
 };
 
 // The chunk body (without its header). Fields longer than their width are cut.
