@@ -1,5 +1,6 @@
 #include "transfer/record_row.h"
 
+#include "platform/text.h"
 #include "res/string_ids.h"
 
 #include <cmath>
@@ -56,6 +57,45 @@ RecordRow RecordRowTexts(int index, const RecordInfo& info, const StringLookup& 
     row[7] = text(info.stereo ? res::ids::kStereo : res::ids::kMono);
     row[8] = SourceNames(info.sources, info.stereo != 0, text);
     return row;
+}
+
+RecordRow DriveRecordRowTexts(int index, const drive::DriveRecord& record, const StringLookup& text,
+                              const DateTimeFormatter& formatDate)
+{
+    RecordRow row;
+    row[0] = std::to_wstring(index + 1);
+    row[3] = formatDate(record.start);
+    const std::string place =
+        record.folder.empty() ? record.name : record.folder + "/" + record.name;
+    row[8] = platform::Utf8ToWide(place);
+    if (!record.readable)
+    {
+        row[6] = text(res::ids::kCannotBeRead);
+        return row;
+    }
+    row[4] = DurationText(record.duration);
+    row[5] = std::to_wstring(record.rate);
+    row[6] = platform::Utf8ToWide(record.codec);
+    row[7] = record.channels == 1   ? text(res::ids::kMono)
+             : record.channels == 2 ? text(res::ids::kStereo)
+                                    : std::to_wstring(record.channels);
+    return row;
+}
+
+uint32_t StartFromTextId(drive::StartFrom from)
+{
+    switch (from)
+    {
+    case drive::StartFrom::kBext:
+        return res::ids::kStartFromBext;
+    case drive::StartFrom::kTags:
+        return res::ids::kStartFromTags;
+    case drive::StartFrom::kName:
+        return res::ids::kStartFromName;
+    case drive::StartFrom::kModified:
+        break;
+    }
+    return res::ids::kStartFromModified;
 }
 
 } // namespace vark

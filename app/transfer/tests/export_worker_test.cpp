@@ -10,6 +10,8 @@
 #include "testsupport/test_env.h"
 #include "transfer/signature.h"
 
+#include "export_test_host.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -29,36 +31,6 @@ uint32_t Get32(const std::string& s, size_t at)
 {
     return platform::LoadLE32(reinterpret_cast<const uint8_t*>(s.data() + at));
 }
-
-class TestHost : public ExportHost
-{
-public:
-    void StageChanged(uint32_t id) override
-    {
-        stages.push_back(id);
-        stageLocales.push_back(platform::GetThreadLocale());
-        stageTexts.push_back(res::LoadString(id));
-        if (onStage) onStage(id);
-    }
-    void DeselectEntry(size_t entry) override { deselected.push_back(entry); }
-    bool AskYesNo(uint32_t id, const std::vector<std::string>& args) override
-    {
-        asked.push_back(id);
-        lastArgs = args;
-        return answers.count(id) ? answers[id] : false;
-    }
-    void ShowError(uint32_t id) override { errors.push_back(id); }
-    void ShowErrorText(const std::string& text) override { errorTexts.push_back(text); }
-
-    std::vector<uint32_t> stages, asked, errors;
-    std::vector<platform::Lcid> stageLocales;
-    std::vector<std::string> stageTexts;
-    std::vector<std::string> errorTexts;
-    std::vector<size_t> deselected;
-    std::vector<std::string> lastArgs;
-    std::map<uint32_t, bool> answers;
-    std::function<void(uint32_t)> onStage;
-};
 
 constexpr uint32_t kT0 = 86400 * 366; // 2001-01-01 00:00:00 (2000 is a leap year)
 

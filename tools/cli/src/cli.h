@@ -8,6 +8,8 @@
 #include "transfer/status_texts.h"
 
 #include "device/vark_device.h"
+#include "drive/drive_identity.h"
+#include "drive/drive_record.h"
 
 #include <functional>
 #include <map>
@@ -54,6 +56,24 @@ struct Context
 
 using Command = std::function<int(Context&)>;
 
+// --drive PATH: a drive recorder, or any folder opened as one, with its records listed
+// (newest first with --newest).
+struct DriveSession
+{
+    std::string root;
+    drive::DriveIdentity identity;
+    std::vector<drive::DriveRecord> records;
+};
+// Prints the failure and returns false when PATH is not a folder.
+bool OpenDrive(Context& ctx, DriveSession& session);
+struct ExportRequest;
+// The records the export request names; nothing (the failure printed) when one is missing.
+std::optional<std::vector<drive::DriveRecord>> DriveRecordsFor(Context& ctx, DriveSession& d,
+                                                               const ExportRequest& request);
+// --serial N (remembered for the drive), else the one remembered; nothing, with the failure
+// printed, when neither is there.
+std::optional<uint32_t> DriveSerialFor(const DriveSession& d, const ExportRequest& request);
+
 int CmdStatus(Context&);
 int CmdList(Context&);
 int CmdParams(Context&);
@@ -64,6 +84,12 @@ int CmdExport(Context&);
 int CmdVerify(Context&);
 int CmdKey(Context&);
 int CmdPlay(Context&);
+int CmdDrives(Context&);
+int CmdDelete(Context&);
+// The commands' drive halves, which they hand over to with --drive.
+int DriveStatus(Context&);
+int DriveList(Context&);
+int DriveExport(Context&, const ExportRequest& request);
 
 // Output helpers shared by the commands.
 std::string Narrow(const std::wstring& w);

@@ -44,6 +44,7 @@ bool ParseDateTime(const std::string& text, platform::AutoDate& date)
 
 int CmdStatus(Context& ctx)
 {
+    if (ctx.args.Has("--drive")) return DriveStatus(ctx);
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
     vark::CVarkDevice& dev = s.device;

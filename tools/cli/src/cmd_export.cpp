@@ -4,6 +4,7 @@
 
 #include "res/strings.h"
 #include "settings/app_settings.h"
+#include "transfer/drive_export_worker.h"
 #include "transfer/export_worker.h"
 #include "transfer/signature.h"
 
@@ -112,13 +113,18 @@ public:
         : request_(request), console_(console)
     {
     }
-    void SetWorker(vark::CExportWorker* worker) { worker_ = worker; }
+    // The worker of either kind of recorder.
+    template <class Worker> void SetWorker(Worker* worker)
+    {
+        progress_ = [worker] { return worker->Progress(); };
+        cancel_ = [worker] { worker->Cancel(); };
+    }
 
     // The user wants out without another question (Ctrl-C without a terminal, or during one).
     void CancelAtOnce()
     {
         cancelAtOnce_ = true;
-        if (worker_) worker_->Cancel();
+        if (cancel_) cancel_();
     }
     bool Cancelled() const { return cancelled_; }
     bool Declined() const { return declined_; }
@@ -126,7 +132,7 @@ public:
 
     std::string ProgressLine() const
     {
-        const vark::ExportProgress p = worker_->Progress();
+        const vark::ExportProgress p = progress_();
         std::lock_guard<std::mutex> lock(mutex_);
         char numbers[64];
         std::snprintf(numbers, sizeof numbers, "  %3d%%  %3d%%  ", p.stagePercent, p.totalPercent);
@@ -190,7 +196,8 @@ public:
 private:
     const ExportRequest& request_;
     Console& console_;
-    vark::CExportWorker* worker_ = nullptr;
+    std::function<vark::ExportProgress()> progress_;
+    std::function<void()> cancel_;
     mutable std::mutex mutex_;
     std::string stage_;
     std::atomic<bool> cancelAtOnce_{false}, cancelled_{false}, declined_{false};
@@ -222,59 +229,15 @@ private:
     sigset_t set_, old_;
 };
 
-} // namespace
-
-int CmdExport(Context& ctx)
+// Runs either kind of export worker to its end: Ctrl-C asks (or cancels at once without a
+// terminal), the progress line is redrawn, and the finished files are printed.
+template <class Worker>
+int RunExport(Context& ctx, const ExportRequest& request, Worker& worker, CliExportHost& host,
+              Console& console, BlockedSignals& signals)
 {
-    const ExportRequest request = ParseExportRequest(ctx.args);
-    Session s;
-    if (!ctx.Connect(s)) return kExitFailure;
-    const auto recordCount = RecordCount(s);
-    if (!recordCount) return kExitFailure;
-    const int count = *recordCount;
-    std::vector<uint16_t> indexes;
-    if (request.all)
-    {
-        for (int i = 0; i < count; ++i)
-            indexes.push_back(static_cast<uint16_t>(i));
-    }
-    else
-    {
-        for (int number : request.records)
-        {
-            if (number > count)
-            {
-                Fail("vark-cli: no record " + std::to_string(number) + " (the recorder has " +
-                     std::to_string(count) + ")");
-                return kExitUsage;
-            }
-            indexes.push_back(static_cast<uint16_t>(number - 1));
-        }
-    }
-
-    std::error_code ec;
-    std::filesystem::create_directories(request.out, ec);
-    if (ec || !std::filesystem::is_directory(request.out, ec))
-    {
-        Fail(res::ids::kDiskWriteError);
-        return kExitFailure;
-    }
-
-    vark::ExportOptions options;
-    options.folder = request.out;
-    options.sign = request.sign;
-    options.keepSelection = true; // no list rows to deselect here
-    options.pauseMode = request.pauseMode;
-    options.pauseSeconds = request.pauseSeconds;
-    options.serial = SignatureSerial(s.device.SerialNumber());
-
-    Console console(::isatty(0) != 0, ::isatty(2) != 0);
-    CliExportHost host(request, console);
     std::vector<std::filesystem::path> finished;
     vark::ExportProgress progress;
     {
-        BlockedSignals signals; // before the worker starts, so it inherits the mask
-        vark::CExportWorker worker(s.device, indexes, options, host);
         host.SetWorker(&worker);
         if (!worker.Start(ReapplyThreadLanguage))
         {
@@ -304,6 +267,7 @@ int CmdExport(Context& ctx)
         finished = worker.Finished();
         progress = worker.Progress();
     }
+    std::error_code ec;
 
     const bool ok = host.Error() == 0 && !host.Cancelled() && !host.Declined();
     if (ctx.json)
@@ -333,6 +297,90 @@ int CmdExport(Context& ctx)
         }
     }
     return ok ? kExitOk : kExitFailure;
+}
+
+// The target folder, made when missing.
+bool MakeFolder(const std::string& out)
+{
+    std::error_code ec;
+    std::filesystem::create_directories(out, ec);
+    if (ec || !std::filesystem::is_directory(out, ec))
+    {
+        Fail(res::ids::kDiskWriteError);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int CmdExport(Context& ctx)
+{
+    const ExportRequest request = ParseExportRequest(ctx.args);
+    if (ctx.args.Has("--drive")) return DriveExport(ctx, request);
+    Session s;
+    if (!ctx.Connect(s)) return kExitFailure;
+    const auto recordCount = RecordCount(s);
+    if (!recordCount) return kExitFailure;
+    const int count = *recordCount;
+    std::vector<uint16_t> indexes;
+    if (request.all)
+    {
+        for (int i = 0; i < count; ++i)
+            indexes.push_back(static_cast<uint16_t>(i));
+    }
+    else
+    {
+        for (int number : request.records)
+        {
+            if (number > count)
+            {
+                Fail("vark-cli: no record " + std::to_string(number) + " (the recorder has " +
+                     std::to_string(count) + ")");
+                return kExitUsage;
+            }
+            indexes.push_back(static_cast<uint16_t>(number - 1));
+        }
+    }
+
+    if (!MakeFolder(request.out)) return kExitFailure;
+
+    vark::ExportOptions options;
+    options.folder = request.out;
+    options.sign = request.sign;
+    options.keepSelection = true; // no list rows to deselect here
+    options.pauseMode = request.pauseMode;
+    options.pauseSeconds = request.pauseSeconds;
+    options.serial = SignatureSerial(s.device.SerialNumber());
+
+    Console console(::isatty(0) != 0, ::isatty(2) != 0);
+    CliExportHost host(request, console);
+    BlockedSignals signals; // before the worker starts, so it inherits the mask
+    vark::CExportWorker worker(s.device, indexes, options, host);
+    return RunExport(ctx, request, worker, host, console, signals);
+}
+
+int DriveExport(Context& ctx, const ExportRequest& request)
+{
+    DriveSession d;
+    const auto records = DriveRecordsFor(ctx, d, request);
+    if (!records) return kExitFailure;
+    if (!MakeFolder(request.out)) return kExitFailure;
+    vark::DriveExportOptions options;
+    options.folder = request.out;
+    options.sign = request.sign;
+    options.keepOriginal = request.keepOriginal;
+    if (request.sign)
+    {
+        const auto serial = DriveSerialFor(d, request);
+        if (!serial) return kExitUsage;
+        options.serial = *serial;
+    }
+    Console console(::isatty(0) != 0, ::isatty(2) != 0);
+    CliExportHost host(request, console);
+    BlockedSignals signals;
+    vark::CDriveExportWorker worker(*records, options, host);
+    return RunExport(ctx, request, worker, host, console, signals);
 }
 
 } // namespace cli

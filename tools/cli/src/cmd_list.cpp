@@ -37,6 +37,7 @@ int CmdList(Context& ctx)
     const bool newest = ctx.args.Has("--newest");
     if (newest && ctx.args.Has("--oldest"))
         throw UsageError{"--newest and --oldest exclude each other"};
+    if (ctx.args.Has("--drive")) return DriveList(ctx);
     Session s;
     if (!ctx.Connect(s)) return kExitFailure;
     const auto recordCount = RecordCount(s);

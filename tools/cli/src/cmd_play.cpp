@@ -173,7 +173,36 @@ std::wstring TimeText(const platform::AutoDate& d)
 
 int CmdPlay(Context& ctx)
 {
-    const PlayRequest req = ParsePlayRequest(ctx.args);
+    PlayRequest req = ParsePlayRequest(ctx.args);
+    // A drive recorder's record is a file on it, played as files are.
+    std::optional<int32_t> driveFrom;
+    std::string driveRecord;
+    if (ctx.args.Has("--drive") && req.record > 0)
+    {
+        DriveSession d;
+        if (!OpenDrive(ctx, d)) return kExitFailure;
+        if (req.record > static_cast<int>(d.records.size()))
+        {
+            Fail("vark-cli: there is no record " + std::to_string(req.record) +
+                 " (the recorder holds " + std::to_string(d.records.size()) + ")");
+            return kExitFailure;
+        }
+        const drive::DriveRecord& r = d.records[static_cast<size_t>(req.record - 1)];
+        if (!r.readable)
+        {
+            Fail("vark-cli: record " + std::to_string(req.record) + " cannot be read");
+            return kExitFailure;
+        }
+        driveRecord = "record " + std::to_string(req.record);
+        driveFrom = req.from;
+        if (driveFrom && *driveFrom > r.duration.TotalSeconds() * 1000.0)
+            throw UsageError{
+                "--from is beyond the end of " + driveRecord + " (" +
+                std::to_string(static_cast<int64_t>(r.duration.TotalSeconds() * 1000)) + " ms)"};
+        req.file = r.path;
+        req.record = 0;
+        req.from.reset();
+    }
     const bool record = req.record > 0;
     if (!record && ::access(req.file.c_str(), R_OK) != 0)
     {
@@ -221,7 +250,9 @@ int CmdPlay(Context& ctx)
     vark::PlayerControl control(loop.Handle(), clock);
     control.initArgument = outputDevice;
     vark::CDataFlow* flow = &fileFlow;
-    const std::string what = record ? "record " + std::to_string(req.record) : req.file;
+    const std::string what = record                 ? "record " + std::to_string(req.record)
+                             : !driveRecord.empty() ? driveRecord
+                                                    : req.file;
     if (record)
     {
         recordFlow.SetRecord(&s.device, static_cast<uint16_t>(req.record - 1));
@@ -266,6 +297,7 @@ int CmdPlay(Context& ctx)
                              std::to_string(recordFlow.TotalMs()) + " ms)"};
         flow->SetPosition(*req.from);
     }
+    if (driveFrom) flow->SetPosition(*driveFrom);
 
     bool playing = false, done = false, ringing = false, started = false;
     const auto drain = [&]

@@ -134,8 +134,9 @@ std::optional<std::vector<int>> ParseRecordList(const std::string& text)
 ExportRequest ParseExportRequest(const Args& args)
 {
     static const std::set<std::string> kKnown = {
-        "--out",       "--all",           "--records", "--pause",  "--real-pause", "--sign",
-        "--overwrite", "--skip-existing", "--yes",     "--device", "--pin"};
+        "--out",  "--all",       "--records",       "--pause",        "--real-pause",
+        "--sign", "--overwrite", "--skip-existing", "--yes",          "--device",
+        "--pin",  "--drive",     "--serial",        "--keep-original"};
     for (const auto& [name, value] : args.options)
         if (!kKnown.count(name)) throw UsageError{"unknown option for export: " + name};
     if (!args.positional.empty())
@@ -177,6 +178,18 @@ ExportRequest ParseExportRequest(const Args& args)
     if (args.Has("--skip-existing")) r.existing = Existing::kSkip;
     r.sign = args.Has("--sign");
     r.yes = args.Has("--yes");
+    // A drive recorder has no serial: its signatures carry the one given here.
+    const bool drive = args.Has("--drive");
+    if ((args.Has("--serial") || args.Has("--keep-original")) && !drive)
+        throw UsageError{"--serial and --keep-original go with --drive"};
+    if (drive && (pause || args.Has("--real-pause")))
+        throw UsageError{"a drive recorder's records are never joined: no --pause"};
+    if (const auto serial = args.Get("--serial"))
+    {
+        r.serial = ParseSerial(*serial);
+        if (!r.serial) throw UsageError{res::LoadString(res::ids::kWrongSerialNumber)};
+    }
+    r.keepOriginal = args.Has("--keep-original");
     return r;
 }
 

@@ -32,6 +32,9 @@ struct ExportRequest
     bool sign = false;
     Existing existing = Existing::kAsk;
     bool yes = false;
+    // drive recorders only
+    std::optional<uint32_t> serial;
+    bool keepOriginal = false;
 };
 
 // "1,3-5" -> 1 3 4 5 (ascending, each once); nullopt for an empty list, an empty item, a

@@ -11,7 +11,10 @@ namespace
 {
 
 const char* kUsage =
-    "usage: vark-cli [--device PATH] [--pin PIN] [--json] COMMAND ...\n"
+    "usage: vark-cli [--device PATH | --drive PATH] [--pin PIN] [--json] COMMAND ...\n"
+    "  --drive PATH: a recorder that appears as a drive, or any folder opened as one\n"
+    "  (status, list, export, play --record, delete)\n"
+    "  drives                              the recorders that appear as drives\n"
     "  status                              the recorder's state\n"
     "  list [--newest|--oldest]            the records\n"
     "  params show | save FILE.vrp | load FILE.vrp [--write] | set KEY=VALUE... [--write]\n"
@@ -20,8 +23,10 @@ const char* kUsage =
     "  clock set now|\"YYYY-MM-DD HH:MM:SS\"  from 2000-01-01 00:00:00 on\n"
     "  pin change --old PIN --new PIN\n"
     "  erase --yes                         delete every record\n"
+    "  delete (--all | --records 1,3-5) [--yes]\n"
+    "                                      delete files of a drive recorder (--drive)\n"
     "  export --out DIR (--all | --records 1,3-5) [--pause SECONDS | --real-pause] [--sign]\n"
-    "         [--overwrite | --skip-existing] [--yes]\n"
+    "         [--overwrite | --skip-existing] [--yes] [--serial N] [--keep-original]\n"
     "                                      copy records to WAV files (--yes: go on when the\n"
     "                                      space looks short; without a terminal existing\n"
     "                                      files are kept)\n"
@@ -46,7 +51,7 @@ bool TakesValue(const std::string& name)
            name == "--out" || name == "--records" || name == "--pause" || name == "--dsg" ||
            name == "--serial" || name == "--gain" || name == "--denoiser" || name == "--agc" ||
            name == "--stretch" || name == "--ring" || name == "--record" || name == "--from" ||
-           name == "--output-device";
+           name == "--output-device" || name == "--drive";
 }
 
 } // namespace
@@ -57,7 +62,7 @@ int main(int argc, char** argv)
     const std::map<std::string, Command> commands = {
         {"status", CmdStatus}, {"list", CmdList},   {"params", CmdParams}, {"clock", CmdClock},
         {"pin", CmdPin},       {"erase", CmdErase}, {"export", CmdExport}, {"verify", CmdVerify},
-        {"key", CmdKey},       {"play", CmdPlay}};
+        {"key", CmdKey},       {"play", CmdPlay},   {"drives", CmdDrives}, {"delete", CmdDelete}};
     // Messages in the user's language, as the program shows them; worker threads take the
     // same language from here.
     CAppSettings settings(L"");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "device/record_info.h"
+#include "drive/drive_record.h"
 
 #include <array>
 #include <cstdint>
@@ -23,6 +24,14 @@ using RecordRow = std::array<std::wstring, kRecordColumns>;
 // `index` is the record's 0-based index on the recorder.
 RecordRow RecordRowTexts(int index, const RecordInfo& info, const StringLookup& text,
                          const DateTimeFormatter& formatDate);
+
+// The row of a drive recorder's file: the codec in the compression column, its place below
+// the drive's root (folder and name) as the source; a file that cannot be read shows that
+// where its codec would be.
+RecordRow DriveRecordRowTexts(int index, const drive::DriveRecord& record, const StringLookup& text,
+                              const DateTimeFormatter& formatDate);
+// The tooltip saying where a drive record's start time came from.
+uint32_t StartFromTextId(drive::StartFrom from);
 
 // "%d:%02d:%02d" of a duration, hours not wrapped, from its milliseconds rounded by adding 500.
 std::wstring DurationText(const platform::AutoSpan& duration);

@@ -1,0 +1,380 @@
+#include "transfer/drive_export_worker.h"
+
+#include "platform/finished_file.h"
+#include "platform/little_endian.h"
+#include "platform/mediastream.h"
+#include "platform/riff.h"
+#include "res/string_ids.h"
+#include "res/strings.h"
+#include "scriba/scriba.h"
+#include "transfer/signature.h"
+#include "transfer/wav_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace vark
+{
+namespace
+{
+
+struct ExportFailure
+{
+    uint32_t messageId;
+    std::string argument; // the record's name, for the messages that name it
+};
+
+constexpr size_t kPiece = 65536;
+
+class Fd
+{
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd()
+    {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    // Closes now, so that a failed close (a full disk found late) is seen.
+    bool Close()
+    {
+        const int fd = fd_;
+        fd_ = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+bool WriteAll(int fd, const void* data, size_t size)
+{
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (size > 0)
+    {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        p += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int CreatePart(const std::filesystem::path& part)
+{
+    return ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
+// The 16-byte PCM format record.
+std::vector<uint8_t> PcmFormat(uint32_t rate, uint16_t channels)
+{
+    std::vector<uint8_t> f(16);
+    platform::StoreLE16(f.data(), 1);
+    platform::StoreLE16(f.data() + 2, channels);
+    platform::StoreLE32(f.data() + 4, rate);
+    platform::StoreLE32(f.data() + 8, rate * channels * 2u);
+    platform::StoreLE16(f.data() + 12, static_cast<uint16_t>(channels * 2u));
+    platform::StoreLE16(f.data() + 14, 16);
+    return f;
+}
+
+std::string Extension(const std::string& name)
+{
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
+}
+
+} // namespace
+
+uint64_t DriveExportBytes(const drive::DriveRecord& record)
+{
+    if (record.IsWave()) return record.bytes;
+    return static_cast<uint64_t>(record.duration.TotalSeconds() * record.rate) * record.channels *
+               2u +
+           kWavHeaderSize;
+}
+
+CDriveExportWorker::CDriveExportWorker(std::vector<drive::DriveRecord> records,
+                                       DriveExportOptions options, ExportHost& host)
+    : records_(std::move(records)), options_(std::move(options)), host_(host)
+{
+}
+
+CDriveExportWorker::~CDriveExportWorker()
+{
+    Join();
+}
+
+bool CDriveExportWorker::Start(std::function<void()> threadStarted)
+{
+    if (started_) return false;
+    try
+    {
+        started_ = true;
+        thread_ = std::thread(
+            [this, threadStarted = std::move(threadStarted)]
+            {
+                if (threadStarted) threadStarted();
+                Run();
+            });
+    }
+    catch (const std::system_error&)
+    {
+        started_ = false;
+        return false;
+    }
+    return true;
+}
+
+void CDriveExportWorker::Join()
+{
+    if (thread_.joinable()) thread_.join();
+}
+
+ExportProgress CDriveExportWorker::Progress() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return progress_;
+}
+
+std::vector<std::filesystem::path> CDriveExportWorker::Finished() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return finished_;
+}
+
+void CDriveExportWorker::SetStage(uint32_t textId, uint64_t scale)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        progress_.stageScale = scale;
+        progress_.stageDone = 0;
+        progress_.stagePercent = 0;
+    }
+    host_.StageChanged(textId);
+}
+
+void CDriveExportWorker::Advance(uint64_t bytes, bool total)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    progress_.stageDone += bytes;
+    if (progress_.stageScale)
+        progress_.stagePercent = static_cast<int>(
+            std::min<uint64_t>(100, progress_.stageDone * 100 / progress_.stageScale));
+    if (!total) return;
+    progress_.written += bytes;
+    if (progress_.grandTotal)
+        progress_.totalPercent = static_cast<int>(
+            std::min<uint64_t>(100, progress_.written * 100 / progress_.grandTotal));
+}
+
+void CDriveExportWorker::CheckCancel()
+{
+    if (cancel_.Wait(0) && host_.AskYesNo(res::ids::kCancelCopying, {})) throw ExportFailure{0, {}};
+}
+
+std::filesystem::path CDriveExportWorker::NameFor(const drive::DriveRecord& record)
+{
+    const std::string base = record.start.Format("%Y_%m_%d %H_%M_%S");
+    std::string name = base;
+    for (int n = 2; std::find(namesTaken_.begin(), namesTaken_.end(), name) != namesTaken_.end();
+         ++n)
+        name = base + " (" + std::to_string(n) + ")";
+    namesTaken_.push_back(name);
+    return options_.folder / (name + ".wav");
+}
+
+void CDriveExportWorker::CopyBytes(const drive::DriveRecord& record,
+                                   const std::filesystem::path& to)
+{
+    Fd in(::open(record.path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0) throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
+    Fd out(CreatePart(to));
+    if (out.get() < 0) throw ExportFailure{res::ids::kDiskWriteError, {}};
+    std::vector<uint8_t> piece(kPiece);
+    uint64_t done = 0;
+    for (;;)
+    {
+        CheckCancel();
+        const ssize_t n = ::read(in.get(), piece.data(), piece.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
+        if (n == 0) break;
+        if (!WriteAll(out.get(), piece.data(), static_cast<size_t>(n)))
+            throw ExportFailure{res::ids::kDiskWriteError, {}};
+        done += static_cast<uint64_t>(n);
+        Advance(static_cast<uint64_t>(n));
+    }
+    // A file cut short while it was read (pulled, changed) is not a copy.
+    if (done != record.bytes) throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
+    if (!out.Close()) throw ExportFailure{res::ids::kDiskWriteError, {}};
+}
+
+void CDriveExportWorker::Decode(const drive::DriveRecord& record, const std::filesystem::path& to)
+{
+    auto stream = platform::mediastream::AudioStream::Open(record.path);
+    if (!stream) throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
+    const WAVEFORMATEX& f = stream->Format();
+    const std::vector<uint8_t> format = PcmFormat(f.nSamplesPerSec, f.nChannels);
+    platform::riff::WaveHead head = platform::riff::WaveHeader(format.data(), format.size(), 0, 0);
+    Fd out(CreatePart(to));
+    if (out.get() < 0 || !WriteAll(out.get(), head.bytes.data(), head.bytes.size()))
+        throw ExportFailure{res::ids::kDiskWriteError, {}};
+    std::vector<uint8_t> piece(kPiece);
+    if (!stream->SetBuffer(piece.data(), piece.size()))
+        throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
+    uint64_t data = 0;
+    for (;;)
+    {
+        CheckCancel();
+        const auto status = stream->Update(nullptr);
+        if (status == platform::mediastream::UpdateStatus::endOfStream) break;
+        if (status != platform::mediastream::UpdateStatus::ok)
+            throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
+        const size_t n = stream->ActualLength();
+        if (data + n + head.bytes.size() > kWavDataLimit || !WriteAll(out.get(), piece.data(), n))
+            throw ExportFailure{res::ids::kDiskWriteError, {}};
+        data += n;
+        Advance(n);
+    }
+    const uint32_t dataSize = static_cast<uint32_t>(data);
+    uint8_t size[4];
+    platform::StoreLE32(size, static_cast<uint32_t>(head.bytes.size() - 8 + dataSize));
+    const bool sized = ::pwrite(out.get(), size, 4, platform::riff::kRiffSizeAt) == 4 &&
+                       (platform::StoreLE32(size, dataSize),
+                        ::pwrite(out.get(), size, 4, static_cast<off_t>(head.dataSizeAt)) == 4);
+    if (!sized || !out.Close()) throw ExportFailure{res::ids::kDiskWriteError, {}};
+}
+
+void CDriveExportWorker::Finish(const std::filesystem::path& finalPath)
+{
+    const std::filesystem::path part = platform::PartPathFor(finalPath);
+    if (options_.sign)
+    {
+        std::error_code ec;
+        SetStage(res::ids::kCreatingSignatureFile, std::filesystem::file_size(part, ec));
+        Fd in(::open(part.c_str(), O_RDONLY | O_CLOEXEC));
+        Sha1 sha;
+        std::vector<uint8_t> piece(kPiece);
+        ssize_t n = 0;
+        while (in.get() >= 0 && (n = ::read(in.get(), piece.data(), piece.size())) > 0)
+        {
+            CheckCancel();
+            sha.Input(piece.data(), static_cast<size_t>(n));
+            Advance(static_cast<uint64_t>(n), false);
+        }
+        if (in.get() < 0 || n < 0 || !Sign(finalPath, sha, options_.serial))
+            throw ExportFailure{res::ids::kDiskWriteError, {}};
+    }
+    if (!platform::CommitPart(finalPath)) throw ExportFailure{res::ids::kDiskWriteError, {}};
+    std::lock_guard<std::mutex> lock(mutex_);
+    finished_.push_back(finalPath);
+}
+
+void CDriveExportWorker::Work()
+{
+    SetStage(res::ids::kCountingTotalSize, records_.size());
+    uint64_t total = 0;
+    for (const drive::DriveRecord& r : records_)
+    {
+        if (!r.readable) throw ExportFailure{res::ids::kDriveFileUnreadable, r.name};
+        total += DriveExportBytes(r) + (options_.keepOriginal && !r.IsWave() ? r.bytes : 0);
+        Advance(1, false);
+    }
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        progress_.grandTotal = total;
+    }
+    std::error_code ec;
+    const auto space = std::filesystem::space(options_.folder, ec);
+    if (ec) throw ExportFailure{res::ids::kDiskWriteError, {}};
+    if (total >= space.available &&
+        !host_.AskYesNo(res::ids::kNotEnoughSpace,
+                        {GroupThousands(total >> 10), GroupThousands(space.available >> 10)}))
+        throw ExportFailure{0, {}};
+
+    for (const drive::DriveRecord& r : records_)
+    {
+        const std::filesystem::path path = NameFor(r);
+        platform::RemoveLeftoverPart(path);
+        platform::RemoveLeftoverPart(SignaturePathFor(path));
+        if (std::filesystem::exists(path, ec) &&
+            !host_.AskYesNo(res::ids::kRecordExists, {path.string()}))
+        {
+            Advance(DriveExportBytes(r));
+            continue;
+        }
+        if (std::filesystem::is_directory(path, ec))
+            throw ExportFailure{res::ids::kDiskWriteError, {}};
+        SetStage(res::ids::kWritingRecordFile, DriveExportBytes(r));
+        writing_ = platform::PartPathFor(path);
+        if (r.IsWave())
+            CopyBytes(r, writing_);
+        else
+            Decode(r, writing_);
+        Finish(path);
+        writing_.clear();
+        if (options_.keepOriginal && !r.IsWave())
+        {
+            std::filesystem::path original = path;
+            original.replace_extension(Extension(r.name));
+            platform::RemoveLeftoverPart(original);
+            writing_ = platform::PartPathFor(original);
+            SetStage(res::ids::kWritingRecordFile, r.bytes);
+            CopyBytes(r, writing_);
+            if (!platform::CommitPart(original)) throw ExportFailure{res::ids::kDiskWriteError, {}};
+            writing_.clear();
+        }
+    }
+    // Decoded lengths were estimates: the run is complete now.
+    std::lock_guard<std::mutex> lock(mutex_);
+    progress_.written = progress_.grandTotal;
+    progress_.totalPercent = 100;
+}
+
+uint32_t CDriveExportWorker::Run()
+{
+    ExportFailure failure{0, {}};
+    std::string text;
+    try
+    {
+        Work();
+    }
+    catch (const ExportFailure& f)
+    {
+        failure = f;
+    }
+    catch (const std::exception& e)
+    {
+        failure.messageId = res::ids::kDiskWriteError;
+        text = e.what();
+    }
+    // Nothing half-written stays: the drive the rest would come from may be gone.
+    if (!writing_.empty())
+    {
+        std::error_code ec;
+        std::filesystem::remove(writing_, ec);
+    }
+    if (failure.messageId != 0)
+    {
+        SLOG_ERR("Drive export failed with message %u %s", failure.messageId, text.c_str());
+        if (!text.empty())
+            host_.ShowErrorText(text);
+        else if (!failure.argument.empty())
+            host_.ShowErrorText(res::FormatWithStrings(failure.messageId, {failure.argument}));
+        else
+            host_.ShowError(failure.messageId);
+    }
+    result_ = failure.messageId;
+    ended_ = true;
+    return failure.messageId;
+}
+
+} // namespace vark

@@ -1,0 +1,128 @@
+#include "transfer/drive_export_worker.h"
+
+#include "acmtest/codec_files.h"
+#include "platform/wave_format.h"
+#include "res/string_ids.h"
+#include "testsupport/test_env.h"
+#include "transfer/signature.h"
+
+#include "export_test_host.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+using namespace vark;
+namespace fs = std::filesystem;
+
+namespace
+{
+
+std::string PcmWav(int rate, int channels, int frames)
+{
+    const WAVEFORMATEX f = platform::MakePcmFormat(rate, channels);
+    return acmtest::RiffFile(platform::WaveFormatBlock(&f),
+                             acmtest::Bytes(acmtest::Tone(rate, channels, frames, 440, 6000)));
+}
+
+drive::DriveRecord Record(const std::string& root, const std::string& name,
+                          const std::string& bytes, const char* start)
+{
+    testsupport::WriteFile(root + "/" + name, bytes);
+    drive::DriveRecord r = drive::ReadRecord(root, root + "/" + name);
+    int y, mo, d, h, mi, s;
+    std::sscanf(start, "%d-%d-%d %d:%d:%d", &y, &mo, &d, &h, &mi, &s);
+    r.start = platform::AutoDate::FromParts(y, mo, d, h, mi, s);
+    return r;
+}
+
+} // namespace
+
+TEST(DriveExport, WavCopiedAsItIsOthersDecodedNamesKeptApart)
+{
+    testsupport::ScopedTestEnv env;
+    const std::string root = env.Path("drive"), out = env.Path("out");
+    fs::create_directories(root);
+    fs::create_directories(out);
+    const std::string wav = PcmWav(16000, 1, 16000);
+    const auto flac =
+        acmtest::Encode("flac", 0xF1AC, 22050, 2, acmtest::Tone(22050, 2, 22050, 300, 6000));
+    std::vector<drive::DriveRecord> records = {
+        Record(root, "A.WAV", wav, "2026-03-14 09:26:53"),
+        Record(root, "B.FLAC", acmtest::FlacFile(flac), "2026-03-14 09:26:53"), // the same start
+    };
+    TestHost host;
+    DriveExportOptions options;
+    options.folder = out;
+    options.sign = true;
+    options.serial = 4711;
+    options.keepOriginal = true;
+    CDriveExportWorker worker(records, options, host);
+    ASSERT_TRUE(worker.Start());
+    worker.Join();
+    EXPECT_EQ(worker.Result(), 0u);
+    EXPECT_TRUE(host.errors.empty() && host.errorTexts.empty());
+
+    const fs::path first = out + "/2026_03_14 09_26_53.wav",
+                   second = out + "/2026_03_14 09_26_53 (2).wav";
+    EXPECT_EQ(worker.Finished(), (std::vector<fs::path>{first, second}));
+    EXPECT_EQ(testsupport::ReadFile(first.string()), wav);
+    EXPECT_EQ(testsupport::ReadFile(out + "/2026_03_14 09_26_53 (2).FLAC"),
+              acmtest::FlacFile(flac));
+    const drive::DriveRecord decoded = drive::ReadRecord(out, second.string());
+    EXPECT_EQ(decoded.codec, "pcm_s16le");
+    EXPECT_EQ(decoded.rate, 22050u);
+    EXPECT_EQ(decoded.channels, 2);
+    EXPECT_EQ(fs::file_size(second), 44u + 22050u * 4u);
+    std::wstring name;
+    EXPECT_TRUE(Verify(SignaturePathFor(second), second, 4711, name));
+    EXPECT_TRUE(Verify(SignaturePathFor(first), first, 4711, name));
+    const auto progress = worker.Progress();
+    EXPECT_EQ(progress.totalPercent, 100);
+
+    // Again: the files exist; No keeps them and nothing is written.
+    TestHost again;
+    CDriveExportWorker second_run(records, options, again);
+    EXPECT_EQ(second_run.Run(), 0u);
+    EXPECT_EQ(std::count(again.asked.begin(), again.asked.end(), res::ids::kRecordExists), 2);
+    EXPECT_TRUE(second_run.Finished().empty());
+}
+
+TEST(DriveExport, AFileThatGoesAwayMidCopyLeavesNoPartAndSaysWhich)
+{
+    testsupport::ScopedTestEnv env;
+    const std::string root = env.Path("drive"), out = env.Path("out");
+    fs::create_directories(root);
+    fs::create_directories(out);
+    std::vector<drive::DriveRecord> records = {
+        Record(root, "A.WAV", PcmWav(8000, 1, 8000), "2026-03-14 09:00:00"),
+        Record(root, "B.WAV", PcmWav(8000, 1, 400000), "2026-03-14 10:00:00")};
+    TestHost host;
+    int writing = 0;
+    host.onStage = [&](uint32_t id)
+    {
+        // The drive is pulled as the second file starts: what is left of it is cut short.
+        if (id == res::ids::kWritingRecordFile && ++writing == 2)
+            fs::resize_file(root + "/B.WAV", 1000);
+    };
+    DriveExportOptions options;
+    options.folder = out;
+    CDriveExportWorker worker(records, options, host);
+    EXPECT_EQ(worker.Run(), res::ids::kDriveFileUnreadable);
+    ASSERT_EQ(host.errorTexts.size(), 1u);
+    EXPECT_NE(host.errorTexts[0].find("B.WAV"), std::string::npos);
+    EXPECT_EQ(worker.Finished().size(), 1u);
+    std::vector<std::string> left;
+    for (const auto& e : fs::directory_iterator(out))
+        left.push_back(e.path().filename().string());
+    EXPECT_EQ(left, (std::vector<std::string>{"2026_03_14 09_00_00.wav"}));
+
+    // A record that could not be read when listed is refused before anything is written.
+    TestHost refused;
+    fs::resize_file(root + "/B.WAV", 20);
+    records[1] = drive::ReadRecord(root, root + "/B.WAV");
+    ASSERT_FALSE(records[1].readable);
+    fs::remove(out + "/2026_03_14 09_00_00.wav");
+    CDriveExportWorker none(records, options, refused);
+    EXPECT_EQ(none.Run(), res::ids::kDriveFileUnreadable);
+    EXPECT_TRUE(fs::is_empty(out));
+}
