@@ -215,6 +215,26 @@ std::vector<uint8_t> ToRecordData(const PcmAudio& audio, bool rate16k, bool ster
     return out;
 }
 
+PcmAudio Resampled(const PcmAudio& audio, unsigned rate)
+{
+    PcmAudio out;
+    out.rate = rate;
+    out.channels = audio.channels;
+    if (audio.channels == 0) return out;
+    const size_t frames = audio.samples.size() / audio.channels;
+    for (unsigned c = 0; c < audio.channels; ++c)
+    {
+        std::vector<float> channel(frames);
+        for (size_t i = 0; i < frames; ++i)
+            channel[i] = audio.samples[i * audio.channels + c];
+        channel = Resample(channel, audio.rate, rate);
+        out.samples.resize(channel.size() * audio.channels);
+        for (size_t i = 0; i < channel.size(); ++i)
+            out.samples[i * audio.channels + c] = Clip(channel[i]);
+    }
+    return out;
+}
+
 bool SpeakWithEspeak(const std::string& text, const std::string& voice, PcmAudio* audio)
 {
     char dir[] = "/tmp/vark-speech-XXXXXX";
@@ -305,6 +325,15 @@ PcmAudio SyntheticVoice(double seconds, unsigned rate, unsigned seed)
     for (size_t i = 0; i < n; ++i)
         a.samples[i] = Clip(raw[i] / peak * 12000.0f + static_cast<float>(60 * noise()));
     return a;
+}
+
+PcmAudio Speech(const std::string& text, const std::string& voice, unsigned seed, bool* usedSpeech)
+{
+    PcmAudio audio;
+    if (SpeakWithEspeak(text, voice, &audio)) return audio;
+    if (usedSpeech) *usedSpeech = false;
+    const double seconds = 1.0 + 0.065 * static_cast<double>(text.size());
+    return SyntheticVoice(seconds, 16000, seed);
 }
 
 } // namespace recorder

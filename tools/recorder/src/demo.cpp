@@ -50,16 +50,6 @@ const DemoRecord kDemo[] = {
      nullptr},
 };
 
-PcmAudio Speech(const char* text, const char* voice, unsigned seed, bool* usedSpeech)
-{
-    PcmAudio audio;
-    if (SpeakWithEspeak(text, voice, &audio)) return audio;
-    if (usedSpeech) *usedSpeech = false;
-    // About as long as the sentence would take to say.
-    const double seconds = 1.0 + 0.065 * static_cast<double>(std::string(text).size());
-    return SyntheticVoice(seconds, 16000, seed);
-}
-
 // Two speakers, one per channel, each silent while the other talks.
 PcmAudio Conversation(const PcmAudio& a, const PcmAudio& b)
 {

@@ -1,6 +1,7 @@
 // vark-recorder: makes recorder images and plugs a virtual recorder into the device I/O
-// layer. See Usage() for the commands.
+// layer, and makes folders that look like drive recorders. See Usage() for the commands.
 #include "recorder/demo.h"
+#include "recorder/drive_demo.h"
 #include "recorder/faults.h"
 #include "recorder/firmware.h"
 #include "recorder/image.h"
@@ -15,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -30,6 +32,7 @@ const char kUsage[] =
     "  vark-recorder import DIR FILE.wav [--start \"YYYY-MM-DD HH:MM:SS\"] [--rate 8000|16000]\n"
     "                [--stereo] [--mulaw] [--marks T,L,A] [--sources int,ext-left,ext-right,\n"
     "                line-left,line-right | N]\n"
+    "  vark-recorder make-drive DIR [--demo]\n"
     "  vark-recorder plug [DIR | --demo] [--firmware HEX] [--serial N] [--pin DIGITS]\n"
     "                [--fault SPEC]... [--throttle BYTES_PER_S] [--latency MS]\n"
     "                [--erase-seconds S] [--not-ready-polls N] [--busy-empty N] [-v]\n"
@@ -161,6 +164,35 @@ int MakeImage(const std::vector<std::string>& args)
     if (!SaveImage(dir, image, &error)) return Fail(error);
     std::printf("vark-recorder: image %s with %zu records%s\n", dir.c_str(), image.records.size(),
                 demo ? (speech ? " (espeak-ng speech)" : " (synthetic voice)") : "");
+    return 0;
+}
+
+int MakeDriveFolder(const std::vector<std::string>& args)
+{
+    std::string dir;
+    bool demo = false;
+    for (const std::string& a : args)
+    {
+        if (a == "--demo")
+            demo = true;
+        else if (a.empty() || a[0] == '-' || !dir.empty())
+            return Usage("unexpected argument '" + a + "'");
+        else
+            dir = a;
+    }
+    if (dir.empty()) return Usage("make-drive needs a folder");
+    std::string error;
+    bool speech = false;
+    const std::optional<std::vector<DriveFile>> made = MakeDrive(dir, demo, &error, &speech);
+    if (!made) return Fail(error);
+    for (const DriveFile& f : *made)
+        std::printf("vark-recorder: %s (%s)\n", f.path.c_str(), f.what.c_str());
+    if (demo)
+        std::printf("vark-recorder: drive %s with %zu files%s\n", dir.c_str(), made->size(),
+                    speech ? " (espeak-ng speech)" : " (synthetic voice)");
+    else
+        std::printf("vark-recorder: drive %s with empty folders RECORDER/FOLDER_A to FOLDER_E\n",
+                    dir.c_str());
     return 0;
 }
 
@@ -335,6 +367,7 @@ int main(int argc, char** argv)
     const std::string command = argv[1];
     const std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "make-image") return MakeImage(args);
+    if (command == "make-drive") return MakeDriveFolder(args);
     if (command == "import") return Import(args);
     if (command == "plug") return Plug(args);
     if (command == "--version")

@@ -24,10 +24,15 @@ bool ParseWav(const std::vector<uint8_t>& bytes, PcmAudio* audio, std::string* w
 // Converts to 8000 or 16000 Hz, mono or interleaved stereo, 16-bit little-endian PCM or
 // mu-law bytes: the data of a record as the recorder stores it.
 std::vector<uint8_t> ToRecordData(const PcmAudio& audio, bool rate16k, bool stereo, bool mulaw);
+// The same sound at another rate, each channel band-limited.
+PcmAudio Resampled(const PcmAudio& audio, unsigned rate);
 
 // Speech for `text` from espeak-ng with `voice`; false when espeak-ng is missing or fails.
 bool SpeakWithEspeak(const std::string& text, const std::string& voice, PcmAudio* audio);
 // A voice-like signal (voiced pulses through moving formants, syllables and pauses).
 PcmAudio SyntheticVoice(double seconds, unsigned rate, unsigned seed);
+// `text` spoken by espeak-ng, else a synthetic voice about as long as saying it would take
+// (and *usedSpeech set to false).
+PcmAudio Speech(const std::string& text, const std::string& voice, unsigned seed, bool* usedSpeech);
 
 } // namespace recorder
