@@ -8,6 +8,7 @@
 #include "platform/riff.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -150,6 +151,10 @@ DriveRecord ReadRecord(const std::string& root, const std::string& path)
         if (from.IsValid()) return r.start = from, r.startFrom = StartFrom::kBext, r;
         from = TagStart(*info);
         if (from.IsValid()) return r.start = from, r.startFrom = StartFrom::kTags, r;
+        // A recorder writes its file until the recording ends: the modification time is the
+        // end, the start lies a length earlier.
+        r.start =
+            LocalDate(r.modified - static_cast<time_t>(std::llround(r.duration.TotalSeconds())));
     }
     if (const auto n = DateInName(r.name))
     {

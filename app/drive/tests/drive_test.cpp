@@ -146,7 +146,8 @@ TEST(DriveRecords, EveryFileListedWithItsStartFromTheBestSource)
     EXPECT_TRUE(memo.IsWave());
     EXPECT_EQ(memo.channels, 2);
     EXPECT_EQ(memo.startFrom, drive::StartFrom::kModified);
-    EXPECT_EQ(memo.start.Format("%Y-%m-%d %H:%M:%S"), "2026-03-10 08:00:00");
+    // the modification time is the end of the recording
+    EXPECT_EQ(memo.start.Format("%Y-%m-%d %H:%M:%S"), "2026-03-10 07:59:59");
     EXPECT_FALSE(records[1].readable);
     EXPECT_EQ(records[1].folder, "RECORDER/FOLDER_A");
     EXPECT_EQ(records[2].startFrom, drive::StartFrom::kBext);

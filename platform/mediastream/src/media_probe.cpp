@@ -56,9 +56,11 @@ std::optional<MediaInfo> Probe(const std::string& path, OpenError* error)
         return fail(OpenError::cannotOpen);
     int index = av_find_best_stream(f.format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     // Containers without a header (raw AAC, AMR...) tell rate and channels only from the
-    // packets; reading a few is the least that answers.
+    // packets, and a stream without a length in its header (MP3 without a frame index) gets
+    // one estimated from them; only those read packets, the others stop at the header.
     if (index < 0 || !Complete(f.format->streams[index]->codecpar) ||
-        f.format->duration == AV_NOPTS_VALUE)
+        (f.format->duration == AV_NOPTS_VALUE &&
+         f.format->streams[index]->duration == AV_NOPTS_VALUE))
     {
         if (avformat_find_stream_info(f.format, nullptr) < 0) return fail(OpenError::cannotOpen);
         index = av_find_best_stream(f.format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);

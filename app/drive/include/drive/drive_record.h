@@ -20,7 +20,7 @@ enum class StartFrom
     kBext,     // the Broadcast WAV origination date and time
     kTags,     // a date and time in the file's tags
     kName,     // a date and time in the file name
-    kModified, // the file's modification time
+    kModified, // the file's modification time, less its length (written until it ended)
 };
 
 struct DriveRecord
