@@ -1,5 +1,6 @@
 #include "drive/drive_identity.h"
 #include "drive/drive_record.h"
+#include "drive/drive_recorders.h"
 #include "drive/drive_space.h"
 #include "drive/name_dates.h"
 #include "drive/recorder_layout.h"
@@ -10,7 +11,11 @@
 #include "platform/wave_format.h"
 #include "testsupport/test_env.h"
 
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -216,4 +221,80 @@ TEST(DriveIdentity, UuidAndLabelFromTheLinksElseThePath)
     EXPECT_GT(space->totalBytes, 0u);
     EXPECT_LE(space->freeBytes, space->totalBytes);
     EXPECT_FALSE(drive::SpaceOf(env.Path("gone")));
+}
+
+TEST(DriveRecorders, FoundOnPlugReadOffTheCallersThreadLetGoOnRemoval)
+{
+    testsupport::ScopedTestEnv env;
+    namespace fs = std::filesystem;
+    testsupport::WriteFile(env.Path("mountinfo"), "");
+    fs::create_directories(env.Path("roots"));
+    setenv("VARK_MOUNTINFO", env.Path("mountinfo").c_str(), 1);
+    setenv("VARK_DRIVE_ROOTS", env.Path("roots").c_str(), 1);
+
+    // The window's loop: posted steps wait here until the test runs them.
+    std::mutex mutex;
+    std::condition_variable posted;
+    std::deque<std::function<void()>> steps;
+    const auto post = [&](std::function<void()> step)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        steps.push_back(std::move(step));
+        posted.notify_all();
+    };
+    const auto runUntil = [&](const std::function<bool()>& done)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (!done())
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            if (!posted.wait_until(lock, deadline, [&] { return !steps.empty(); })) return false;
+            auto step = std::move(steps.front());
+            steps.pop_front();
+            lock.unlock();
+            step();
+        }
+        return true;
+    };
+    std::vector<std::vector<drive::AttachedDrive>> seen;
+    drive::DriveRecorders drives(post, [&](const auto& list) { seen.push_back(list); });
+    EXPECT_TRUE(drives.Start());
+    ASSERT_TRUE(runUntil([&] { return seen.size() == 1; }));
+    EXPECT_TRUE(seen[0].empty());
+
+    // plugged whole, as a mount appears
+    const std::string root = env.Path("roots/REC"), staged = env.Path("staged");
+    fs::create_directories(staged + "/VOICE");
+    testsupport::WriteFile(staged + "/VOICE/A.WAV", Wave(8000, 1, 1.0));
+    testsupport::WriteFile(staged + "/VOICE/B.WAV", Wave(8000, 1, 1.0));
+    fs::rename(staged, root);
+    fs::create_directories(env.Path("roots/Photos")); // not a recorder
+    ASSERT_TRUE(runUntil([&] { return !seen.back().empty(); }));
+    EXPECT_EQ(seen.back().size(), 1u);
+    EXPECT_EQ(seen.back()[0].root, root);
+    EXPECT_EQ(seen.back()[0].identity.label, "REC");
+
+    std::optional<drive::DriveContents> contents;
+    drives.Load(root, [&](const drive::DriveContents& c) { contents = c; });
+    ASSERT_TRUE(runUntil([&] { return contents.has_value(); }));
+    EXPECT_TRUE(contents->present);
+    EXPECT_EQ(contents->records.size(), 2u);
+    EXPECT_TRUE(contents->space);
+
+    std::optional<std::vector<std::string>> failed;
+    drives.Delete({root + "/VOICE/A.WAV", root + "/VOICE/gone.WAV"},
+                  [&](const std::vector<std::string>& f) { failed = f; });
+    ASSERT_TRUE(runUntil([&] { return failed.has_value(); }));
+    EXPECT_EQ(*failed, (std::vector<std::string>{root + "/VOICE/gone.WAV"}));
+    EXPECT_FALSE(fs::exists(root + "/VOICE/A.WAV"));
+
+    // pulled: the list empties, and reading what is gone ends cleanly
+    fs::remove_all(root);
+    ASSERT_TRUE(runUntil([&] { return seen.back().empty(); }));
+    contents.reset();
+    drives.Load(root, [&](const drive::DriveContents& c) { contents = c; });
+    ASSERT_TRUE(runUntil([&] { return contents.has_value(); }));
+    EXPECT_FALSE(contents->present);
+    unsetenv("VARK_MOUNTINFO");
+    unsetenv("VARK_DRIVE_ROOTS");
 }

@@ -4,6 +4,7 @@
 #include "entries.h"
 
 #include "drive/drive_identity.h"
+#include "drive/drive_recorders.h"
 #include "drive/drive_space.h"
 #include "drive/recorder_layout.h"
 #include "platform/mounts.h"
@@ -91,30 +92,21 @@ bool OpenDrive(Context& ctx, DriveSession& d)
 int CmdDrives(Context& ctx)
 {
     if (!ctx.args.positional.empty()) throw UsageError{"drives takes no arguments"};
-    const auto mounts = platform::mounts::ReadMounts();
     std::string array = "[";
     int found = 0;
-    std::vector<std::string> recorders;
-    for (const std::string& root : platform::mounts::DriveCandidates(mounts))
+    for (const drive::AttachedDrive& d : drive::FindDriveRecorders())
     {
-        // a folder inside a recorder found already is part of it
-        const bool inside = std::any_of(recorders.begin(), recorders.end(),
-                                        [&](const std::string& r)
-                                        { return root.compare(0, r.size() + 1, r + "/") == 0; });
-        if (inside || drive::RecordFolders(root).empty()) continue;
-        recorders.push_back(root);
-        const drive::DriveIdentity id = drive::IdentifyDrive(root, mounts);
-        const size_t records = drive::ListRecords(root).size();
+        const size_t records = drive::ListRecords(d.root).size();
         if (ctx.json)
             array += (found ? "," : "") + Json()
-                                              .Str("path", root)
-                                              .Str("label", id.label)
-                                              .Str("identity", id.id)
+                                              .Str("path", d.root)
+                                              .Str("label", d.identity.label)
+                                              .Str("identity", d.identity.id)
                                               .Int("records", static_cast<int64_t>(records))
                                               .Text();
         else
-            std::printf("%s\t%s\t%s\t%zu\n", root.c_str(), id.label.c_str(), id.id.c_str(),
-                        records);
+            std::printf("%s\t%s\t%s\t%zu\n", d.root.c_str(), d.identity.label.c_str(),
+                        d.identity.id.c_str(), records);
         ++found;
     }
     if (ctx.json) std::cout << Json().Raw("drives", array + "]").Text() << "\n";
