@@ -128,8 +128,26 @@ void CRecordsList::ApplyColours()
 
 void CRecordsList::InsertRecord(int position, int index, const vark::RecordInfo& info)
 {
-    const vark::RecordRow row = vark::RecordRowTexts(
-        index, info, [](uint32_t id) { return dialogs::Text(id).toStdWString(); }, StartText);
+    QTreeWidgetItem* item = InsertRow(
+        position, index,
+        vark::RecordRowTexts(
+            index, info, [](uint32_t id) { return dialogs::Text(id).toStdWString(); }, StartText),
+        {});
+    item->setData(0, kInfoRole, QVariant::fromValue(info));
+}
+
+void CRecordsList::InsertDriveRecord(int position, int index, const drive::DriveRecord& record)
+{
+    InsertRow(
+        position, index,
+        vark::DriveRecordRowTexts(
+            index, record, [](uint32_t id) { return dialogs::Text(id).toStdWString(); }, StartText),
+        dialogs::Text(vark::StartFromTextId(record.startFrom)));
+}
+
+QTreeWidgetItem* CRecordsList::InsertRow(int position, int index, const vark::RecordRow& row,
+                                         const QString& note)
+{
     auto* item = new QTreeWidgetItem;
     QString tip;
     for (int c = 0; c < vark::kRecordColumns; ++c)
@@ -144,15 +162,16 @@ void CRecordsList::InsertRecord(int position, int index, const vark::RecordInfo&
             tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + headerItem()->text(c) +
                    QStringLiteral(": ") + text;
     }
+    if (!note.isEmpty()) tip += QStringLiteral("\n") + note;
     for (int c = 0; c < vark::kRecordColumns; ++c)
         item->setToolTip(c, tip);
     item->setData(0, kIndexRole, index);
-    item->setData(0, kInfoRole, QVariant::fromValue(info));
     insertTopLevelItem(std::clamp(position, 0, RowCount()), item);
     // Scrolling lays out every row, so rows that arrive quickly are brought into view together,
     // within a frame or two of the last one.
     lastInserted_ = item;
     if (!scrollTimer_.isActive()) scrollTimer_.start();
+    return item;
 }
 
 int CRecordsList::RecordIndex(int row) const

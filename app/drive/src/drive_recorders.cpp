@@ -132,6 +132,7 @@ void DriveRecorders::Load(const std::string& root, std::function<void(const Driv
                                             return stopping_;
                                         });
                 c.space = SpaceOf(root);
+                c.identity = IdentifyDrive(root, platform::mounts::ReadMounts());
             }
             post_([done, c = std::move(c)] { done(c); });
         });

@@ -13,10 +13,12 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <deque>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -223,26 +225,23 @@ TEST(DriveIdentity, UuidAndLabelFromTheLinksElseThePath)
     EXPECT_FALSE(drive::SpaceOf(env.Path("gone")));
 }
 
-TEST(DriveRecorders, FoundOnPlugReadOffTheCallersThreadLetGoOnRemoval)
+namespace
 {
-    testsupport::ScopedTestEnv env;
-    namespace fs = std::filesystem;
-    testsupport::WriteFile(env.Path("mountinfo"), "");
-    fs::create_directories(env.Path("roots"));
-    setenv("VARK_MOUNTINFO", env.Path("mountinfo").c_str(), 1);
-    setenv("VARK_DRIVE_ROOTS", env.Path("roots").c_str(), 1);
 
-    // The window's loop: posted steps wait here until the test runs them.
+// The window's loop: steps posted from the drives' thread wait here until the test runs them.
+struct WindowLoop
+{
     std::mutex mutex;
     std::condition_variable posted;
     std::deque<std::function<void()>> steps;
-    const auto post = [&](std::function<void()> step)
+    std::function<void(std::function<void()>)> post = [this](std::function<void()> step)
     {
         std::lock_guard<std::mutex> lock(mutex);
         steps.push_back(std::move(step));
         posted.notify_all();
     };
-    const auto runUntil = [&](const std::function<bool()>& done)
+
+    bool RunUntil(const std::function<bool()>& done)
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (!done())
@@ -255,7 +254,24 @@ TEST(DriveRecorders, FoundOnPlugReadOffTheCallersThreadLetGoOnRemoval)
             step();
         }
         return true;
-    };
+    }
+};
+
+bool Shell(const std::string& command)
+{
+    return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+} // namespace
+
+TEST(DriveRecorders, FoundOnPlugReadOffTheCallersThreadLetGoOnRemoval)
+{
+    testsupport::ScopedTestEnv env;
+    namespace fs = std::filesystem;
+
+    WindowLoop loop;
+    const auto& post = loop.post;
+    const auto runUntil = [&](const std::function<bool()>& done) { return loop.RunUntil(done); };
     std::vector<std::vector<drive::AttachedDrive>> seen;
     drive::DriveRecorders drives(post, [&](const auto& list) { seen.push_back(list); });
     EXPECT_TRUE(drives.Start());
@@ -263,12 +279,12 @@ TEST(DriveRecorders, FoundOnPlugReadOffTheCallersThreadLetGoOnRemoval)
     EXPECT_TRUE(seen[0].empty());
 
     // plugged whole, as a mount appears
-    const std::string root = env.Path("roots/REC"), staged = env.Path("staged");
+    const std::string root = env.Path("drives/REC"), staged = env.Path("staged");
     fs::create_directories(staged + "/VOICE");
     testsupport::WriteFile(staged + "/VOICE/A.WAV", Wave(8000, 1, 1.0));
     testsupport::WriteFile(staged + "/VOICE/B.WAV", Wave(8000, 1, 1.0));
     fs::rename(staged, root);
-    fs::create_directories(env.Path("roots/Photos")); // not a recorder
+    fs::create_directories(env.Path("drives/Photos")); // not a recorder
     ASSERT_TRUE(runUntil([&] { return !seen.back().empty(); }));
     EXPECT_EQ(seen.back().size(), 1u);
     EXPECT_EQ(seen.back()[0].root, root);
@@ -295,6 +311,67 @@ TEST(DriveRecorders, FoundOnPlugReadOffTheCallersThreadLetGoOnRemoval)
     drives.Load(root, [&](const drive::DriveContents& c) { contents = c; });
     ASSERT_TRUE(runUntil([&] { return contents.has_value(); }));
     EXPECT_FALSE(contents->present);
-    unsetenv("VARK_MOUNTINFO");
-    unsetenv("VARK_DRIVE_ROOTS");
+}
+
+// A real file system on a loop device, mounted where the automounter puts drives: found
+// through the mount table, named by its label and UUID, listed, and let go on unmount. FAT
+// where the kernel has it, else ext4 (the same path through the table and the device).
+TEST(DriveRecorders, AMountedImageIsFoundIdentifiedListedAndLetGoOnUnmount)
+{
+    namespace fs = std::filesystem;
+    const std::string filesystems = testsupport::ReadFile("/proc/filesystems");
+    const bool fat = filesystems.find("\tvfat\n") != std::string::npos;
+    const std::string mkfs = fat ? "mkfs.vfat -n VOICEPEN" : "mkfs.ext4 -q -L VOICEPEN";
+    if (::geteuid() != 0 || !fs::exists("/dev/loop-control") ||
+        !Shell("command -v " + mkfs.substr(0, mkfs.find(' '))))
+        GTEST_SKIP() << "needs root, loop devices and " << mkfs.substr(0, mkfs.find(' '));
+    testsupport::ScopedTestEnv env;
+    env.Set("VARK_MOUNTINFO", std::nullopt); // the machine's own table
+    const std::string image = env.Path("drive.img");
+    const std::string media = "/media/vark-test-" + std::to_string(::getpid());
+    const std::string mountPoint = media + "/VOICEPEN";
+    fs::create_directories(mountPoint);
+    ASSERT_TRUE(Shell("truncate -s 32M " + image) && Shell(mkfs + " " + image));
+    if (!Shell("mount -o loop " + image + " " + mountPoint))
+    {
+        fs::remove_all(media);
+        GTEST_SKIP() << "this machine cannot mount a loop device";
+    }
+    fs::create_directories(mountPoint + "/RECORDER/FOLDER_A");
+    testsupport::WriteFile(mountPoint + "/RECORDER/FOLDER_A/REC0001.WAV", Wave(16000, 1, 1.0));
+    Shell("sync");
+
+    WindowLoop loop;
+    std::vector<std::vector<drive::AttachedDrive>> seen;
+    drive::DriveRecorders drives(loop.post, [&](const auto& list) { seen.push_back(list); });
+    EXPECT_TRUE(drives.Start());
+    const auto found = [&]
+    {
+        return !seen.empty() &&
+               std::any_of(seen.back().begin(), seen.back().end(),
+                           [&](const drive::AttachedDrive& d) { return d.root == mountPoint; });
+    };
+    const bool wasFound = loop.RunUntil(found);
+    std::optional<drive::DriveContents> contents;
+    if (wasFound)
+    {
+        const auto& d = *std::find_if(seen.back().begin(), seen.back().end(),
+                                      [&](const auto& a) { return a.root == mountPoint; });
+        EXPECT_EQ(d.identity.label, "VOICEPEN");
+        EXPECT_EQ(d.identity.id.rfind("uuid:", 0), 0u) << d.identity.id;
+        drives.Load(mountPoint, [&](const drive::DriveContents& c) { contents = c; });
+        EXPECT_TRUE(loop.RunUntil([&] { return contents.has_value(); }));
+    }
+    const bool unmounted = Shell("umount " + mountPoint);
+    EXPECT_TRUE(unmounted);
+    if (wasFound && unmounted)
+    {
+        EXPECT_TRUE(loop.RunUntil([&] { return !found(); }));
+    }
+    fs::remove_all(media);
+    ASSERT_TRUE(wasFound);
+    ASSERT_TRUE(contents);
+    ASSERT_EQ(contents->records.size(), 1u);
+    EXPECT_TRUE(contents->records[0].readable);
+    EXPECT_GT(contents->space->totalBytes, 16u << 20);
 }

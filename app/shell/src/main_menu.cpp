@@ -12,10 +12,10 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings&
                    std::function<void(int)> trigger)
 {
     const std::vector<std::pair<uint32_t, std::vector<int>>> layout = {
-        {res::ids::kMenuFile, {ID_EXIT}},
+        {res::ids::kMenuFile, {ID_OPEN_RECORDER_FOLDER, ID_RECORDERS, 0, ID_EXIT}},
         {res::ids::kMenuRecording,
-         {ID_PLAY, ID_PLAY_FROM_DISK, ID_SAVE_TO_DISK, ID_DELETE_ALL, 0, ID_REFRESH, ID_FROM_NEWEST,
-          ID_FROM_OLDEST}},
+         {ID_PLAY, ID_PLAY_FROM_DISK, ID_SAVE_TO_DISK, ID_DELETE, ID_DELETE_ALL, 0, ID_REFRESH,
+          ID_FROM_NEWEST, ID_FROM_OLDEST}},
         {res::ids::kMenuService,
          {ID_RECORD_SETTINGS, ID_SET_TIME, ID_ENTER_PIN, ID_CHANGE_PIN, ID_SELECT_DEVICE,
           ID_PLAYER_OPTIONS, 0, ID_AUTHENTICATE, ID_PUBLIC_KEYS}},
@@ -46,8 +46,8 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings&
         }
         menus_.push_back(menu);
     }
-    for (int id : {ID_PLAY, ID_SAVE_TO_DISK, ID_DELETE_ALL, ID_REFRESH, ID_RECORD_SETTINGS,
-                   ID_SET_TIME, ID_ENTER_PIN, ID_CHANGE_PIN})
+    for (int id : {ID_PLAY, ID_SAVE_TO_DISK, ID_DELETE, ID_DELETE_ALL, ID_REFRESH,
+                   ID_RECORD_SETTINGS, ID_SET_TIME, ID_ENTER_PIN, ID_CHANGE_PIN})
         actions_[id]->setEnabled(false);
     QAction* refresh = actions_[ID_REFRESH];
     refresh->setShortcut(QKeySequence(Qt::Key_F5));

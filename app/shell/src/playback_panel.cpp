@@ -169,9 +169,16 @@ void PlaybackPanel::PlayFromDisk()
     if (!path) return;
     settings_.LastOpenWaveDirectory =
         platform::Utf8ToWide(QFileInfo(QString::fromStdString(*path)).absolutePath().toStdString());
-    fileFlow_.SetPath(platform::Utf8ToWide(*path));
-    if (!control_.Adopt(&fileFlow_) || !control_.Play() || !control_.SetGain(c_.volume->Pos()))
-        window_.Message(res::LoadString(res::ids::kPlayFileError) + *path, 0);
+    PlayFile(*path);
+}
+
+bool PlaybackPanel::PlayFile(const std::string& path)
+{
+    fileFlow_.SetPath(platform::Utf8ToWide(path));
+    if (control_.Adopt(&fileFlow_) && control_.Play() && control_.SetGain(c_.volume->Pos()))
+        return true;
+    window_.Message(res::LoadString(res::ids::kPlayFileError) + path, 0);
+    return false;
 }
 
 void PlaybackPanel::OnPlayButton()

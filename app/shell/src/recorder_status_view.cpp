@@ -81,3 +81,33 @@ void RecorderStatusView::ShowClock(const vark::RecorderControl& recorder)
 {
     c_.clock->setText(ClockText(platform::AutoDate::Now() + recorder.ClockOffset()));
 }
+
+void RecorderStatusView::ShowDrive(const std::string& label,
+                                   const std::optional<drive::DriveSpace>& space,
+                                   const std::string& timeLeft)
+{
+    static const QString kNone = QStringLiteral("\u2014");
+    c_.connection->setText(Text(res::ids::kConnected));
+    c_.serial->setText(QString::fromStdString(label));
+    const auto kb = [](uint64_t bytes)
+    {
+        return QString::fromStdString(
+            vark::KilobyteText(uint32_t(std::min<uint64_t>(bytes >> 10, 0xFFFFFFFFu))));
+    };
+    const int percentFree =
+        space && space->totalBytes ? int(space->freeBytes * 100 / space->totalBytes) : 0;
+    c_.total->setText(space ? kb(space->totalBytes) : QString());
+    c_.free->setText(space ? kb(space->freeBytes) : QString());
+    c_.used->setText(space ? kb(space->UsedBytes()) : QString());
+    c_.percentFree->setText(space ? Percent(uint32_t(percentFree)) : QString());
+    c_.memory->SetValue(percentFree);
+    c_.timeLeft->setText(QString::fromStdString(timeLeft));
+    c_.charge->setText(kNone);
+    c_.chargeLevel->SetValue(0);
+    c_.charging->hide();
+    c_.clock->setText(kNone);
+    c_.connected->setVisible(true);
+    c_.disconnected->setVisible(false);
+    c_.battery->setEnabled(false);
+    c_.battery->setChecked(false);
+}

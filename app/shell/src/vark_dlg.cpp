@@ -162,7 +162,15 @@ void CVarkDlg::InitCommands()
         {ID_PLAY_FROM_DISK, [&p] { p.PlayFromDisk(); }},
         {IDC_LOAD_FROM_DISK, [&p] { p.PlayFromDisk(); }},
         {ID_DELETE_ALL, [this] { OnDeleteAll(); }},
-        {ID_REFRESH, [this] { recorder_.Refresh(); }},
+        {ID_DELETE, [this] { OnDeleteRecords(false); }},
+        {ID_OPEN_RECORDER_FOLDER, [this] { OnOpenRecorderFolder(); }},
+        {ID_RECORDERS, [this] { OnRecordersList(); }},
+        {ID_REFRESH,
+         [this]
+         {
+             if (!drive_.root.empty()) return LoadDrive();
+             recorder_.Refresh();
+         }},
         {ID_FROM_NEWEST, [this] { OnRecordOrder(true); }},
         {ID_FROM_OLDEST, [this] { OnRecordOrder(false); }},
         {ID_SET_TIME, [this] { OnSetTime(); }},
@@ -246,7 +254,12 @@ void CVarkDlg::showEvent(QShowEvent* e)
 {
     SkinnedDialog::showEvent(e);
     // the recorder is looked for as soon as the window shows, from the loop: a PIN may be asked
-    QTimer::singleShot(0, this, [this] { recorder_.Start(); });
+    QTimer::singleShot(0, this,
+                       [this]
+                       {
+                           recorder_.Start();
+                           StartDrives();
+                       });
 }
 
 void CVarkDlg::closeEvent(QCloseEvent* e)
@@ -291,6 +304,7 @@ void CVarkDlg::OnExit()
     if (exportDialog_) exportDialog_->Stop();
     if (loadDialog_) loadDialog_->Cancel();
     recorder_.End();
+    if (drives_) drives_->Stop();
     watch_.reset();
     CloseWhatIsOpen();
     done(skin::IDOK);

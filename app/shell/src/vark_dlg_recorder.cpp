@@ -55,29 +55,52 @@ void CVarkDlg::OnStatusTick()
 {
     if (exited_) return;
     recorder_.Tick(panel_->Player().Kind() != vark::FlowKind::kRecord && !exitWaiting_);
-    status_->ShowClock(recorder_);
+    if (drive_.root.empty()) status_->ShowClock(recorder_);
 }
 
 void CVarkDlg::StateChanged()
 {
-    status_->ShowState(recorder_);
-    menu_->Follow(recorder_.Can());
+    using State = vark::RecorderControl::State;
+    // the protocol recorder comes first: when it connects, a drive shown gives way
+    const bool appeared = recorder_.GetState() != State::kNone && protocolState_ == State::kNone;
+    protocolState_ = recorder_.GetState();
+    if (appeared && !drive_.root.empty()) LetGoOfDrive();
+    if (drive_.root.empty())
+    {
+        status_->ShowState(recorder_);
+        FollowRecorder();
+        // gone: a drive attached meanwhile takes its place
+        if (recorder_.GetState() == State::kNone && !attachedDrives_.empty())
+            QTimer::singleShot(0, this, [this] { OnDrivesAttached(attachedDrives_); });
+    }
     update();
 }
 
+void CVarkDlg::StatusRead()
+{
+    if (drive_.root.empty()) status_->ShowStatus(recorder_);
+}
+
 void CVarkDlg::RecordsCleared()
+{
+    // the protocol recorder's list is not on show while a drive is
+    if (drive_.root.empty()) ClearRecords();
+}
+
+void CVarkDlg::ClearRecords()
 {
     panel_->Drop();
     list_->Clear();
     SetText(IDC_EDIT_TRACK_COUNT, QStringLiteral("0"));
     SetText(IDC_EDIT_TRACK_SELECTED, QStringLiteral("0"));
-    for (int id : {ID_DELETE_ALL, ID_PLAY, ID_SAVE_TO_DISK})
+    for (int id : {ID_DELETE, ID_DELETE_ALL, ID_PLAY, ID_SAVE_TO_DISK})
         menu_->Enable(id, false);
     selected_ = -1;
 }
 
 void CVarkDlg::LoadRecords(int count)
 {
+    if (!drive_.root.empty()) return; // loaded when the user switches back to it
     dialogs::CLoadRecordsListDlg dlg(this, *recorder_.ProtocolDevice(), count,
                                      int(settings_.LoadListOrder), *list_);
     loadDialog_ = &dlg;
@@ -87,6 +110,7 @@ void CVarkDlg::LoadRecords(int count)
 
 void CVarkDlg::RecordsLoaded()
 {
+    if (!drive_.root.empty()) return;
     if (list_->RowCount() > 0)
     {
         const int row = settings_.LoadListOrder == 1 ? 0 : list_->RowCount() - 1;
@@ -105,7 +129,8 @@ void CVarkDlg::UpdateSelection()
     const int n = int(list_->SelectedRows().size());
     SetText(IDC_EDIT_TRACK_SELECTED, QString::number(n));
     menu_->Enable(ID_PLAY, n > 0);
-    menu_->Enable(ID_SAVE_TO_DISK, n > 0);
+    menu_->Enable(ID_SAVE_TO_DISK, n > 0 && drive_.root.empty());
+    menu_->Enable(ID_DELETE, n > 0 && !drive_.root.empty());
 }
 
 void CVarkDlg::ChooseRow(int index)
@@ -122,6 +147,7 @@ void CVarkDlg::ChooseRow(int index)
 
 void CVarkDlg::PlayRecord()
 {
+    if (selected_ >= 0 && !drive_.root.empty()) return PlayDriveRecord(selected_);
     if (selected_ < 0 || !recorder_.Connected() || !recorder_.ProtocolDevice()) return;
     panel_->PlayRecord(recorder_.ProtocolDevice(), uint16_t(list_->RecordIndex(selected_)));
 }
@@ -145,11 +171,13 @@ void CVarkDlg::OnRecordOrder(bool newestFirst)
 {
     settings_.LoadListOrder = newestFirst ? 1 : 0;
     menu_->CheckOrder(newestFirst);
+    if (!drive_.root.empty()) return LoadDrive();
     recorder_.Refresh();
 }
 
 void CVarkDlg::OnDeleteAll()
 {
+    if (!drive_.root.empty()) return OnDeleteRecords(true);
     if (Message(res::ids::kDeleteAllQuestion, res::ids::kMessageTitle,
                 kStyleYesNo | kStyleQuestion) != skin::IDYES ||
         Message(res::ids::kDeleteAllTakesTime, res::ids::kMessageTitle,
@@ -199,7 +227,7 @@ void CVarkDlg::OnRecordSettings()
 
 void CVarkDlg::OnSaveToDisk()
 {
-    if (!recorder_.Connected() || !recorder_.ProtocolDevice()) return;
+    if (!drive_.root.empty() || !recorder_.Connected() || !recorder_.ProtocolDevice()) return;
     std::vector<dialogs::ExportEntry> selection;
     for (int row : list_->SelectedRows())
         selection.push_back({row, uint16_t(list_->RecordIndex(row))});

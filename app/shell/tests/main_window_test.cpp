@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 #include <csignal>
+#include <filesystem>
 
 #include "dialogs/device_dlg.h"
 #include "dialogs/pin_dlg.h"
@@ -15,6 +16,7 @@
 #include "platform/com/apartment.h"
 #include "platform/thread_locale.h"
 #include "recorder/demo.h"
+#include "recorder/drive_demo.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
 #include "settings/app_settings.h"
@@ -554,4 +556,71 @@ TEST(MainWindow, EndingTheProgramClosesTheDialogThatIsOpen)
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_FALSE(dlg.Connected()); // nothing more was started after the end
     EXPECT_EQ(settings.SaveCount(), 1);
+}
+
+TEST(MainWindow, ADriveRecorderIsShownListedPlayedAndDeletedAndGivesWayToTheCable)
+{
+    testsupport::ScopedTestEnv env;
+    skin::ScriptedResponder answers;
+    PlayerApartment apartment;
+    // made aside and moved in whole, as a mount appears
+    std::string error;
+    ASSERT_TRUE(recorder::MakeDrive(env.Path("staged"), true, &error, nullptr)) << error;
+    const std::string root = env.Path("drives/VOICE_PEN");
+    std::filesystem::rename(env.Path("staged"), root);
+
+    CAppSettings settings(L"");
+    settings.Language = 9;
+    CVarkDlg dlg(settings);
+    dlg.show();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return dlg.DriveShown() == root && dlg.List()->RowCount() == 7; }, 30000));
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_UIN), "VOICE_PEN");
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT), Str(res::ids::kConnected));
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_TIME), QStringLiteral("\u2014"));
+    EXPECT_EQ(dlg.List()->Text(2, 6), Str(res::ids::kCannotBeRead));
+    EXPECT_EQ(dlg.List()->Text(5, 6), "mp3");
+    EXPECT_EQ(dlg.List()->Text(0, 8), "FOLDER_A/260314_0926.WAV");
+    EXPECT_NE(dlg.List()->topLevelItem(0)->toolTip(0).indexOf(Str(res::ids::kStartFromBext)), -1);
+    for (int id : {CVarkDlg::ID_SET_TIME, CVarkDlg::ID_RECORD_SETTINGS, CVarkDlg::ID_CHANGE_PIN,
+                   CVarkDlg::ID_ENTER_PIN})
+        EXPECT_FALSE(dlg.ItemEnabled(id)) << id;
+    EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_DELETE_ALL));
+    EXPECT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_REFRESH));
+
+    // the first record plays through the file flow, whole
+    dlg.ChooseRow(0);
+    dlg.OnCommand(CVarkDlg::IDC_PLAY);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.Player().IsPlaying(); }, 20000));
+    EXPECT_EQ(dlg.Player().Kind(), vark::FlowKind::kFile);
+
+    // Delete: the selected row, after the question naming how many
+    dlg.List()->clearSelection();
+    dlg.List()->topLevelItem(2)->setSelected(true);
+    ASSERT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_DELETE));
+    answers.AnswerMessage(skin::IDNO);
+    dlg.OnCommand(CVarkDlg::ID_DELETE);
+    EXPECT_TRUE(std::filesystem::exists(root + "/RECORDER/FOLDER_A/REC0003.WAV"));
+    answers.AnswerMessage(skin::IDYES);
+    dlg.OnCommand(CVarkDlg::ID_DELETE);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.List()->RowCount() == 6; }, 20000));
+    EXPECT_FALSE(std::filesystem::exists(root + "/RECORDER/FOLDER_A/REC0003.WAV"));
+    EXPECT_NE(answers.AskedQuestions().back().text.find('1'), std::string::npos);
+
+    // the recorder on its cable comes first; when it goes, the drive is back
+    auto plugged = PlugDemo();
+    ASSERT_TRUE(WaitForList(dlg, 8));
+    EXPECT_TRUE(dlg.DriveShown().empty());
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_UIN), "4711");
+    plugged->Unplug();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return dlg.DriveShown() == root && dlg.List()->RowCount() == 6; }, 30000));
+
+    // pulled: let go
+    std::filesystem::remove_all(root);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.DriveShown().empty(); }, 30000));
+    EXPECT_EQ(dlg.List()->RowCount(), 0);
+    EXPECT_EQ(dlg.FieldText(CVarkDlg::IDC_EDIT_CONNECT), Str(res::ids::kNoConnection));
+    dlg.OnExit();
+    EXPECT_EQ(answers.Unexpected(), 0);
 }

@@ -65,9 +65,11 @@ RecordRow DriveRecordRowTexts(int index, const drive::DriveRecord& record, const
     RecordRow row;
     row[0] = std::to_wstring(index + 1);
     row[3] = formatDate(record.start);
-    const std::string place =
-        record.folder.empty() ? record.name : record.folder + "/" + record.name;
-    row[8] = platform::Utf8ToWide(place);
+    // the folder it sits in (FOLDER_A) and its name, as the recorder's own display shows them
+    const size_t slash = record.folder.rfind('/');
+    const std::string folder =
+        slash == std::string::npos ? record.folder : record.folder.substr(slash + 1);
+    row[8] = platform::Utf8ToWide(folder.empty() ? record.name : folder + "/" + record.name);
     if (!record.readable)
     {
         row[6] = text(res::ids::kCannotBeRead);
@@ -75,7 +77,8 @@ RecordRow DriveRecordRowTexts(int index, const drive::DriveRecord& record, const
     }
     row[4] = DurationText(record.duration);
     row[5] = std::to_wstring(record.rate);
-    row[6] = platform::Utf8ToWide(record.codec);
+    // every PCM layout is what the user knows as PCM
+    row[6] = platform::Utf8ToWide(record.codec.rfind("pcm_", 0) == 0 ? "PCM" : record.codec);
     row[7] = record.channels == 1   ? text(res::ids::kMono)
              : record.channels == 2 ? text(res::ids::kStereo)
                                     : std::to_wstring(record.channels);

@@ -24,7 +24,7 @@ ScopedTestEnv::ScopedTestEnv()
     char pattern[] = "/tmp/vark-test-XXXXXX";
     if (!::mkdtemp(pattern)) throw std::runtime_error("mkdtemp failed");
     root_ = pattern;
-    for (const char* sub : {"config", "data", "runtime", "devices", "com"})
+    for (const char* sub : {"config", "data", "runtime", "devices", "com", "drives"})
         std::filesystem::create_directories(root_ + "/" + sub);
     ::chmod((root_ + "/runtime").c_str(), 0700);
     Set("XDG_CONFIG_HOME", root_ + "/config");
@@ -34,6 +34,11 @@ ScopedTestEnv::ScopedTestEnv()
     Set("VARK_COM_REGISTRY", root_ + "/com");
     Set("VARK_AUDIO", std::string("null"));
     Set("HOME", root_);
+    // no drive of the machine's own is ever taken for a recorder: drives are folders put in
+    // drives/, and the mount table is empty
+    WriteFile(root_ + "/mountinfo", "");
+    Set("VARK_MOUNTINFO", root_ + "/mountinfo");
+    Set("VARK_DRIVE_ROOTS", root_ + "/drives");
 }
 
 ScopedTestEnv::~ScopedTestEnv()

@@ -364,7 +364,8 @@ int DriveExport(Context& ctx, const ExportRequest& request)
 {
     DriveSession d;
     const auto records = DriveRecordsFor(ctx, d, request);
-    if (!records) return kExitFailure;
+    // a drive that opened but has no such record is a wrong entry, as for the recorder
+    if (!records) return d.root.empty() ? kExitFailure : kExitUsage;
     if (!MakeFolder(request.out)) return kExitFailure;
     vark::DriveExportOptions options;
     options.folder = request.out;

@@ -208,3 +208,53 @@ TEST_F(CliTest, AFailedRecordCountIsAFailureNotAnEmptyRecorder)
     EXPECT_NE(status.out.find("\"code\":40201"), std::string::npos) << status.out;
     EXPECT_EQ(Cli({"list"}).exitCode, 1);
 }
+
+TEST_F(CliTest, ADriveRecorderIsListedCopiedSignedAndDeleted)
+{
+    namespace fs = std::filesystem;
+    const std::string root = env_.Path("drives/VOICE_PEN"), out = env_.Path("out");
+    auto made = testsupport::RunProcess(
+        {testsupport::BinDir() + "/vark-recorder", "make-drive", env_.Path("staged"), "--demo"}, "",
+        120000);
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    fs::rename(env_.Path("staged"), root);
+
+    auto drives = Cli({"drives", "--json"});
+    EXPECT_EQ(drives.exitCode, 0);
+    EXPECT_NE(drives.out.find("\"label\":\"VOICE_PEN\""), std::string::npos) << drives.out;
+    EXPECT_NE(drives.out.find("\"records\":7"), std::string::npos);
+    auto status = Cli({"--drive", root, "status"});
+    EXPECT_EQ(status.exitCode, 0);
+    EXPECT_NE(status.out.find("Label:            VOICE_PEN"), std::string::npos) << status.out;
+    EXPECT_NE(status.out.find("Battery:          \u2014"), std::string::npos);
+    auto list = Cli({"--drive", root, "--json", "list"});
+    EXPECT_NE(list.out.find("\"startFrom\":\"bext\""), std::string::npos) << list.out;
+    EXPECT_NE(list.out.find("\"startFrom\":\"tags\""), std::string::npos);
+    EXPECT_NE(list.out.find("\"readable\":false"), std::string::npos);
+
+    // WAV byte for byte, MP3 decoded to PCM with its original beside it, signed
+    auto copied = Cli({"--drive", root, "export", "--out", out, "--records", "1,6", "--sign",
+                       "--serial", "3001", "--keep-original"});
+    ASSERT_EQ(copied.exitCode, 0) << copied.err;
+    EXPECT_EQ(testsupport::ReadFile(out + "/2026_03_14 09_26_53.wav"),
+              testsupport::ReadFile(root + "/RECORDER/FOLDER_A/260314_0926.WAV"));
+    EXPECT_TRUE(fs::exists(out + "/2026_03_18 11_30_00.MP3"));
+    auto verified = Cli({"verify", out + "/2026_03_18 11_30_00.wav", "--serial", "3001"});
+    EXPECT_EQ(verified.exitCode, 0) << verified.out << verified.err;
+    // the serial is remembered for the drive; a record that cannot be read is refused
+    auto again = Cli({"--drive", root, "export", "--out", out, "--records", "2", "--sign"});
+    EXPECT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_TRUE(fs::exists(out + "/2026_03_15 14_02_10.wav.dsg"));
+    EXPECT_EQ(Cli({"--drive", root, "export", "--out", out, "--records", "3"}).exitCode, 1);
+    EXPECT_EQ(Cli({"--drive", root, "export", "--out", out, "--records", "9"}).exitCode, 2);
+    EXPECT_EQ(Cli({"export", "--out", out, "--all", "--serial", "1"}).exitCode, 2);
+
+    // delete needs --yes without a terminal, and removes only the named file
+    EXPECT_EQ(Cli({"--drive", root, "delete", "--records", "3"}).exitCode, 2);
+    EXPECT_TRUE(fs::exists(root + "/RECORDER/FOLDER_A/REC0003.WAV"));
+    EXPECT_EQ(Cli({"--drive", root, "delete", "--records", "3", "--yes"}).exitCode, 0);
+    EXPECT_FALSE(fs::exists(root + "/RECORDER/FOLDER_A/REC0003.WAV"));
+    EXPECT_NE(Cli({"--drive", root, "--json", "list"}).out.find("\"count\":6"), std::string::npos);
+    EXPECT_EQ(Cli({"--drive", env_.Path("nothing"), "list"}).exitCode, 1);
+    EXPECT_EQ(Cli({"delete", "--all", "--yes"}).exitCode, 2);
+}

@@ -18,6 +18,7 @@
 #include "platform/install_layout.h"
 #include "platform/thread_locale.h"
 #include "recorder/demo.h"
+#include "recorder/drive_demo.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
 #include "settings/app_settings.h"
@@ -61,6 +62,40 @@ bool SaveWithList(QWidget& dialog, const QString& path)
     return ok;
 }
 
+// The window connected to the demo drive recorder, in every language.
+bool SaveDriveShots(const QString& dir, recorder::VirtualRecorder& cable, const QString& home)
+{
+    cable.Unplug();
+    std::string error;
+    const QString staged = home + "/staged";
+    if (!recorder::MakeDrive(staged.toStdString(), true, &error, nullptr) ||
+        !QDir().rename(staged, home + "/drives/VOICE_PEN"))
+    {
+        std::fprintf(stderr, "vark-screenshots: no demo drive: %s\n", error.c_str());
+        return false;
+    }
+    bool ok = true;
+    for (platform::Lcid lcid : res::Languages())
+    {
+        platform::SetThreadLocale(lcid);
+        const QString lang = QString::fromLatin1(res::LanguageFileName(lcid));
+        CAppSettings settings(L"");
+        CVarkDlg window(settings);
+        window.show();
+        if (!WaitUntil([&]
+                       { return !window.DriveShown().empty() && window.List()->RowCount() > 0; },
+                       30000))
+        {
+            std::fprintf(stderr, "vark-screenshots: the demo drive was not shown\n");
+            return false;
+        }
+        ok &= Save(window, QStringLiteral("%1/IDD_VARK_DIALOG_drive-%2.png").arg(dir, lang));
+        window.OnExit();
+        WaitUntil([&] { return !window.isVisible(); }, 10000);
+    }
+    return ok;
+}
+
 } // namespace
 
 bool SaveMainWindowShots(const QString& dir)
@@ -70,6 +105,11 @@ bool SaveMainWindowShots(const QString& dir)
     for (const char* name : {"VARK_DEVICE_DIR", "XDG_CONFIG_HOME", "VARK_COM_REGISTRY"})
         setenv(name, qPrintable(home.path() + "/" + name), 1);
     setenv("VARK_AUDIO", "null", 1);
+    // drives only from a folder of its own: none of the machine's is pictured
+    const QString drives = home.path() + "/drives";
+    QDir().mkpath(drives);
+    setenv("VARK_DRIVE_ROOTS", qPrintable(drives), 1);
+    setenv("VARK_MOUNTINFO", qPrintable(home.path() + "/mountinfo"), 1);
     auto recorder = std::make_unique<recorder::VirtualRecorder>(
         std::make_shared<recorder::RecorderFirmware>(recorder::MakeDemoImage()));
     if (!recorder->Plug()) return false;
@@ -111,6 +151,7 @@ bool SaveMainWindowShots(const QString& dir)
         window.OnExit();
         WaitUntil([&] { return !window.isVisible(); }, 10000);
     }
+    ok &= SaveDriveShots(dir, *recorder, home.path());
     com::CoUninitialize();
     return ok;
 }

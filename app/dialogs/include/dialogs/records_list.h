@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "device/record_info.h"
+#include "drive/drive_record.h"
 #include "skin/skinned_window.h"
+#include "transfer/record_row.h"
 
 namespace dialogs
 {
@@ -23,6 +25,9 @@ public:
     // Inserts the row of record `index` at `position` (clamped to the list) and scrolls it
     // into view.
     void InsertRecord(int position, int index, const vark::RecordInfo& info);
+    // The same for file `index` of a drive recorder; its tool tip also says where the start
+    // time came from.
+    void InsertDriveRecord(int position, int index, const drive::DriveRecord& record);
     void Clear()
     {
         lastInserted_ = nullptr;
@@ -44,6 +49,8 @@ public:
     static constexpr int kScrollDelayMs = 40;
 
 private:
+    QTreeWidgetItem* InsertRow(int position, int index, const vark::RecordRow& row,
+                               const QString& note);
     void ApplyColours();
     QTimer scrollTimer_;
     QTreeWidgetItem* lastInserted_ = nullptr;

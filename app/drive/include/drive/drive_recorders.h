@@ -41,6 +41,7 @@ struct AttachedDrive
 struct DriveContents
 {
     std::string root;
+    DriveIdentity identity;
     bool present = false; // the folder could be read at all
     std::vector<DriveRecord> records;
     std::optional<DriveSpace> space;

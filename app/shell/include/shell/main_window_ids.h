@@ -31,6 +31,11 @@ struct MainWindowIds
         ID_VOLUME_UP = 32806,
         ID_PLAY_PAUSE = 32807,
         ID_PLAYER_OPTIONS = 32817,
+        // this edition's own: recorders that appear as a drive
+        ID_OPEN_RECORDER_FOLDER = 32830,
+        ID_RECORDERS = 32831, // the submenu; its items are the attached recorders
+        ID_DELETE = 32832,
+        ID_RECORDER_FIRST = 33000, // item n of the Recorders submenu is ID_RECORDER_FIRST + n
     };
     // Controls, from the window's table.
     enum Control

@@ -59,6 +59,9 @@ public:
 
     void PlayRecord(vark::CVarkDevice* device, uint16_t index);
     void PlayFromDisk();
+    // Plays a sound file (a drive recorder's record) through the file flow; false, with the
+    // program's message, when the player cannot.
+    bool PlayFile(const std::string& path);
     void OnPlayButton();
     void OnPlayPause();
     void OnPause();

@@ -15,6 +15,11 @@ namespace vark
 class RecorderControl;
 }
 
+#include "drive/drive_space.h"
+
+#include <optional>
+#include <string>
+
 class RecorderStatusView
 {
 public:
@@ -33,6 +38,10 @@ public:
     void ShowState(const vark::RecorderControl& recorder);
     // The figures of the last status read.
     void ShowStatus(const vark::RecorderControl& recorder);
+    // A drive recorder: connected, its label where the serial is, its space, no battery or
+    // clock ("—"). Without `space` the figures are blank.
+    void ShowDrive(const std::string& label, const std::optional<drive::DriveSpace>& space,
+                   const std::string& timeLeft);
     // Every second: the recorder's clock runs on from its last reading without asking it.
     void ShowClock(const vark::RecorderControl& recorder);
 

@@ -24,6 +24,7 @@
 #include <optional>
 #include <string>
 
+#include "drive/drive_recorders.h"
 #include "shell/main_menu.h"
 #include "shell/main_window_ids.h"
 #include "shell/playback_panel.h"
@@ -72,6 +73,10 @@ public:
     QString FieldText(int id) const;
     bool ItemEnabled(int command) const { return menu_->Enabled(command); }
     vark::RecorderControl& Recorder() { return recorder_; }
+    // The root of the drive recorder the window shows, empty when it shows none.
+    const std::string& DriveShown() const { return drive_.root; }
+    // Shows the folder as a recorder, as File -> "Open recorder folder..." does.
+    void OpenRecorderFolder(const std::string& folder);
     vark::PlayerControl& Player() { return panel_->Player(); }
     int LoopLength() const { return panel_->LoopLength(); }
     // Makes row `index` current (wrapping), as previous and next do.
@@ -100,12 +105,15 @@ private:
     void After(int ms, std::function<void()> step) override;
     void Watch(int fd) override;
     void StateChanged() override;
-    void StatusRead() override { status_->ShowStatus(recorder_); }
+    void StatusRead() override;
     void RecordsCleared() override;
+    // Empties the list and lets go of playback, for either kind of recorder.
+    void ClearRecords();
     void LoadRecords(int count) override;
     void RecordsLoaded() override;
     void StopPlayback() override
     {
+        if (!drive_.root.empty()) return; // a drive's file plays, not the recorder's
         panel_->Stop();
         update();
     }
@@ -130,6 +138,24 @@ private:
     void PlayFirstSelected();
     void UpdateSelection();
 
+    // Recorders that appear as a drive (vark_dlg_drive.cpp). The protocol recorder comes
+    // first: a drive is shown while it is not connected.
+    void StartDrives();
+    void OnDrivesAttached(const std::vector<drive::AttachedDrive>& drives);
+    void ShowDrive(const drive::AttachedDrive& d);
+    void LetGoOfDrive();
+    void LoadDrive();
+    void OnDriveLoaded(const drive::DriveContents& contents);
+    void ShowDriveStatus(const std::optional<drive::DriveSpace>& space);
+    void OnOpenRecorderFolder();
+    void OnDeleteRecords(bool all);
+    void FillRecordersMenu(QMenu& menu);
+    // File -> Recorders: the attached recorders in a list under the menu bar; one is chosen.
+    void OnRecordersList();
+    // What the window follows after a change of either kind of recorder.
+    void FollowRecorder();
+    void PlayDriveRecord(int row);
+
     CAppSettings& settings_;
     vark::RecorderControl recorder_;
     std::unique_ptr<PlaybackPanel> panel_;
@@ -139,6 +165,7 @@ private:
     std::map<int, std::function<void()>> commands_;
     bool exited_ = false;
     bool exitWaiting_ = false; // Exit waits for the player to stop
+    vark::RecorderControl::State protocolState_ = vark::RecorderControl::State::kNone;
     int selected_ = -1;
     QTimer statusTimer_;
 
@@ -150,4 +177,16 @@ private:
     std::map<int, skin::CSkinnedStatic*> texts_;
     skin::CSkinnedCheck* battery_;
     skin::CSkinnedEdit* loopEdit_;
+
+    struct ShownDrive
+    {
+        std::string root;
+        drive::DriveIdentity identity;
+        std::vector<drive::DriveRecord> records; // by their index in the list rows
+        bool loading = false;
+    } drive_;
+    std::vector<drive::AttachedDrive> attachedDrives_, openedFolders_;
+    QMenu* recordersMenu_ = nullptr;
+    // Last: it goes first, so nothing it posts can reach a window half taken down.
+    std::unique_ptr<drive::DriveRecorders> drives_;
 };
