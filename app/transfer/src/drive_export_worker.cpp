@@ -7,6 +7,7 @@
 #include "res/string_ids.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
+#include "transfer/export_rules.h"
 #include "transfer/signature.h"
 #include "transfer/wav_writer.h"
 
@@ -103,7 +104,7 @@ uint64_t DriveExportBytes(const drive::DriveRecord& record)
 
 CDriveExportWorker::CDriveExportWorker(std::vector<drive::DriveRecord> records,
                                        DriveExportOptions options, ExportHost& host)
-    : records_(std::move(records)), options_(std::move(options)), host_(host)
+    : ExportRun(host), records_(std::move(records)), options_(std::move(options))
 {
 }
 
@@ -112,72 +113,9 @@ CDriveExportWorker::~CDriveExportWorker()
     Join();
 }
 
-bool CDriveExportWorker::Start(std::function<void()> threadStarted)
-{
-    if (started_) return false;
-    try
-    {
-        started_ = true;
-        thread_ = std::thread(
-            [this, threadStarted = std::move(threadStarted)]
-            {
-                if (threadStarted) threadStarted();
-                Run();
-            });
-    }
-    catch (const std::system_error&)
-    {
-        started_ = false;
-        return false;
-    }
-    return true;
-}
-
-void CDriveExportWorker::Join()
-{
-    if (thread_.joinable()) thread_.join();
-}
-
-ExportProgress CDriveExportWorker::Progress() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return progress_;
-}
-
-std::vector<std::filesystem::path> CDriveExportWorker::Finished() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return finished_;
-}
-
-void CDriveExportWorker::SetStage(uint32_t textId, uint64_t scale)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        progress_.stageScale = scale;
-        progress_.stageDone = 0;
-        progress_.stagePercent = 0;
-    }
-    host_.StageChanged(textId);
-}
-
-void CDriveExportWorker::Advance(uint64_t bytes, bool total)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    progress_.stageDone += bytes;
-    if (progress_.stageScale)
-        progress_.stagePercent = static_cast<int>(
-            std::min<uint64_t>(100, progress_.stageDone * 100 / progress_.stageScale));
-    if (!total) return;
-    progress_.written += bytes;
-    if (progress_.grandTotal)
-        progress_.totalPercent = static_cast<int>(
-            std::min<uint64_t>(100, progress_.written * 100 / progress_.grandTotal));
-}
-
 void CDriveExportWorker::CheckCancel()
 {
-    if (cancel_.Wait(0) && host_.AskYesNo(res::ids::kCancelCopying, {})) throw ExportFailure{0, {}};
+    if (CancelConfirmed()) throw ExportFailure{0, {}};
 }
 
 std::filesystem::path CDriveExportWorker::NameFor(const drive::DriveRecord& record)
@@ -274,8 +212,7 @@ void CDriveExportWorker::Finish(const std::filesystem::path& finalPath)
             throw ExportFailure{res::ids::kDiskWriteError, {}};
     }
     if (!platform::CommitPart(finalPath)) throw ExportFailure{res::ids::kDiskWriteError, {}};
-    std::lock_guard<std::mutex> lock(mutex_);
-    finished_.push_back(finalPath);
+    AddFinished(finalPath);
 }
 
 void CDriveExportWorker::Work()
@@ -288,10 +225,7 @@ void CDriveExportWorker::Work()
         total += DriveExportBytes(r) + (options_.keepOriginal && !r.IsWave() ? r.bytes : 0);
         Advance(1, false);
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        progress_.grandTotal = total;
-    }
+    SetGrandTotal(total);
     std::error_code ec;
     const auto space = std::filesystem::space(options_.folder, ec);
     if (ec) throw ExportFailure{res::ids::kDiskWriteError, {}};
@@ -334,9 +268,7 @@ void CDriveExportWorker::Work()
         }
     }
     // Decoded lengths were estimates: the run is complete now.
-    std::lock_guard<std::mutex> lock(mutex_);
-    progress_.written = progress_.grandTotal;
-    progress_.totalPercent = 100;
+    CountAllDone();
 }
 
 uint32_t CDriveExportWorker::Run()
@@ -372,8 +304,7 @@ uint32_t CDriveExportWorker::Run()
         else
             host_.ShowError(failure.messageId);
     }
-    result_ = failure.messageId;
-    ended_ = true;
+    Ended(failure.messageId);
     return failure.messageId;
 }
 

@@ -28,7 +28,7 @@ constexpr uint32_t kPiece = 32768;
 
 CExportWorker::CExportWorker(CVarkDevice& device, std::vector<uint16_t> records,
                              ExportOptions options, ExportHost& host)
-    : device_(device), records_(std::move(records)), options_(std::move(options)), host_(host),
+    : ExportRun(host), device_(device), records_(std::move(records)), options_(std::move(options)),
       writer_(std::make_unique<CWavWriter>())
 {
 }
@@ -38,81 +38,9 @@ CExportWorker::~CExportWorker()
     Join();
 }
 
-bool CExportWorker::Start(std::function<void()> threadStarted)
-{
-    if (started_) return false;
-    try
-    {
-        started_ = true;
-        thread_ = std::thread(
-            [this, threadStarted = std::move(threadStarted)]
-            {
-                if (threadStarted) threadStarted();
-                Run();
-            });
-    }
-    catch (const std::system_error&)
-    {
-        started_ = false;
-        return false;
-    }
-    return true;
-}
-
-void CExportWorker::Join()
-{
-    if (thread_.joinable()) thread_.join();
-}
-
-ExportProgress CExportWorker::Progress() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return progress_;
-}
-
-std::vector<std::filesystem::path> CExportWorker::Finished() const
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    return finished_;
-}
-
-void CExportWorker::SetStage(uint32_t textId, uint64_t scale)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        progress_.stageScale = scale;
-        progress_.stageDone = 0;
-        progress_.stagePercent = 0;
-    }
-    host_.StageChanged(textId);
-}
-
-void CExportWorker::Advance(uint64_t bytes, bool total)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    progress_.stageDone += bytes;
-    if (progress_.stageScale)
-        progress_.stagePercent = static_cast<int>(progress_.stageDone * 100 / progress_.stageScale);
-    if (total)
-    {
-        progress_.written += bytes;
-        if (progress_.grandTotal)
-            progress_.totalPercent =
-                static_cast<int>(progress_.written * 100 / progress_.grandTotal);
-    }
-}
-
-void CExportWorker::CountDone(uint64_t bytes)
-{
-    std::lock_guard<std::mutex> lock(mutex_);
-    progress_.written += bytes;
-    if (progress_.grandTotal)
-        progress_.totalPercent = static_cast<int>(progress_.written * 100 / progress_.grandTotal);
-}
-
 void CExportWorker::CheckCancel()
 {
-    if (cancel_.Wait(0) && host_.AskYesNo(res::ids::kCancelCopying, {})) throw ExportFailure{0};
+    if (CancelConfirmed()) throw ExportFailure{0};
 }
 
 RecordInfo CExportWorker::Header(uint16_t index)
@@ -169,8 +97,7 @@ void CExportWorker::FinishFile()
     // record's own rename leaves no finished file without its signature.
     if (options_.sign) SignFile(writer_->Path(), currentPath_);
     if (!platform::CommitPart(currentPath_)) throw ExportFailure{res::ids::kDiskWriteError};
-    std::lock_guard<std::mutex> lock(mutex_);
-    finished_.push_back(currentPath_);
+    AddFinished(currentPath_);
     currentPath_.clear();
 }
 
@@ -225,8 +152,7 @@ void CExportWorker::Work()
             previous = info;
             Advance(1, false);
         }
-        std::lock_guard<std::mutex> lock(mutex_);
-        progress_.grandTotal = total;
+        SetGrandTotal(total);
     }
 
     // 2. Free space.
@@ -338,8 +264,7 @@ uint32_t CExportWorker::Run()
             host_.ShowErrorText(text);
         }
     }
-    result_ = result;
-    ended_ = true;
+    Ended(result);
     return result;
 }
 

@@ -8,16 +8,11 @@
 #pragma once
 
 #include "drive/drive_record.h"
-#include "platform/event.h"
-#include "transfer/export_worker.h"
+#include "transfer/export_run.h"
 
-#include <atomic>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace vark
@@ -31,32 +26,19 @@ struct DriveExportOptions
     bool keepOriginal = false; // a record that is not WAV is also copied as it is
 };
 
-class CDriveExportWorker
+class CDriveExportWorker : public ExportRun
 {
 public:
     CDriveExportWorker(std::vector<drive::DriveRecord> records, DriveExportOptions options,
                        ExportHost& host);
-    ~CDriveExportWorker();
-    CDriveExportWorker(const CDriveExportWorker&) = delete;
-    CDriveExportWorker& operator=(const CDriveExportWorker&) = delete;
+    ~CDriveExportWorker() override;
 
-    bool Start(std::function<void()> threadStarted = {});
-    bool Running() const { return started_ && !ended_; }
-    void Join();
-    // Runs on the calling thread; the ending message number (0 = done or stopped quietly).
-    uint32_t Run();
-    void Cancel() { cancel_.Set(); }
-
-    ExportProgress Progress() const;
-    uint32_t Result() const { return result_; }
-    // The finished WAV files, in order (kept originals are not listed).
-    std::vector<std::filesystem::path> Finished() const;
+    // The finished WAV files are Finished() (kept originals are not listed).
+    uint32_t Run() override;
 
 private:
     void Work();
     void CheckCancel();
-    void SetStage(uint32_t textId, uint64_t scale);
-    void Advance(uint64_t bytes, bool total = true);
     std::filesystem::path NameFor(const drive::DriveRecord& record);
     void CopyBytes(const drive::DriveRecord& record, const std::filesystem::path& to);
     void Decode(const drive::DriveRecord& record, const std::filesystem::path& to);
@@ -64,18 +46,8 @@ private:
 
     const std::vector<drive::DriveRecord> records_;
     const DriveExportOptions options_;
-    ExportHost& host_;
-
-    mutable std::mutex mutex_;
-    ExportProgress progress_;
-    std::vector<std::filesystem::path> finished_;
     std::vector<std::string> namesTaken_;
     std::filesystem::path writing_; // the part file being written
-
-    platform::Event cancel_{platform::Event::Reset::automatic};
-    std::atomic<bool> started_{false}, ended_{false};
-    std::atomic<uint32_t> result_{0};
-    std::thread thread_;
 };
 
 // The bytes a record turns into: its size when copied, else its length as 16-bit PCM.
