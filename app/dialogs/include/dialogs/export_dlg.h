@@ -53,7 +53,7 @@ struct ExportEntry
 class CExportDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 277, kBitmap = 275, kDescription = 276;
+    VARK_DIALOG_IDENTITY(VARK_EXPORT_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_EXPORT_DIALOG_CONTROLS);
     static constexpr int kTimerMs = 200, kEndTicks = 5;
     // A record from the recorder that was playing gets this long to close first.

@@ -41,7 +41,7 @@ namespace dialogs
 class CParamsDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 104;
+    VARK_DIALOG_IDENTITY(VARK_PARAMS_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_PARAMS_DIALOG_CONTROLS);
     static constexpr int kLevelPollMs = 250;
     // A record from the recorder that was playing gets this long to close before the write.

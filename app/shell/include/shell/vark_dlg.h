@@ -53,7 +53,7 @@ class CVarkDlg : public skin::SkinnedDialog<skin::CBaseDlg>,
                  private vark::RecorderControl::Host
 {
 public:
-    static constexpr int kDialogId = 102, kBitmap = 209, kDescription = 195;
+    VARK_DIALOG_IDENTITY(VARK_VARK_DIALOG_IDENTITY);
 
     explicit CVarkDlg(CAppSettings& settings, QWidget* parent = nullptr);
     ~CVarkDlg() override;
