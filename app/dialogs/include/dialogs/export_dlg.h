@@ -20,6 +20,7 @@
 
 #include "device/vark_device.h"
 #include "skin/base_dlg.h"
+#include "skin/skinned_fwd.h"
 
 class CAppSettings;
 
@@ -27,16 +28,6 @@ namespace vark
 {
 class CExportWorker;
 }
-
-namespace skin
-{
-class CSkinnedCheck;
-class CSkinnedEdit;
-class CSkinnedProgress;
-class CSkinnedRadio;
-class CSkinnedSpin;
-class CSkinnedStatic;
-} // namespace skin
 
 namespace dialogs
 {

@@ -8,11 +8,7 @@
 #include <memory>
 
 #include "skin/base_dlg.h"
-
-namespace skin
-{
-class CSkinnedEdit;
-}
+#include "skin/skinned_fwd.h"
 
 namespace dialogs
 {

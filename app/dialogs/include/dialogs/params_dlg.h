@@ -7,6 +7,7 @@
 
 #include "dialogs/params_rules.h"
 #include "skin/base_dlg.h"
+#include "skin/skinned_fwd.h"
 
 #include <QTimer>
 #include <cstdint>
@@ -15,20 +16,6 @@
 
 class CAppSettings;
 class QButtonGroup;
-
-namespace skin
-{
-class CSkinnedCheck;
-class CSkinnedCombo;
-class CSkinnedDateTime;
-class CSkinnedEdit;
-class CSkinnedImage;
-class CSkinnedProgress;
-class CSkinnedRadio;
-class CSkinnedSlider;
-class CSkinnedSpin;
-class CSkinnedStatic;
-} // namespace skin
 
 namespace vark
 {

@@ -14,13 +14,9 @@
 #include <thread>
 
 #include "skin/base_dlg.h"
+#include "skin/skinned_fwd.h"
 
 class CAppSettings;
-
-namespace skin
-{
-class CSkinnedEdit;
-}
 
 namespace dialogs
 {

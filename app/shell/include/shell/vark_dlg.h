@@ -29,6 +29,7 @@
 #include "shell/playback_panel.h"
 #include "shell/recorder_status_view.h"
 #include "skin/base_dlg.h"
+#include "skin/skinned_fwd.h"
 #include "transfer/recorder_control.h"
 
 class CAppSettings;
@@ -40,13 +41,6 @@ class CRecordsList;
 class CExportDlg;
 class CLoadRecordsListDlg;
 } // namespace dialogs
-namespace skin
-{
-class CSkinnedCheck;
-class CSkinnedEdit;
-class CSkinnedMenu;
-class CSkinnedStatic;
-} // namespace skin
 
 class CVarkDlg : public skin::SkinnedDialog<skin::CBaseDlg>,
                  public MainWindowIds,
