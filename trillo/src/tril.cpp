@@ -73,6 +73,12 @@ void Tril::Post(int code, platform::LPARAM value) const
                                static_cast<platform::WPARAM>(code), value);
 }
 
+void Tril::Report(const char* event, int code, int32_t value) const
+{
+    SLOG(2, " <> %s, val=%d", event, value);
+    Post(code, value);
+}
+
 void Tril::OnMonitor(int32_t mode, int32_t channel)
 {
     SLOG(2, " <> Monitor, mode=%d, chan=%d", mode, channel);
@@ -118,41 +124,35 @@ void Tril::OnCloseFile()
 
 void Tril::OnSetFileSize(int32_t size)
 {
-    SLOG(2, " <> SetFileSize, val=%d", size);
     m_fileSize = size;
-    Post(player_code::kDuration, size);
+    Report("SetFileSize", player_code::kDuration, size);
 }
 
 void Tril::OnPositionChange(int32_t position)
 {
-    SLOG(2, " <> PositionChange, val=%d", position);
     m_position = position;
-    Post(player_code::kPosition, position);
+    Report("PositionChange", player_code::kPosition, position);
 }
 
 void Tril::OnPlay(int32_t position)
 {
-    SLOG(2, " <> Play, val=%d", position);
-    Post(player_code::kPlay, position);
+    Report("Play", player_code::kPlay, position);
 }
 
 void Tril::OnStop(int32_t position)
 {
-    SLOG(2, " <> Stop, val=%d", position);
-    Post(player_code::kStop, position);
+    Report("Stop", player_code::kStop, position);
 }
 
 void Tril::OnPause(int32_t position)
 {
-    SLOG(2, " <> Pause, val=%d", position);
-    Post(player_code::kPause, position);
+    Report("Pause", player_code::kPause, position);
 }
 
 void Tril::OnStretcher(int32_t speed)
 {
-    SLOG(2, " <> Stretch, val=%d", speed);
     m_stretch = speed;
-    Post(player_code::kStretch, speed);
+    Report("Stretch", player_code::kStretch, speed);
 }
 
 void Tril::OnRing(int32_t mode, int32_t high, int32_t low)

@@ -71,6 +71,8 @@ public:
 private:
     void ReadFileInfo();
     void Post(int code, platform::LPARAM value) const;
+    // An event with one value, logged under the player's name for it and posted as `code`.
+    void Report(const char* event, int code, int32_t value) const;
 };
 
 // The one player of the process.

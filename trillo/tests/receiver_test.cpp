@@ -79,14 +79,7 @@ public:
     ComPtr<IDispatch> sink;
 };
 
-VARIANT Int(int32_t v)
-{
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_I4;
-    r.lVal = v;
-    return r;
-}
+constexpr auto Int = VariantFromI4;
 
 struct Posted
 {
@@ -191,20 +184,14 @@ TEST_F(ReceiverTest, InvokeChecksCountsTypesAndMembers)
     EXPECT_EQ(Fire(29, {}), DISP_E_MEMBERNOTFOUND);
 
     // A text that is no number: the index is that of the argument in rgvarg.
-    VARIANT text;
-    VariantInit(&text);
-    text.vt = VT_BSTR;
-    text.bstrVal = SysAllocString(L"left");
+    VARIANT text = VariantFromString(L"left");
     UINT argError = 99;
     EXPECT_EQ(Fire(DISPID_OnLevelChanged, {text, Int(3)}, &argError), DISP_E_TYPEMISMATCH);
     EXPECT_EQ(argError, 1u);
     EXPECT_EQ(tril.m_leftLevel, 0);
 
     // Numbers in other shapes convert; a by-reference value is followed.
-    VARIANT numeric;
-    VariantInit(&numeric);
-    numeric.vt = VT_BSTR;
-    numeric.bstrVal = SysAllocString(L"12");
+    VARIANT numeric = VariantFromString(L"12");
     int32_t held = 34;
     VARIANT byRef;
     VariantInit(&byRef);
@@ -216,10 +203,7 @@ TEST_F(ReceiverTest, InvokeChecksCountsTypesAndMembers)
 
     // Unhooked events are accepted and ignored, also the double-typed one.
     EXPECT_EQ(Fire(DISPID_OnMixer, {Int(0), Int(0), Int(0), Int(1), Int(1)}), S_FALSE);
-    VARIANT d;
-    VariantInit(&d);
-    d.vt = VT_R8;
-    d.dblVal = 1.5;
+    VARIANT d = VariantFromR8(1.5);
     EXPECT_EQ(Fire(DISPID_OnHLFilter, {d, Int(2)}), S_FALSE);
     EXPECT_EQ(Fire(DISPID_OnEndOfFile, {}), S_FALSE);
     VARIANT inner = Int(5);

@@ -111,23 +111,8 @@ private:
     ComPtr<IDispatch> sink_;
 };
 
-VARIANT Int(int32_t v)
-{
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_I4;
-    r.lVal = v;
-    return r;
-}
-
-VARIANT Text(const wchar_t* s)
-{
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_BSTR;
-    r.bstrVal = SysAllocString(s);
-    return r;
-}
+constexpr auto Int = VariantFromI4;
+constexpr auto Text = VariantFromString;
 
 // Reference counting and an IDispatch without names, for the scripted objects.
 template <typename I> class Scripted : public I

@@ -18,7 +18,7 @@ namespace
 } // namespace
 
 CAboutDlg::CAboutDlg(QWidget* parent, uint16_t firmwareVersion)
-    : SkinnedDialog("IDD_ABOUTBOX", kDialogId, parent)
+    : SkinnedDialog(kName, kDialogId, parent)
 {
     build_ = Bind(new skin::CSkinnedStatic(&Skin()), "IDC_STATIC_BUILD");
     build_->setText(BuildText());

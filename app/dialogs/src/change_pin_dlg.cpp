@@ -8,7 +8,7 @@ namespace dialogs
 {
 
 CChangePINDlg::CChangePINDlg(QWidget* parent, std::wstring currentPin)
-    : SkinnedDialog("IDD_CHANGE_PIN_DIALOG", kDialogId, parent), currentPin_(std::move(currentPin))
+    : SkinnedDialog(kName, kDialogId, parent), currentPin_(std::move(currentPin))
 {
     old_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_PIN_OLD");
     new1_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_PIN_NEW1");

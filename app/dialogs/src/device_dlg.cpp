@@ -17,7 +17,7 @@ CDeviceDlg::CDeviceDlg(QWidget* parent, CAppSettings& settings)
 
 CDeviceDlg::CDeviceDlg(QWidget* parent, CAppSettings& settings,
                        const std::vector<platform::waveout::OutputDevice>& devices)
-    : SkinnedDialog("IDD_DEVICE_DIALOG", kDialogId, parent), settings_(settings)
+    : SkinnedDialog(kName, kDialogId, parent), settings_(settings)
 {
     list_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_CMB_DEVICE");
     for (const auto& device : devices)

@@ -84,7 +84,7 @@ private:
 
 CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevice& device,
                        std::vector<ExportEntry> selection, CRecordsList& list)
-    : SkinnedDialog("IDD_EXPORT_DIALOG", kDialogId, parent), settings_(settings), device_(device),
+    : SkinnedDialog(kName, kDialogId, parent), settings_(settings), device_(device),
       selection_(std::move(selection)), list_(list), host_(std::make_unique<Host>(*this))
 {
     skin::SkinManager* m = &Skin();

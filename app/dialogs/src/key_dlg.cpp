@@ -12,7 +12,7 @@ namespace
 }
 
 CKeyDlg::CKeyDlg(QWidget* parent, uint32_t attachedSerial)
-    : SkinnedDialog("IDD_KEY_DIALOG", kDialogId, parent),
+    : SkinnedDialog(kName, kDialogId, parent),
       serial_(std::make_unique<SerialChoice>(*this, attachedSerial))
 {
     key_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_KEY");

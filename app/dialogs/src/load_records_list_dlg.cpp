@@ -30,7 +30,7 @@ public:
 
 CLoadRecordsListDlg::CLoadRecordsListDlg(QWidget* parent, vark::CVarkDevice& device, int count,
                                          int listOrder, CRecordsList& list)
-    : SkinnedDialog("IDD_LOAD_RECLIST_DLG", kDialogId, parent), device_(device), count_(count),
+    : SkinnedDialog(kName, kDialogId, parent), device_(device), count_(count),
       listOrder_(listOrder), list_(list)
 {
     progress_ = Bind(new skin::CSkinnedProgress(&Skin()), "IDC_PROGRESS");

@@ -25,7 +25,6 @@ namespace
 using namespace skin;
 
 constexpr uint32_t kError = 0x10, kYesNoQuestion = 0x24;
-constexpr int kSkinBitmap = 208, kSkinDescription = 128;
 
 QString Text(uint32_t id)
 {
@@ -53,8 +52,7 @@ void RememberVrpFolder(CAppSettings& settings, const std::string& file)
 
 CParamsDlg::CParamsDlg(QWidget* parent, CAppSettings& settings, CVarkDevice* device,
                        std::optional<uint32_t> freeKilobytes)
-    : SkinnedDialog<CBaseDlg>("IDD_PARAMS_DIALOG", kDialogId, parent), settings_(settings),
-      device_(device)
+    : SkinnedDialog<CBaseDlg>(kName, kDialogId, parent), settings_(settings), device_(device)
 {
     if (freeKilobytes)
         freeKilobytes_ = *freeKilobytes;
@@ -62,7 +60,7 @@ CParamsDlg::CParamsDlg(QWidget* parent, CAppSettings& settings, CVarkDevice* dev
         freeKilobytes_ = MemoryKilobytes(free, device_->FirmwareVersion());
     BindControls();
     FillLists();
-    InitSkin(kSkinBitmap, kSkinDescription);
+    InitSkin(kBitmap, kDescription);
     levelAbove_->hide(); // until the level meter has a live level
     const ParamsEntries presets = DefaultEntries(platform::AutoDate::Now());
     Show(device_ ? EntriesFromParams(device_->Params(), presets) : presets);

@@ -7,8 +7,7 @@
 namespace dialogs
 {
 
-CPINDlg::CPINDlg(QWidget* parent, uint32_t serialNumber)
-    : SkinnedDialog("IDD_PIN_DIALOG", kDialogId, parent)
+CPINDlg::CPINDlg(QWidget* parent, uint32_t serialNumber) : SkinnedDialog(kName, kDialogId, parent)
 {
     serial_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_UIN");
     serial_->setReadOnly(true);

@@ -34,8 +34,8 @@ CPlayerOptionsDlg* CPlayerOptionsDlg::Open(QWidget* owner, CPlayerOptionsDlg*& s
 CPlayerOptionsDlg::CPlayerOptionsDlg(QWidget* owner, CPlayerOptionsDlg*& slot,
                                      CAppSettings& settings, const PlayerOptions& current,
                                      ApplyOptions apply)
-    : SkinnedDialog("IDD_PLAYER_OPTIONS_DIALOG", kDialogId, owner), slot_(slot),
-      settings_(settings), apply_(std::move(apply))
+    : SkinnedDialog(kName, kDialogId, owner), slot_(slot), settings_(settings),
+      apply_(std::move(apply))
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setModal(false);

@@ -25,7 +25,7 @@ std::filesystem::path PathOf(const QString& text)
 } // namespace
 
 CSignDlg::CSignDlg(QWidget* parent, CAppSettings& settings, uint32_t attachedSerial)
-    : SkinnedDialog("IDD_SIGNTATURE_DIALOG", kDialogId, parent), settings_(settings),
+    : SkinnedDialog(kName, kDialogId, parent), settings_(settings),
       serial_(std::make_unique<SerialChoice>(*this, attachedSerial))
 {
     wav_ = Bind(new skin::CSkinnedEdit(&Skin()), "IDC_EDIT_FILE");

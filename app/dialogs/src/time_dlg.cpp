@@ -7,7 +7,7 @@
 namespace dialogs
 {
 
-CTimeDlg::CTimeDlg(QWidget* parent) : SkinnedDialog("IDD_TIME_DIALOG", kDialogId, parent)
+CTimeDlg::CTimeDlg(QWidget* parent) : SkinnedDialog(kName, kDialogId, parent)
 {
     date_ = Bind(new skin::CSkinnedDateTime(&Skin(), false), "IDC_DTP_DATE");
     time_ = Bind(new skin::CSkinnedDateTime(&Skin(), true), "IDC_DTP_TIME");

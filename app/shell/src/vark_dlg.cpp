@@ -20,7 +20,7 @@
 #include "skin/skinned_slider.h"
 
 CVarkDlg::CVarkDlg(CAppSettings& settings, QWidget* parent)
-    : SkinnedDialog("IDD_VARK_DIALOG", kDialogId, parent), settings_(settings), recorder_(*this)
+    : SkinnedDialog(kName, kDialogId, parent), settings_(settings), recorder_(*this)
 {
     setWindowTitle(QStringLiteral("Sound Manager Varke P"));
     InitControls();

@@ -24,7 +24,7 @@ int CMsgBoxDlg::IconFor(uint32_t style)
 
 CMsgBoxDlg::CMsgBoxDlg(QWidget* parent, const std::string& text, uint32_t style,
                        const QString& module)
-    : SkinnedDialog<CBaseDlg>("IDD_MSGBOX_DIALOG", kDialogId, parent)
+    : SkinnedDialog<CBaseDlg>(kName, kDialogId, parent)
 {
     text_ = Bind(new CSkinnedStatic(&Skin()), "IDC_STATIC_TEXT");
     text_->setText(QString::fromStdString(text));

@@ -157,29 +157,27 @@ void CSkinnedButtonEx::mouseReleaseEvent(QMouseEvent* e)
 
 // ---- CSkinnedCheck, CSkinnedRadio ------------------------------------------------------
 
-namespace
+template <class B> void SkinnedToggle<B>::ApplySkin()
 {
-template <class C>
-void ReadStatePictures(KeyTable& k, QPoint& s, QPoint& pushed, QPoint& dis, QPoint& chk,
-                       QPoint& chkDis)
-{
-    Pt(k, "skin_position", s);
-    Pt(k, "skin_position_pushed", pushed);
-    Pt(k, "skin_position_disabled", dis);
-    Pt(k, "skin_position_checked", chk);
-    Pt(k, "skin_position_checked_disabled", chkDis);
-}
-} // namespace
-
-void CSkinnedCheck::ApplySkin()
-{
-    if (KeyTable* k = OwnSection())
+    if (KeyTable* k = this->OwnSection())
     {
-        ReadPlacement(*k);
-        ReadStatePictures<CSkinnedCheck>(*k, skin_, skinPushed_, skinDisabled_, skinChecked_,
-                                         skinCheckedDisabled_);
+        this->ReadPlacement(*k);
+        Pt(*k, "skin_position", skin_);
+        Pt(*k, "skin_position_pushed", skinPushed_);
+        Pt(*k, "skin_position_disabled", skinDisabled_);
+        Pt(*k, "skin_position_checked", skinChecked_);
+        Pt(*k, "skin_position_checked_disabled", skinCheckedDisabled_);
     }
 }
+
+template <class B> void SkinnedToggle<B>::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    this->DrawPart(p, StatePicture(), this->size());
+}
+
+template class SkinnedToggle<QCheckBox>;
+template class SkinnedToggle<QRadioButton>;
 
 void CSkinnedCheck::SetCheck(int state)
 {
@@ -196,32 +194,10 @@ QPoint CSkinnedCheck::StatePicture() const
     return !isEnabled() ? skinDisabled_ : isDown() ? skinPushed_ : skin_;
 }
 
-void CSkinnedCheck::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    DrawPart(p, StatePicture(), size());
-}
-
-void CSkinnedRadio::ApplySkin()
-{
-    if (KeyTable* k = OwnSection())
-    {
-        ReadPlacement(*k);
-        ReadStatePictures<CSkinnedRadio>(*k, skin_, skinPushed_, skinDisabled_, skinChecked_,
-                                         skinCheckedDisabled_);
-    }
-}
-
 QPoint CSkinnedRadio::StatePicture() const
 {
     if (isChecked()) return isEnabled() ? skinChecked_ : skinCheckedDisabled_;
     return !isEnabled() ? skinDisabled_ : isDown() ? skinPushed_ : skin_;
-}
-
-void CSkinnedRadio::paintEvent(QPaintEvent*)
-{
-    QPainter p(this);
-    DrawPart(p, StatePicture(), size());
 }
 
 // ---- CSkinnedImage --------------------------------------------------------------------

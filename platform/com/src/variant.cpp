@@ -19,6 +19,38 @@ void VariantInit(VARIANT* v)
     if (v) std::memset(static_cast<void*>(v), 0, sizeof *v);
 }
 
+namespace
+{
+VARIANT Holding(VARTYPE vt)
+{
+    VARIANT v;
+    VariantInit(&v);
+    v.vt = vt;
+    return v;
+}
+} // namespace
+
+VARIANT VariantFromI4(int32_t value)
+{
+    VARIANT v = Holding(VT_I4);
+    v.lVal = value;
+    return v;
+}
+
+VARIANT VariantFromR8(double value)
+{
+    VARIANT v = Holding(VT_R8);
+    v.dblVal = value;
+    return v;
+}
+
+VARIANT VariantFromString(const wchar_t* text)
+{
+    VARIANT v = Holding(VT_BSTR);
+    v.bstrVal = SysAllocString(text);
+    return v;
+}
+
 HRESULT VariantClear(VARIANT* v)
 {
     if (!v) return E_INVALIDARG;

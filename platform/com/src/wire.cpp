@@ -77,6 +77,18 @@ bool ScalarType(VARTYPE t)
     }
 }
 
+// A variant union member in its slot, copied byte for byte: an array's elements are slots too.
+template <class T> T Load(const void* slot)
+{
+    T v;
+    std::memcpy(&v, slot, sizeof v);
+    return v;
+}
+template <class T> void Store(void* slot, T v)
+{
+    std::memcpy(slot, &v, sizeof v);
+}
+
 // The value stored at `slot`, which has the layout of the variant union's member for `t`.
 void PutScalar(Writer& w, VARTYPE t, const void* slot)
 {
@@ -87,41 +99,29 @@ void PutScalar(Writer& w, VARTYPE t, const void* slot)
         break;
     case VT_I2:
     case VT_BOOL:
-    {
-        int16_t v;
-        std::memcpy(&v, slot, 2);
-        w.U16(uint16_t(v));
+        w.U16(uint16_t(Load<int16_t>(slot)));
         break;
-    }
     case VT_I4:
     case VT_UI4:
     case VT_INT:
     case VT_UINT:
     case VT_ERROR:
-    {
-        uint32_t v;
-        std::memcpy(&v, slot, 4);
-        w.U32(v);
+        w.U32(Load<uint32_t>(slot));
         break;
-    }
     case VT_UI1:
-        w.U8(*static_cast<const uint8_t*>(slot));
+        w.U8(Load<uint8_t>(slot));
         break;
     case VT_R8:
-    {
-        double v;
-        std::memcpy(&v, slot, 8);
-        w.F64(v);
+        w.F64(Load<double>(slot));
         break;
-    }
     case VT_BSTR:
-        w.Bstr(*static_cast<BSTR const*>(slot));
+        w.Bstr(Load<BSTR>(slot));
         break;
     case VT_UNKNOWN:
-        w.Interface(*static_cast<IUnknown* const*>(slot), IUnknown::kIid);
+        w.Interface(Load<IUnknown*>(slot), IUnknown::kIid);
         break;
     case VT_DISPATCH:
-        w.Interface(*static_cast<IUnknown* const*>(slot), IDispatch::kIid);
+        w.Interface(Load<IUnknown*>(slot), IDispatch::kIid);
         break;
     default:
         break;
@@ -291,38 +291,29 @@ bool GetScalar(Reader& r, VARTYPE t, void* slot)
         return true;
     case VT_I2:
     case VT_BOOL:
-    {
-        uint16_t v = r.U16();
-        std::memcpy(slot, &v, 2);
+        Store(slot, r.U16());
         break;
-    }
     case VT_I4:
     case VT_UI4:
     case VT_INT:
     case VT_UINT:
     case VT_ERROR:
-    {
-        uint32_t v = r.U32();
-        std::memcpy(slot, &v, 4);
+        Store(slot, r.U32());
         break;
-    }
     case VT_UI1:
-        *static_cast<uint8_t*>(slot) = r.U8();
+        Store(slot, r.U8());
         break;
     case VT_R8:
-    {
-        double v = r.F64();
-        std::memcpy(slot, &v, 8);
+        Store(slot, r.F64());
         break;
-    }
     case VT_BSTR:
-        *static_cast<BSTR*>(slot) = r.Bstr();
+        Store(slot, r.Bstr());
         break;
     case VT_UNKNOWN:
-        *static_cast<IUnknown**>(slot) = static_cast<IUnknown*>(r.Interface(IUnknown::kIid));
+        Store(slot, static_cast<IUnknown*>(r.Interface(IUnknown::kIid)));
         break;
     case VT_DISPATCH:
-        *static_cast<IDispatch**>(slot) = static_cast<IDispatch*>(r.Interface(IDispatch::kIid));
+        Store(slot, static_cast<IDispatch*>(r.Interface(IDispatch::kIid)));
         break;
     default:
         return false;

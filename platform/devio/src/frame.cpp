@@ -3,17 +3,27 @@
 namespace platform::devio
 {
 
+namespace
+{
+// A frame with the magic in place, room for the rest of its header and the payload behind it.
+std::vector<uint8_t> Frame(size_t headerSize, const uint8_t* payload, size_t payloadLength)
+{
+    std::vector<uint8_t> out(headerSize + payloadLength);
+    PutU32(&out[0], kFrameMagic);
+    for (size_t i = 0; i < payloadLength; ++i)
+        out[headerSize + i] = payload[i];
+    return out;
+}
+} // namespace
+
 std::vector<uint8_t> EncodeRequest(const RequestHeader& header, const uint8_t* input)
 {
-    std::vector<uint8_t> out(kRequestHeaderSize + header.inputLength);
-    PutU32(&out[0], kFrameMagic);
+    std::vector<uint8_t> out = Frame(kRequestHeaderSize, input, header.inputLength);
     PutU16(&out[4], header.op);
     PutU16(&out[6], header.reserved);
     PutU32(&out[8], header.code);
     PutU32(&out[12], header.inputLength);
     PutU32(&out[16], header.outputCapacity);
-    for (uint32_t i = 0; i < header.inputLength; ++i)
-        out[kRequestHeaderSize + i] = input[i];
     return out;
 }
 
@@ -37,12 +47,9 @@ bool IsAcceptableRequest(const RequestHeader& header)
 std::vector<uint8_t> EncodeAnswer(const AnswerHeader& header, const uint8_t* output,
                                   size_t payloadLength)
 {
-    std::vector<uint8_t> out(kAnswerHeaderSize + payloadLength);
-    PutU32(&out[0], kFrameMagic);
+    std::vector<uint8_t> out = Frame(kAnswerHeaderSize, output, payloadLength);
     PutU32(&out[4], header.status);
     PutU32(&out[8], header.outputLength);
-    for (size_t i = 0; i < payloadLength; ++i)
-        out[kAnswerHeaderSize + i] = output[i];
     return out;
 }
 

@@ -3,27 +3,6 @@
 namespace player
 {
 
-namespace
-{
-VARIANT Long(long v)
-{
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_I4;
-    r.lVal = static_cast<int32_t>(v);
-    return r;
-}
-
-VARIANT Double(double v)
-{
-    VARIANT r;
-    VariantInit(&r);
-    r.vt = VT_R8;
-    r.dblVal = v;
-    return r;
-}
-} // namespace
-
 CPlayerNotify::CPlayerNotify(CPlState* state)
     : m_apartmentThread(std::this_thread::get_id()), m_queue(CurrentApartmentQueue())
 {
@@ -51,7 +30,7 @@ void CPlayerNotify::Simple(DISPID id, std::vector<long> values)
         {
             std::vector<VARIANT> args;
             for (long v : values)
-                args.push_back(Long(v));
+                args.push_back(VariantFromI4(static_cast<int32_t>(v)));
             state.Fire(id, std::move(args));
         });
 }
@@ -189,7 +168,7 @@ void CPlayerNotify::OnHLFilter(double lowGain, double highGain)
 {
     Deliver(
         [lowGain, highGain](CPlState& state) {
-            state.Fire(DISPID_OnHLFilter, {Double(lowGain), Double(highGain)});
+            state.Fire(DISPID_OnHLFilter, {VariantFromR8(lowGain), VariantFromR8(highGain)});
         });
 }
 

@@ -4,6 +4,7 @@
 // that every text fits in every language.
 #include "form_skin.h"
 #include "res/string_ids.h"
+#include "skin/control_tables.h"
 
 namespace builder
 {
@@ -270,14 +271,15 @@ std::vector<F> ParamsControls()
 
 } // namespace
 
+// A dialog's name and skin resources come from its identity in skin/control_tables.h.
+#define VARK_FORM_IDENTITY(name, id, bmp, desc, perLanguage) #name, bmp, desc, perLanguage
+
 const std::vector<FormDialog>& FormDialogs()
 {
     static const std::vector<FormDialog> dialogs = {
-        {"IDD_VARK_DIALOG", 209, 195, true, QSize(960, 600), kProductName, 0, MainControls()},
-        {"IDD_ABOUTBOX",
-         197,
-         189,
-         true,
+        {VARK_VARK_DIALOG_IDENTITY(VARK_FORM_IDENTITY), QSize(960, 600), kProductName, 0,
+         MainControls()},
+        {VARK_ABOUT_BOX_IDENTITY(VARK_FORM_IDENTITY),
          QSize(400, 240),
          kAboutLabel,
          188,
@@ -289,10 +291,7 @@ const std::vector<FormDialog>& FormDialogs()
           Stat("IDC_FIRMWARE_VERSION", QRect(80, 132, 256, 16), kFigure, "44.16"),
           F{F::Link, "IDC_LINK", QRect(80, 160, 256, 16), kOpenUserGuideLabel},
           Btn("IDOK", QRect(288, 200, 88, 28), kOkButton, true)}},
-        {"IDD_PIN_DIALOG",
-         199,
-         193,
-         true,
+        {VARK_PIN_DIALOG_IDENTITY(VARK_FORM_IDENTITY),
          QSize(360, 184),
          kEnterPinCodeLabel,
          136,
@@ -301,10 +300,7 @@ const std::vector<FormDialog>& FormDialogs()
           Lbl(QRect(24, 92, 312, 16), kPinCodeLabel),
           Edt("IDC_EDIT_PIN", QRect(24, 110, 312, 24), "••••"), Ok(360, 148), Cancel(360, 148),
           Close(360)}},
-        {"IDD_CHANGE_PIN_DIALOG",
-         200,
-         201,
-         false,
+        {VARK_CHANGE_PIN_DIALOG_IDENTITY(VARK_FORM_IDENTITY),
          QSize(360, 236),
          kChangePinCodeLabel,
          188,
@@ -315,20 +311,14 @@ const std::vector<FormDialog>& FormDialogs()
           Lbl(QRect(24, 144, 312, 16), kRepeatNewPinCodeLabel),
           Edt("IDC_EDIT_PIN_NEW2", QRect(24, 162, 312, 24)), Ok(360, 200), Cancel(360, 200),
           Close(360)}},
-        {"IDD_DEVICE_DIALOG",
-         203,
-         202,
-         false,
+        {VARK_DEVICE_DIALOG_IDENTITY(VARK_FORM_IDENTITY),
          QSize(360, 132),
          kPlaybackDeviceLabel,
          84,
          {Lbl(QRect(24, 40, 312, 16), kSoundOutputDeviceLabel),
           Cmb("IDC_CMB_DEVICE", QRect(24, 58, 312, 24), "Built-in Audio Analog Stereo"),
           Ok(360, 96), Cancel(360, 96), Close(360)}},
-        {"IDD_TIME_DIALOG",
-         204,
-         194,
-         false,
+        {VARK_TIME_DIALOG_IDENTITY(VARK_FORM_IDENTITY),
          QSize(360, 132),
          kRecorderClockLabel,
          84,
@@ -337,12 +327,9 @@ const std::vector<FormDialog>& FormDialogs()
           Lbl(QRect(184, 40, 152, 16), kTimeLabel),
           Ctl(F::Time, "IDC_DTP_TIME", QRect(184, 58, 152, 24), "22:45:10"), Ok(360, 96),
           Cancel(360, 96), Close(360)}},
-        {"IDD_PARAMS_DIALOG", 208, 128, false, QSize(864, 528), kRecordingParametersLabel, 476,
-         ParamsControls()},
-        {"IDD_SIGNTATURE_DIALOG",
-         229,
-         218,
-         true,
+        {VARK_PARAMS_DIALOG_IDENTITY(VARK_FORM_IDENTITY), QSize(864, 528),
+         kRecordingParametersLabel, 476, ParamsControls()},
+        {VARK_SIGNATURE_DIALOG_IDENTITY(VARK_FORM_IDENTITY),
          QSize(440, 284),
          kFileAuthenticationLabel,
          232,
@@ -358,10 +345,7 @@ const std::vector<FormDialog>& FormDialogs()
           Choice(F::Radio, "IDC_RADIO_DIC0", QRect(24, 194, 216, 20), kEnterSerialNumberLabel),
           Edt("IDC_EDIT_UIN", QRect(248, 192, 168, 24), "20416", kFigure), Ok(440, 244),
           Cancel(440, 244), Close(440)}},
-        {"IDD_KEY_DIALOG",
-         230,
-         219,
-         true,
+        {VARK_KEY_DIALOG_IDENTITY(VARK_FORM_IDENTITY),
          QSize(400, 242),
          kSerialKeyLabel,
          190,
@@ -374,10 +358,7 @@ const std::vector<FormDialog>& FormDialogs()
               "1a2b3c4d 5e6f7081 92a3b4c5 d6e7f809 1a2b3c4d", kFigure),
           Btn("IDOK", QRect(160, 202, 120, 28), kShowKeyLabel, true), Cancel(400, 202),
           Close(400)}},
-        {"IDD_LOAD_RECLIST_DLG",
-         241,
-         244,
-         false,
+        {VARK_LOAD_RECORDS_LIST_DIALOG_IDENTITY(VARK_FORM_IDENTITY),
          QSize(360, 132),
          kLoadRecordsList,
          84,
@@ -386,10 +367,7 @@ const std::vector<FormDialog>& FormDialogs()
           Literal(QRect(256, 40, 16, 16), "/", kCenter),
           Stat("IDC_STATIC_TOTAL", QRect(272, 40, 64, 16), kFigure, "342"),
           Ctl(F::Progress, "IDC_PROGRESS", QRect(24, 64, 312, 8), "37"), Cancel(360, 96)}},
-        {"IDD_PLAYER_OPTIONS_DIALOG",
-         247,
-         250,
-         true,
+        {VARK_PLAYER_OPTIONS_DIALOG_IDENTITY(VARK_FORM_IDENTITY),
          QSize(360, 288),
          kPlayerOptions,
          236,
@@ -404,10 +382,7 @@ const std::vector<FormDialog>& FormDialogs()
           Btn("IDOK", QRect(56, 248, 88, 28), kOkButton, true),
           Btn("IDCANCEL", QRect(152, 248, 88, 28), kCancelButton),
           Btn("IDC_BUTTON_APPLY", QRect(248, 248, 88, 28), kApplyLabel), Close(360)}},
-        {"IDD_EXPORT_DIALOG",
-         275,
-         276,
-         false,
+        {VARK_EXPORT_DIALOG_IDENTITY(VARK_FORM_IDENTITY),
          QSize(440, 368),
          kCopyToDisk,
          316,
@@ -442,5 +417,7 @@ const std::vector<FormDialog>& FormDialogs()
     };
     return dialogs;
 }
+
+#undef VARK_FORM_IDENTITY
 
 } // namespace builder

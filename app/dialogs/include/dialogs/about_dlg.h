@@ -16,7 +16,7 @@ namespace dialogs
 class CAboutDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 100, kBitmap = 197, kDescription = 189;
+    VARK_DIALOG_IDENTITY(VARK_ABOUT_BOX_IDENTITY);
     VARK_CONTROL_ENUM(VARK_ABOUT_BOX_CONTROLS);
     static constexpr int kBuildNumber = 176;
 

@@ -15,7 +15,7 @@ namespace dialogs
 class CChangePINDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 110, kBitmap = 200, kDescription = 201;
+    VARK_DIALOG_IDENTITY(VARK_CHANGE_PIN_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_CHANGE_PIN_DIALOG_CONTROLS);
 
     CChangePINDlg(QWidget* parent, std::wstring currentPin);

@@ -18,7 +18,7 @@ namespace dialogs
 class CDeviceDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 106, kBitmap = 203, kDescription = 202;
+    VARK_DIALOG_IDENTITY(VARK_DEVICE_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_DEVICE_DIALOG_CONTROLS);
 
     // `devices` defaults to the wave-out stand-in's outputs.

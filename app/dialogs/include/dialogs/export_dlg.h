@@ -20,6 +20,7 @@
 
 #include "device/vark_device.h"
 #include "skin/base_dlg.h"
+#include "skin/skinned_fwd.h"
 
 class CAppSettings;
 
@@ -27,16 +28,6 @@ namespace vark
 {
 class CExportWorker;
 }
-
-namespace skin
-{
-class CSkinnedCheck;
-class CSkinnedEdit;
-class CSkinnedProgress;
-class CSkinnedRadio;
-class CSkinnedSpin;
-class CSkinnedStatic;
-} // namespace skin
 
 namespace dialogs
 {
@@ -53,7 +44,7 @@ struct ExportEntry
 class CExportDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 277, kBitmap = 275, kDescription = 276;
+    VARK_DIALOG_IDENTITY(VARK_EXPORT_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_EXPORT_DIALOG_CONTROLS);
     static constexpr int kTimerMs = 200, kEndTicks = 5;
     // A record from the recorder that was playing gets this long to close first.

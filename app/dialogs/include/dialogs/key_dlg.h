@@ -8,11 +8,7 @@
 #include <memory>
 
 #include "skin/base_dlg.h"
-
-namespace skin
-{
-class CSkinnedEdit;
-}
+#include "skin/skinned_fwd.h"
 
 namespace dialogs
 {
@@ -22,7 +18,7 @@ class SerialChoice;
 class CKeyDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 226, kBitmap = 230, kDescription = 219;
+    VARK_DIALOG_IDENTITY(VARK_KEY_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_KEY_DIALOG_CONTROLS);
 
     // `attachedSerial`: the serial signatures carry for the attached recorder, 0 when none.

@@ -33,7 +33,7 @@ class CRecordsList;
 class CLoadRecordsListDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 242, kBitmap = 241, kDescription = 244;
+    VARK_DIALOG_IDENTITY(VARK_LOAD_RECORDS_LIST_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_LOAD_RECORDS_LIST_DIALOG_CONTROLS);
     // The worker's hand-over message (WM_APP) and the message that reports its failure.
     static constexpr int kRecordMessage = 0x8000, kFailureMessage = 0x8001;

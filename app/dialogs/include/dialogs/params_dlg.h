@@ -7,6 +7,7 @@
 
 #include "dialogs/params_rules.h"
 #include "skin/base_dlg.h"
+#include "skin/skinned_fwd.h"
 
 #include <QTimer>
 #include <cstdint>
@@ -15,20 +16,6 @@
 
 class CAppSettings;
 class QButtonGroup;
-
-namespace skin
-{
-class CSkinnedCheck;
-class CSkinnedCombo;
-class CSkinnedDateTime;
-class CSkinnedEdit;
-class CSkinnedImage;
-class CSkinnedProgress;
-class CSkinnedRadio;
-class CSkinnedSlider;
-class CSkinnedSpin;
-class CSkinnedStatic;
-} // namespace skin
 
 namespace vark
 {
@@ -41,7 +28,7 @@ namespace dialogs
 class CParamsDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 104;
+    VARK_DIALOG_IDENTITY(VARK_PARAMS_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_PARAMS_DIALOG_CONTROLS);
     static constexpr int kLevelPollMs = 250;
     // A record from the recorder that was playing gets this long to close before the write.

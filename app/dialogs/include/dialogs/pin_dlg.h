@@ -15,7 +15,7 @@ namespace dialogs
 class CPINDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 108, kBitmap = 199, kDescription = 193;
+    VARK_DIALOG_IDENTITY(VARK_PIN_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_PIN_DIALOG_CONTROLS);
 
     CPINDlg(QWidget* parent, uint32_t serialNumber);

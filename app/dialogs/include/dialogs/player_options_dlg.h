@@ -31,7 +31,7 @@ struct PlayerOptions
 class CPlayerOptionsDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 245, kBitmap = 247, kDescription = 250;
+    VARK_DIALOG_IDENTITY(VARK_PLAYER_OPTIONS_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_PLAYER_OPTIONS_DIALOG_CONTROLS);
     using ApplyOptions = std::function<void(const PlayerOptions&)>;
 

@@ -14,13 +14,9 @@
 #include <thread>
 
 #include "skin/base_dlg.h"
+#include "skin/skinned_fwd.h"
 
 class CAppSettings;
-
-namespace skin
-{
-class CSkinnedEdit;
-}
 
 namespace dialogs
 {
@@ -30,7 +26,7 @@ class SerialChoice;
 class CSignDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 225, kBitmap = 229, kDescription = 218;
+    VARK_DIALOG_IDENTITY(VARK_SIGNATURE_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_SIGNATURE_DIALOG_CONTROLS);
 
     // `attachedSerial`: the serial signatures carry for the attached recorder, 0 when none.

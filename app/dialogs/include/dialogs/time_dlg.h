@@ -17,7 +17,7 @@ namespace dialogs
 class CTimeDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 107, kBitmap = 204, kDescription = 194;
+    VARK_DIALOG_IDENTITY(VARK_TIME_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_TIME_DIALOG_CONTROLS);
 
     explicit CTimeDlg(QWidget* parent);

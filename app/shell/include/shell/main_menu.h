@@ -10,16 +10,13 @@
 #include <vector>
 
 #include "shell/main_window_ids.h"
+#include "skin/skinned_fwd.h"
 #include "transfer/recorder_control.h"
 
 class CAppSettings;
 class QAction;
 class QMenu;
 class QWidget;
-namespace skin
-{
-class CSkinnedMenu;
-}
 
 class MainMenu : public MainWindowIds
 {

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "platform/winmsg.h"
+#include "skin/skinned_fwd.h"
 #include "transfer/file_data_flow.h"
 #include "transfer/flow_clock.h"
 #include "transfer/player_control.h"
@@ -23,15 +24,6 @@ namespace dialogs
 {
 class CPlayerOptionsDlg;
 }
-namespace skin
-{
-class CBaseDlg;
-class CSkinnedCheck;
-class CSkinnedEdit;
-class CSkinnedSlider;
-class CSkinnedSpin;
-class CSkinnedStatic;
-} // namespace skin
 namespace vark
 {
 class CVarkDevice;

@@ -3,13 +3,8 @@
 // indication box, and the recorder's clock. The window lays the controls out.
 #pragma once
 
-namespace skin
-{
-class CSkinnedCheck;
-class CSkinnedImage;
-class CSkinnedIndicator;
-class CSkinnedStatic;
-} // namespace skin
+#include "skin/skinned_fwd.h"
+
 namespace vark
 {
 class RecorderControl;

@@ -30,6 +30,7 @@
 #include "shell/playback_panel.h"
 #include "shell/recorder_status_view.h"
 #include "skin/base_dlg.h"
+#include "skin/skinned_fwd.h"
 #include "transfer/recorder_control.h"
 
 class CAppSettings;
@@ -41,20 +42,13 @@ class CRecordsList;
 class CExportDlg;
 class CLoadRecordsListDlg;
 } // namespace dialogs
-namespace skin
-{
-class CSkinnedCheck;
-class CSkinnedEdit;
-class CSkinnedMenu;
-class CSkinnedStatic;
-} // namespace skin
 
 class CVarkDlg : public skin::SkinnedDialog<skin::CBaseDlg>,
                  public MainWindowIds,
                  private vark::RecorderControl::Host
 {
 public:
-    static constexpr int kDialogId = 102, kBitmap = 209, kDescription = 195;
+    VARK_DIALOG_IDENTITY(VARK_VARK_DIALOG_IDENTITY);
 
     explicit CVarkDlg(CAppSettings& settings, QWidget* parent = nullptr);
     ~CVarkDlg() override;

@@ -1,8 +1,11 @@
-// The controls of every skinned dialog, one table a dialog and one line a control: its
-// name, its number and the skinned class that stands for it. Each table takes the macro that
-// makes one entry, X(name, number, kind). The dialog table (skin/dialog_table.h) and the
-// dialogs' own numbers are made from here; the dialogs bind their controls by name, and the
-// tests and the skin builder name them too.
+// Every skinned dialog, once: its identity and its controls. A dialog's identity,
+// X(name, number, bitmap, description, descriptionPerLanguage), is its section name, its
+// resource number, the numbers of its skin bitmap and skin description, and whether that
+// description is kept per language. Its controls are one table a dialog and one line a
+// control: the control's name, its number and the skinned class that stands for it, each
+// table taking the macro that makes one entry, X(name, number, kind). The dialog table
+// (skin/dialog_table.h), the dialogs' own constants and the skin builder's layouts are made
+// from here; the dialogs bind their controls by name, and the tests name them too.
 #pragma once
 
 // The buttons that close a form: OK, Cancel and the close button of the title band.
@@ -17,7 +20,7 @@
     X(IDC_RADIO_DIC1, 1255, Radio)                                                                 \
     X(IDC_EDIT_UIN, 1054, Edit)
 
-// IDD_VARK_DIALOG
+#define VARK_VARK_DIALOG_IDENTITY(X) X(IDD_VARK_DIALOG, 102, 209, 195, true)
 #define VARK_VARK_DIALOG_CONTROLS(X)                                                               \
     X(IDC_LIST, 1000, List)                                                                        \
     X(IDC_EDIT_CONNECT, 1001, Static)                                                              \
@@ -60,38 +63,38 @@
     X(IDC_SPIN_RING_LENGTH, 1140, Spin)                                                            \
     X(IDC_BATTERY_INDICATION, 1176, Check)
 
-// IDD_ABOUTBOX
+#define VARK_ABOUT_BOX_IDENTITY(X) X(IDD_ABOUTBOX, 100, 197, 189, true)
 #define VARK_ABOUT_BOX_CONTROLS(X)                                                                 \
     X(IDC_STATIC_BUILD, 1088, Static)                                                              \
     X(IDC_FIRMWARE_VERSION, 1083, Static)                                                          \
     X(IDC_LINK, 1089, ButtonEx)                                                                    \
     X(IDOK, 1, Button)
 
-// IDD_PIN_DIALOG
+#define VARK_PIN_DIALOG_IDENTITY(X) X(IDD_PIN_DIALOG, 108, 199, 193, true)
 #define VARK_PIN_DIALOG_CONTROLS(X)                                                                \
     X(IDC_EDIT_UIN, 1054, Edit)                                                                    \
     X(IDC_EDIT_PIN, 1055, Edit)                                                                    \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
-// IDD_CHANGE_PIN_DIALOG
+#define VARK_CHANGE_PIN_DIALOG_IDENTITY(X) X(IDD_CHANGE_PIN_DIALOG, 110, 200, 201, false)
 #define VARK_CHANGE_PIN_DIALOG_CONTROLS(X)                                                         \
     X(IDC_EDIT_PIN_OLD, 1056, Edit)                                                                \
     X(IDC_EDIT_PIN_NEW1, 1084, Edit)                                                               \
     X(IDC_EDIT_PIN_NEW2, 1057, Edit)                                                               \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
-// IDD_DEVICE_DIALOG
+#define VARK_DEVICE_DIALOG_IDENTITY(X) X(IDD_DEVICE_DIALOG, 106, 203, 202, false)
 #define VARK_DEVICE_DIALOG_CONTROLS(X)                                                             \
     X(IDC_CMB_DEVICE, 1051, Combo)                                                                 \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
-// IDD_TIME_DIALOG
+#define VARK_TIME_DIALOG_IDENTITY(X) X(IDD_TIME_DIALOG, 107, 204, 194, false)
 #define VARK_TIME_DIALOG_CONTROLS(X)                                                               \
     X(IDC_DTP_DATE, 1052, Date)                                                                    \
     X(IDC_DTP_TIME, 1053, Time)                                                                    \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
-// IDD_PARAMS_DIALOG
+#define VARK_PARAMS_DIALOG_IDENTITY(X) X(IDD_PARAMS_DIALOG, 104, 208, 128, false)
 #define VARK_PARAMS_DIALOG_CONTROLS(X)                                                             \
     X(IDC_CMB_SOURCE_LEFT, 1201, Combo)                                                            \
     X(IDC_CMB_SOURCE_RIGHT, 1202, Combo)                                                           \
@@ -141,7 +144,7 @@
     X(IDC_DTP_TIMER_DUR5, 1230, Time)                                                              \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
-// IDD_SIGNTATURE_DIALOG
+#define VARK_SIGNATURE_DIALOG_IDENTITY(X) X(IDD_SIGNTATURE_DIALOG, 225, 229, 218, true)
 #define VARK_SIGNATURE_DIALOG_CONTROLS(X)                                                          \
     X(IDC_EDIT_FILE, 1250, Edit)                                                                   \
     X(IDC_BUTTON_FILE, 1251, Button)                                                               \
@@ -150,20 +153,20 @@
     VARK_SERIAL_CHOICE_CONTROLS(X)                                                                 \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
-// IDD_KEY_DIALOG
+#define VARK_KEY_DIALOG_IDENTITY(X) X(IDD_KEY_DIALOG, 226, 230, 219, true)
 #define VARK_KEY_DIALOG_CONTROLS(X)                                                                \
     VARK_SERIAL_CHOICE_CONTROLS(X)                                                                 \
     X(IDC_EDIT_KEY, 1256, Edit)                                                                    \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
-// IDD_LOAD_RECLIST_DLG
+#define VARK_LOAD_RECORDS_LIST_DIALOG_IDENTITY(X) X(IDD_LOAD_RECLIST_DLG, 242, 241, 244, false)
 #define VARK_LOAD_RECORDS_LIST_DIALOG_CONTROLS(X)                                                  \
     X(IDC_PROGRESS, 1260, Progress)                                                                \
     X(IDC_STATIC_LOADED, 1261, Static)                                                             \
     X(IDC_STATIC_TOTAL, 1262, Static)                                                              \
     X(IDCANCEL, 2, Button)
 
-// IDD_PLAYER_OPTIONS_DIALOG
+#define VARK_PLAYER_OPTIONS_DIALOG_IDENTITY(X) X(IDD_PLAYER_OPTIONS_DIALOG, 245, 247, 250, true)
 #define VARK_PLAYER_OPTIONS_DIALOG_CONTROLS(X)                                                     \
     X(IDC_COMBO_AGC, 1132, Combo)                                                                  \
     X(IDC_COMBO_NC_MODE, 1133, Combo)                                                              \
@@ -172,7 +175,7 @@
     X(IDC_BUTTON_APPLY, 3, Button)                                                                 \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
-// IDD_EXPORT_DIALOG
+#define VARK_EXPORT_DIALOG_IDENTITY(X) X(IDD_EXPORT_DIALOG, 277, 275, 276, false)
 #define VARK_EXPORT_DIALOG_CONTROLS(X)                                                             \
     X(IDC_EDIT_DIR, 1270, Edit)                                                                    \
     X(IDC_BUTTON_DIR, 1271, Button)                                                                \
@@ -191,7 +194,7 @@
     X(IDC_CHK_KEEP_SEL, 1284, Check)                                                               \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
-// IDD_MSGBOX_DIALOG
+#define VARK_MSGBOX_DIALOG_IDENTITY(X) X(IDD_MSGBOX_DIALOG, 210, 248, 217, false)
 #define VARK_MSGBOX_DIALOG_CONTROLS(X)                                                             \
     X(IDC_STATIC_TEXT, 1102, Static)                                                               \
     X(IDC_ICON_ERROR, 1098, Image)                                                                 \
@@ -202,6 +205,29 @@
     X(IDYES, 6, Button)                                                                            \
     X(IDNO, 7, Button)                                                                             \
     X(IDC_CANCEL, 1085, Button)
+
+// Every skinned dialog, the message box last, as X(identity, controls).
+#define VARK_PROGRAM_DIALOGS(X)                                                                    \
+    X(VARK_VARK_DIALOG_IDENTITY, VARK_VARK_DIALOG_CONTROLS)                                        \
+    X(VARK_ABOUT_BOX_IDENTITY, VARK_ABOUT_BOX_CONTROLS)                                            \
+    X(VARK_PIN_DIALOG_IDENTITY, VARK_PIN_DIALOG_CONTROLS)                                          \
+    X(VARK_CHANGE_PIN_DIALOG_IDENTITY, VARK_CHANGE_PIN_DIALOG_CONTROLS)                            \
+    X(VARK_DEVICE_DIALOG_IDENTITY, VARK_DEVICE_DIALOG_CONTROLS)                                    \
+    X(VARK_TIME_DIALOG_IDENTITY, VARK_TIME_DIALOG_CONTROLS)                                        \
+    X(VARK_PARAMS_DIALOG_IDENTITY, VARK_PARAMS_DIALOG_CONTROLS)                                    \
+    X(VARK_SIGNATURE_DIALOG_IDENTITY, VARK_SIGNATURE_DIALOG_CONTROLS)                              \
+    X(VARK_KEY_DIALOG_IDENTITY, VARK_KEY_DIALOG_CONTROLS)                                          \
+    X(VARK_LOAD_RECORDS_LIST_DIALOG_IDENTITY, VARK_LOAD_RECORDS_LIST_DIALOG_CONTROLS)              \
+    X(VARK_PLAYER_OPTIONS_DIALOG_IDENTITY, VARK_PLAYER_OPTIONS_DIALOG_CONTROLS)                    \
+    X(VARK_EXPORT_DIALOG_IDENTITY, VARK_EXPORT_DIALOG_CONTROLS)                                    \
+    X(VARK_MSGBOX_DIALOG_IDENTITY, VARK_MSGBOX_DIALOG_CONTROLS)
+
+// A dialog's identity as constants of its class: kName, kDialogId, kBitmap, kDescription.
+//   VARK_DIALOG_IDENTITY(VARK_DEVICE_DIALOG_IDENTITY);
+#define VARK_DIALOG_CONSTANTS(name, id, bitmap, description, perLanguage)                          \
+    static constexpr const char* kName = #name;                                                    \
+    static constexpr int kDialogId = id, kBitmap = bitmap, kDescription = description
+#define VARK_DIALOG_IDENTITY(identity) identity(VARK_DIALOG_CONSTANTS)
 
 // A dialog's own numbers of its controls, as the enumerators of `Control`:
 //   VARK_CONTROL_ENUM(VARK_DEVICE_DIALOG_CONTROLS);

@@ -1,6 +1,6 @@
 // The skinned windows of the program: for each dialog its own section name and identifier,
 // its skin resources and every control it binds, with the skinned class that stands for it.
-// The controls of each dialog are defined once, in its table in skin/control_tables.h (one
+// Each dialog's identity and its controls are defined once, in skin/control_tables.h (one
 // line a control); the dialogs take their numbers from there and bind their controls by name.
 // The dialogs register these names before loading their skin, so a skin that lacks one of
 // them is caught by the skin tests rather than by a window that comes up unskinned.

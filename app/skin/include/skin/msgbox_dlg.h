@@ -16,14 +16,13 @@ namespace skin
 class CMsgBoxDlg : public SkinnedDialog<CBaseDlg>
 {
 public:
-    static constexpr int kDialogId = 210;
-    static constexpr int kDescription = 217;
+    VARK_DIALOG_IDENTITY(VARK_MSGBOX_DIALOG_IDENTITY);
     VARK_CONTROL_ENUM(VARK_MSGBOX_DIALOG_CONTROLS);
 
     CMsgBoxDlg(QWidget* parent, const std::string& text, uint32_t style,
                const QString& module = {});
     static bool IsYesNo(uint32_t style) { return (style & 0xF) == 3 || (style & 0xF) == 4; }
-    static int BitmapFor(uint32_t style) { return IsYesNo(style) ? 249 : 248; }
+    static int BitmapFor(uint32_t style) { return IsYesNo(style) ? 249 : kBitmap; }
     // The icon control shown for a style, 0 for none.
     static int IconFor(uint32_t style);
 

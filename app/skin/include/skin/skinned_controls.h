@@ -70,36 +70,40 @@ private:
     QCursor cursor_;
 };
 
-class CSkinnedCheck : public SkinnedControl<QCheckBox>
+// A check box or radio button drawn from five pictures (normal, pushed, disabled, checked,
+// checked and disabled); which of them a state shows is the kind's own.
+template <class B> class SkinnedToggle : public SkinnedControl<B>
 {
 public:
-    explicit CSkinnedCheck(SkinManager* m, QWidget* parent = nullptr) : SkinnedControl(m, parent) {}
+    explicit SkinnedToggle(SkinManager* m, QWidget* parent = nullptr) : SkinnedControl<B>(m, parent)
+    {
+    }
     void ApplySkin() override;
-    void SetCheck(int state);
     // The picture the current state shows (for drawing and tests).
-    QPoint StatePicture() const;
+    virtual QPoint StatePicture() const = 0;
 
 protected:
     void paintEvent(QPaintEvent*) override;
-    bool hitButton(const QPoint& p) const override { return rect().contains(p); }
+    bool hitButton(const QPoint& p) const override { return this->rect().contains(p); }
 
-private:
     QPoint skin_, skinPushed_, skinDisabled_, skinChecked_, skinCheckedDisabled_;
 };
+extern template class SkinnedToggle<QCheckBox>;
+extern template class SkinnedToggle<QRadioButton>;
 
-class CSkinnedRadio : public SkinnedControl<QRadioButton>
+class CSkinnedCheck : public SkinnedToggle<QCheckBox>
 {
 public:
-    explicit CSkinnedRadio(SkinManager* m, QWidget* parent = nullptr) : SkinnedControl(m, parent) {}
-    void ApplySkin() override;
-    QPoint StatePicture() const;
+    using SkinnedToggle::SkinnedToggle;
+    void SetCheck(int state);
+    QPoint StatePicture() const override;
+};
 
-protected:
-    void paintEvent(QPaintEvent*) override;
-    bool hitButton(const QPoint& p) const override { return rect().contains(p); }
-
-private:
-    QPoint skin_, skinPushed_, skinDisabled_, skinChecked_, skinCheckedDisabled_;
+class CSkinnedRadio : public SkinnedToggle<QRadioButton>
+{
+public:
+    using SkinnedToggle::SkinnedToggle;
+    QPoint StatePicture() const override;
 };
 
 // A static picture that lights up while the mouse is over it.

@@ -220,6 +220,11 @@ HRESULT VariantCopyInd(VARIANT* dest, const VARIANT* source);
 // VT_BSTR (a by-reference source is followed). DISP_E_TYPEMISMATCH for an impossible
 // conversion, DISP_E_OVERFLOW for a value out of range. dest may equal source.
 HRESULT VariantChangeType(VARIANT* dest, const VARIANT* source, uint16_t flags, VARTYPE vt);
+// Variants made ready with one value, as events and calls pass them; the string one owns a
+// new copy of `text`.
+VARIANT VariantFromI4(int32_t value);
+VARIANT VariantFromR8(double value);
+VARIANT VariantFromString(const wchar_t* text);
 
 // One-dimensional arrays of VT_UI1, VT_I4, VT_R8, VT_BSTR or VT_VARIANT.
 SAFEARRAY* SafeArrayCreateVector(VARTYPE vt, int32_t lowerBound, ULONG elements);
