@@ -4,6 +4,7 @@
 #include "platform/wave_format.h"
 #include "res/string_ids.h"
 #include "testsupport/test_env.h"
+#include "transfer/record_row.h"
 #include "transfer/signature.h"
 
 #include "export_test_host.h"
@@ -47,7 +48,10 @@ TEST(DriveExport, WavCopiedAsItIsOthersDecodedNamesKeptApart)
     const auto flac =
         acmtest::Encode("flac", 0xF1AC, 22050, 2, acmtest::Tone(22050, 2, 22050, 300, 6000));
     std::vector<drive::DriveRecord> records = {
-        Record(root, "A.WAV", wav, "2026-03-14 09:26:53"),
+        Record(root,
+               "\xff"
+               "A.WAV",
+               wav, "2026-03-14 09:26:53"), // a name that is not UTF-8
         Record(root, "B.FLAC", acmtest::FlacFile(flac), "2026-03-14 09:26:53"), // the same start
     };
     TestHost host;
@@ -66,6 +70,11 @@ TEST(DriveExport, WavCopiedAsItIsOthersDecodedNamesKeptApart)
                    second = out + "/2026_03_14 09_26_53 (2).wav";
     EXPECT_EQ(worker.Finished(), (std::vector<fs::path>{first, second}));
     EXPECT_EQ(testsupport::ReadFile(first.string()), wav);
+    // the list shows the name it cannot spell with the replacement character
+    const RecordRow row = DriveRecordRowTexts(
+        0, records[0], [](uint32_t) { return std::wstring(); },
+        [](const platform::AutoDate&) { return std::wstring(); });
+    EXPECT_EQ(row[8], L"\uFFFDA.WAV");
     EXPECT_EQ(testsupport::ReadFile(out + "/2026_03_14 09_26_53 (2).FLAC"),
               acmtest::FlacFile(flac));
     const drive::DriveRecord decoded = drive::ReadRecord(out, second.string());
