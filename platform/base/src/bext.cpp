@@ -1,5 +1,7 @@
 #include "platform/bext.h"
 
+#include "platform/autodate.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -39,13 +41,6 @@ bool Digits(const std::string& s, size_t at, size_t n, int* value)
 bool IsSeparator(char c, const char* allowed)
 {
     return c != 0 && std::strchr(allowed, c);
-}
-
-int DaysIn(int year, int month)
-{
-    static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    return month == 2 && leap ? 29 : kDays[month - 1];
 }
 
 } // namespace
@@ -100,8 +95,8 @@ std::optional<DateTime> Origination(const Bext& bext)
         !Digits(t, 3, 2, &dt.minute) || !IsSeparator(t[5], kSeparators) ||
         !Digits(t, 6, 2, &dt.second))
         return std::nullopt;
-    if (dt.year < 1 || dt.month < 1 || dt.month > 12 || dt.day < 1 ||
-        dt.day > DaysIn(dt.year, dt.month) || dt.hour > 23 || dt.minute > 59 || dt.second > 59)
+    // the calendar's own check: months, days of the month, hours...
+    if (!AutoDate::FromParts(dt.year, dt.month, dt.day, dt.hour, dt.minute, dt.second).IsValid())
         return std::nullopt;
     return dt;
 }

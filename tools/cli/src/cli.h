@@ -100,6 +100,9 @@ void Fail(uint32_t messageId); // the string table's text of that number
 // read.
 std::optional<int> RecordCount(Session& s);
 void SetJsonErrors(bool on);
+// The list rows' texts: a string number's text, and a start as "YYYY-MM-DD HH:MM:SS".
+std::wstring RowText(uint32_t id);
+std::wstring IsoDate(const platform::AutoDate& d);
 // A file named on the command line: relative to the working folder, as the user means it.
 std::wstring CommandLinePath(const std::string& path);
 using vark::KilobyteText;

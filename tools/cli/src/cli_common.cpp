@@ -47,6 +47,16 @@ void Fail(uint32_t messageId)
     Fail(res::LoadString(messageId), messageId);
 }
 
+std::wstring RowText(uint32_t id)
+{
+    return platform::Utf8ToWide(res::LoadString(id));
+}
+
+std::wstring IsoDate(const platform::AutoDate& d)
+{
+    return platform::Utf8ToWide(d.Format("%Y-%m-%d %H:%M:%S"));
+}
+
 std::optional<int> RecordCount(Session& s)
 {
     const auto count = s.device.QueryRecordCount();

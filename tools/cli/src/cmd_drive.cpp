@@ -41,16 +41,6 @@ const char* StartFromName(drive::StartFrom from)
     return "modified";
 }
 
-std::wstring IsoDate(const platform::AutoDate& d)
-{
-    return platform::Utf8ToWide(d.Format("%Y-%m-%d %H:%M:%S"));
-}
-
-std::wstring RowText(uint32_t id)
-{
-    return platform::Utf8ToWide(res::LoadString(id));
-}
-
 // The records `numbers` (1-based, as listed) name; fails for one beyond the list.
 std::optional<std::vector<drive::DriveRecord>> Chosen(const DriveSession& d,
                                                       const std::vector<int>& numbers)

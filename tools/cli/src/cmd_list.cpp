@@ -17,21 +17,6 @@
 namespace cli
 {
 
-namespace
-{
-
-std::wstring RowText(uint32_t id)
-{
-    return platform::Utf8ToWide(res::LoadString(id));
-}
-
-std::wstring IsoDate(const platform::AutoDate& d)
-{
-    return platform::Utf8ToWide(d.Format("%Y-%m-%d %H:%M:%S"));
-}
-
-} // namespace
-
 int CmdList(Context& ctx)
 {
     const bool newest = ctx.args.Has("--newest");
