@@ -10,6 +10,7 @@
 
 #include "dialogs/records_list.h"
 #include "platform/text.h"
+#include "platform/thread_locale.h"
 #include "res/strings.h"
 #include "settings/app_settings.h"
 #include "shell/vark_dlg.h"
@@ -261,7 +262,8 @@ void CVarkDlg::OnRecordersList()
     // the skinned popup of the bar's menus, where File's own opens
     auto* popup = new skin::CSkinnedPopupMenu(recordersMenu_, this);
     popup->setAttribute(Qt::WA_DeleteOnClose);
-    const bool rtl = layoutDirection() == Qt::RightToLeft;
+    // in Arabic File is the bar's rightmost title, as MainMenu lays it out
+    const bool rtl = platform::PrimaryLanguage(platform::GetThreadLocale()) == kLangArabic;
     popup->Popup(menuBar_->mapToGlobal(QPoint(
         rtl ? menuBar_->width() - popup->sizeHint().width() - 2 : 2, menuBar_->height() + 2)));
     popup->HighlightFirst();
