@@ -7,25 +7,23 @@
 #include <system_error>
 
 #include "dialog_text.h"
+#include "dialogs/drive_serial_dlg.h"
 #include "dialogs/records_list.h"
 #include "form_buttons.h"
 #include "platform/text.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
 #include "settings/app_settings.h"
+#include "settings/drive_serials.h"
 #include "skin/modal_questions.h"
 #include "skin/skinned_controls.h"
 #include "skin/skinned_more.h"
+#include "transfer/drive_export_worker.h"
 #include "transfer/export_worker.h"
 #include "transfer/signature.h"
 
 namespace dialogs
 {
-
-namespace
-{
-
-} // namespace
 
 // The worker's side: each call waits until the UI thread has handled it.
 class CExportDlg::Host : public vark::ExportHost
@@ -84,8 +82,22 @@ private:
 
 CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevice& device,
                        std::vector<ExportEntry> selection, CRecordsList& list)
+    : CExportDlg(parent, settings, &device, std::nullopt, std::move(selection), list)
+{
+}
+
+CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, DriveExportSource drive,
+                       std::vector<ExportEntry> selection, CRecordsList& list)
+    : CExportDlg(parent, settings, nullptr, std::move(drive), std::move(selection), list)
+{
+}
+
+CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevice* device,
+                       std::optional<DriveExportSource> drive, std::vector<ExportEntry> selection,
+                       CRecordsList& list)
     : SkinnedDialog(kName, kDialogId, parent), settings_(settings), device_(device),
-      selection_(std::move(selection)), list_(list), host_(std::make_unique<Host>(*this))
+      drive_(std::move(drive)), selection_(std::move(selection)), list_(list),
+      host_(std::make_unique<Host>(*this))
 {
     skin::SkinManager* m = &Skin();
     folder_ = Bind(new skin::CSkinnedEdit(m), "IDC_EDIT_DIR");
@@ -103,6 +115,7 @@ CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevic
     total_ = Bind(new skin::CSkinnedStatic(m), "IDC_STATIC_TOTAL_TO_WRITE");
     sign_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_MAKE_SIGN");
     keepSelection_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_KEEP_SEL");
+    keepOriginal_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_KEEP_ORIGINAL");
     BindFormButtons(*this);
     for (auto* b : findChildren<skin::CSkinnedButton*>())
         if (b->ControlId() == skin::IDOK) ok_ = b;
@@ -121,6 +134,7 @@ CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevic
     sign_->setChecked(settings_.DigitalSign != 0);
     // the fixed length means nothing with the real pause
     connect(fixedPause_, &QRadioButton::toggled, this, [this] { SetInputsEnabled(true); });
+    SetInputsEnabled(true);
     ShowProgress();
     timer_.setInterval(kTimerMs);
     connect(&timer_, &QTimer::timeout, this, [this] { OnTimer(); });
@@ -159,11 +173,15 @@ void CExportDlg::OnUiThread(const std::function<void()>& call)
 
 void CExportDlg::SetInputsEnabled(bool on)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{folder_, browse_, fixedPause_, realPause_,
-                                                      sign_, keepSelection_, ok_})
+    for (QWidget* w : std::initializer_list<QWidget*>{folder_, browse_, sign_, keepSelection_, ok_})
         w->setEnabled(on);
-    pause_->setEnabled(on && fixedPause_->isChecked());
-    pauseSpin_->setEnabled(on && fixedPause_->isChecked());
+    // a drive's files are copied one by one, never joined; only they can be converted
+    const bool joins = !drive_;
+    fixedPause_->setEnabled(on && joins);
+    realPause_->setEnabled(on && joins);
+    pause_->setEnabled(on && joins && fixedPause_->isChecked());
+    pauseSpin_->setEnabled(on && joins && fixedPause_->isChecked());
+    keepOriginal_->setEnabled(on && !joins);
 }
 
 void CExportDlg::OnCommand(int id)
@@ -216,7 +234,7 @@ void CExportDlg::Confirm()
         folder_->setFocus();
         return;
     }
-    if (!vark::PauseAccepted(mode, pause))
+    if (!drive_ && !vark::PauseAccepted(mode, pause))
     {
         Message(res::ids::kPauseOutOfRange, res::ids::kCopyToDisk, kStyleError);
         pause_->setText(QStringLiteral("1"));
@@ -225,7 +243,7 @@ void CExportDlg::Confirm()
     }
     settings_.LastExportDirectory = folder.toStdWString();
     settings_.DigitalSign = sign_->isChecked() ? 1 : 0;
-    if (vark::PauseAccepted(vark::PauseMode::kFixed, pause))
+    if (!drive_ && vark::PauseAccepted(vark::PauseMode::kFixed, pause))
         settings_.PauseLength = uint32_t(pause);
     // A folder that does not exist yet is made, as the command line's export does.
     const std::filesystem::path target(folder.toStdString());
@@ -239,17 +257,36 @@ void CExportDlg::Confirm()
         return;
     }
 
-    vark::ExportOptions options;
-    options.folder = target;
-    options.sign = sign_->isChecked();
-    options.keepSelection = keepSelection_->isChecked();
-    options.pauseMode = mode;
-    options.pauseSeconds = pause;
-    options.serial = vark::SignatureSerial(device_.SerialNumber());
-    std::vector<uint16_t> records;
-    for (const ExportEntry& e : selection_)
-        records.push_back(e.record);
-    worker_ = std::make_unique<vark::CExportWorker>(device_, std::move(records), options, *host_);
+    if (drive_)
+    {
+        vark::DriveExportOptions options;
+        options.folder = target;
+        options.sign = sign_->isChecked();
+        options.keepOriginal = keepOriginal_->isChecked();
+        options.keepSelection = keepSelection_->isChecked();
+        if (options.sign)
+        {
+            const std::optional<uint32_t> serial = DriveSerial();
+            if (!serial) return;
+            options.serial = *serial;
+        }
+        worker_ = std::make_unique<vark::CDriveExportWorker>(drive_->records, options, *host_);
+    }
+    else
+    {
+        vark::ExportOptions options;
+        options.folder = target;
+        options.sign = sign_->isChecked();
+        options.keepSelection = keepSelection_->isChecked();
+        options.pauseMode = mode;
+        options.pauseSeconds = pause;
+        options.serial = vark::SignatureSerial(device_->SerialNumber());
+        std::vector<uint16_t> records;
+        for (const ExportEntry& e : selection_)
+            records.push_back(e.record);
+        worker_ =
+            std::make_unique<vark::CExportWorker>(*device_, std::move(records), options, *host_);
+    }
     SetInputsEnabled(false);
     if (stopRecorderPlayback && stopRecorderPlayback())
     {
@@ -267,6 +304,16 @@ void CExportDlg::Confirm()
         return;
     }
     StartWorker();
+}
+
+std::optional<uint32_t> CExportDlg::DriveSerial()
+{
+    if (const auto remembered = RememberedDriveSerial(drive_->identity)) return remembered;
+    CDriveSerialDlg ask(this, drive_->label);
+    if (ask.exec() != skin::IDOK) return std::nullopt;
+    if (!RememberDriveSerial(drive_->identity, ask.Serial()))
+        SLOG_ERR("The serial of drive %s was not remembered", drive_->identity.c_str());
+    return ask.Serial();
 }
 
 void CExportDlg::StartWorker()

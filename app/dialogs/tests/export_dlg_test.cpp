@@ -14,14 +14,17 @@
 #include <map>
 #include <mutex>
 
+#include "dialogs/drive_serial_dlg.h"
 #include "dialogs/export_dlg.h"
 #include "dialogs/records_list.h"
 #include "platform/little_endian.h"
 #include "platform/text.h"
 #include "plugged_recorder.h"
+#include "recorder/drive_demo.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
 #include "settings/app_settings.h"
+#include "settings/drive_serials.h"
 #include "skin/modal_questions.h"
 #include "skin/skinned_controls.h"
 #include "skin/skinned_more.h"
@@ -428,4 +431,81 @@ TEST_F(ExportTest, AFileThatCannotBeWrittenEndsWithTheDiskErrorAndKeepsTheFinish
     std::wstring exported;
     EXPECT_TRUE(vark::Verify(File(names_[0] + ".dsg"), File(names_[0]), 4242, exported));
     EXPECT_EQ(Selected(), (std::vector<int>{2}));
+}
+
+// A drive recorder's records: the pause does not apply, the serial of the signatures is asked
+// for once (a wrong entry refused) and remembered by the drive's identity, a WAV file is copied
+// as it is and an MP3 converted with its original kept beside it.
+TEST(DriveExportDialog, SerialAskedOnceWavCopiedMp3ConvertedWithItsOriginal)
+{
+    testsupport::ScopedTestEnv env;
+    Responder answers;
+    const std::string root = env.Path("VOICE_PEN"), out = env.Path("out");
+    std::string error;
+    ASSERT_TRUE(recorder::MakeDrive(root, true, &error)) << error;
+    DriveExportSource source{{}, "uuid:1234-ABCD", "VOICE_PEN"};
+    for (const drive::DriveRecord& r : drive::ListRecords(root))
+        if (r.name == "260314_0926.WAV" || r.name == "VOICE006.MP3") source.records.push_back(r);
+    ASSERT_EQ(source.records.size(), 2u);
+    CAppSettings settings(L"");
+    settings.LastExportDirectory = platform::Utf8ToWide(out);
+    settings.DigitalSign = 1;
+    CRecordsList list(nullptr);
+
+    // Answers the serial dialog: a wrong entry first, then 777; any later one fails the test.
+    int asked = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout,
+                     [&]
+                     {
+                         auto* ask =
+                             dynamic_cast<CDriveSerialDlg*>(QApplication::activeModalWidget());
+                         if (!ask) return;
+                         ++asked;
+                         if (asked > 2)
+                         {
+                             ADD_FAILURE() << "the serial was asked for again";
+                             return Click(*ask, skin::IDCANCEL);
+                         }
+                         ask->Field()->setText(asked == 1 ? "7x" : "777");
+                         Click(*ask, skin::IDOK);
+                     });
+    answer.start(20);
+    answers.AnswerMessage(skin::IDOK); // the wrong serial message
+    {
+        Dlg dlg(nullptr, settings, source, {{0, 0}, {1, 1}}, list);
+        EXPECT_FALSE(Control<QWidget>(dlg, Dlg::IDC_RADIO_PAUSE0)->isEnabled());
+        EXPECT_FALSE(Control<QWidget>(dlg, Dlg::IDC_EDIT_PAUSE)->isEnabled());
+        ASSERT_TRUE(Control<QWidget>(dlg, Dlg::IDC_CHK_KEEP_ORIGINAL)->isEnabled());
+        Click(dlg, Dlg::IDC_CHK_KEEP_ORIGINAL);
+        QTimer::singleShot(0, &dlg, [&dlg] { Click(dlg, skin::IDOK); });
+        EXPECT_EQ(dlg.exec(), skin::IDOK);
+    }
+    EXPECT_EQ(asked, 2);
+    EXPECT_EQ(answers.Texts(),
+              (std::vector<std::string>{res::LoadString(res::ids::kWrongSerialNumber)}));
+    EXPECT_EQ(RememberedDriveSerial("uuid:1234-ABCD"), 777u);
+
+    std::map<std::string, std::string> written;
+    for (const auto& e : fs::directory_iterator(out))
+        written[e.path().filename().string()] = testsupport::ReadFile(e.path());
+    // two WAV files, their signatures and the MP3 kept under its own extension
+    ASSERT_EQ(written.size(), 5u);
+    const std::string wav = "2026_03_14 09_26_53.wav", mp3 = "2026_03_18 11_30_00";
+    ASSERT_TRUE(written.count(wav) && written.count(mp3 + ".wav") && written.count(mp3 + ".MP3"));
+    EXPECT_TRUE(written[wav] == testsupport::ReadFile(source.records[0].path));
+    EXPECT_TRUE(written[mp3 + ".MP3"] == testsupport::ReadFile(source.records[1].path));
+    std::wstring exported;
+    EXPECT_TRUE(
+        vark::Verify(out + "/" + mp3 + ".wav.dsg", out + "/" + mp3 + ".wav", 777, exported));
+
+    // a second copy takes the remembered serial without asking
+    fs::remove_all(out);
+    {
+        Dlg dlg(nullptr, settings, source, {{0, 0}}, list);
+        QTimer::singleShot(0, &dlg, [&dlg] { Click(dlg, skin::IDOK); });
+        EXPECT_EQ(dlg.exec(), skin::IDOK);
+    }
+    EXPECT_EQ(asked, 2);
+    EXPECT_TRUE(vark::Verify(out + "/" + wav + ".dsg", out + "/" + wav, 777, exported));
 }

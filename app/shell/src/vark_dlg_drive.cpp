@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QMenu>
 
+#include "dialogs/export_dlg.h"
 #include "dialogs/records_list.h"
 #include "platform/text.h"
 #include "platform/thread_locale.h"
@@ -122,10 +123,13 @@ void CVarkDlg::ShowDriveStatus(const std::optional<drive::DriveSpace>& space)
     if (space)
         if (const auto seconds = drive::SecondsLeft(space->freeBytes, drive_.records))
             timeLeft = vark::TimeLeftText(platform::AutoSpan(double(*seconds) / 86400.0));
-    status_->ShowDrive(drive_.identity.label.empty()
-                           ? std::filesystem::path(drive_.root).filename().string()
-                           : drive_.identity.label,
-                       space, timeLeft);
+    status_->ShowDrive(DriveLabel(), space, timeLeft);
+}
+
+std::string CVarkDlg::DriveLabel() const
+{
+    return drive_.identity.label.empty() ? std::filesystem::path(drive_.root).filename().string()
+                                         : drive_.identity.label;
 }
 
 void CVarkDlg::FollowRecorder()
@@ -141,7 +145,28 @@ void CVarkDlg::FollowRecorder()
     can.refresh = true;
     menu_->Follow(can);
     menu_->Enable(ID_DELETE_ALL, list_->RowCount() > 0);
-    menu_->Enable(ID_SAVE_TO_DISK, false);
+    menu_->Enable(ID_SAVE_TO_DISK, !list_->SelectedRows().empty());
+}
+
+void CVarkDlg::SaveDriveRecords()
+{
+    dialogs::DriveExportSource source;
+    source.identity = drive_.identity.id;
+    source.label = DriveLabel();
+    std::vector<dialogs::ExportEntry> selection;
+    for (int row : list_->SelectedRows())
+    {
+        const int index = list_->RecordIndex(row);
+        if (index < 0 || size_t(index) >= drive_.records.size()) continue;
+        selection.push_back({row, uint16_t(index)});
+        source.records.push_back(drive_.records[size_t(index)]);
+    }
+    if (selection.empty()) return;
+    // the drive's files are read apart from the player's, so playback may go on
+    dialogs::CExportDlg dlg(this, settings_, std::move(source), std::move(selection), *list_);
+    exportDialog_ = &dlg;
+    dlg.exec();
+    exportDialog_ = nullptr;
 }
 
 void CVarkDlg::PlayDriveRecord(int row)

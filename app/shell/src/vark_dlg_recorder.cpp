@@ -129,7 +129,7 @@ void CVarkDlg::UpdateSelection()
     const int n = int(list_->SelectedRows().size());
     SetText(IDC_EDIT_TRACK_SELECTED, QString::number(n));
     menu_->Enable(ID_PLAY, n > 0);
-    menu_->Enable(ID_SAVE_TO_DISK, n > 0 && drive_.root.empty());
+    menu_->Enable(ID_SAVE_TO_DISK, n > 0);
     menu_->Enable(ID_DELETE, n > 0 && !drive_.root.empty());
 }
 
@@ -227,7 +227,8 @@ void CVarkDlg::OnRecordSettings()
 
 void CVarkDlg::OnSaveToDisk()
 {
-    if (!drive_.root.empty() || !recorder_.Connected() || !recorder_.ProtocolDevice()) return;
+    if (!drive_.root.empty()) return SaveDriveRecords();
+    if (!recorder_.Connected() || !recorder_.ProtocolDevice()) return;
     std::vector<dialogs::ExportEntry> selection;
     for (int row : list_->SelectedRows())
         selection.push_back({row, uint16_t(list_->RecordIndex(row))});

@@ -11,9 +11,11 @@
 #include <filesystem>
 
 #include "dialogs/device_dlg.h"
+#include "dialogs/export_dlg.h"
 #include "dialogs/pin_dlg.h"
 #include "dialogs/records_list.h"
 #include "platform/com/apartment.h"
+#include "platform/text.h"
 #include "platform/thread_locale.h"
 #include "recorder/demo.h"
 #include "recorder/drive_demo.h"
@@ -558,7 +560,7 @@ TEST(MainWindow, EndingTheProgramClosesTheDialogThatIsOpen)
     EXPECT_EQ(settings.SaveCount(), 1);
 }
 
-TEST(MainWindow, ADriveRecorderIsShownListedPlayedAndDeletedAndGivesWayToTheCable)
+TEST(MainWindow, ADriveRecorderIsShownListedPlayedCopiedDeletedAndGivesWayToTheCable)
 {
     testsupport::ScopedTestEnv env;
     skin::ScriptedResponder answers;
@@ -606,6 +608,27 @@ TEST(MainWindow, ADriveRecorderIsShownListedPlayedAndDeletedAndGivesWayToTheCabl
     ASSERT_TRUE(QTest::qWaitFor([&] { return dlg.List()->RowCount() == 6; }, 20000));
     EXPECT_FALSE(std::filesystem::exists(root + "/RECORDER/FOLDER_A/REC0003.WAV"));
     EXPECT_NE(answers.AskedQuestions().back().text.find('1'), std::string::npos);
+
+    // Copy to disk: the export dialog copies the selected file as it is
+    dlg.List()->clearSelection();
+    dlg.List()->topLevelItem(0)->setSelected(true);
+    ASSERT_TRUE(dlg.ItemEnabled(CVarkDlg::ID_SAVE_TO_DISK));
+    settings.LastExportDirectory = platform::Utf8ToWide(env.Path("copies"));
+    settings.DigitalSign = 0;
+    QTimer confirm;
+    QObject::connect(
+        &confirm, &QTimer::timeout,
+        [&]
+        {
+            if (auto* d = dynamic_cast<dialogs::CExportDlg*>(QApplication::activeModalWidget());
+                d && !d->Running())
+                d->OnCommand(skin::IDOK);
+        });
+    confirm.start(50);
+    dlg.OnCommand(CVarkDlg::ID_SAVE_TO_DISK);
+    confirm.stop();
+    EXPECT_EQ(testsupport::ReadFile(env.Path("copies/2026_03_14 09_26_53.wav")),
+              testsupport::ReadFile(root + "/RECORDER/FOLDER_A/260314_0926.WAV"));
 
     // the recorder on its cable comes first; when it goes, the drive is back
     auto plugged = PlugDemo();

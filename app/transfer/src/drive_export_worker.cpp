@@ -234,8 +234,9 @@ void CDriveExportWorker::Work()
                         {GroupThousands(total >> 10), GroupThousands(space.available >> 10)}))
         throw ExportFailure{0, {}};
 
-    for (const drive::DriveRecord& r : records_)
+    for (size_t entry = 0; entry < records_.size(); ++entry)
     {
+        const drive::DriveRecord& r = records_[entry];
         const std::filesystem::path path = NameFor(r);
         platform::RemoveLeftoverPart(path);
         platform::RemoveLeftoverPart(SignaturePathFor(path));
@@ -266,6 +267,7 @@ void CDriveExportWorker::Work()
             if (!platform::CommitPart(original)) throw ExportFailure{res::ids::kDiskWriteError, {}};
             writing_.clear();
         }
+        if (!options_.keepSelection) host_.DeselectEntry(entry);
     }
     // Decoded lengths were estimates: the run is complete now.
     CountAllDone();

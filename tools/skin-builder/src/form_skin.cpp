@@ -66,11 +66,12 @@ QFont FontOf(const F& c)
 void DrawText(QPainter& p, const QRect& r, const QString& s, const QFont& f, const QColor& ink,
               int align, bool data = false)
 {
+    if (!(align & Qt::TextWordWrap)) align |= Qt::TextSingleLine;
     p.save();
     p.setFont(f);
     p.setPen(ink);
     p.setLayoutDirection(Rtl() && !data ? Qt::RightToLeft : Qt::LeftToRight);
-    p.drawText(r, align | Qt::TextSingleLine, s);
+    p.drawText(r, align, s);
     p.restore();
 }
 
@@ -644,7 +645,10 @@ QImage Background(const FormDialog& d)
                 break;
             }
             DrawText(p, c.rect, c.text ? Text(c) : Sample(c), FontOf(c),
-                     c.flags & flag::kPrimary ? colour::text : colour::secondary, Align(c.flags));
+                     c.flags & flag::kPrimary ? colour::text : colour::secondary,
+                     c.flags & flag::kWrap
+                         ? (Align(c.flags) & ~Qt::AlignVCenter) | Qt::AlignTop | Qt::TextWordWrap
+                         : Align(c.flags));
             break;
         case F::Well:
         case F::Edit:
@@ -963,7 +967,14 @@ std::vector<std::string> FormOverflows(const FormDialog& d)
             continue;
         }
         if (c.text && !res::LoadString(c.text).size()) report(c, "missing text");
-        if (QFontMetrics(f).horizontalAdvance(s) > room) report(c, s);
+        if (c.flags & flag::kWrap)
+        {
+            const QRect lines =
+                QFontMetrics(f).boundingRect(QRect(0, 0, room, 1 << 16), Qt::TextWordWrap, s);
+            if (lines.height() > c.rect.height()) report(c, s);
+        }
+        else if (QFontMetrics(f).horizontalAdvance(s) > room)
+            report(c, s);
     }
     return out;
 }

@@ -69,7 +69,8 @@ constexpr int kPrimary = 1, // the accent button
     kSecondary = 16,        // secondary text colour
     kLarge = 32,            // a large figure or title
     kNoPreview = 128,       // left out of previews (hidden at start)
-    kLeft = 256;            // text at the left in every language (a unit after its field)
+    kLeft = 256,            // text at the left in every language (a unit after its field)
+    kWrap = 512;            // a label of several lines, wrapped at words, from the top
 } // namespace flag
 
 struct FormDialog

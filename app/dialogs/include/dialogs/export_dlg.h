@@ -9,6 +9,10 @@
 // ended. Cancel, Escape and the window's close only signal a running worker, which then asks
 // "Do you want to cancel copying?". Stop() (the main window's exit) ends a run without that
 // question. The worker is always joined before the dialog goes.
+//
+// For a recorder that appears as a drive the same dialog copies its files (no joining, so the
+// pause has no say) and offers to keep a converted record's original too. Signatures take the
+// serial remembered for that drive, asked for the first time.
 #pragma once
 
 #include <QTimer>
@@ -16,9 +20,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "device/vark_device.h"
+#include "drive/drive_record.h"
 #include "skin/base_dlg.h"
 #include "skin/skinned_fwd.h"
 
@@ -26,7 +33,7 @@ class CAppSettings;
 
 namespace vark
 {
-class CExportWorker;
+class ExportRun;
 }
 
 namespace dialogs
@@ -41,6 +48,14 @@ struct ExportEntry
     uint16_t record = 0;
 };
 
+// A drive recorder's side of a copy: its records, one per selection entry in order, and the
+// identity and label by which the serial of its signatures is asked for and remembered.
+struct DriveExportSource
+{
+    std::vector<drive::DriveRecord> records;
+    std::string identity, label;
+};
+
 class CExportDlg : public skin::SkinnedDialog<skin::CBaseDlg>
 {
 public:
@@ -52,6 +67,8 @@ public:
 
     // `settings` gives and keeps the folder, the pause and the signature choice.
     CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevice& device,
+               std::vector<ExportEntry> selection, CRecordsList& list);
+    CExportDlg(QWidget* parent, CAppSettings& settings, DriveExportSource drive,
                std::vector<ExportEntry> selection, CRecordsList& list);
     ~CExportDlg() override;
 
@@ -72,6 +89,11 @@ protected:
 
 private:
     class Host;
+    CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevice* device,
+               std::optional<DriveExportSource> drive, std::vector<ExportEntry> selection,
+               CRecordsList& list);
+    // The serial of a drive's signatures: remembered, else asked for; nothing when cancelled.
+    std::optional<uint32_t> DriveSerial();
     void BrowseFolder();
     void Confirm();
     void StartWorker();
@@ -83,11 +105,12 @@ private:
     void OnUiThread(const std::function<void()>& call);
 
     CAppSettings& settings_;
-    vark::CVarkDevice& device_;
+    vark::CVarkDevice* const device_;              // the protocol recorder, or
+    const std::optional<DriveExportSource> drive_; // the drive recorder
     const std::vector<ExportEntry> selection_;
     CRecordsList& list_;
     std::unique_ptr<Host> host_;
-    std::unique_ptr<vark::CExportWorker> worker_;
+    std::unique_ptr<vark::ExportRun> worker_;
     std::atomic<bool> stopping_{false};
     bool starting_ = false, ended_ = false;
     int endTicks_ = 0;
@@ -96,7 +119,7 @@ private:
     skin::CSkinnedEdit *folder_, *pause_;
     skin::CSkinnedSpin* pauseSpin_;
     skin::CSkinnedRadio *fixedPause_, *realPause_;
-    skin::CSkinnedCheck *sign_, *keepSelection_;
+    skin::CSkinnedCheck *sign_, *keepSelection_, *keepOriginal_;
     skin::CSkinnedStatic *stage_, *stagePercent_, *totalPercent_, *written_, *total_;
     skin::CSkinnedProgress *stageBar_, *totalBar_;
     QWidget *browse_, *ok_;

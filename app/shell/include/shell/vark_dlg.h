@@ -123,6 +123,7 @@ private:
     void OnChangePin();
     void OnLanguage(int command);
     void OnSaveToDisk();
+    void SaveDriveRecords();
     void OnAuthenticate();
     void OnPublicKeys();
     void OnAbout();
@@ -148,6 +149,8 @@ private:
     void OnRecordersList();
     // What the window follows after a change of either kind of recorder.
     void FollowRecorder();
+    // The shown drive's label, else its folder's name.
+    std::string DriveLabel() const;
     void PlayDriveRecord(int row);
 
     CAppSettings& settings_;

@@ -192,6 +192,13 @@
     X(IDC_STATIC_TOTAL_TO_WRITE, 1282, Static)                                                     \
     X(IDC_CHK_MAKE_SIGN, 1283, Check)                                                              \
     X(IDC_CHK_KEEP_SEL, 1284, Check)                                                               \
+    X(IDC_CHK_KEEP_ORIGINAL, 1285, Check)                                                          \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+#define VARK_DRIVE_SERIAL_DIALOG_IDENTITY(X) X(IDD_DRIVE_SERIAL_DIALOG, 280, 278, 279, false)
+#define VARK_DRIVE_SERIAL_DIALOG_CONTROLS(X)                                                       \
+    X(IDC_STATIC_RECORDER, 1290, Static)                                                           \
+    X(IDC_EDIT_UIN, 1054, Edit)                                                                    \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
 #define VARK_MSGBOX_DIALOG_IDENTITY(X) X(IDD_MSGBOX_DIALOG, 210, 248, 217, false)
@@ -220,6 +227,7 @@
     X(VARK_LOAD_RECORDS_LIST_DIALOG_IDENTITY, VARK_LOAD_RECORDS_LIST_DIALOG_CONTROLS)              \
     X(VARK_PLAYER_OPTIONS_DIALOG_IDENTITY, VARK_PLAYER_OPTIONS_DIALOG_CONTROLS)                    \
     X(VARK_EXPORT_DIALOG_IDENTITY, VARK_EXPORT_DIALOG_CONTROLS)                                    \
+    X(VARK_DRIVE_SERIAL_DIALOG_IDENTITY, VARK_DRIVE_SERIAL_DIALOG_CONTROLS)                        \
     X(VARK_MSGBOX_DIALOG_IDENTITY, VARK_MSGBOX_DIALOG_CONTROLS)
 
 // A dialog's identity as constants of its class: kName, kDialogId, kBitmap, kDescription.

@@ -24,6 +24,7 @@ struct DriveExportOptions
     bool sign = false;
     uint32_t serial = 0;       // for signatures; a drive has none, the user gives it
     bool keepOriginal = false; // a record that is not WAV is also copied as it is
+    bool keepSelection = true; // else each record's row is deselected once it is copied
 };
 
 class CDriveExportWorker : public ExportRun
