@@ -1,5 +1,6 @@
 #include "settings/drive_serials.h"
 
+#include "platform/paths.h"
 #include "platform/profile.h"
 #include "platform/text.h"
 #include "settings/settings.h"
@@ -11,9 +12,16 @@ namespace
 
 constexpr const char* kSection = "DriveSerials";
 
+// The window's settings file, so that the window and vark-cli remember the same serials.
 std::string FilePath(const std::wstring& iniPath)
 {
-    return platform::WideToUtf8(CIniFileSettings(iniPath, L"").Path());
+    if (!iniPath.empty()) return platform::WideToUtf8(CIniFileSettings(iniPath, L"").Path());
+    const std::string roaming = platform::RoamingAppDataFolder();
+    if (roaming.empty()) return {}; // nowhere to remember: nothing is found, nothing kept
+    const std::string folder =
+        platform::JoinPath(platform::JoinPath(roaming, "Mirvanta"), "Varke-P");
+    platform::CreateFolders(folder);
+    return platform::JoinPath(folder, "Varke.ini");
 }
 
 } // namespace

@@ -245,6 +245,9 @@ TEST_F(CliTest, ADriveRecorderIsListedCopiedSignedAndDeleted)
     auto again = Cli({"--drive", root, "export", "--out", out, "--records", "2", "--sign"});
     EXPECT_EQ(again.exitCode, 0) << again.err;
     EXPECT_TRUE(fs::exists(out + "/2026_03_15 14_02_10.wav.dsg"));
+    // in the window's settings file, where its export dialog finds it too
+    EXPECT_NE(testsupport::ReadFile(env_.Path("config/Mirvanta/Varke-P/Varke.ini")).find("=3001"),
+              std::string::npos);
     EXPECT_EQ(Cli({"--drive", root, "export", "--out", out, "--records", "3"}).exitCode, 1);
     EXPECT_EQ(Cli({"--drive", root, "export", "--out", out, "--records", "9"}).exitCode, 2);
     EXPECT_EQ(Cli({"export", "--out", out, "--all", "--serial", "1"}).exitCode, 2);
