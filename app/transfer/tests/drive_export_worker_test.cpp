@@ -9,8 +9,12 @@
 
 #include "export_test_host.h"
 
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 using namespace vark;
 namespace fs = std::filesystem;
@@ -134,4 +138,38 @@ TEST(DriveExport, AFileThatGoesAwayMidCopyLeavesNoPartAndSaysWhich)
     CDriveExportWorker none(records, options, refused);
     EXPECT_EQ(none.Run(), res::ids::kDriveFileUnreadable);
     EXPECT_TRUE(fs::is_empty(out));
+}
+
+// A target disk that fills up: the file size limit stands in for it (writes past it fail with
+// EFBIG, as they would with ENOSPC), in a child process so the limit stays there.
+TEST(DriveExport, AFullTargetDiskEndsWithTheWriteErrorAndNoPartFile)
+{
+    testsupport::ScopedTestEnv env;
+    const std::string root = env.Path("drive"), out = env.Path("out");
+    fs::create_directories(root);
+    fs::create_directories(out);
+    const auto flac =
+        acmtest::Encode("flac", 0xF1AC, 16000, 1, acmtest::Tone(16000, 1, 160000, 300, 6000));
+    const std::vector<drive::DriveRecord> records = {
+        Record(root, "A.WAV", PcmWav(8000, 1, 8000), "2026-03-14 09:00:00"),
+        Record(root, "B.FLAC", acmtest::FlacFile(flac), "2026-03-14 10:00:00")};
+    auto fill = [&]
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{100000, 100000}; // the 320 KB of decoded B do not fit
+        setrlimit(RLIMIT_FSIZE, &limit);
+        TestHost host;
+        DriveExportOptions options;
+        options.folder = out;
+        CDriveExportWorker worker(records, options, host);
+        const uint32_t result = worker.Run();
+        std::vector<std::string> left;
+        for (const auto& e : fs::directory_iterator(out))
+            left.push_back(e.path().filename().string());
+        const bool ok = result == res::ids::kDiskWriteError && host.errors.size() == 1 &&
+                        left == std::vector<std::string>{"2026_03_14 09_00_00.wav"};
+        std::fprintf(stderr, "result %u, %zu file(s) left\n", result, left.size());
+        std::exit(ok ? 0 : 1);
+    };
+    EXPECT_EXIT(fill(), ::testing::ExitedWithCode(0), "");
 }

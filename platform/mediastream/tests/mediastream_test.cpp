@@ -4,6 +4,7 @@
 #include "acmtest/codec_files.h"
 #include "testsupport/test_env.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using platform::mediastream::AudioStream;
@@ -101,6 +102,40 @@ TEST(MediaStream, SeekingAWaveFileLandsOnTheSample)
     EXPECT_EQ(rest.front(), 9876);
     EXPECT_EQ(rest.size(), 16000u - 9876);
     EXPECT_FALSE(s->Seek(-1));
+}
+
+// A drive pulled while its file plays: what is left of the file is read, then the stream
+// ends (or fails) and keeps saying so; it never hangs or delivers more than is there.
+TEST(MediaStream, AFileCutShortWhileReadEndsTheStreamEarly)
+{
+    testsupport::ScopedTestEnv env;
+    // a minute, more than the reader takes in ahead when it opens the file
+    const auto pcm = acmtest::Tone(16000, 1, 960000, 440, 12000);
+    testsupport::WriteFile(env.Path("cut.wav"), PcmWav(16000, 1, pcm));
+    testsupport::WriteFile(env.Path("cut.flac"),
+                           acmtest::FlacFile(acmtest::Encode("flac", 0xF1AC, 16000, 1, pcm)));
+    for (const char* name : {"cut.wav", "cut.flac"})
+    {
+        SCOPED_TRACE(name);
+        auto s = AudioStream::Open(env.Path(name));
+        ASSERT_TRUE(s);
+        std::vector<uint8_t> buffer(8192);
+        ASSERT_TRUE(s->SetBuffer(buffer.data(), buffer.size()));
+        platform::Event done;
+        ASSERT_EQ(s->Update(&done), UpdateStatus::ok);
+        std::filesystem::resize_file(env.Path(name),
+                                     std::filesystem::file_size(env.Path(name)) / 4);
+        size_t delivered = s->ActualLength();
+        UpdateStatus st = UpdateStatus::ok;
+        for (int guard = 0; guard < 10000 && st == UpdateStatus::ok; ++guard)
+        {
+            st = s->Update(&done);
+            if (st == UpdateStatus::ok) delivered += s->ActualLength();
+        }
+        EXPECT_TRUE(st == UpdateStatus::endOfStream || st == UpdateStatus::failed);
+        EXPECT_LT(delivered, pcm.size() * 2 / 2); // half of it at most
+        EXPECT_NE(s->Update(&done), UpdateStatus::ok);
+    }
 }
 
 TEST(MediaStream, UnreadableFilesAndMisuseAreRefused)
