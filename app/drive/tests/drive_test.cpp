@@ -137,6 +137,16 @@ TEST(DriveRecords, EveryFileListedWithItsStartFromTheBestSource)
     testsupport::WriteFile(c + "/VOICE006.MP3", std::string("ID3\x04\x00\x00\x00\x00\x00", 9) +
                                                     static_cast<char>(frame.size()) + frame +
                                                     std::string(mp3.data.begin(), mp3.data.end()));
+    // AMR-NB as phones and some recorders write it, built by hand (there is no encoder here):
+    // the magic, then a second of 12.2 kb/s frames, each a header byte and 31 bytes of bits
+    std::string amr = "#!AMR\n";
+    for (int frame = 0; frame < 50; ++frame)
+    {
+        amr += '\x3C';
+        for (int i = 0; i < 31; ++i)
+            amr += static_cast<char>(frame * 31 + i * 17);
+    }
+    testsupport::WriteFile(c + "/20260320_080000.AMR", amr);
     for (const char* name : {"MEMO.DAT", "REC0003.WAV"})
         SetModified(a + "/" + name, 2026, 3, 10, 8);
 
@@ -146,8 +156,9 @@ TEST(DriveRecords, EveryFileListedWithItsStartFromTheBestSource)
         names.push_back(r.name);
     // oldest first: both files with only their modification time, then bext, name, tag
     EXPECT_EQ(names, (std::vector<std::string>{"MEMO.DAT", "REC0003.WAV", "REC0001.WAV",
-                                               "20260316_101500.WAV", "VOICE006.MP3"}));
-    ASSERT_EQ(records.size(), 5u);
+                                               "20260316_101500.WAV", "VOICE006.MP3",
+                                               "20260320_080000.AMR"}));
+    ASSERT_EQ(records.size(), 6u);
     const auto& memo = records[0];
     EXPECT_TRUE(memo.readable);
     EXPECT_TRUE(memo.IsWave());
@@ -167,11 +178,16 @@ TEST(DriveRecords, EveryFileListedWithItsStartFromTheBestSource)
     EXPECT_EQ(voice.startFrom, drive::StartFrom::kTags);
     EXPECT_EQ(voice.start.Format("%Y-%m-%d %H:%M:%S"),
               drive::DateInTag("2026-03-18 11:30:00+00:00").Format("%Y-%m-%d %H:%M:%S"));
+    const auto& amrRecord = records[5];
+    EXPECT_TRUE(amrRecord.readable);
+    EXPECT_EQ(amrRecord.codec, "amr_nb");
+    EXPECT_EQ(amrRecord.rate, 8000);
+    EXPECT_NEAR(amrRecord.duration.TotalSeconds(), 1.0, 0.05);
 
-    // time left at the newest record's rate (64 kb/s, 8 kB a second)
+    // time left at the newest record's rate: the AMR file's 1,600 bytes a second
     const auto left = drive::SecondsLeft(8000 * 3600, records);
     ASSERT_TRUE(left);
-    EXPECT_NEAR(static_cast<double>(*left), 3600, 400);
+    EXPECT_NEAR(static_cast<double>(*left), 18000, 1000);
     EXPECT_FALSE(drive::SecondsLeft(1000, {}));
     // a listing asked to stop ends early
     EXPECT_TRUE(drive::ListRecords(root, [] { return true; }).empty());
