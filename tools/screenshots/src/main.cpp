@@ -10,6 +10,7 @@
 #include "dialogs/about_dlg.h"
 #include "dialogs/change_pin_dlg.h"
 #include "dialogs/device_dlg.h"
+#include "dialogs/drive_serial_dlg.h"
 #include "dialogs/export_dlg.h"
 #include "dialogs/key_dlg.h"
 #include "dialogs/load_records_list_dlg.h"
@@ -129,6 +130,11 @@ int main(int argc, char** argv)
             dialogs::CExportDlg d(nullptr, settings, device, {{0, 0}, {1, 1}}, list);
             ShowExportRun(d);
             ok &= Save(d, dir, "IDD_EXPORT_DIALOG", lcid);
+        }
+        {
+            dialogs::CDriveSerialDlg d(nullptr, "VOICE_PEN");
+            d.Field()->setText("20416");
+            ok &= Save(d, dir, "IDD_DRIVE_SERIAL_DIALOG", lcid);
         }
         {
             dialogs::CSignDlg d(nullptr, settings, 20416);
