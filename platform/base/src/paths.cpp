@@ -65,6 +65,18 @@ std::string RoamingAppDataFolder()
     return CreateFolders(folder, 0700) ? folder : std::string();
 }
 
+std::string DataHomeFolder()
+{
+    std::string folder = EnvFolder("XDG_DATA_HOME");
+    if (folder.empty())
+    {
+        const std::string home = HomeFolder();
+        if (home.empty()) return {};
+        folder = JoinPath(JoinPath(home, ".local"), "share");
+    }
+    return CreateFolders(folder, 0700) ? folder : std::string();
+}
+
 std::string RuntimeFolder()
 {
     std::string folder = EnvFolder("XDG_RUNTIME_DIR");

@@ -10,6 +10,9 @@ namespace platform
 // $XDG_CONFIG_HOME, else ~/.config (the "roaming application-data folder"); created if
 // missing. Empty when neither can be determined.
 std::string RoamingAppDataFolder();
+// $XDG_DATA_HOME, else ~/.local/share, for data the program makes and keeps (keys, state);
+// created if missing. Empty when neither can be determined.
+std::string DataHomeFolder();
 // $XDG_RUNTIME_DIR, else /tmp/vark-<uid> (created 0700).
 std::string RuntimeFolder();
 // Folder of the running executable (from /proc/self/exe), without a trailing slash.
