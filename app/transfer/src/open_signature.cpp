@@ -42,8 +42,8 @@ std::optional<std::vector<uint8_t>> FromBase64(const std::string& line, size_t s
     std::vector<uint8_t> out(size + 1);
     size_t length = 0;
     const char* end = nullptr;
-    if (sodium_base642bin(out.data(), out.size(), line.data(), line.size(), nullptr, &length,
-                          &end, sodium_base64_VARIANT_ORIGINAL) != 0 ||
+    if (sodium_base642bin(out.data(), out.size(), line.data(), line.size(), nullptr, &length, &end,
+                          sodium_base64_VARIANT_ORIGINAL) != 0 ||
         end != line.data() + line.size() || length != size)
         return std::nullopt;
     out.resize(size);
@@ -94,8 +94,7 @@ std::array<uint8_t, 32> Checksum(const KeyId& id, const std::array<uint8_t, 64>&
 }
 
 // XORs the key number, key and checksum with scrypt's stream of the passphrase.
-bool Crypt(uint8_t* keynumSk, const std::string& passphrase, const uint8_t* salt,
-           KdfLimits limits)
+bool Crypt(uint8_t* keynumSk, const std::string& passphrase, const uint8_t* salt, KdfLimits limits)
 {
     std::array<uint8_t, kKeynumSkBytes> stream{};
     if (crypto_pwhash_scryptsalsa208sha256(stream.data(), stream.size(), passphrase.data(),
@@ -287,8 +286,7 @@ std::string SignatureFile(const KeyPair& pair, const Blake2bDigest& digest,
 bool LooksLikeSignature(const std::string& text)
 {
     const std::vector<std::string> lines = Lines(text);
-    return lines.size() == 4 && StartsWith(lines[0], kUntrusted) &&
-           StartsWith(lines[2], kTrusted);
+    return lines.size() == 4 && StartsWith(lines[0], kUntrusted) && StartsWith(lines[2], kTrusted);
 }
 
 CheckResult CheckFile(const std::string& path, const std::string& signatureText,
@@ -319,8 +317,8 @@ CheckResult CheckFile(const std::string& path, const std::string& signatureText,
             r.result = Check::unreadable;
             return r;
         }
-        valid = crypto_sign_verify_detached(sig, digest->data(), digest->size(),
-                                            key.key.data()) == 0;
+        valid =
+            crypto_sign_verify_detached(sig, digest->data(), digest->size(), key.key.data()) == 0;
     }
     else
     {
@@ -335,8 +333,7 @@ CheckResult CheckFile(const std::string& path, const std::string& signatureText,
         size_t n = 0;
         while ((n = std::fread(piece.data(), 1, piece.size(), f.get())) > 0)
             bytes.insert(bytes.end(), piece.begin(), piece.begin() + long(n));
-        valid =
-            crypto_sign_verify_detached(sig, bytes.data(), bytes.size(), key.key.data()) == 0;
+        valid = crypto_sign_verify_detached(sig, bytes.data(), bytes.size(), key.key.data()) == 0;
     }
     if (!valid)
     {

@@ -53,8 +53,8 @@ TEST(OpenSignature, MinisignChecksOursAndWeCheckMinisigns)
 
     // minisign's, with a plain key: its key and signature read here
     const std::string theirs = env.Path("theirs");
-    ASSERT_EQ(testsupport::RunProcess({"minisign", "-G", "-W", "-p", theirs + ".pub", "-s",
-                                       theirs + ".key"})
+    ASSERT_EQ(testsupport::RunProcess(
+                  {"minisign", "-G", "-W", "-p", theirs + ".pub", "-s", theirs + ".key"})
                   .exitCode,
               0);
     ASSERT_EQ(testsupport::RunProcess({"minisign", "-S", "-s", theirs + ".key", "-m", file, "-x",
@@ -127,7 +127,9 @@ TEST(SigningKey, MadeOnceKeptPrivateAndReadWithItsPassphrase)
     ASSERT_TRUE(made) << error;
     EXPECT_TRUE(made->made);
     EXPECT_EQ(SecretKeyPath(), env.Path("data/Mirvanta/Varke-P/signing/signing.key"));
-    struct stat st{};
+    struct stat st
+    {
+    };
     ASSERT_EQ(::stat(SecretKeyPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     EXPECT_TRUE(OwnKeyEncrypted());

@@ -5,6 +5,7 @@
 // on stderr), 2 usage error.
 #pragma once
 
+#include "transfer/open_signature.h"
 #include "transfer/status_texts.h"
 
 #include "device/vark_device.h"
@@ -86,6 +87,17 @@ int CmdKey(Context&);
 int CmdPlay(Context&);
 int CmdDrives(Context&);
 int CmdDelete(Context&);
+
+// Open signatures (cmd_open_signature.cpp).
+// The passphrase of the signing key: the first line of --passphrase-file, else asked on the
+// terminal (twice when `making`), else none (a warning when making).
+std::string SigningPassphrase(Context& ctx, bool making);
+// The user's key pair, made on first use; nothing, the failure printed, when it cannot be had.
+std::optional<vark::opensig::KeyPair> OwnSigningKey(Context& ctx);
+// verify FILE --minisig SIG [--public-key KEY]
+int VerifyOpenSignature(Context& ctx, const std::string& file, const std::string& signaturePath);
+// key --signing [--export FILE]
+int SigningKeyCommand(Context& ctx);
 // The commands' drive halves, which they hand over to with --drive.
 int DriveStatus(Context&);
 int DriveList(Context&);

@@ -57,9 +57,12 @@ std::filesystem::path ExistingFile(const std::string& given)
 
 int CmdVerify(Context& ctx)
 {
-    static const char* kUsage = "verify FILE.wav [--dsg FILE.dsg] (--serial N | --attached)";
+    static const char* kUsage = "verify FILE.wav [--dsg FILE.dsg] (--serial N | --attached)\n"
+                                "       verify FILE --minisig SIG [--public-key KEY]";
     if (ctx.args.positional.size() != 1) throw UsageError{kUsage};
     const std::filesystem::path wav = ExistingFile(ctx.args.positional[0]);
+    if (const auto minisig = ctx.args.Get("--minisig"))
+        return VerifyOpenSignature(ctx, wav.string(), ExistingFile(*minisig).string());
     const auto dsgOption = ctx.args.Get("--dsg");
     const std::filesystem::path dsg =
         ExistingFile(dsgOption ? *dsgOption : vark::SignaturePathFor(wav).string());
@@ -91,7 +94,9 @@ int CmdVerify(Context& ctx)
 
 int CmdKey(Context& ctx)
 {
-    if (!ctx.args.positional.empty()) throw UsageError{"key (--serial N | --attached)"};
+    if (!ctx.args.positional.empty())
+        throw UsageError{"key (--serial N | --attached) | key --signing [--export FILE]"};
+    if (ctx.args.Has("--signing")) return SigningKeyCommand(ctx);
     const uint32_t serial = ChosenSerial(ctx, "key (--serial N | --attached)");
     if (serial == 0) return kExitFailure;
     const std::string key = vark::SerialKeyText(vark::MakeSerialKey(serial));

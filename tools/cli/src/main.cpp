@@ -32,7 +32,13 @@ const char* kUsage =
     "                                      files are kept)\n"
     "  verify FILE.wav [--dsg FILE.dsg] (--serial N | --attached)\n"
     "                                      exit 0 authentic, 1 changed, 2 wrong entry\n"
+    "  verify FILE --minisig SIG [--public-key KEY]\n"
+    "                                      check an open signature (minisign's format)\n"
+    "                                      against KEY or your own signing key\n"
     "  key (--serial N | --attached)       the serial key\n"
+    "  key --signing [--export FILE] [--passphrase-file FILE]\n"
+    "                                      your public signing key (the pair is made on\n"
+    "                                      first use; the passphrase never as an argument)\n"
     "  play (FILE | --record N [--from MS]) [--gain N] [--ring SECONDS]\n"
     "       [--denoiser MODE,DEPTH] [--agc LEVEL] [--stretch STEP] [--output-device NAME]\n"
     "                                      play a sound file or record N of the recorder\n"
@@ -51,7 +57,8 @@ bool TakesValue(const std::string& name)
            name == "--out" || name == "--records" || name == "--pause" || name == "--dsg" ||
            name == "--serial" || name == "--gain" || name == "--denoiser" || name == "--agc" ||
            name == "--stretch" || name == "--ring" || name == "--record" || name == "--from" ||
-           name == "--output-device" || name == "--drive";
+           name == "--output-device" || name == "--drive" || name == "--minisig" ||
+           name == "--public-key" || name == "--export" || name == "--passphrase-file";
 }
 
 } // namespace

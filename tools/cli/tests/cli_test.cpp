@@ -261,3 +261,47 @@ TEST_F(CliTest, ADriveRecorderIsListedCopiedSignedAndDeleted)
     EXPECT_EQ(Cli({"--drive", env_.Path("nothing"), "list"}).exitCode, 1);
     EXPECT_EQ(Cli({"delete", "--all", "--yes"}).exitCode, 2);
 }
+
+// Open signatures: the signing key made once from a passphrase file, its public key shown
+// without it; a signature of the minisign tool checked against its key and against ours.
+TEST_F(CliTest, OpenSignaturesAreCheckedAgainstAKeyFileOrTheUsersOwnKey)
+{
+    if (testsupport::RunProcess({"minisign", "-v"}).exitCode != 0)
+        GTEST_SKIP() << "minisign is not installed (scripts/bootstrap adds it)";
+    const std::string file = env_.Path("talk.wav"), peer = env_.Path("peer");
+    testsupport::WriteFile(file, std::string(5000, 'x'));
+    EXPECT_EQ(Cli({"verify", file, "--minisig", file}).exitCode, 2); // no own key yet
+
+    testsupport::WriteFile(env_.Path("pass"), "two words\n");
+    const auto made = Cli({"key", "--signing", "--passphrase-file", env_.Path("pass"), "--export",
+                           env_.Path("mine.pub")});
+    ASSERT_EQ(made.exitCode, 0) << made.err;
+    EXPECT_EQ(made.out, testsupport::ReadFile(env_.Path("mine.pub")));
+    EXPECT_EQ(Cli({"key", "--signing"}).out, made.out); // the same key, no passphrase needed
+
+    ASSERT_EQ(
+        testsupport::RunProcess({"minisign", "-G", "-W", "-p", peer + ".pub", "-s", peer + ".key"})
+            .exitCode,
+        0);
+    ASSERT_EQ(testsupport::RunProcess(
+                  {"minisign", "-S", "-s", peer + ".key", "-m", file, "-t", "record:1"})
+                  .exitCode,
+              0);
+    const auto ok =
+        Cli({"verify", file, "--minisig", file + ".minisig", "--public-key", peer + ".pub"});
+    EXPECT_EQ(ok.exitCode, 0) << ok.err;
+    EXPECT_NE(ok.out.find("File is authentic."), std::string::npos);
+    EXPECT_NE(ok.out.find("record:1"), std::string::npos);
+    const auto other = Cli({"verify", file, "--minisig", file + ".minisig"});
+    EXPECT_EQ(other.exitCode, 1);
+    EXPECT_NE(other.err.find("not with your own key"), std::string::npos) << other.err;
+    EXPECT_EQ(Cli({"verify", file, "--minisig", peer + ".pub"}).exitCode, 1); // not a signature
+    EXPECT_EQ(Cli({"verify", file, "--minisig", file + ".minisig", "--public-key", file}).exitCode,
+              2); // not a key
+
+    testsupport::WriteFile(file, std::string(5000, 'y'));
+    const auto changed = Cli(
+        {"--json", "verify", file, "--minisig", file + ".minisig", "--public-key", peer + ".pub"});
+    EXPECT_EQ(changed.exitCode, 1);
+    EXPECT_NE(changed.out.find("\"authentic\":false"), std::string::npos);
+}
