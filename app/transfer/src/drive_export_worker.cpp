@@ -191,7 +191,8 @@ void CDriveExportWorker::Decode(const drive::DriveRecord& record, const std::fil
     if (!sized || !out.Close()) throw ExportFailure{res::ids::kDiskWriteError, {}};
 }
 
-void CDriveExportWorker::Finish(const std::filesystem::path& finalPath)
+void CDriveExportWorker::Finish(const drive::DriveRecord& record,
+                                const std::filesystem::path& finalPath)
 {
     const std::filesystem::path part = platform::PartPathFor(finalPath);
     if (options_.sign)
@@ -209,6 +210,14 @@ void CDriveExportWorker::Finish(const std::filesystem::path& finalPath)
             Advance(static_cast<uint64_t>(n), false);
         }
         if (in.get() < 0 || n < 0 || !Sign(finalPath, sha, options_.serial))
+            throw ExportFailure{res::ids::kDiskWriteError, {}};
+    }
+    if (options_.openSigning)
+    {
+        const std::string file =
+            record.folder.empty() ? record.name : record.folder + "/" + record.name;
+        if (!WriteOpenSignature(part, finalPath, *options_.openSigning,
+                                {file, record.start.Format("%Y-%m-%dT%H:%M:%S")}))
             throw ExportFailure{res::ids::kDiskWriteError, {}};
     }
     if (!platform::CommitPart(finalPath)) throw ExportFailure{res::ids::kDiskWriteError, {}};
@@ -240,6 +249,7 @@ void CDriveExportWorker::Work()
         const std::filesystem::path path = NameFor(r);
         platform::RemoveLeftoverPart(path);
         platform::RemoveLeftoverPart(SignaturePathFor(path));
+        platform::RemoveLeftoverPart(OpenSignaturePathFor(path));
         if (std::filesystem::exists(path, ec) &&
             !host_.AskYesNo(res::ids::kRecordExists, {path.string()}))
         {
@@ -254,7 +264,7 @@ void CDriveExportWorker::Work()
             CopyBytes(r, writing_);
         else
             Decode(r, writing_);
-        Finish(path);
+        Finish(r, path);
         writing_.clear();
         if (options_.keepOriginal && !r.IsWave())
         {

@@ -1,4 +1,5 @@
 #include "transfer/export_worker.h"
+#include "transfer/open_signing.h"
 
 #include "platform/finished_file.h"
 #include "res/string_ids.h"
@@ -96,6 +97,9 @@ void CExportWorker::FinishFile()
     // The signature is made over the complete part and put in place first: a crash before the
     // record's own rename leaves no finished file without its signature.
     if (options_.sign) SignFile(writer_->Path(), currentPath_);
+    if (options_.openSigning &&
+        !WriteOpenSignature(writer_->Path(), currentPath_, *options_.openSigning, currentFacts_))
+        throw ExportFailure{res::ids::kDiskWriteError};
     if (!platform::CommitPart(currentPath_)) throw ExportFailure{res::ids::kDiskWriteError};
     AddFinished(currentPath_);
     currentPath_.clear();
@@ -196,6 +200,7 @@ void CExportWorker::Work()
             // means a finished file
             platform::RemoveLeftoverPart(path);
             platform::RemoveLeftoverPart(SignaturePathFor(path));
+            platform::RemoveLeftoverPart(OpenSignaturePathFor(path));
             if (std::filesystem::exists(path, ec) &&
                 !host_.AskYesNo(res::ids::kRecordExists, {path.string()}))
             {
@@ -211,6 +216,8 @@ void CExportWorker::Work()
                 throw ExportFailure{res::ids::kDiskWriteError};
             currentBaseName_ = base;
             currentPath_ = path;
+            // a joined file is signed as the record it starts with
+            currentFacts_ = {std::to_string(index + 1), info.start.Format("%Y-%m-%dT%H:%M:%S")};
         }
         CopyRecord(index, info.dataSize);
         previous = info;

@@ -64,6 +64,8 @@ TEST(DriveExport, WavCopiedAsItIsOthersDecodedNamesKeptApart)
     options.sign = true;
     options.serial = 4711;
     options.keepOriginal = true;
+    const opensig::KeyPair key = opensig::MakeKeyPair();
+    options.openSigning = OpenSigning{key, "uuid:1234-ABCD"};
     CDriveExportWorker worker(records, options, host);
     ASSERT_TRUE(worker.Start());
     worker.Join();
@@ -89,6 +91,14 @@ TEST(DriveExport, WavCopiedAsItIsOthersDecodedNamesKeptApart)
     std::wstring name;
     EXPECT_TRUE(Verify(SignaturePathFor(second), second, 4711, name));
     EXPECT_TRUE(Verify(SignaturePathFor(first), first, 4711, name));
+    // the open signature names the drive and the file the record came from
+    const auto open = opensig::CheckFile(
+        second.string(), testsupport::ReadFile(OpenSignaturePathFor(second).string()), key.pub);
+    EXPECT_EQ(open.result, opensig::Check::authentic);
+    EXPECT_NE(open.trustedComment.find("recorder:uuid:1234-ABCD\trecord:B.FLAC\t"
+                                       "start:2026-03-14T09:26:53"),
+              std::string::npos)
+        << open.trustedComment;
     const auto progress = worker.Progress();
     EXPECT_EQ(progress.totalPercent, 100);
 

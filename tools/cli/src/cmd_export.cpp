@@ -352,6 +352,12 @@ int CmdExport(Context& ctx)
     options.pauseMode = request.pauseMode;
     options.pauseSeconds = request.pauseSeconds;
     options.serial = SignatureSerial(s.device.SerialNumber());
+    if (request.minisig)
+    {
+        const auto key = OwnSigningKey(ctx);
+        if (!key) return kExitFailure;
+        options.openSigning = vark::OpenSigning{*key, std::to_string(options.serial)};
+    }
 
     Console console(::isatty(0) != 0, ::isatty(2) != 0);
     CliExportHost host(request, console);
@@ -376,6 +382,12 @@ int DriveExport(Context& ctx, const ExportRequest& request)
         const auto serial = DriveSerialFor(d, request);
         if (!serial) return kExitUsage;
         options.serial = *serial;
+    }
+    if (request.minisig)
+    {
+        const auto key = OwnSigningKey(ctx);
+        if (!key) return kExitFailure;
+        options.openSigning = vark::OpenSigning{*key, d.identity.id};
     }
     Console console(::isatty(0) != 0, ::isatty(2) != 0);
     CliExportHost host(request, console);

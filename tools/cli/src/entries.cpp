@@ -134,9 +134,10 @@ std::optional<std::vector<int>> ParseRecordList(const std::string& text)
 ExportRequest ParseExportRequest(const Args& args)
 {
     static const std::set<std::string> kKnown = {
-        "--out",  "--all",       "--records",       "--pause",        "--real-pause",
-        "--sign", "--overwrite", "--skip-existing", "--yes",          "--device",
-        "--pin",  "--drive",     "--serial",        "--keep-original"};
+        "--out",        "--all",           "--records",   "--pause",
+        "--real-pause", "--sign",          "--overwrite", "--skip-existing",
+        "--yes",        "--device",        "--pin",       "--drive",
+        "--serial",     "--keep-original", "--minisig",   "--passphrase-file"};
     for (const auto& [name, value] : args.options)
         if (!kKnown.count(name)) throw UsageError{"unknown option for export: " + name};
     if (!args.positional.empty())
@@ -190,6 +191,7 @@ ExportRequest ParseExportRequest(const Args& args)
         if (!r.serial) throw UsageError{res::LoadString(res::ids::kWrongSerialNumber)};
     }
     r.keepOriginal = args.Has("--keep-original");
+    r.minisig = args.Has("--minisig");
     return r;
 }
 

@@ -30,6 +30,7 @@ struct ExportRequest
     vark::PauseMode pauseMode = vark::PauseMode::kFixed;
     int pauseSeconds = 1;
     bool sign = false;
+    bool minisig = false; // an open signature beside each file, with the user's signing key
     Existing existing = Existing::kAsk;
     bool yes = false;
     // drive recorders only

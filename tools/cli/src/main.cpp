@@ -27,6 +27,7 @@ const char* kUsage =
     "                                      delete files of a drive recorder (--drive)\n"
     "  export --out DIR (--all | --records 1,3-5) [--pause SECONDS | --real-pause] [--sign]\n"
     "         [--overwrite | --skip-existing] [--yes] [--serial N] [--keep-original]\n"
+    "         [--minisig [--passphrase-file FILE]]\n"
     "                                      copy records to WAV files (--yes: go on when the\n"
     "                                      space looks short; without a terminal existing\n"
     "                                      files are kept)\n"
@@ -50,15 +51,17 @@ const char* kUsage =
     "environment: VARK_DEVICE_DIR (recorders), VARK_AUDIO=alsa[:PCM]|null|capture:FILE.wav,\n"
     "  VARK_AUDIO_SPEED=N, VARK_COM_REGISTRY (player server registration)\n";
 
-// Options that take a value; every other option is a flag.
-bool TakesValue(const std::string& name)
+// Options that take a value; every other option is a flag. --minisig names the signature
+// to check for verify, and asks for signatures as a flag of export.
+bool TakesValue(const std::string& name, const std::string& command)
 {
+    if (name == "--minisig") return command == "verify";
     return name == "--device" || name == "--pin" || name == "--old" || name == "--new" ||
            name == "--out" || name == "--records" || name == "--pause" || name == "--dsg" ||
            name == "--serial" || name == "--gain" || name == "--denoiser" || name == "--agc" ||
            name == "--stretch" || name == "--ring" || name == "--record" || name == "--from" ||
-           name == "--output-device" || name == "--drive" || name == "--minisig" ||
-           name == "--public-key" || name == "--export" || name == "--passphrase-file";
+           name == "--output-device" || name == "--drive" || name == "--public-key" ||
+           name == "--export" || name == "--passphrase-file";
 }
 
 } // namespace
@@ -99,7 +102,7 @@ int main(int argc, char** argv)
                     value = a.substr(eq + 1);
                     a = a.substr(0, eq);
                 }
-                else if (TakesValue(a))
+                else if (TakesValue(a, command))
                 {
                     if (i + 1 >= argc) throw UsageError{a + " needs a value"};
                     value = argv[++i];

@@ -263,8 +263,9 @@ TEST_F(CliTest, ADriveRecorderIsListedCopiedSignedAndDeleted)
 }
 
 // Open signatures: the signing key made once from a passphrase file, its public key shown
-// without it; a signature of the minisign tool checked against its key and against ours.
-TEST_F(CliTest, OpenSignaturesAreCheckedAgainstAKeyFileOrTheUsersOwnKey)
+// without it; a signature of the minisign tool checked against its key and against ours; an
+// export's signatures checked by the minisign tool.
+TEST_F(CliTest, OpenSignaturesMadeByExportsAndCheckedAgainstAKeyFileOrTheUsersOwnKey)
 {
     if (testsupport::RunProcess({"minisign", "-v"}).exitCode != 0)
         GTEST_SKIP() << "minisign is not installed (scripts/bootstrap adds it)";
@@ -304,4 +305,30 @@ TEST_F(CliTest, OpenSignaturesAreCheckedAgainstAKeyFileOrTheUsersOwnKey)
         {"--json", "verify", file, "--minisig", file + ".minisig", "--public-key", peer + ".pub"});
     EXPECT_EQ(changed.exitCode, 1);
     EXPECT_NE(changed.out.find("\"authentic\":false"), std::string::npos);
+
+    // an export signs each file openly; minisign checks it with our public key alone
+    Plug();
+    const std::string out = env_.Path("out");
+    const auto exported = Cli({"export", "--out", out, "--records", "1", "--minisig",
+                               "--passphrase-file", env_.Path("pass")});
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    std::string wav;
+    for (const auto& e : std::filesystem::directory_iterator(out))
+        if (e.path().extension() == ".wav") wav = e.path().string();
+    ASSERT_FALSE(wav.empty());
+    const auto byMinisign =
+        testsupport::RunProcess({"minisign", "-V", "-m", wav, "-p", env_.Path("mine.pub")});
+    EXPECT_EQ(byMinisign.exitCode, 0) << byMinisign.err;
+    EXPECT_NE(byMinisign.out.find("record:1\t"), std::string::npos) << byMinisign.out;
+    EXPECT_NE(byMinisign.out.find("\tfile:" + std::filesystem::path(wav).filename().string()),
+              std::string::npos);
+    EXPECT_EQ(Cli({"verify", wav, "--minisig", wav + ".minisig"}).exitCode, 0);
+    // a wrong passphrase ends the export before anything is written
+    testsupport::WriteFile(env_.Path("wrong"), "three words\n");
+    const auto refused = Cli({"export", "--out", env_.Path("out2"), "--records", "2", "--minisig",
+                              "--passphrase-file", env_.Path("wrong")});
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("wrong passphrase"), std::string::npos) << refused.err;
+    EXPECT_TRUE(!std::filesystem::exists(env_.Path("out2")) ||
+                std::filesystem::is_empty(env_.Path("out2")));
 }

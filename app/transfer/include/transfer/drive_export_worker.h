@@ -9,9 +9,11 @@
 
 #include "drive/drive_record.h"
 #include "transfer/export_run.h"
+#include "transfer/open_signing.h"
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,6 +27,7 @@ struct DriveExportOptions
     uint32_t serial = 0;       // for signatures; a drive has none, the user gives it
     bool keepOriginal = false; // a record that is not WAV is also copied as it is
     bool keepSelection = true; // else each record's row is deselected once it is copied
+    std::optional<OpenSigning> openSigning; // FILE.minisig beside each WAV file when given
 };
 
 class CDriveExportWorker : public ExportRun
@@ -43,7 +46,7 @@ private:
     std::filesystem::path NameFor(const drive::DriveRecord& record);
     void CopyBytes(const drive::DriveRecord& record, const std::filesystem::path& to);
     void Decode(const drive::DriveRecord& record, const std::filesystem::path& to);
-    void Finish(const std::filesystem::path& finalPath);
+    void Finish(const drive::DriveRecord& record, const std::filesystem::path& finalPath);
 
     const std::vector<drive::DriveRecord> records_;
     const DriveExportOptions options_;

@@ -8,6 +8,7 @@
 #include "platform/event.h"
 #include "transfer/export_rules.h"
 #include "transfer/export_run.h"
+#include "transfer/open_signing.h"
 
 #include <atomic>
 #include <cstdint>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -31,7 +33,8 @@ struct ExportOptions
     bool keepSelection = false;
     PauseMode pauseMode = PauseMode::kFixed;
     int pauseSeconds = 1;
-    uint32_t serial = 0; // of the attached recorder, for signatures
+    uint32_t serial = 0;                    // of the attached recorder, for signatures
+    std::optional<OpenSigning> openSigning; // FILE.minisig beside each file when given
 };
 
 class CExportWorker : public ExportRun
@@ -62,6 +65,7 @@ private:
     std::unique_ptr<CWavWriter> writer_;
     std::string currentBaseName_;
     std::filesystem::path currentPath_; // the final name of the file being written
+    OpenSignatureFacts currentFacts_;   // of the record the file starts with
 };
 
 } // namespace vark
