@@ -489,9 +489,10 @@ TEST(DriveExportDialog, SerialAskedOnceWavCopiedMp3ConvertedWithItsOriginal)
     std::map<std::string, std::string> written;
     for (const auto& e : fs::directory_iterator(out))
         written[e.path().filename().string()] = testsupport::ReadFile(e.path());
-    // two WAV files, their signatures and the MP3 kept under its own extension
-    ASSERT_EQ(written.size(), 5u);
+    // two WAV files, their signatures, the MP3 kept under its own extension and the manifest
+    ASSERT_EQ(written.size(), 6u);
     const std::string wav = "2026_03_14 09_26_53.wav", mp3 = "2026_03_18 11_30_00";
+    EXPECT_NE(written["SHA256SUMS"].find("  " + mp3 + ".MP3\n"), std::string::npos);
     ASSERT_TRUE(written.count(wav) && written.count(mp3 + ".wav") && written.count(mp3 + ".MP3"));
     EXPECT_TRUE(written[wav] == testsupport::ReadFile(source.records[0].path));
     EXPECT_TRUE(written[mp3 + ".MP3"] == testsupport::ReadFile(source.records[1].path));

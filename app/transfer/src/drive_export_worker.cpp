@@ -222,6 +222,8 @@ void CDriveExportWorker::Finish(const drive::DriveRecord& record,
     }
     if (!platform::CommitPart(finalPath)) throw ExportFailure{res::ids::kDiskWriteError, {}};
     AddFinished(finalPath);
+    if (options_.sign) AddWritten(SignaturePathFor(finalPath));
+    if (options_.openSigning) AddWritten(OpenSignaturePathFor(finalPath));
 }
 
 void CDriveExportWorker::Work()
@@ -275,6 +277,7 @@ void CDriveExportWorker::Work()
             SetStage(res::ids::kWritingRecordFile, r.bytes);
             CopyBytes(r, writing_);
             if (!platform::CommitPart(original)) throw ExportFailure{res::ids::kDiskWriteError, {}};
+            AddWritten(original);
             writing_.clear();
         }
         if (!options_.keepSelection) host_.DeselectEntry(entry);
@@ -305,6 +308,12 @@ uint32_t CDriveExportWorker::Run()
     {
         std::error_code ec;
         std::filesystem::remove(writing_, ec);
+    }
+    // what was finished is in the manifest, also when the run failed later
+    if (!UpdateManifest(options_.folder) && failure.messageId == 0)
+    {
+        SLOG_ERR("The manifest of %s was not written", options_.folder.c_str());
+        failure.messageId = res::ids::kDiskWriteError;
     }
     if (failure.messageId != 0)
     {

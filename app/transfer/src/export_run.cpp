@@ -1,5 +1,7 @@
 #include "transfer/export_run.h"
 
+#include "transfer/sha256_manifest.h"
+
 #include "res/string_ids.h"
 
 #include <algorithm>
@@ -109,6 +111,24 @@ void ExportRun::AddFinished(const std::filesystem::path& path)
 {
     std::lock_guard<std::mutex> lock(mutex_);
     finished_.push_back(path);
+    written_.push_back(path);
+}
+
+void ExportRun::AddWritten(const std::filesystem::path& path)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    written_.push_back(path);
+}
+
+std::vector<std::filesystem::path> ExportRun::Written() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return written_;
+}
+
+bool ExportRun::UpdateManifest(const std::filesystem::path& folder) const
+{
+    return AddToManifest(folder, Written());
 }
 
 bool ExportRun::CancelConfirmed()

@@ -102,6 +102,8 @@ void CExportWorker::FinishFile()
         throw ExportFailure{res::ids::kDiskWriteError};
     if (!platform::CommitPart(currentPath_)) throw ExportFailure{res::ids::kDiskWriteError};
     AddFinished(currentPath_);
+    if (options_.sign) AddWritten(SignaturePathFor(currentPath_));
+    if (options_.openSigning) AddWritten(OpenSignaturePathFor(currentPath_));
     currentPath_.clear();
 }
 
@@ -257,6 +259,12 @@ uint32_t CExportWorker::Run()
     {
         std::error_code ec;
         std::filesystem::remove(platform::PartPathFor(currentPath_), ec);
+    }
+    // what was finished is in the manifest, also when the run failed later
+    if (!UpdateManifest(options_.folder) && result == 0)
+    {
+        SLOG_ERR("The manifest of %s was not written", options_.folder.c_str());
+        result = res::ids::kDiskWriteError;
     }
     if (result != 0)
     {

@@ -69,9 +69,9 @@ bool WriteOpenSignature(const std::filesystem::path& path, const std::filesystem
     crypto_hash_sha256_final(&sha, sha256);
     const std::string comment = OpenSignatureComment(
         signing, facts, NowUtc(), Hex(sha256, sizeof sha256), finalPath.filename().string());
-    const std::string text = opensig::SignatureFile(
-        signing.key, blake.Final(), comment,
-        "signature from Sound Manager Varke P, key " + opensig::KeyIdText(signing.key.pub.id));
+    const std::string text = opensig::SignatureFile(signing.key, blake.Final(), comment,
+                                                    "signature from Sound Manager Varke P, key " +
+                                                        opensig::KeyIdText(signing.key.pub.id));
     return platform::WriteFinishedFile(OpenSignaturePathFor(finalPath), text);
 }
 

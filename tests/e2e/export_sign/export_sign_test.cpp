@@ -188,7 +188,11 @@ TEST(ExportSignE2E, AnExportKilledMidwayLeavesNothingThatLooksFinished)
         left.push_back(e.path().filename().string());
     std::sort(left.begin(), left.end());
     const std::string name = Layout(image).front().name;
-    EXPECT_EQ(left, (std::vector<std::string>{name, name + ".dsg"}));
+    EXPECT_EQ(left, (std::vector<std::string>{name, name + ".dsg", "SHA256SUMS"}));
+    // the manifest lists both files, and sha256sum agrees with it
+    const auto sums = RunProcess({"sh", "-c", "cd \"$0\" && sha256sum -c SHA256SUMS", out});
+    EXPECT_EQ(sums.exitCode, 0) << sums.out << sums.err;
+    EXPECT_NE(sums.out.find(name + ".dsg: OK"), std::string::npos) << sums.out;
     const std::string wav = ReadFile(out + "/" + name);
     ASSERT_GE(wav.size(), 46 + record.data.size() + 156);
     EXPECT_EQ(wav.compare(46, record.data.size(), reinterpret_cast<const char*>(record.data.data()),

@@ -96,6 +96,8 @@ std::string SigningPassphrase(Context& ctx, bool making);
 std::optional<vark::opensig::KeyPair> OwnSigningKey(Context& ctx);
 // verify FILE --minisig SIG [--public-key KEY]
 int VerifyOpenSignature(Context& ctx, const std::string& file, const std::string& signaturePath);
+// verify --manifest DIR: every file its SHA256SUMS lists, those that fail named
+int VerifyManifest(Context& ctx, const std::string& folder);
 // key --signing [--export FILE]
 int SigningKeyCommand(Context& ctx);
 // The commands' drive halves, which they hand over to with --drive.

@@ -5,6 +5,7 @@
 
 #include "res/strings.h"
 #include "transfer/open_signature.h"
+#include "transfer/sha256_manifest.h"
 #include "transfer/signing_key.h"
 
 #include <fstream>
@@ -143,6 +144,49 @@ int VerifyOpenSignature(Context& ctx, const std::string& file, const std::string
                          "edited.\n";
     }
     return authentic ? kExitOk : kExitFailure;
+}
+
+int VerifyManifest(Context& ctx, const std::string& folder)
+{
+    const vark::ManifestReport r = vark::CheckManifest(folder);
+    if (!r.found)
+    {
+        Fail("vark-cli: no readable " + std::string(vark::kManifestName) + " in " + folder);
+        return kExitFailure;
+    }
+    auto word = [](vark::ManifestCheck::Status s)
+    {
+        return s == vark::ManifestCheck::ok        ? "ok"
+               : s == vark::ManifestCheck::changed ? "changed"
+                                                   : "missing";
+    };
+    if (ctx.json)
+    {
+        std::string files;
+        for (const auto& c : r.files)
+            files += (files.empty() ? "" : ",") +
+                     Json().Str("name", c.name).Str("status", word(c.status)).Text();
+        std::string bad;
+        for (size_t line : r.badLines)
+            bad += (bad.empty() ? "" : ",") + std::to_string(line);
+        std::cout << "{\"authentic\":" << (r.AllOk() ? "true" : "false") << ",\"files\":[" << files
+                  << "],\"badLines\":[" << bad << "]}\n";
+    }
+    else
+    {
+        size_t good = 0;
+        for (const auto& c : r.files)
+            if (c.status == vark::ManifestCheck::ok)
+                ++good;
+            else
+                std::cout << (c.status == vark::ManifestCheck::changed ? "CHANGED: " : "MISSING: ")
+                          << c.name << "\n";
+        for (size_t line : r.badLines)
+            std::cout << "line " << line << " of " << vark::kManifestName
+                      << " is not a \"HASH  NAME\" line\n";
+        std::cout << good << " of " << r.files.size() << " file(s) as listed\n";
+    }
+    return r.AllOk() ? kExitOk : kExitFailure;
 }
 
 int SigningKeyCommand(Context& ctx)

@@ -58,7 +58,13 @@ std::filesystem::path ExistingFile(const std::string& given)
 int CmdVerify(Context& ctx)
 {
     static const char* kUsage = "verify FILE.wav [--dsg FILE.dsg] (--serial N | --attached)\n"
-                                "       verify FILE --minisig SIG [--public-key KEY]";
+                                "       verify FILE --minisig SIG [--public-key KEY]\n"
+                                "       verify --manifest DIR";
+    if (const auto folder = ctx.args.Get("--manifest"))
+    {
+        if (!ctx.args.positional.empty()) throw UsageError{kUsage};
+        return VerifyManifest(ctx, *folder);
+    }
     if (ctx.args.positional.size() != 1) throw UsageError{kUsage};
     const std::filesystem::path wav = ExistingFile(ctx.args.positional[0]);
     if (const auto minisig = ctx.args.Get("--minisig"))

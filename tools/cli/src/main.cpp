@@ -36,6 +36,8 @@ const char* kUsage =
     "  verify FILE --minisig SIG [--public-key KEY]\n"
     "                                      check an open signature (minisign's format)\n"
     "                                      against KEY or your own signing key\n"
+    "  verify --manifest DIR               every file DIR's SHA256SUMS lists (exports keep\n"
+    "                                      it); those that changed or are missing named\n"
     "  key (--serial N | --attached)       the serial key\n"
     "  key --signing [--export FILE] [--passphrase-file FILE]\n"
     "                                      your public signing key (the pair is made on\n"
@@ -61,7 +63,7 @@ bool TakesValue(const std::string& name, const std::string& command)
            name == "--serial" || name == "--gain" || name == "--denoiser" || name == "--agc" ||
            name == "--stretch" || name == "--ring" || name == "--record" || name == "--from" ||
            name == "--output-device" || name == "--drive" || name == "--public-key" ||
-           name == "--export" || name == "--passphrase-file";
+           name == "--manifest" || name == "--export" || name == "--passphrase-file";
 }
 
 } // namespace

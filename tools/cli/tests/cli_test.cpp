@@ -323,6 +323,15 @@ TEST_F(CliTest, OpenSignaturesMadeByExportsAndCheckedAgainstAKeyFileOrTheUsersOw
     EXPECT_NE(byMinisign.out.find("\tfile:" + std::filesystem::path(wav).filename().string()),
               std::string::npos);
     EXPECT_EQ(Cli({"verify", wav, "--minisig", wav + ".minisig"}).exitCode, 0);
+    // the folder's manifest lists the file and its signature; an edit is named
+    EXPECT_EQ(Cli({"verify", "--manifest", out}).exitCode, 0);
+    testsupport::WriteFile(wav + ".minisig", "edited");
+    const auto manifest = Cli({"verify", "--manifest", out});
+    EXPECT_EQ(manifest.exitCode, 1);
+    EXPECT_NE(manifest.out.find("CHANGED: " + std::filesystem::path(wav).filename().string() +
+                                ".minisig"),
+              std::string::npos)
+        << manifest.out;
     // a wrong passphrase ends the export before anything is written
     testsupport::WriteFile(env_.Path("wrong"), "three words\n");
     const auto refused = Cli({"export", "--out", env_.Path("out2"), "--records", "2", "--minisig",

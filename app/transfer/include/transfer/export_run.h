@@ -65,6 +65,8 @@ public:
     uint32_t Result() const { return result_; }
     // Files finished, in order.
     std::vector<std::filesystem::path> Finished() const;
+    // Every file the run wrote: the finished ones and their signature files, kept originals.
+    std::vector<std::filesystem::path> Written() const;
 
 protected:
     void SetStage(uint32_t textId, uint64_t scale);
@@ -75,6 +77,10 @@ protected:
     // The whole run is done: the total is reached, whatever the estimates were.
     void CountAllDone();
     void AddFinished(const std::filesystem::path& path);
+    // A file written beside a finished one (a signature, a kept original).
+    void AddWritten(const std::filesystem::path& path);
+    // Adds what the run wrote to the folder's SHA256SUMS; false when that failed.
+    bool UpdateManifest(const std::filesystem::path& folder) const;
     // True when the user asked to cancel and answered Yes to the question.
     bool CancelConfirmed();
     void Ended(uint32_t result);
@@ -84,7 +90,7 @@ protected:
 private:
     mutable std::mutex mutex_;
     ExportProgress progress_;
-    std::vector<std::filesystem::path> finished_;
+    std::vector<std::filesystem::path> finished_, written_;
     platform::Event cancel_{platform::Event::Reset::automatic};
     std::atomic<bool> started_{false}, ended_{false};
     std::atomic<uint32_t> result_{0};
