@@ -8,6 +8,7 @@
 
 #include "dialog_text.h"
 #include "dialogs/drive_serial_dlg.h"
+#include "dialogs/passphrase_dlg.h"
 #include "dialogs/records_list.h"
 #include "form_buttons.h"
 #include "platform/text.h"
@@ -114,6 +115,7 @@ CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevic
     written_ = Bind(new skin::CSkinnedStatic(m), "IDC_STATIC_TOTAL_WRITED");
     total_ = Bind(new skin::CSkinnedStatic(m), "IDC_STATIC_TOTAL_TO_WRITE");
     sign_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_MAKE_SIGN");
+    openSign_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_OPEN_SIGN");
     keepSelection_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_KEEP_SEL");
     keepOriginal_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_KEEP_ORIGINAL");
     BindFormButtons(*this);
@@ -132,6 +134,7 @@ CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevic
     folder_->setText(QString::fromStdWString(settings_.LastExportDirectory));
     pauseSpin_->SetPos(int(settings_.PauseLength));
     sign_->setChecked(settings_.DigitalSign != 0);
+    openSign_->setChecked(settings_.OpenSignature != 0);
     // the fixed length means nothing with the real pause
     connect(fixedPause_, &QRadioButton::toggled, this, [this] { SetInputsEnabled(true); });
     SetInputsEnabled(true);
@@ -173,7 +176,8 @@ void CExportDlg::OnUiThread(const std::function<void()>& call)
 
 void CExportDlg::SetInputsEnabled(bool on)
 {
-    for (QWidget* w : std::initializer_list<QWidget*>{folder_, browse_, sign_, keepSelection_, ok_})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{folder_, browse_, sign_, openSign_, keepSelection_, ok_})
         w->setEnabled(on);
     // a drive's files are copied one by one, never joined; only they can be converted
     const bool joins = !drive_;
@@ -243,6 +247,7 @@ void CExportDlg::Confirm()
     }
     settings_.LastExportDirectory = folder.toStdWString();
     settings_.DigitalSign = sign_->isChecked() ? 1 : 0;
+    settings_.OpenSignature = openSign_->isChecked() ? 1 : 0;
     if (!drive_ && vark::PauseAccepted(vark::PauseMode::kFixed, pause))
         settings_.PauseLength = uint32_t(pause);
     // A folder that does not exist yet is made, as the command line's export does.
@@ -257,6 +262,8 @@ void CExportDlg::Confirm()
         return;
     }
 
+    std::optional<vark::opensig::KeyPair> openKey;
+    if (openSign_->isChecked() && !(openKey = CPassphraseDlg::OwnKey(this))) return;
     if (drive_)
     {
         vark::DriveExportOptions options;
@@ -270,6 +277,7 @@ void CExportDlg::Confirm()
             if (!serial) return;
             options.serial = *serial;
         }
+        if (openKey) options.openSigning = vark::OpenSigning{*openKey, drive_->identity};
         worker_ = std::make_unique<vark::CDriveExportWorker>(drive_->records, options, *host_);
     }
     else
@@ -281,6 +289,8 @@ void CExportDlg::Confirm()
         options.pauseMode = mode;
         options.pauseSeconds = pause;
         options.serial = vark::SignatureSerial(device_->SerialNumber());
+        if (openKey)
+            options.openSigning = vark::OpenSigning{*openKey, std::to_string(options.serial)};
         std::vector<uint16_t> records;
         for (const ExportEntry& e : selection_)
             records.push_back(e.record);

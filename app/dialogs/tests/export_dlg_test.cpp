@@ -16,6 +16,7 @@
 
 #include "dialogs/drive_serial_dlg.h"
 #include "dialogs/export_dlg.h"
+#include "dialogs/passphrase_dlg.h"
 #include "dialogs/records_list.h"
 #include "platform/little_endian.h"
 #include "platform/text.h"
@@ -31,6 +32,7 @@
 #include "testsupport/test_env.h"
 #include "transfer/export_rules.h"
 #include "transfer/signature.h"
+#include "transfer/signing_key.h"
 
 namespace
 {
@@ -431,6 +433,70 @@ TEST_F(ExportTest, AFileThatCannotBeWrittenEndsWithTheDiskErrorAndKeepsTheFinish
     std::wstring exported;
     EXPECT_TRUE(vark::Verify(File(names_[0] + ".dsg"), File(names_[0]), 4242, exported));
     EXPECT_EQ(Selected(), (std::vector<int>{2}));
+}
+
+// Open signatures: the signing key is made through the passphrase dialog the first time (two
+// entries that differ are refused), each file gets its .minisig; later a wrong passphrase is
+// said, and cancelling the passphrase leaves the dialog open with nothing written.
+TEST_F(ExportTest, OpenSignaturesWithTheKeyMadeThroughThePassphraseDialog)
+{
+    std::vector<std::pair<std::string, std::string>> entries = {{"one", "two"},
+                                                                {"pass words", "pass words"}};
+    std::function<void()> afterCancel;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout,
+                     [&]
+                     {
+                         auto* ask =
+                             dynamic_cast<CPassphraseDlg*>(QApplication::activeModalWidget());
+                         if (!ask) return;
+                         if (entries.empty())
+                         {
+                             Click(*ask, skin::IDCANCEL);
+                             if (afterCancel) QTimer::singleShot(0, afterCancel);
+                             return;
+                         }
+                         ask->Field()->setText(QString::fromStdString(entries.front().first));
+                         ask->AgainField()->setText(QString::fromStdString(entries.front().second));
+                         entries.erase(entries.begin());
+                         Click(*ask, skin::IDOK);
+                     });
+    answer.start(20);
+    answers_.AnswerMessage(skin::IDOK); // the passphrases differ
+    {
+        Dlg dlg(nullptr, *settings_, device_, SelectAll(), list_);
+        Click(dlg, Dlg::IDC_CHK_OPEN_SIGN);
+        EXPECT_EQ(Run(dlg), skin::IDOK);
+    }
+    EXPECT_TRUE(entries.empty());
+    EXPECT_EQ(answers_.Texts(),
+              (std::vector<std::string>{res::LoadString(res::ids::kPassphrasesDiffer)}));
+    EXPECT_EQ(settings_->OpenSignature, 1u);
+    ASSERT_TRUE(vark::OwnKeyEncrypted());
+    for (const std::string& name : {names_[0], names_[2]})
+    {
+        const auto r = vark::opensig::CheckFile(
+            File(name), testsupport::ReadFile(File(name + ".minisig")), *vark::OwnPublicKey());
+        EXPECT_EQ(r.result, vark::opensig::Check::authentic) << name;
+        EXPECT_EQ(r.trustedComment.rfind("recorder:4242\t", 0), 0u) << r.trustedComment;
+    }
+
+    // the key is there now: a wrong passphrase is said, and a cancel starts nothing
+    fs::remove_all(out_);
+    entries = {{"wrong words", ""}};
+    answers_.AnswerMessage(skin::IDOK); // the wrong passphrase
+    Dlg dlg(nullptr, *settings_, device_, SelectAll(), list_);
+    ASSERT_TRUE(Control<skin::CSkinnedCheck>(dlg, Dlg::IDC_CHK_OPEN_SIGN)->isChecked());
+    // the export dialog is still open after the passphrase was cancelled: cancel it too
+    afterCancel = [&dlg]
+    {
+        EXPECT_TRUE(Control<QWidget>(dlg, skin::IDOK)->isEnabled());
+        Click(dlg, skin::IDCANCEL);
+    };
+    QTimer::singleShot(0, &dlg, [&dlg] { Click(dlg, skin::IDOK); });
+    EXPECT_EQ(dlg.exec(), skin::IDCANCEL);
+    EXPECT_EQ(answers_.Texts().back(), res::LoadString(res::ids::kWrongPassphrase));
+    EXPECT_FALSE(fs::exists(out_) && !fs::is_empty(out_));
 }
 
 // A drive recorder's records: the pause does not apply, the serial of the signatures is asked

@@ -36,6 +36,7 @@ void CAppSettings::Exchange(bool saving)
     ExchangeUInt(saving, L"PlayerOptionsWinPosY", PlayerOptionsWinPosY);
     ExchangeUInt(saving, L"SignMode", SignMode);
     ExchangeUInt(saving, L"IgnoreTimerOverlapping", IgnoreTimerOverlapping);
+    ExchangeUInt(saving, L"OpenSignature", OpenSignature);
 }
 
 void CAppSettings::Validate(bool)
@@ -44,6 +45,7 @@ void CAppSettings::Validate(bool)
     if (PauseLength >= 60) PauseLength = 59;
     if (PauseLength == 0) PauseLength = 1;
     if (DigitalSign != 0) DigitalSign = 1;
+    if (OpenSignature != 0) OpenSignature = 1;
     if (LoadListOrder != 0) LoadListOrder = 1;
     if (LogLevel == 0 || LogLevel > 9) LogLevel = 4;
 }

@@ -882,7 +882,10 @@ QImage FormPreview(const FormDialog& d)
         {
         case F::Static:
             DrawText(p, c.rect, s, FontOf(c),
-                     c.flags & flag::kSecondary ? colour::secondary : colour::text, Align(c.flags),
+                     c.flags & flag::kSecondary ? colour::secondary : colour::text,
+                     c.flags & flag::kWrap
+                         ? (Align(c.flags) & ~Qt::AlignVCenter) | Qt::AlignTop | Qt::TextWordWrap
+                         : Align(c.flags),
                      data);
             break;
         case F::Edit:

@@ -12,7 +12,8 @@
 //
 // For a recorder that appears as a drive the same dialog copies its files (no joining, so the
 // pause has no say) and offers to keep a converted record's original too. Signatures take the
-// serial remembered for that drive, asked for the first time.
+// serial remembered for that drive, asked for the first time. Open signatures take the
+// user's signing key, whose passphrase is asked for (or the key made) when OK starts.
 #pragma once
 
 #include <QTimer>
@@ -119,7 +120,7 @@ private:
     skin::CSkinnedEdit *folder_, *pause_;
     skin::CSkinnedSpin* pauseSpin_;
     skin::CSkinnedRadio *fixedPause_, *realPause_;
-    skin::CSkinnedCheck *sign_, *keepSelection_, *keepOriginal_;
+    skin::CSkinnedCheck *sign_, *openSign_, *keepSelection_, *keepOriginal_;
     skin::CSkinnedStatic *stage_, *stagePercent_, *totalPercent_, *written_, *total_;
     skin::CSkinnedProgress *stageBar_, *totalBar_;
     QWidget *browse_, *ok_;

@@ -27,6 +27,8 @@ public:
     uint32_t PlayerOptionsWinPosY = 0;
     uint32_t SignMode = 2;
     uint32_t IgnoreTimerOverlapping = 0;
+    // Copy to disk also writes open signatures (FILE.minisig); 0 or 1.
+    uint32_t OpenSignature = 0;
 
     // The system's "operating system above version 5": set, the language follows the user's
     // locale whatever is stored and the Language menu is disabled. Our resource lookup follows

@@ -193,12 +193,22 @@
     X(IDC_CHK_MAKE_SIGN, 1283, Check)                                                              \
     X(IDC_CHK_KEEP_SEL, 1284, Check)                                                               \
     X(IDC_CHK_KEEP_ORIGINAL, 1285, Check)                                                          \
+    X(IDC_CHK_OPEN_SIGN, 1286, Check)                                                              \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
 #define VARK_DRIVE_SERIAL_DIALOG_IDENTITY(X) X(IDD_DRIVE_SERIAL_DIALOG, 280, 278, 279, false)
 #define VARK_DRIVE_SERIAL_DIALOG_CONTROLS(X)                                                       \
     X(IDC_STATIC_RECORDER, 1290, Static)                                                           \
     X(IDC_EDIT_UIN, 1054, Edit)                                                                    \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
+#define VARK_PASSPHRASE_DIALOG_IDENTITY(X) X(IDD_PASSPHRASE_DIALOG, 283, 281, 282, false)
+#define VARK_PASSPHRASE_DIALOG_CONTROLS(X)                                                         \
+    X(IDC_STATIC_PROMPT, 1292, Static)                                                             \
+    X(IDC_STATIC_PASS, 1293, Static)                                                               \
+    X(IDC_EDIT_PASS, 1294, Edit)                                                                   \
+    X(IDC_STATIC_AGAIN, 1295, Static)                                                              \
+    X(IDC_EDIT_PASS2, 1296, Edit)                                                                  \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
 #define VARK_MSGBOX_DIALOG_IDENTITY(X) X(IDD_MSGBOX_DIALOG, 210, 248, 217, false)
@@ -228,6 +238,7 @@
     X(VARK_PLAYER_OPTIONS_DIALOG_IDENTITY, VARK_PLAYER_OPTIONS_DIALOG_CONTROLS)                    \
     X(VARK_EXPORT_DIALOG_IDENTITY, VARK_EXPORT_DIALOG_CONTROLS)                                    \
     X(VARK_DRIVE_SERIAL_DIALOG_IDENTITY, VARK_DRIVE_SERIAL_DIALOG_CONTROLS)                        \
+    X(VARK_PASSPHRASE_DIALOG_IDENTITY, VARK_PASSPHRASE_DIALOG_CONTROLS)                            \
     X(VARK_MSGBOX_DIALOG_IDENTITY, VARK_MSGBOX_DIALOG_CONTROLS)
 
 // A dialog's identity as constants of its class: kName, kDialogId, kBitmap, kDescription.
