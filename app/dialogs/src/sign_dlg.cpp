@@ -10,6 +10,11 @@
 #include "res/strings.h"
 #include "settings/app_settings.h"
 #include "skin/modal_questions.h"
+#include "transfer/open_signature.h"
+#include "transfer/signing_key.h"
+
+#include <fstream>
+#include <sstream>
 
 namespace dialogs
 {
@@ -20,6 +25,17 @@ namespace
 std::filesystem::path PathOf(const QString& text)
 {
     return std::filesystem::path(text.toStdString());
+}
+
+// The start of a signature file, enough to tell an open signature (a few hundred bytes) from
+// the system's 40-byte one.
+std::string SignatureText(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::string text(4096, '\0');
+    in.read(text.data(), std::streamsize(text.size()));
+    text.resize(size_t(in.gcount()));
+    return text;
 }
 
 } // namespace
@@ -117,6 +133,8 @@ void CSignDlg::Confirm()
     if (wav.empty()) return;
     const std::filesystem::path signature = CheckedFile(signature_);
     if (signature.empty()) return;
+    if (const std::string text = SignatureText(signature); vark::opensig::LooksLikeSignature(text))
+        return ConfirmOpen(wav, signature, text);
     const std::optional<uint32_t> serial = serial_->Chosen();
     if (!serial || *serial == 0)
     {
@@ -153,6 +171,76 @@ void CSignDlg::Verified(bool authentic, const std::wstring& exportedName,
     if (!exportedName.empty() && exportedName != baseName)
         Message(res::LoadString(res::ids::kFileNameChanged) + platform::WideToUtf8(exportedName),
                 kStyleWarning);
+}
+
+void CSignDlg::ConfirmOpen(const std::filesystem::path& file,
+                           const std::filesystem::path& signature, const std::string& text)
+{
+    using namespace vark::opensig;
+    const std::optional<KeyId> id = SignatureKeyId(text);
+    if (!id)
+    {
+        Message(res::FormatWithStrings(res::ids::kNotAnOpenSignature, {signature.string()}),
+                kStyleError);
+        signature_->setFocus();
+        return;
+    }
+    // the user's own key when it made the signature, else the signer's key file
+    std::optional<PublicKey> key = vark::OwnPublicKey();
+    if (!key || key->id != *id)
+    {
+        const std::optional<std::string> chosen = skin::Questions().OpenFile(
+            this, res::LoadString(res::ids::kPublicKeysFilter), signature.parent_path().string());
+        if (!chosen) return;
+        std::ifstream in(*chosen, std::ios::binary);
+        std::ostringstream keyText;
+        keyText << in.rdbuf();
+        key = ParsePublicKey(keyText.str());
+        if (!key)
+        {
+            Message(res::FormatWithStrings(res::ids::kNotAPublicKey, {*chosen}), kStyleError);
+            return;
+        }
+    }
+    SetBusy(true);
+    if (thread_.joinable()) thread_.join();
+    thread_ = std::thread(
+        [this, file, text, key = *key]
+        {
+            const CheckResult r = CheckFile(file.string(), text, key);
+            const std::string keyId = KeyIdText(r.keyId);
+            QMetaObject::invokeMethod(
+                this, [this, r, keyId] { VerifiedOpen(int(r.result), keyId, r.trustedComment); },
+                Qt::QueuedConnection);
+        });
+}
+
+void CSignDlg::VerifiedOpen(int result, const std::string& keyId, const std::string& comment)
+{
+    using vark::opensig::Check;
+    if (thread_.joinable()) thread_.join();
+    SetBusy(false);
+    switch (Check(result))
+    {
+    case Check::authentic:
+        Message(res::ids::kFileIsAuthentic, res::ids::kCopyToDisk, kStyleOk);
+        Message(res::FormatWithStrings(res::ids::kSignedWithKey, {keyId, comment}), kStyleOk);
+        return;
+    case Check::otherKey:
+        Message(res::FormatWithStrings(res::ids::kSignedWithOtherKey, {keyId}), kStyleError);
+        return;
+    case Check::malformed:
+        Message(res::FormatWithStrings(res::ids::kNotAnOpenSignature,
+                                       {signature_->text().toStdString()}),
+                kStyleError);
+        return;
+    case Check::unreadable:
+        Message(res::ids::kFileNotFound, res::ids::kCopyToDisk, kStyleError);
+        return;
+    default: // changed, or its trusted comment edited
+        Message(res::ids::kFileChanged, res::ids::kCopyToDisk, kStyleError);
+        return;
+    }
 }
 
 void CSignDlg::SetBusy(bool busy)

@@ -16,8 +16,10 @@
 #include "skin/modal_questions.h"
 #include "skin/skinned_controls.h"
 #include "testsupport/test_env.h"
+#include "transfer/open_signature.h"
 #include "transfer/sha1.h"
 #include "transfer/signature.h"
+#include "transfer/signing_key.h"
 #include "transfer/wav_writer.h"
 
 namespace
@@ -228,4 +230,44 @@ TEST_F(SignTest, KeyDialogShowsTheKeyOfTheChosenSerialAndStaysOpen)
     CKeyDlg none(nullptr, 0);
     EXPECT_TRUE(none.Serial().TypedButton()->isChecked());
     EXPECT_FALSE(none.Serial().RecorderButton()->isEnabled());
+}
+
+// An open signature, told by its content whatever its name: the user's own key checks it with
+// no serial; another key's is checked against the key file the dialog asks for.
+TEST_F(SignTest, OpenSignaturesCheckedWithTheOwnKeyOrTheSignersKeyFile)
+{
+    using namespace vark::opensig;
+    const std::string wav = MakeSignedFile(env_.Path("out"), 4000);
+    std::string error;
+    const auto own = vark::LoadOrMakeSigningKey("", &error, {32768, 8388608});
+    ASSERT_TRUE(own) << error;
+    const std::string sig = env_.Path("out/own.sig"), theirs = env_.Path("out/theirs.minisig");
+    testsupport::WriteFile(sig, SignatureFile(own->pair, *HashFile(wav), "record:7", "x"));
+    const KeyPair other = MakeKeyPair();
+    testsupport::WriteFile(theirs, SignatureFile(other, *HashFile(wav), "record:8", "x"));
+    testsupport::WriteFile(env_.Path("out/other.pub"), PublicKeyFile(other.pub));
+
+    CSignDlg dlg(nullptr, *settings_, 0);
+    dlg.WavField()->setText(QString::fromStdString(wav));
+    dlg.SignatureField()->setText(QString::fromStdString(sig));
+    const std::string ownId = KeyIdText(own->pair.pub.id), otherId = KeyIdText(other.pub.id);
+    EXPECT_EQ(Check(dlg), (std::vector<std::string>{res::LoadString(res::ids::kFileIsAuthentic),
+                                                    res::FormatWithStrings(res::ids::kSignedWithKey,
+                                                                           {ownId, "record:7"})}));
+
+    dlg.SignatureField()->setText(QString::fromStdString(theirs));
+    answers_.AnswerPath(env_.Path("out/other.pub"));
+    EXPECT_EQ(Check(dlg).back(),
+              res::FormatWithStrings(res::ids::kSignedWithKey, {otherId, "record:8"}));
+    EXPECT_EQ(answers_.AskedQuestions().end()[-3].kind, ScriptedResponder::Asked::kOpenFile);
+    answers_.AnswerPath(wav); // not a key
+    EXPECT_EQ(Check(dlg),
+              (std::vector<std::string>{res::LoadString(res::ids::kPublicKeysFilter),
+                                        res::FormatWithStrings(res::ids::kNotAPublicKey, {wav})}));
+    answers_.AnswerPath(std::nullopt); // cancelled: nothing checked
+    EXPECT_EQ(Check(dlg).size(), 1u);
+
+    testsupport::WriteFile(wav, testsupport::ReadFile(wav) + "x");
+    dlg.SignatureField()->setText(QString::fromStdString(sig));
+    EXPECT_EQ(Check(dlg), (std::vector<std::string>{res::LoadString(res::ids::kFileChanged)}));
 }

@@ -289,6 +289,16 @@ bool LooksLikeSignature(const std::string& text)
     return lines.size() == 4 && StartsWith(lines[0], kUntrusted) && StartsWith(lines[2], kTrusted);
 }
 
+std::optional<KeyId> SignatureKeyId(const std::string& signatureText)
+{
+    if (!LooksLikeSignature(signatureText)) return std::nullopt;
+    const auto blob = FromBase64(Lines(signatureText)[1], 74);
+    if (!blob) return std::nullopt;
+    KeyId id{};
+    std::memcpy(id.data(), blob->data() + 2, 8);
+    return id;
+}
+
 CheckResult CheckFile(const std::string& path, const std::string& signatureText,
                       const PublicKey& key)
 {

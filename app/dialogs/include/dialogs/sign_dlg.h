@@ -4,6 +4,10 @@
 // "File is authentic." (with the original name when the file was renamed) or "File has been
 // changed.". The dialog stays open after every message; while a check runs its buttons, Escape
 // and the window's close wait for it.
+//
+// A signature file in minisign's format (told by its content, not its name) is an open
+// signature: it is checked against the user's own public key, or against a public key file
+// the dialog asks for when another key made it; the serial does not count then.
 #pragma once
 
 #include <QString>
@@ -50,6 +54,10 @@ private:
     std::filesystem::path CheckedFile(skin::CSkinnedEdit* field);
     void Confirm();
     void Verified(bool authentic, const std::wstring& exportedName, const std::wstring& baseName);
+    // The open signature `text` of `file`: the key chosen, then the check on the thread.
+    void ConfirmOpen(const std::filesystem::path& file, const std::filesystem::path& signature,
+                     const std::string& text);
+    void VerifiedOpen(int result, const std::string& keyId, const std::string& comment);
     void SetBusy(bool busy);
 
     CAppSettings& settings_;

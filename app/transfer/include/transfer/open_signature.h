@@ -104,6 +104,8 @@ struct CheckResult
 // legacy kind ("Ed", over the file's bytes) are checked too.
 CheckResult CheckFile(const std::string& path, const std::string& signatureText,
                       const PublicKey& key);
+// The number of the key that made a signature; nothing when the text is not one.
+std::optional<KeyId> SignatureKeyId(const std::string& signatureText);
 // Whether the text looks like a minisign signature (its content, not its name, decides).
 bool LooksLikeSignature(const std::string& text);
 
