@@ -5,9 +5,11 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "dialogs/key_dlg.h"
+#include "dialogs/passphrase_dlg.h"
 #include "dialogs/serial_choice.h"
 #include "dialogs/sign_dlg.h"
 #include "platform/text.h"
@@ -270,4 +272,33 @@ TEST_F(SignTest, OpenSignaturesCheckedWithTheOwnKeyOrTheSignersKeyFile)
     testsupport::WriteFile(wav, testsupport::ReadFile(wav) + "x");
     dlg.SignatureField()->setText(QString::fromStdString(sig));
     EXPECT_EQ(Check(dlg), (std::vector<std::string>{res::LoadString(res::ids::kFileChanged)}));
+}
+
+// Public keys: with no signing key yet the field says so; Export makes the key (here without a
+// passphrase, after the question) and writes its public key file where the user chose.
+TEST_F(SignTest, KeyDialogExportsTheSigningKeyMakingItFirst)
+{
+    CKeyDlg dlg(nullptr, kSerial);
+    EXPECT_TRUE(dlg.SigningKeyField()->text().isEmpty());
+    EXPECT_FALSE(dlg.SigningKeyField()->placeholderText().isEmpty());
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout,
+                     []
+                     {
+                         if (auto* ask =
+                                 dynamic_cast<CPassphraseDlg*>(QApplication::activeModalWidget()))
+                             ask->OnCommand(skin::IDOK); // both fields left empty
+                     });
+    answer.start(20);
+    answers_.AnswerMessage(skin::IDYES); // keep it unencrypted
+    answers_.AnswerPath(env_.Path("mine.pub"));
+    dlg.OnCommand(CKeyDlg::IDC_BUTTON_EXPORT_KEY);
+    const auto pub = vark::OwnPublicKey();
+    ASSERT_TRUE(pub);
+    EXPECT_FALSE(vark::OwnKeyEncrypted());
+    EXPECT_EQ(testsupport::ReadFile(env_.Path("mine.pub")), vark::opensig::PublicKeyFile(*pub));
+    EXPECT_TRUE(testsupport::ReadFile(env_.Path("mine.pub"))
+                    .find(dlg.SigningKeyField()->text().toStdString()) != std::string::npos);
+    EXPECT_EQ(answers_.AskedQuestions().front().text,
+              res::LoadString(res::ids::kUnencryptedKeyQuestion));
 }

@@ -2,6 +2,9 @@
 // number, shown as five hexadecimal words in a read-only field the user can copy from. OK
 // shows the key and the dialog stays open; a typed serial that is empty, 0 or not a number
 // gives "Wrong serial number".
+//
+// Below, the user's public signing key for open signatures, to copy or to export as a key
+// file (made first, through the passphrase dialog, when there is none yet).
 #pragma once
 
 #include <cstdint>
@@ -28,10 +31,14 @@ public:
 
     const SerialChoice& Serial() const { return *serial_; }
     skin::CSkinnedEdit* KeyField() const { return key_; }
+    skin::CSkinnedEdit* SigningKeyField() const { return signingKey_; }
 
 private:
+    void ShowSigningKey();
+    void ExportSigningKey();
+
     std::unique_ptr<SerialChoice> serial_;
-    skin::CSkinnedEdit* key_;
+    skin::CSkinnedEdit *key_, *signingKey_;
 };
 
 } // namespace dialogs

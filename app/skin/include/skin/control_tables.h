@@ -157,6 +157,8 @@
 #define VARK_KEY_DIALOG_CONTROLS(X)                                                                \
     VARK_SERIAL_CHOICE_CONTROLS(X)                                                                 \
     X(IDC_EDIT_KEY, 1256, Edit)                                                                    \
+    X(IDC_EDIT_SIGNING_KEY, 1257, Edit)                                                            \
+    X(IDC_BUTTON_EXPORT_KEY, 1258, Button)                                                         \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
 #define VARK_LOAD_RECORDS_LIST_DIALOG_IDENTITY(X) X(IDD_LOAD_RECLIST_DLG, 242, 241, 244, false)
