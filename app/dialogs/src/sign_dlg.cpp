@@ -7,6 +7,7 @@
 #include "dialogs/serial_choice.h"
 #include "form_buttons.h"
 #include "platform/text.h"
+#include "platform/whole_file.h"
 #include "res/strings.h"
 #include "settings/app_settings.h"
 #include "skin/modal_questions.h"
@@ -14,7 +15,6 @@
 #include "transfer/signing_key.h"
 
 #include <fstream>
-#include <sstream>
 
 namespace dialogs
 {
@@ -192,10 +192,7 @@ void CSignDlg::ConfirmOpen(const std::filesystem::path& file,
         const std::optional<std::string> chosen = skin::Questions().OpenFile(
             this, res::LoadString(res::ids::kPublicKeysFilter), signature.parent_path().string());
         if (!chosen) return;
-        std::ifstream in(*chosen, std::ios::binary);
-        std::ostringstream keyText;
-        keyText << in.rdbuf();
-        key = ParsePublicKey(keyText.str());
+        key = ParsePublicKey(platform::ReadWholeFile(*chosen).value_or(""));
         if (!key)
         {
             Message(res::FormatWithStrings(res::ids::kNotAPublicKey, {*chosen}), kStyleError);

@@ -1,12 +1,13 @@
 #include "transfer/sha256_manifest.h"
 
+#include "platform/whole_file.h"
+
 #include "platform/finished_file.h"
 
 #include <sodium.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <memory>
 #include <set>
 #include <sstream>
@@ -21,15 +22,6 @@ bool IsHash(const std::string& s)
     return s.size() == 64 &&
            std::all_of(s.begin(), s.end(),
                        [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
-std::optional<std::string> ReadText(const std::filesystem::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 std::vector<std::string> RawLines(const std::string& text)
@@ -133,7 +125,7 @@ bool AddToManifest(const std::filesystem::path& folder,
     }
     std::string text;
     const std::filesystem::path path = folder / kManifestName;
-    for (const std::string& line : RawLines(ReadText(path).value_or("")))
+    for (const std::string& line : RawLines(platform::ReadWholeFile(path).value_or("")))
     {
         const auto parsed = ParseManifestLine(line);
         if (parsed && names.count(parsed->name)) continue; // written again: its new line below
@@ -154,7 +146,7 @@ bool ManifestReport::AllOk() const
 ManifestReport CheckManifest(const std::filesystem::path& folder)
 {
     ManifestReport report;
-    const auto text = ReadText(folder / kManifestName);
+    const auto text = platform::ReadWholeFile(folder / kManifestName);
     if (!text) return report;
     report.found = true;
     const Manifest m = ParseManifest(*text);

@@ -1,13 +1,13 @@
 #include "transfer/signing_key.h"
 
+#include "platform/whole_file.h"
+
 #include "platform/finished_file.h"
 #include "platform/paths.h"
 
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,15 +15,6 @@ namespace vark
 {
 namespace
 {
-
-std::optional<std::string> ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Writes through the part file, readable by the user alone from the first byte.
 bool WritePrivate(const std::string& path, const std::string& text)
@@ -61,13 +52,13 @@ std::string PublicKeyPath()
 
 std::optional<opensig::PublicKey> OwnPublicKey()
 {
-    const auto text = ReadText(PublicKeyPath());
+    const auto text = platform::ReadWholeFile(PublicKeyPath());
     return text ? opensig::ParsePublicKey(*text) : std::nullopt;
 }
 
 bool OwnKeyEncrypted()
 {
-    const auto text = ReadText(SecretKeyPath());
+    const auto text = platform::ReadWholeFile(SecretKeyPath());
     return text && opensig::SecretKeyEncrypted(*text);
 }
 
@@ -80,7 +71,7 @@ std::optional<OwnKey> LoadOrMakeSigningKey(const std::string& passphrase, std::s
         return std::nullopt;
     };
     if (SigningFolder().empty()) return fail("there is no home folder to keep the key in");
-    if (const auto text = ReadText(SecretKeyPath()))
+    if (const auto text = platform::ReadWholeFile(SecretKeyPath()))
     {
         opensig::KeyError e = opensig::KeyError::none;
         const auto pair = opensig::ParseSecretKey(*text, passphrase, &e);

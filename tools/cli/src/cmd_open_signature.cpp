@@ -1,4 +1,6 @@
 // The open signatures on the command line: verify --minisig and key --signing, and the
+
+#include "platform/whole_file.h"
 // passphrase of the user's signing key, which comes from a file or the terminal, never
 // from an argument (arguments are seen by every user of the machine).
 #include "cli.h"
@@ -10,7 +12,6 @@
 
 #include <fstream>
 #include <iostream>
-#include <sstream>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,15 +19,6 @@ namespace cli
 {
 namespace
 {
-
-std::optional<std::string> ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string AskHidden(const std::string& prompt)
 {
@@ -52,7 +44,7 @@ std::string SigningPassphrase(Context& ctx, bool making)
 {
     if (const auto file = ctx.args.Get("--passphrase-file"))
     {
-        const auto text = ReadText(*file);
+        const auto text = platform::ReadWholeFile(*file);
         if (!text) throw UsageError{"cannot read the passphrase file " + *file};
         return text->substr(0, text->find('\n')); // its first line
     }
@@ -90,13 +82,13 @@ std::optional<vark::opensig::KeyPair> OwnSigningKey(Context& ctx)
 int VerifyOpenSignature(Context& ctx, const std::string& file, const std::string& signaturePath)
 {
     using vark::opensig::Check;
-    const auto signature = ReadText(signaturePath);
+    const auto signature = platform::ReadWholeFile(signaturePath);
     if (!signature) throw UsageError{"cannot read " + signaturePath};
     std::optional<vark::opensig::PublicKey> key;
     std::string whose = "your own key";
     if (const auto keyPath = ctx.args.Get("--public-key"))
     {
-        const auto text = ReadText(*keyPath);
+        const auto text = platform::ReadWholeFile(*keyPath);
         if (!text) throw UsageError{"cannot read " + *keyPath};
         std::string why;
         key = vark::opensig::ParsePublicKey(*text, &why);
