@@ -14,6 +14,7 @@
 #include "dialogs/export_dlg.h"
 #include "dialogs/key_dlg.h"
 #include "dialogs/load_records_list_dlg.h"
+#include "dialogs/passphrase_dlg.h"
 #include "dialogs/pin_dlg.h"
 #include "dialogs/player_options_dlg.h"
 #include "dialogs/records_list.h"
@@ -135,6 +136,12 @@ int main(int argc, char** argv)
             dialogs::CDriveSerialDlg d(nullptr, "VOICE_PEN");
             d.Field()->setText("20416");
             ok &= Save(d, dir, "IDD_DRIVE_SERIAL_DIALOG", lcid);
+        }
+        {
+            dialogs::CPassphraseDlg d(nullptr, true);
+            d.Field()->setText("correct horse");
+            d.AgainField()->setText("correct horse");
+            ok &= Save(d, dir, "IDD_PASSPHRASE_DIALOG", lcid);
         }
         {
             dialogs::CSignDlg d(nullptr, settings, 20416);
