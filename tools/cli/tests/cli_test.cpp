@@ -325,6 +325,18 @@ TEST_F(CliTest, OpenSignaturesMadeByExportsAndCheckedAgainstAKeyFileOrTheUsersOw
     EXPECT_EQ(Cli({"verify", wav, "--minisig", wav + ".minisig"}).exitCode, 0);
     // the folder's manifest lists the file and its signature; an edit is named
     EXPECT_EQ(Cli({"verify", "--manifest", out}).exitCode, 0);
+    const std::vector<std::string> sha256sum = {"sh", "-c", "cd \"$0\" && sha256sum -c SHA256SUMS",
+                                                out};
+    EXPECT_EQ(testsupport::RunProcess(sha256sum).exitCode, 0);
+    // one byte flipped: minisign, sha256sum and we all say so
+    std::string bytes = testsupport::ReadFile(wav);
+    bytes[bytes.size() / 2] ^= 0x01;
+    testsupport::WriteFile(wav, bytes);
+    EXPECT_NE(testsupport::RunProcess({"minisign", "-V", "-m", wav, "-p", env_.Path("mine.pub")})
+                  .exitCode,
+              0);
+    EXPECT_NE(testsupport::RunProcess(sha256sum).exitCode, 0);
+    EXPECT_EQ(Cli({"verify", wav, "--minisig", wav + ".minisig"}).exitCode, 1);
     testsupport::WriteFile(wav + ".minisig", "edited");
     const auto manifest = Cli({"verify", "--manifest", out});
     EXPECT_EQ(manifest.exitCode, 1);
