@@ -1,4 +1,5 @@
 #include "transfer/export_worker.h"
+#include "transfer/export_bext.h"
 #include "transfer/open_signing.h"
 
 #include "platform/finished_file.h"
@@ -214,7 +215,9 @@ void CExportWorker::Work()
             // A folder under the name could never be replaced by the finished file: fail before
             // copying anything, as writing it in place would.
             if (std::filesystem::is_directory(path, ec) ||
-                !writer_->Create(platform::PartPathFor(path), info))
+                !writer_->Create(platform::PartPathFor(path), info,
+                                 options_.bwf ? ExportBext(info, index + 1, options_.serial)
+                                              : std::vector<uint8_t>()))
                 throw ExportFailure{res::ids::kDiskWriteError};
             currentBaseName_ = base;
             currentPath_ = path;

@@ -67,14 +67,20 @@ std::string CWavWriter::Header() const
     platform::StoreLE32(format + 8, rate_ * blockAlign);
     platform::StoreLE16(format + 12, blockAlign);
     platform::StoreLE16(format + 14, static_cast<uint16_t>(8u * bytesPerSample_));
-    const auto head =
-        platform::riff::WaveHeader(format, sizeof format, 38 + dataSize_ + trailerSize_, dataSize_);
+    auto head = platform::riff::WaveHeader(
+        format, sizeof format, uint32_t(38 + bext_.size()) + dataSize_ + trailerSize_, dataSize_);
+    // the data chunk's header starts four bytes before its size field
+    head.bytes.insert(head.bytes.begin() + long(head.dataSizeAt - 4), bext_.begin(), bext_.end());
     return std::string(head.bytes.begin(), head.bytes.end());
 }
 
-bool CWavWriter::Create(const std::filesystem::path& path, const RecordInfo& format)
+bool CWavWriter::Create(const std::filesystem::path& path, const RecordInfo& format,
+                        const std::vector<uint8_t>& bextBody)
 {
     Close();
+    bext_ = bextBody.empty() ? std::vector<uint8_t>()
+                             : platform::riff::ChunkBytes(platform::riff::FourCc("bext"),
+                                                          bextBody.data(), bextBody.size());
     formatTag_ = format.compressed ? 7 : 1;
     channels_ = static_cast<uint16_t>(format.Channels());
     bytesPerSample_ = static_cast<uint16_t>(format.BytesPerSample());

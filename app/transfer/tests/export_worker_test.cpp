@@ -1,7 +1,10 @@
 // The export worker against the virtual recorder over a real socket.
 #include "transfer/export_worker.h"
 
+#include "drive/drive_record.h"
+#include "platform/bext.h"
 #include "platform/little_endian.h"
+#include "platform/riff.h"
 #include "platform/thread_locale.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
@@ -141,6 +144,54 @@ TEST_F(ExportTest, FragmentsJoinWithNoiseAndEveryFileIsSigned)
                                      kWritingRecordFile, kCreatingSignatureFile, kWritingRecordFile,
                                      kCreatingSignatureFile}));
     EXPECT_TRUE(host_.asked.empty());
+}
+
+// Broadcast WAV: the bext chunk between the format and the data, the trailer still last, the
+// fields from the recorder's clock, the data as written (mu-law stays mu-law), a signature
+// over the file as written, and our own drive reader taking the start from it.
+TEST_F(ExportTest, BroadcastWavCarriesItsBextBeforeTheDataAndTheTrailerLast)
+{
+    Plug();
+    ExportOptions options = Options(true);
+    options.bwf = true;
+    CExportWorker worker(dev_, {0, 1, 2}, options, host_);
+    EXPECT_EQ(worker.Run(), 0u);
+    for (const auto& [name, history, reference] :
+         {std::tuple{kFirst, "A=ULAW,F=8000,W=8,M=mono\r\n", uint64_t(0)},
+          std::tuple{kThird, "A=PCM,F=16000,W=16,M=mono\r\n", uint64_t(100 * 16000)}})
+    {
+        SCOPED_TRACE(name);
+        const std::string bytes = File(name);
+        std::vector<std::string> ids;
+        std::optional<platform::bext::Bext> bext;
+        std::string data;
+        platform::riff::WalkWaveChunks(
+            reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(),
+            [&](const platform::riff::Chunk& c)
+            {
+                ids.emplace_back(c.id, 4);
+                const auto* body = reinterpret_cast<const uint8_t*>(bytes.data()) + c.body;
+                if (ids.back() == "bext") bext = platform::bext::Parse(body, c.size);
+                if (ids.back() == "data") data = bytes.substr(c.body, c.size);
+                return true;
+            });
+        EXPECT_EQ(ids, (std::vector<std::string>{"fmt ", "bext", "data", "LIST"}));
+        ASSERT_TRUE(bext);
+        EXPECT_EQ(bext->originationDate, "2001-01-01");
+        EXPECT_EQ(bext->timeReference, reference);
+        EXPECT_EQ(bext->codingHistory, history);
+        EXPECT_NE(bext->originator.find("321"), std::string::npos);
+        EXPECT_EQ(data.size(), name == kThird ? 70000u : 40000u);
+        if (name == kThird)
+        {
+            EXPECT_EQ(data, Data(2));
+        }
+        std::wstring exported;
+        EXPECT_TRUE(Verify(out_ + "/" + name + ".dsg", out_ + "/" + name, 321, exported));
+        EXPECT_EQ(exported + L".wav", std::wstring(name.begin(), name.end()));
+        const drive::DriveRecord listed = drive::ReadRecord(out_, out_ + "/" + name);
+        EXPECT_EQ(listed.startFrom, drive::StartFrom::kBext);
+    }
 }
 
 TEST_F(ExportTest, SkippedExistingFileBreaksTheJoin)

@@ -352,6 +352,7 @@ int CmdExport(Context& ctx)
     options.pauseMode = request.pauseMode;
     options.pauseSeconds = request.pauseSeconds;
     options.serial = SignatureSerial(s.device.SerialNumber());
+    options.bwf = request.bwf;
     if (request.minisig)
     {
         const auto key = OwnSigningKey(ctx);

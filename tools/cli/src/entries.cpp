@@ -137,7 +137,8 @@ ExportRequest ParseExportRequest(const Args& args)
         "--out",        "--all",           "--records",   "--pause",
         "--real-pause", "--sign",          "--overwrite", "--skip-existing",
         "--yes",        "--device",        "--pin",       "--drive",
-        "--serial",     "--keep-original", "--minisig",   "--passphrase-file"};
+        "--serial",     "--keep-original", "--minisig",   "--passphrase-file",
+        "--bwf"};
     for (const auto& [name, value] : args.options)
         if (!kKnown.count(name)) throw UsageError{"unknown option for export: " + name};
     if (!args.positional.empty())
@@ -192,6 +193,9 @@ ExportRequest ParseExportRequest(const Args& args)
     }
     r.keepOriginal = args.Has("--keep-original");
     r.minisig = args.Has("--minisig");
+    r.bwf = args.Has("--bwf");
+    if (r.bwf && drive)
+        throw UsageError{"--bwf is for a recorder on its cable: a drive's files keep their own"};
     return r;
 }
 

@@ -31,6 +31,7 @@ struct ExportRequest
     int pauseSeconds = 1;
     bool sign = false;
     bool minisig = false; // an open signature beside each file, with the user's signing key
+    bool bwf = false;     // a Broadcast WAV "bext" chunk in each file
     Existing existing = Existing::kAsk;
     bool yes = false;
     // drive recorders only

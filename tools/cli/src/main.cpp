@@ -27,7 +27,7 @@ const char* kUsage =
     "                                      delete files of a drive recorder (--drive)\n"
     "  export --out DIR (--all | --records 1,3-5) [--pause SECONDS | --real-pause] [--sign]\n"
     "         [--overwrite | --skip-existing] [--yes] [--serial N] [--keep-original]\n"
-    "         [--minisig [--passphrase-file FILE]]\n"
+    "         [--minisig [--passphrase-file FILE]] [--bwf]\n"
     "                                      copy records to WAV files (--yes: go on when the\n"
     "                                      space looks short; without a terminal existing\n"
     "                                      files are kept)\n"

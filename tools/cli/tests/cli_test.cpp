@@ -251,6 +251,8 @@ TEST_F(CliTest, ADriveRecorderIsListedCopiedSignedAndDeleted)
     EXPECT_EQ(Cli({"--drive", root, "export", "--out", out, "--records", "3"}).exitCode, 1);
     EXPECT_EQ(Cli({"--drive", root, "export", "--out", out, "--records", "9"}).exitCode, 2);
     EXPECT_EQ(Cli({"export", "--out", out, "--all", "--serial", "1"}).exitCode, 2);
+    // a drive's files keep their own metadata
+    EXPECT_EQ(Cli({"--drive", root, "export", "--out", out, "--all", "--bwf"}).exitCode, 2);
 
     // delete needs --yes without a terminal, and removes only the named file
     EXPECT_EQ(Cli({"--drive", root, "delete", "--records", "3"}).exitCode, 2);

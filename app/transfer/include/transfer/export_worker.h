@@ -35,6 +35,7 @@ struct ExportOptions
     int pauseSeconds = 1;
     uint32_t serial = 0;                    // of the attached recorder, for signatures
     std::optional<OpenSigning> openSigning; // FILE.minisig beside each file when given
+    bool bwf = false;                       // a Broadcast WAV "bext" chunk in each file
 };
 
 class CExportWorker : public ExportRun

@@ -1,8 +1,8 @@
-// The writer of exported WAV files: a 46-byte header (format tag 7 for mu-law records, 1 for
-// PCM), the record bytes as stored on the recorder, and a 156-byte LIST/INFO trailer naming
-// the program and the file's start-time name. The header is written with zero sizes at
-// creation and rewritten with the real ones when the file is closed, also when the export
-// failed half-way, so a file left behind is a valid WAV of what was written.
+// The writer of exported WAV files: a 46-byte header (more with a "bext" chunk) (format tag 7 for
+// mu-law records, 1 for PCM), the record bytes as stored on the recorder, and a 156-byte LIST/INFO
+// trailer naming the program and the file's start-time name. The header is written with zero sizes
+// at creation and rewritten with the real ones when the file is closed, also when the export failed
+// half-way, so a file left behind is a valid WAV of what was written.
 #pragma once
 
 #include "device/record_info.h"
@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace vark
 {
@@ -28,8 +29,10 @@ public:
     CWavWriter(const CWavWriter&) = delete;
     CWavWriter& operator=(const CWavWriter&) = delete;
 
-    // Creates (or replaces) the file for the record's channels, rate and encoding.
-    bool Create(const std::filesystem::path& path, const RecordInfo& format);
+    // Creates (or replaces) the file for the record's channels, rate and encoding; a
+    // non-empty `bextBody` goes in a "bext" chunk between the format and the data.
+    bool Create(const std::filesystem::path& path, const RecordInfo& format,
+                const std::vector<uint8_t>& bextBody = {});
     // False when the write fails or would reach the data limit (the file is closed first).
     bool Write(const void* data, size_t bytes);
     // Appends the trailer; `baseName` is the start-time name, of which 30 characters are kept.
@@ -53,6 +56,7 @@ private:
     uint32_t rate_ = 8000;
     uint32_t dataSize_ = 0;
     uint32_t trailerSize_ = 0;
+    std::vector<uint8_t> bext_; // the whole chunk, or nothing
     bool failed_ = false;
 };
 
