@@ -7,7 +7,9 @@
 #include "res/string_ids.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
+#include "transfer/export_bext.h"
 #include "transfer/export_rules.h"
+#include "transfer/flac_writer.h"
 #include "transfer/signature.h"
 #include "transfer/wav_writer.h"
 
@@ -73,19 +75,6 @@ int CreatePart(const std::filesystem::path& part)
     return ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
 }
 
-// The 16-byte PCM format record.
-std::vector<uint8_t> PcmFormat(uint32_t rate, uint16_t channels)
-{
-    std::vector<uint8_t> f(16);
-    platform::StoreLE16(f.data(), 1);
-    platform::StoreLE16(f.data() + 2, channels);
-    platform::StoreLE32(f.data() + 4, rate);
-    platform::StoreLE32(f.data() + 8, rate * channels * 2u);
-    platform::StoreLE16(f.data() + 12, static_cast<uint16_t>(channels * 2u));
-    platform::StoreLE16(f.data() + 14, 16);
-    return f;
-}
-
 std::string Extension(const std::string& name)
 {
     const size_t dot = name.rfind('.');
@@ -94,9 +83,9 @@ std::string Extension(const std::string& name)
 
 } // namespace
 
-uint64_t DriveExportBytes(const drive::DriveRecord& record)
+uint64_t DriveExportBytes(const drive::DriveRecord& record, bool copied)
 {
-    if (record.IsWave()) return record.bytes;
+    if (copied) return record.bytes;
     return static_cast<uint64_t>(record.duration.TotalSeconds() * record.rate) * record.channels *
                2u +
            kWavHeaderSize;
@@ -126,7 +115,12 @@ std::filesystem::path CDriveExportWorker::NameFor(const drive::DriveRecord& reco
          ++n)
         name = base + " (" + std::to_string(n) + ")";
     namesTaken_.push_back(name);
-    return options_.folder / (name + ".wav");
+    return options_.folder / (name + ExportExtension(options_.format));
+}
+
+bool CDriveExportWorker::CopiedAsItIs(const drive::DriveRecord& record) const
+{
+    return record.IsWave() && options_.format == ExportFormat::kWav;
 }
 
 void CDriveExportWorker::CopyBytes(const drive::DriveRecord& record,
@@ -160,15 +154,17 @@ void CDriveExportWorker::Decode(const drive::DriveRecord& record, const std::fil
     auto stream = platform::mediastream::AudioStream::Open(record.path);
     if (!stream) throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
     const WAVEFORMATEX& f = stream->Format();
-    const std::vector<uint8_t> format = PcmFormat(f.nSamplesPerSec, f.nChannels);
-    platform::riff::WaveHead head = platform::riff::WaveHeader(format.data(), format.size(), 0, 0);
-    Fd out(CreatePart(to));
-    if (out.get() < 0 || !WriteAll(out.get(), head.bytes.data(), head.bytes.size()))
+    const SampleFormat format{false, f.nChannels, f.nSamplesPerSec};
+    if (options_.format == ExportFormat::kFlac && !CFlacWriter::CanTakeRate(format.rate))
+        throw ExportFailure{res::ids::kFlacRateUnsupported, record.name};
+    const platform::bext::Bext tags = DriveExportBext(record, options_.recorder, format);
+    const bool tagged = options_.bwf || options_.format == ExportFormat::kFlac;
+    std::unique_ptr<AudioFileWriter> writer = MakeAudioFileWriter(options_.format);
+    if (!writer->Create(to, format, tagged ? &tags : nullptr))
         throw ExportFailure{res::ids::kDiskWriteError, {}};
     std::vector<uint8_t> piece(kPiece);
     if (!stream->SetBuffer(piece.data(), piece.size()))
         throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
-    uint64_t data = 0;
     for (;;)
     {
         CheckCancel();
@@ -177,18 +173,10 @@ void CDriveExportWorker::Decode(const drive::DriveRecord& record, const std::fil
         if (status != platform::mediastream::UpdateStatus::ok)
             throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
         const size_t n = stream->ActualLength();
-        if (data + n + head.bytes.size() > kWavDataLimit || !WriteAll(out.get(), piece.data(), n))
-            throw ExportFailure{res::ids::kDiskWriteError, {}};
-        data += n;
+        if (!writer->Write(piece.data(), n)) throw ExportFailure{res::ids::kDiskWriteError, {}};
         Advance(n);
     }
-    const uint32_t dataSize = static_cast<uint32_t>(data);
-    uint8_t size[4];
-    platform::StoreLE32(size, static_cast<uint32_t>(head.bytes.size() - 8 + dataSize));
-    const bool sized = ::pwrite(out.get(), size, 4, platform::riff::kRiffSizeAt) == 4 &&
-                       (platform::StoreLE32(size, dataSize),
-                        ::pwrite(out.get(), size, 4, static_cast<off_t>(head.dataSizeAt)) == 4);
-    if (!sized || !out.Close()) throw ExportFailure{res::ids::kDiskWriteError, {}};
+    if (!writer->Close()) throw ExportFailure{res::ids::kDiskWriteError, {}};
 }
 
 void CDriveExportWorker::Finish(const drive::DriveRecord& record,
@@ -233,7 +221,8 @@ void CDriveExportWorker::Work()
     for (const drive::DriveRecord& r : records_)
     {
         if (!r.readable) throw ExportFailure{res::ids::kDriveFileUnreadable, r.name};
-        total += DriveExportBytes(r) + (options_.keepOriginal && !r.IsWave() ? r.bytes : 0);
+        const bool copied = CopiedAsItIs(r);
+        total += DriveExportBytes(r, copied) + (options_.keepOriginal && !copied ? r.bytes : 0);
         Advance(1, false);
     }
     SetGrandTotal(total);
@@ -255,20 +244,21 @@ void CDriveExportWorker::Work()
         if (std::filesystem::exists(path, ec) &&
             !host_.AskYesNo(res::ids::kRecordExists, {path.string()}))
         {
-            Advance(DriveExportBytes(r));
+            Advance(DriveExportBytes(r, CopiedAsItIs(r)));
             continue;
         }
         if (std::filesystem::is_directory(path, ec))
             throw ExportFailure{res::ids::kDiskWriteError, {}};
-        SetStage(res::ids::kWritingRecordFile, DriveExportBytes(r));
+        const bool copied = CopiedAsItIs(r);
+        SetStage(res::ids::kWritingRecordFile, DriveExportBytes(r, copied));
         writing_ = platform::PartPathFor(path);
-        if (r.IsWave())
+        if (copied)
             CopyBytes(r, writing_);
         else
             Decode(r, writing_);
         Finish(r, path);
         writing_.clear();
-        if (options_.keepOriginal && !r.IsWave())
+        if (options_.keepOriginal && !copied)
         {
             std::filesystem::path original = path;
             original.replace_extension(Extension(r.name));

@@ -31,7 +31,7 @@ constexpr uint32_t kPiece = 32768;
 CExportWorker::CExportWorker(CVarkDevice& device, std::vector<uint16_t> records,
                              ExportOptions options, ExportHost& host)
     : ExportRun(host), device_(device), records_(std::move(records)), options_(std::move(options)),
-      writer_(std::make_unique<CWavWriter>())
+      writer_(MakeAudioFileWriter(options_.format))
 {
 }
 
@@ -198,7 +198,8 @@ void CExportWorker::Work()
             FinishFile();
             SetStage(res::ids::kWritingRecordFile, info.dataSize);
             const std::string base = ExportBaseName(info);
-            const std::filesystem::path path = options_.folder / (base + ".wav");
+            const std::filesystem::path path =
+                options_.folder / (base + ExportExtension(options_.format));
             // what an export that was cut short left of these names goes; "exists" only ever
             // means a finished file
             platform::RemoveLeftoverPart(path);
@@ -212,12 +213,14 @@ void CExportWorker::Work()
                 previousSkipped = true;
                 continue;
             }
+            const platform::bext::Bext tags =
+                ExportBext(info, index + 1, options_.serial, options_.format);
+            const bool tagged = options_.bwf || options_.format == ExportFormat::kFlac;
             // A folder under the name could never be replaced by the finished file: fail before
             // copying anything, as writing it in place would.
             if (std::filesystem::is_directory(path, ec) ||
-                !writer_->Create(platform::PartPathFor(path), info,
-                                 options_.bwf ? ExportBext(info, index + 1, options_.serial)
-                                              : std::vector<uint8_t>()))
+                !writer_->Create(platform::PartPathFor(path), SampleFormatOf(info),
+                                 tagged ? &tags : nullptr))
                 throw ExportFailure{res::ids::kDiskWriteError};
             currentBaseName_ = base;
             currentPath_ = path;

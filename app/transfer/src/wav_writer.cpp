@@ -74,17 +74,21 @@ std::string CWavWriter::Header() const
     return std::string(head.bytes.begin(), head.bytes.end());
 }
 
-bool CWavWriter::Create(const std::filesystem::path& path, const RecordInfo& format,
-                        const std::vector<uint8_t>& bextBody)
+bool CWavWriter::Create(const std::filesystem::path& path, const SampleFormat& format,
+                        const platform::bext::Bext* tags)
 {
     Close();
-    bext_ = bextBody.empty() ? std::vector<uint8_t>()
-                             : platform::riff::ChunkBytes(platform::riff::FourCc("bext"),
-                                                          bextBody.data(), bextBody.size());
-    formatTag_ = format.compressed ? 7 : 1;
-    channels_ = static_cast<uint16_t>(format.Channels());
-    bytesPerSample_ = static_cast<uint16_t>(format.BytesPerSample());
-    rate_ = format.Rate();
+    bext_.clear();
+    if (tags != nullptr)
+    {
+        const std::vector<uint8_t> body = platform::bext::Body(*tags);
+        bext_ =
+            platform::riff::ChunkBytes(platform::riff::FourCc("bext"), body.data(), body.size());
+    }
+    formatTag_ = format.ulaw ? 7 : 1;
+    channels_ = format.channels;
+    bytesPerSample_ = format.ulaw ? 1 : 2;
+    rate_ = format.rate;
     dataSize_ = 0;
     trailerSize_ = 0;
     failed_ = false;

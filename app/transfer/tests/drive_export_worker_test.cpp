@@ -6,6 +6,7 @@
 #include "testsupport/test_env.h"
 #include "transfer/record_row.h"
 #include "transfer/signature.h"
+#include "transfer/wav_writer.h"
 
 #include "export_test_host.h"
 
@@ -88,7 +89,7 @@ TEST(DriveExport, WavCopiedAsItIsOthersDecodedNamesKeptApart)
     EXPECT_EQ(decoded.codec, "pcm_s16le");
     EXPECT_EQ(decoded.rate, 22050u);
     EXPECT_EQ(decoded.channels, 2);
-    EXPECT_EQ(fs::file_size(second), 44u + 22050u * 4u);
+    EXPECT_EQ(fs::file_size(second), kWavHeaderSize + 22050u * 4u); // the exports' own header
     std::wstring name;
     EXPECT_TRUE(Verify(SignaturePathFor(second), second, 4711, name));
     EXPECT_TRUE(Verify(SignaturePathFor(first), first, 4711, name));
@@ -109,6 +110,48 @@ TEST(DriveExport, WavCopiedAsItIsOthersDecodedNamesKeptApart)
     EXPECT_EQ(second_run.Run(), 0u);
     EXPECT_EQ(std::count(again.asked.begin(), again.asked.end(), res::ids::kRecordExists), 2);
     EXPECT_TRUE(second_run.Finished().empty());
+}
+
+// FLAC from a drive: every record is decoded, a WAV one too (its PCM kept sample for sample),
+// tagged with where it came from; a rate FLAC has no code for is refused by the file's name.
+TEST(DriveExport, FlacDecodesEveryRecordAndRefusesARateFlacCannotHold)
+{
+    testsupport::ScopedTestEnv env;
+    const std::string root = env.Path("drive"), out = env.Path("out");
+    fs::create_directories(root);
+    fs::create_directories(out);
+    const std::string wav = PcmWav(16000, 1, 16000);
+    std::vector<drive::DriveRecord> records = {Record(root, "A.WAV", wav, "2026-03-14 09:26:53")};
+    TestHost host;
+    DriveExportOptions options;
+    options.folder = out;
+    options.format = ExportFormat::kFlac;
+    options.keepOriginal = true;
+    options.recorder = "VOICE";
+    CDriveExportWorker worker(records, options, host);
+    ASSERT_EQ(worker.Run(), 0u) << (host.errorTexts.empty() ? "" : host.errorTexts[0]);
+    const drive::DriveRecord flac = drive::ReadRecord(out, out + "/2026_03_14 09_26_53.flac");
+    EXPECT_EQ(flac.codec, "flac");
+    EXPECT_EQ(flac.rate, 16000u);
+    EXPECT_EQ(flac.duration.TotalSeconds(), 1.0);
+    EXPECT_TRUE(DecodedSamples(out + "/2026_03_14 09_26_53.flac") ==
+                wav.substr(wav.size() - 32000));
+    // the original beside it, byte for byte
+    EXPECT_EQ(testsupport::ReadFile(out + "/2026_03_14 09_26_53.WAV"), wav);
+
+    WAVEFORMATEX odd = platform::MakePcmFormat(8000, 1);
+    odd.nSamplesPerSec = 1100000;
+    odd.nAvgBytesPerSec = 2200000;
+    testsupport::WriteFile(root + "/FAST.WAV", acmtest::RiffFile(platform::WaveFormatBlock(&odd),
+                                                                 std::vector<uint8_t>(4400, 1)));
+    records = {drive::ReadRecord(root, root + "/FAST.WAV")};
+    ASSERT_TRUE(records[0].readable);
+    TestHost refused;
+    CDriveExportWorker fast(records, options, refused);
+    EXPECT_EQ(fast.Run(), res::ids::kFlacRateUnsupported);
+    ASSERT_EQ(refused.errorTexts.size(), 1u);
+    EXPECT_NE(refused.errorTexts[0].find("FAST.WAV"), std::string::npos);
+    EXPECT_FALSE(fs::exists(out + "/" + records[0].start.Format("%Y_%m_%d %H_%M_%S") + ".flac"));
 }
 
 TEST(DriveExport, AFileThatGoesAwayMidCopyLeavesNoPartAndSaysWhich)

@@ -1,7 +1,9 @@
 // The export dialog as the export workers' tests see it: it records every stage, question
-// and error, answers from a table (No when not listed) and can act when a stage starts.
+// and error, answers from a table (No when not listed) and can act when a stage starts. And
+// what the player's decoder makes of an exported file.
 #pragma once
 
+#include "platform/mediastream.h"
 #include "platform/thread_locale.h"
 #include "res/strings.h"
 #include "transfer/export_worker.h"
@@ -43,5 +45,17 @@ public:
     std::map<uint32_t, bool> answers;
     std::function<void(uint32_t)> onStage;
 };
+
+// The file's samples as the player's decoder delivers them, 16-bit little-endian.
+inline std::string DecodedSamples(const std::string& path)
+{
+    auto stream = platform::mediastream::AudioStream::Open(path);
+    if (!stream) return "cannot open " + path;
+    std::string samples, piece(32768, '\0');
+    stream->SetBuffer(reinterpret_cast<uint8_t*>(piece.data()), piece.size());
+    while (stream->Update(nullptr) == platform::mediastream::UpdateStatus::ok)
+        samples.append(piece, 0, stream->ActualLength());
+    return samples;
+}
 
 } // namespace vark

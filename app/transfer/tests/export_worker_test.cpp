@@ -17,12 +17,14 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <random>
 #include <stdexcept>
+#include <sys/resource.h>
 
 using namespace vark;
 using testsupport::ReadFile;
@@ -192,6 +194,69 @@ TEST_F(ExportTest, BroadcastWavCarriesItsBextBeforeTheDataAndTheTrailerLast)
         const drive::DriveRecord listed = drive::ReadRecord(out_, out_ + "/" + name);
         EXPECT_EQ(listed.startFrom, drive::StartFrom::kBext);
     }
+}
+
+// FLAC: the same names, joining and signatures, and decoding gives exactly what decoding the
+// WAV export gives, for the joined mu-law file and the PCM one alike (the joining noise is
+// random, made anew by each export: only its length can agree).
+TEST_F(ExportTest, FlacExportsDecodeToTheSamplesOfTheWavExports)
+{
+    Plug();
+    CExportWorker wavWorker(dev_, {0, 1, 2}, Options(), host_);
+    ASSERT_EQ(wavWorker.Run(), 0u);
+    ExportOptions flac = Options(true);
+    flac.format = ExportFormat::kFlac;
+    flac.folder = env_.Path("flac");
+    std::filesystem::create_directory(flac.folder);
+    CExportWorker flacWorker(dev_, {0, 1, 2}, flac, host_);
+    ASSERT_EQ(flacWorker.Run(), 0u);
+    EXPECT_TRUE(host_.errors.empty());
+    EXPECT_EQ(flacWorker.Finished(),
+              (std::vector<std::filesystem::path>{flac.folder / "2001_01_01 00_00_00.flac",
+                                                  flac.folder / "2001_01_01 00_01_40.flac"}));
+    for (const auto& [wavName, flacName] :
+         {std::pair{kFirst, "2001_01_01 00_00_00.flac"}, {kThird, "2001_01_01 00_01_40.flac"}})
+    {
+        SCOPED_TRACE(flacName);
+        const std::string flacPath = (flac.folder / flacName).string();
+        EXPECT_EQ(ReadFile(flacPath).substr(0, 4), "fLaC");
+        const std::string fromWav = DecodedSamples(out_ + "/" + wavName),
+                          fromFlac = DecodedSamples(flacPath);
+        ASSERT_EQ(fromFlac.size(), wavName == kFirst ? 2u * 40000 : 70000u);
+        ASSERT_EQ(fromFlac.size(), fromWav.size());
+        const size_t record = wavName == kFirst ? 2u * 8000 : fromWav.size();
+        EXPECT_TRUE(fromFlac.substr(0, record) == fromWav.substr(0, record));
+        EXPECT_TRUE(fromFlac.substr(fromFlac.size() - record) ==
+                    fromWav.substr(fromWav.size() - record));
+        std::wstring exported;
+        EXPECT_TRUE(Verify(flacPath + ".dsg", flacPath, 321, exported));
+    }
+    EXPECT_NE(ReadFile(flac.folder / "SHA256SUMS").find("2001_01_01 00_01_40.flac.dsg"),
+              std::string::npos);
+}
+
+// A target disk that fills up mid-FLAC (a file size limit, in a child so the limit stays
+// there): the write error is said and no finished-looking file is left.
+TEST_F(ExportTest, AFullDiskMidFlacLeavesNoFinishedFile)
+{
+    auto fill = [&]
+    {
+        Plug();
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{30000, 30000}; // the first file's FLAC frames do not fit
+        setrlimit(RLIMIT_FSIZE, &limit);
+        ExportOptions o = Options();
+        o.format = ExportFormat::kFlac;
+        CExportWorker worker(dev_, {0, 1, 2}, o, host_);
+        const uint32_t result = worker.Run();
+        bool finished = false;
+        for (const auto& e : std::filesystem::directory_iterator(out_))
+            finished = finished || e.path().extension() == ".flac";
+        std::fprintf(stderr, "result %u, finished file %d\n", result, int(finished));
+        std::exit(result == res::ids::kDiskWriteError && !finished && host_.errors.size() == 1 ? 0
+                                                                                               : 1);
+    };
+    EXPECT_EXIT(fill(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(ExportTest, SkippedExistingFileBreaksTheJoin)

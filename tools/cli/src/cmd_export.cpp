@@ -276,7 +276,8 @@ int RunExport(Context& ctx, const ExportRequest& request, Worker& worker, CliExp
         for (size_t i = 0; i < finished.size(); ++i)
         {
             Json f;
-            f.Str("wav", finished[i].string());
+            f.Str("file", finished[i].string());
+            if (finished[i].extension() == ".wav") f.Str("wav", finished[i].string());
             const auto dsg = vark::SignaturePathFor(finished[i]);
             if (request.sign && std::filesystem::exists(dsg, ec)) f.Str("dsg", dsg.string());
             files += (i ? "," : "") + f.Text();
@@ -353,6 +354,7 @@ int CmdExport(Context& ctx)
     options.pauseSeconds = request.pauseSeconds;
     options.serial = SignatureSerial(s.device.SerialNumber());
     options.bwf = request.bwf;
+    options.format = request.format;
     if (request.minisig)
     {
         const auto key = OwnSigningKey(ctx);
@@ -378,6 +380,9 @@ int DriveExport(Context& ctx, const ExportRequest& request)
     options.folder = request.out;
     options.sign = request.sign;
     options.keepOriginal = request.keepOriginal;
+    options.bwf = request.bwf;
+    options.format = request.format;
+    options.recorder = d.identity.label.empty() ? d.identity.id : d.identity.label;
     if (request.sign)
     {
         const auto serial = DriveSerialFor(d, request);

@@ -2,6 +2,7 @@
 
 #include "platform/text.h"
 #include "res/strings.h"
+#include "transfer/audio_file_writer.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -138,7 +139,7 @@ ExportRequest ParseExportRequest(const Args& args)
         "--real-pause", "--sign",          "--overwrite", "--skip-existing",
         "--yes",        "--device",        "--pin",       "--drive",
         "--serial",     "--keep-original", "--minisig",   "--passphrase-file",
-        "--bwf"};
+        "--bwf",        "--format"};
     for (const auto& [name, value] : args.options)
         if (!kKnown.count(name)) throw UsageError{"unknown option for export: " + name};
     if (!args.positional.empty())
@@ -193,9 +194,11 @@ ExportRequest ParseExportRequest(const Args& args)
     }
     r.keepOriginal = args.Has("--keep-original");
     r.minisig = args.Has("--minisig");
+    // a drive's WAV files copied as they are never get one: only decoded files do
     r.bwf = args.Has("--bwf");
-    if (r.bwf && drive)
-        throw UsageError{"--bwf is for a recorder on its cable: a drive's files keep their own"};
+    if (const auto format = args.Get("--format");
+        format && !vark::ParseExportFormat(*format, r.format))
+        throw UsageError{"unknown --format '" + *format + "' (wav or flac)"};
     return r;
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "cli.h"
+#include "transfer/audio_file_writer.h"
 #include "transfer/export_rules.h"
 #include "transfer/signature.h"
 
@@ -31,7 +32,8 @@ struct ExportRequest
     int pauseSeconds = 1;
     bool sign = false;
     bool minisig = false; // an open signature beside each file, with the user's signing key
-    bool bwf = false;     // a Broadcast WAV "bext" chunk in each file
+    bool bwf = false;     // a Broadcast WAV "bext" chunk in each WAV file that is written
+    vark::ExportFormat format = vark::ExportFormat::kWav;
     Existing existing = Existing::kAsk;
     bool yes = false;
     // drive recorders only

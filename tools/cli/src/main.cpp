@@ -63,7 +63,8 @@ bool TakesValue(const std::string& name, const std::string& command)
            name == "--serial" || name == "--gain" || name == "--denoiser" || name == "--agc" ||
            name == "--stretch" || name == "--ring" || name == "--record" || name == "--from" ||
            name == "--output-device" || name == "--drive" || name == "--public-key" ||
-           name == "--manifest" || name == "--export" || name == "--passphrase-file";
+           name == "--manifest" || name == "--export" || name == "--passphrase-file" ||
+           name == "--format";
 }
 
 } // namespace

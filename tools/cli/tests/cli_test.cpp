@@ -2,6 +2,7 @@
 #include "cli_fixture.h"
 
 #include "device/vark_settings.h"
+#include "drive/drive_record.h"
 #include "platform/text.h"
 
 #include <filesystem>
@@ -251,8 +252,17 @@ TEST_F(CliTest, ADriveRecorderIsListedCopiedSignedAndDeleted)
     EXPECT_EQ(Cli({"--drive", root, "export", "--out", out, "--records", "3"}).exitCode, 1);
     EXPECT_EQ(Cli({"--drive", root, "export", "--out", out, "--records", "9"}).exitCode, 2);
     EXPECT_EQ(Cli({"export", "--out", out, "--all", "--serial", "1"}).exitCode, 2);
-    // a drive's files keep their own metadata
-    EXPECT_EQ(Cli({"--drive", root, "export", "--out", out, "--all", "--bwf"}).exitCode, 2);
+    // a drive's WAV file is copied as it is also when Broadcast WAV metadata is asked for;
+    // the MP3, decoded, gets a bext chunk naming the drive's file
+    const std::string bwf = env_.Path("bwf");
+    ASSERT_EQ(Cli({"--drive", root, "export", "--out", bwf, "--records", "1,6", "--bwf"}).exitCode,
+              0);
+    EXPECT_EQ(testsupport::ReadFile(bwf + "/2026_03_14 09_26_53.wav"),
+              testsupport::ReadFile(root + "/RECORDER/FOLDER_A/260314_0926.WAV"));
+    const drive::DriveRecord decoded = drive::ReadRecord(bwf, bwf + "/2026_03_18 11_30_00.wav");
+    EXPECT_EQ(decoded.startFrom, drive::StartFrom::kBext);
+    EXPECT_NE(testsupport::ReadFile(bwf + "/2026_03_18 11_30_00.wav").find("A=MP3,F="),
+              std::string::npos);
 
     // delete needs --yes without a terminal, and removes only the named file
     EXPECT_EQ(Cli({"--drive", root, "delete", "--records", "3"}).exitCode, 2);

@@ -194,6 +194,58 @@ TEST_F(ExportCliTest, SignedExportVerifiesAndDetectsChanges)
     EXPECT_EQ(Cli({"key", "--attached"}).out, key + "\n");
 }
 
+// Broadcast WAV and FLAC exports as the peer tools read them: ffprobe and mediainfo find the
+// bext fields, flac tests every file, ffprobe reads its comments, and the signatures and the
+// manifest hold over the FLAC bytes.
+TEST_F(ExportCliTest, BroadcastWavAndFlacExportsAsPeerToolsReadThem)
+{
+    using testsupport::RunProcess;
+    if (RunProcess({"ffprobe", "-version"}).exitCode != 0 ||
+        RunProcess({"flac", "--version"}).exitCode != 0 ||
+        RunProcess({"mediainfo", "--version"}).exitCode != 0)
+        GTEST_SKIP() << "ffprobe, flac or mediainfo is missing (scripts/bootstrap adds them)";
+    MakeImage();
+    Plug({}, imageDir_);
+    ASSERT_EQ(Cli({"export", "--all", "--bwf", "--real-pause", "--out", out_, "--yes"}).exitCode,
+              0);
+    const auto tags = [](const std::string& file)
+    {
+        return RunProcess({"ffprobe", "-v", "error", "-show_entries", "format_tags", "-of",
+                           "default=nw=1", file})
+            .out;
+    };
+    const std::string bwf = tags(Out(kFirst));
+    // (ffprobe shows the trailer's comment over the bext description; mediainfo shows both)
+    EXPECT_NE(bwf.find("TAG:encoded_by=Sound Manager Varke P 321"), std::string::npos) << bwf;
+    EXPECT_NE(bwf.find("TAG:originator_reference=321-1-20010101000000"), std::string::npos);
+    EXPECT_NE(bwf.find("TAG:date=2001-01-01"), std::string::npos);
+    EXPECT_NE(bwf.find("TAG:coding_history=A=ULAW,F=8000,W=8,M=mono"), std::string::npos);
+    const std::string info = RunProcess({"mediainfo", Out(kThird)}).out;
+    EXPECT_NE(info.find("Encoded date                             : 2001-01-01 00:01:40"),
+              std::string::npos)
+        << info;
+    EXPECT_NE(info.find("Description                              : Record 3 of recorder 321"),
+              std::string::npos);
+
+    const std::string flacDir = env_.Path("flac");
+    const auto r = Cli({"export", "--all", "--format", "flac", "--sign", "--real-pause", "--out",
+                        flacDir, "--yes"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const std::string first = flacDir + "/2001_01_01 00_00_00.flac",
+                      third = flacDir + "/2001_01_01 00_01_40.flac";
+    EXPECT_EQ(r.out, first + "\n" + first + ".dsg\n" + third + "\n" + third + ".dsg\n");
+    EXPECT_EQ(RunProcess({"flac", "-t", "-s", first, third}).exitCode, 0);
+    const std::string comments = tags(first);
+    EXPECT_NE(comments.find("TAG:ORIGINATION_DATE=2001-01-01"), std::string::npos) << comments;
+    EXPECT_NE(comments.find("TAG:CODING_HISTORY=A=ULAW,F=8000,W=8,M=mono\nA=PCM,F=8000,W=16"),
+              std::string::npos);
+    EXPECT_EQ(Cli({"verify", third, "--serial", std::to_string(kSerial)}).exitCode, 0);
+    EXPECT_EQ(RunProcess({"sh", "-c", "cd '" + flacDir + "' && sha256sum -c --quiet SHA256SUMS"})
+                  .exitCode,
+              0);
+    EXPECT_EQ(Cli({"export", "--all", "--format", "ogg", "--out", flacDir}).exitCode, 2);
+}
+
 TEST_F(ExportCliTest, WrongEntriesAreRefusedBeforeTheRecorderIsTouched)
 {
     // No recorder is plugged in: a refused entry says why and exits 2, a good one gets as far

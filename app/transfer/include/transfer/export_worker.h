@@ -1,11 +1,12 @@
-// The "Copy to disk" worker: copies the selected records to WAV files in a folder, joining
-// consecutive "A" fragments with a pause of noise, optionally signing each file. Each file is
-// written under its part name and renamed into place once complete (platform/finished_file.h).
+// The "Copy to disk" worker: copies the selected records to WAV (or FLAC) files in a folder,
+// joining consecutive "A" fragments with a pause of noise, optionally signing each file. Each file
+// is written under its part name and renamed into place once complete (platform/finished_file.h).
 // The dialog and vark-cli drive it through ExportHost (transfer/export_run.h).
 #pragma once
 
 #include "device/vark_device.h"
 #include "platform/event.h"
+#include "transfer/audio_file_writer.h"
 #include "transfer/export_rules.h"
 #include "transfer/export_run.h"
 #include "transfer/open_signing.h"
@@ -24,7 +25,7 @@
 namespace vark
 {
 
-class CWavWriter;
+class AudioFileWriter;
 
 struct ExportOptions
 {
@@ -33,9 +34,10 @@ struct ExportOptions
     bool keepSelection = false;
     PauseMode pauseMode = PauseMode::kFixed;
     int pauseSeconds = 1;
-    uint32_t serial = 0;                    // of the attached recorder, for signatures
-    std::optional<OpenSigning> openSigning; // FILE.minisig beside each file when given
-    bool bwf = false;                       // a Broadcast WAV "bext" chunk in each file
+    uint32_t serial = 0;                      // of the attached recorder, for signatures
+    std::optional<OpenSigning> openSigning;   // FILE.minisig beside each file when given
+    bool bwf = false;                         // a Broadcast WAV "bext" chunk in each WAV file
+    ExportFormat format = ExportFormat::kWav; // FLAC files always carry the tags
 };
 
 class CExportWorker : public ExportRun
@@ -63,7 +65,7 @@ private:
     const std::vector<uint16_t> records_;
     const ExportOptions options_;
 
-    std::unique_ptr<CWavWriter> writer_;
+    std::unique_ptr<AudioFileWriter> writer_;
     std::string currentBaseName_;
     std::filesystem::path currentPath_; // the final name of the file being written
     OpenSignatureFacts currentFacts_;   // of the record the file starts with

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "device/record_info.h"
+#include "transfer/audio_file_writer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,29 +22,34 @@ inline constexpr size_t kWavTrailerSize = 156;
 // A data write that would bring the data size here or beyond fails.
 inline constexpr uint32_t kWavDataLimit = 0xFFFFFEFF;
 
-class CWavWriter
+class CWavWriter : public AudioFileWriter
 {
 public:
     explicit CWavWriter(uint32_t dataLimit = kWavDataLimit) : dataLimit_(dataLimit) {}
-    ~CWavWriter() { Close(); }
+    ~CWavWriter() override { Close(); }
     CWavWriter(const CWavWriter&) = delete;
     CWavWriter& operator=(const CWavWriter&) = delete;
 
-    // Creates (or replaces) the file for the record's channels, rate and encoding; a
-    // non-empty `bextBody` goes in a "bext" chunk between the format and the data.
-    bool Create(const std::filesystem::path& path, const RecordInfo& format,
-                const std::vector<uint8_t>& bextBody = {});
+    // Creates (or replaces) the file for those channels, rate and encoding; `tags` go in a
+    // "bext" chunk between the format and the data.
+    bool Create(const std::filesystem::path& path, const SampleFormat& format,
+                const platform::bext::Bext* tags) override;
+    // For the record's channels, rate and encoding, without a "bext" chunk.
+    bool Create(const std::filesystem::path& path, const RecordInfo& format)
+    {
+        return Create(path, SampleFormatOf(format), nullptr);
+    }
     // False when the write fails or would reach the data limit (the file is closed first).
-    bool Write(const void* data, size_t bytes);
+    bool Write(const void* data, size_t bytes) override;
     // Appends the trailer; `baseName` is the start-time name, of which 30 characters are kept.
-    bool WriteTrailer(const std::string& baseName);
+    bool WriteTrailer(const std::string& baseName) override;
     // Cuts the file at the current position, rewrites the header and closes. False when any
     // of that failed. Does nothing when no file is open.
-    bool Close();
+    bool Close() override;
 
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const override { return fd_ >= 0; }
     uint32_t DataSize() const { return dataSize_; }
-    const std::filesystem::path& Path() const { return path_; }
+    const std::filesystem::path& Path() const override { return path_; }
 
 private:
     bool WriteAll(const void* data, size_t bytes);
