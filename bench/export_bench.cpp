@@ -86,13 +86,15 @@ void ReadWholeRecord(Recorder& r)
     r.device.CloseRecord();
 }
 
-vark::ExportOptions Options(Recorder& r, bool sign)
+vark::ExportOptions Options(Recorder& r, bool sign,
+                            vark::ExportFormat format = vark::ExportFormat::kWav)
 {
     vark::ExportOptions options;
     options.folder = r.root + "/out";
     options.sign = sign;
     options.keepSelection = true;
     options.serial = 1001;
+    options.format = format;
     return options;
 }
 
@@ -160,6 +162,34 @@ void SignedExportBesideRawRead(benchmark::State& state)
     state.counters["export_vs_raw"] = rawSeconds / exportSeconds;
 }
 
+// Signed WAV and signed FLAC exports in turn, each timed, for the same reason: FLAC is to
+// cost little beyond the WAV export (target: at least 0.9 of its rate).
+void SignedFlacBesideSignedWav(benchmark::State& state)
+{
+    Recorder& r = TheRecorder();
+    const vark::ExportOptions wav = Options(r, true),
+                              flac = Options(r, true, vark::ExportFormat::kFlac);
+    double wavSeconds = 0, flacSeconds = 0;
+    for (auto _ : state)
+    {
+        for (const vark::ExportOptions* options : {&wav, &flac})
+        {
+            state.PauseTiming();
+            FreshTarget(*options);
+            state.ResumeTiming();
+            const auto t0 = std::chrono::steady_clock::now();
+            ExportOnce(r, *options);
+            const auto t1 = std::chrono::steady_clock::now();
+            (options == &wav ? wavSeconds : flacSeconds) +=
+                std::chrono::duration<double>(t1 - t0).count();
+        }
+    }
+    const double bytes = static_cast<double>(state.iterations()) * kRecordBytes;
+    state.counters["wav_MBps"] = bytes / wavSeconds / 1e6;
+    state.counters["flac_MBps"] = bytes / flacSeconds / 1e6;
+    state.counters["flac_vs_wav"] = wavSeconds / flacSeconds;
+}
+
 void ExportSigned(benchmark::State& state)
 {
     Export(state, true);
@@ -176,6 +206,7 @@ BENCHMARK(RawBulkRead)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5)
 BENCHMARK(ExportSigned)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5);
 BENCHMARK(ExportUnsigned)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(5);
 BENCHMARK(SignedExportBesideRawRead)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(10);
+BENCHMARK(SignedFlacBesideSignedWav)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(10);
 
 int main(int argc, char** argv)
 {

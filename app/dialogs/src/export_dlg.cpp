@@ -118,6 +118,10 @@ CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevic
     openSign_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_OPEN_SIGN");
     keepSelection_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_KEEP_SEL");
     keepOriginal_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_KEEP_ORIGINAL");
+    format_ = Bind(new skin::CSkinnedCombo(m), "IDC_COMBO_FORMAT");
+    bwf_ = Bind(new skin::CSkinnedCheck(m), "IDC_CHK_BWF");
+    format_->addItem(Text(res::ids::kFormatWav));
+    format_->addItem(Text(res::ids::kFormatFlac));
     BindFormButtons(*this);
     for (auto* b : findChildren<skin::CSkinnedButton*>())
         if (b->ControlId() == skin::IDOK) ok_ = b;
@@ -135,8 +139,12 @@ CExportDlg::CExportDlg(QWidget* parent, CAppSettings& settings, vark::CVarkDevic
     pauseSpin_->SetPos(int(settings_.PauseLength));
     sign_->setChecked(settings_.DigitalSign != 0);
     openSign_->setChecked(settings_.OpenSignature != 0);
-    // the fixed length means nothing with the real pause
+    format_->setCurrentIndex(settings_.ExportFormat == 1 ? 1 : 0);
+    bwf_->setChecked(settings_.BroadcastWav != 0);
+    // the fixed length means nothing with the real pause, Broadcast WAV nothing to FLAC (its
+    // comments always carry the same fields)
     connect(fixedPause_, &QRadioButton::toggled, this, [this] { SetInputsEnabled(true); });
+    connect(format_, &QComboBox::currentIndexChanged, this, [this] { SetInputsEnabled(true); });
     SetInputsEnabled(true);
     ShowProgress();
     timer_.setInterval(kTimerMs);
@@ -176,9 +184,10 @@ void CExportDlg::OnUiThread(const std::function<void()>& call)
 
 void CExportDlg::SetInputsEnabled(bool on)
 {
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{folder_, browse_, sign_, openSign_, keepSelection_, ok_})
+    for (QWidget* w : std::initializer_list<QWidget*>{folder_, browse_, sign_, openSign_,
+                                                      keepSelection_, format_, ok_})
         w->setEnabled(on);
+    bwf_->setEnabled(on && !Flac());
     // a drive's files are copied one by one, never joined; only they can be converted
     const bool joins = !drive_;
     fixedPause_->setEnabled(on && joins);
@@ -248,6 +257,9 @@ void CExportDlg::Confirm()
     settings_.LastExportDirectory = folder.toStdWString();
     settings_.DigitalSign = sign_->isChecked() ? 1 : 0;
     settings_.OpenSignature = openSign_->isChecked() ? 1 : 0;
+    settings_.ExportFormat = Flac() ? 1 : 0;
+    settings_.BroadcastWav = bwf_->isChecked() ? 1 : 0;
+    const vark::ExportFormat format = Flac() ? vark::ExportFormat::kFlac : vark::ExportFormat::kWav;
     if (!drive_ && vark::PauseAccepted(vark::PauseMode::kFixed, pause))
         settings_.PauseLength = uint32_t(pause);
     // A folder that does not exist yet is made, as the command line's export does.
@@ -271,6 +283,9 @@ void CExportDlg::Confirm()
         options.sign = sign_->isChecked();
         options.keepOriginal = keepOriginal_->isChecked();
         options.keepSelection = keepSelection_->isChecked();
+        options.format = format;
+        options.bwf = bwf_->isChecked();
+        options.recorder = drive_->label.empty() ? drive_->identity : drive_->label;
         if (options.sign)
         {
             const std::optional<uint32_t> serial = DriveSerial();
@@ -289,6 +304,8 @@ void CExportDlg::Confirm()
         options.pauseMode = mode;
         options.pauseSeconds = pause;
         options.serial = vark::SignatureSerial(device_->SerialNumber());
+        options.format = format;
+        options.bwf = bwf_->isChecked();
         if (openKey)
             options.openSigning = vark::OpenSigning{*openKey, std::to_string(options.serial)};
         std::vector<uint16_t> records;
@@ -314,6 +331,11 @@ void CExportDlg::Confirm()
         return;
     }
     StartWorker();
+}
+
+bool CExportDlg::Flac() const
+{
+    return format_->currentIndex() == 1;
 }
 
 std::optional<uint32_t> CExportDlg::DriveSerial()

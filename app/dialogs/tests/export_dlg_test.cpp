@@ -499,6 +499,37 @@ TEST_F(ExportTest, OpenSignaturesWithTheKeyMadeThroughThePassphraseDialog)
     EXPECT_FALSE(fs::exists(out_) && !fs::is_empty(out_));
 }
 
+// The file format and Broadcast WAV are remembered; Broadcast WAV is off for FLAC, whose
+// comments always carry its fields; each writes what was chosen.
+TEST_F(ExportTest, FormatAndBroadcastWavAreRememberedAndWritten)
+{
+    {
+        Dlg dlg(nullptr, *settings_, device_, SelectAll(), list_);
+        auto* format = Control<skin::CSkinnedCombo>(dlg, Dlg::IDC_COMBO_FORMAT);
+        auto* bwf = Control<skin::CSkinnedCheck>(dlg, Dlg::IDC_CHK_BWF);
+        EXPECT_EQ(format->currentIndex(), 0);
+        EXPECT_TRUE(bwf->isEnabled());
+        Click(dlg, Dlg::IDC_CHK_BWF);
+        EXPECT_EQ(Run(dlg), skin::IDOK);
+    }
+    EXPECT_EQ(settings_->BroadcastWav, 1u);
+    EXPECT_NE(testsupport::ReadFile(File(names_[2])).find("bext"), std::string::npos);
+
+    fs::remove_all(out_);
+    Dlg dlg(nullptr, *settings_, device_, SelectAll(), list_);
+    auto* format = Control<skin::CSkinnedCombo>(dlg, Dlg::IDC_COMBO_FORMAT);
+    auto* bwf = Control<skin::CSkinnedCheck>(dlg, Dlg::IDC_CHK_BWF);
+    EXPECT_TRUE(bwf->isChecked());
+    format->setCurrentIndex(1);
+    EXPECT_FALSE(bwf->isEnabled());
+    EXPECT_EQ(Run(dlg), skin::IDOK);
+    EXPECT_EQ(settings_->ExportFormat, 1u);
+    std::string flac = names_[2];
+    flac.replace(flac.size() - 4, 4, ".flac");
+    EXPECT_EQ(testsupport::ReadFile(File(flac)).substr(0, 4), "fLaC");
+    EXPECT_FALSE(testsupport::FileExists(File(names_[2])));
+}
+
 // A drive recorder's records: the pause does not apply, the serial of the signatures is asked
 // for once (a wrong entry refused) and remembered by the drive's identity, a WAV file is copied
 // as it is and an MP3 converted with its original kept beside it.

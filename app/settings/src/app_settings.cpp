@@ -37,6 +37,8 @@ void CAppSettings::Exchange(bool saving)
     ExchangeUInt(saving, L"SignMode", SignMode);
     ExchangeUInt(saving, L"IgnoreTimerOverlapping", IgnoreTimerOverlapping);
     ExchangeUInt(saving, L"OpenSignature", OpenSignature);
+    ExchangeUInt(saving, L"BroadcastWav", BroadcastWav);
+    ExchangeUInt(saving, L"ExportFormat", ExportFormat);
 }
 
 void CAppSettings::Validate(bool)
@@ -46,6 +48,8 @@ void CAppSettings::Validate(bool)
     if (PauseLength == 0) PauseLength = 1;
     if (DigitalSign != 0) DigitalSign = 1;
     if (OpenSignature != 0) OpenSignature = 1;
+    if (BroadcastWav != 0) BroadcastWav = 1;
+    if (ExportFormat > 1) ExportFormat = 0;
     if (LoadListOrder != 0) LoadListOrder = 1;
     if (LogLevel == 0 || LogLevel > 9) LogLevel = 4;
 }

@@ -63,7 +63,8 @@ TEST(AppSettings, AMissingFileGivesDefaultsAndIsCreatedByTheFirstSave)
               "RingLength=5\nPauseLength=1\nLanguage=0\nDigitalSign=0\n"
               "LoadListOrder=0\nLogLevel=4\nLogFlags=0\n"
               "PlayerOptionsWinPosX=4294967276\nPlayerOptionsWinPosY=0\n"
-              "SignMode=2\nIgnoreTimerOverlapping=0\nOpenSignature=0\n");
+              "SignMode=2\nIgnoreTimerOverlapping=0\nOpenSignature=0\nBroadcastWav=0\n"
+              "ExportFormat=0\n");
     CAppSettings back(W(path));
     ASSERT_TRUE(back.Load());
     EXPECT_EQ(static_cast<int32_t>(back.PlayerOptionsWinPosX), -20);

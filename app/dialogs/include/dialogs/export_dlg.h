@@ -99,6 +99,7 @@ private:
     void Confirm();
     void StartWorker();
     void SetInputsEnabled(bool on);
+    bool Flac() const; // the format chosen
     void ShowProgress();
     void OnTimer();
     void Finish(int result);
@@ -120,7 +121,8 @@ private:
     skin::CSkinnedEdit *folder_, *pause_;
     skin::CSkinnedSpin* pauseSpin_;
     skin::CSkinnedRadio *fixedPause_, *realPause_;
-    skin::CSkinnedCheck *sign_, *openSign_, *keepSelection_, *keepOriginal_;
+    skin::CSkinnedCheck *sign_, *openSign_, *keepSelection_, *keepOriginal_, *bwf_;
+    skin::CSkinnedCombo* format_;
     skin::CSkinnedStatic *stage_, *stagePercent_, *totalPercent_, *written_, *total_;
     skin::CSkinnedProgress *stageBar_, *totalBar_;
     QWidget *browse_, *ok_;

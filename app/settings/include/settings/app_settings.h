@@ -29,6 +29,10 @@ public:
     uint32_t IgnoreTimerOverlapping = 0;
     // Copy to disk also writes open signatures (FILE.minisig); 0 or 1.
     uint32_t OpenSignature = 0;
+    // Copy to disk writes a Broadcast WAV "bext" chunk in each WAV file; 0 or 1.
+    uint32_t BroadcastWav = 0;
+    // Copy to disk writes 0 WAV or 1 FLAC files.
+    uint32_t ExportFormat = 0;
 
     // The system's "operating system above version 5": set, the language follows the user's
     // locale whatever is stored and the Language menu is disabled. Our resource lookup follows

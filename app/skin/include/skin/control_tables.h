@@ -196,6 +196,8 @@
     X(IDC_CHK_KEEP_SEL, 1284, Check)                                                               \
     X(IDC_CHK_KEEP_ORIGINAL, 1285, Check)                                                          \
     X(IDC_CHK_OPEN_SIGN, 1286, Check)                                                              \
+    X(IDC_COMBO_FORMAT, 1287, Combo)                                                               \
+    X(IDC_CHK_BWF, 1288, Check)                                                                    \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
 #define VARK_DRIVE_SERIAL_DIALOG_IDENTITY(X) X(IDD_DRIVE_SERIAL_DIALOG, 280, 278, 279, false)

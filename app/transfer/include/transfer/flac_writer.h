@@ -1,8 +1,8 @@
 // The writer of FLAC exports through libFLAC: 16-bit PCM at the record's rate and channels
 // (mu-law codes expanded by G.711, so decoding the FLAC file gives what decoding the WAV export
 // gives), Vorbis comments under the names the "bext" fields have in other tools, and the
-// stream information completed when the file is closed. Writes go through our own descriptor,
-// so a full disk is seen at the write that met it.
+// stream information completed when the file is closed. Encoding runs on a thread of the
+// writer's, a few pieces behind: a failure (a full disk) is seen at a later write or at Close.
 #pragma once
 
 #include "transfer/audio_file_writer.h"
