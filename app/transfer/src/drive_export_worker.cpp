@@ -4,6 +4,7 @@
 #include "platform/little_endian.h"
 #include "platform/mediastream.h"
 #include "platform/riff.h"
+#include "platform/whole_file.h"
 #include "res/string_ids.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
@@ -55,20 +56,6 @@ public:
 private:
     int fd_;
 };
-
-bool WriteAll(int fd, const void* data, size_t size)
-{
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0)
-    {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        p += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
 
 int CreatePart(const std::filesystem::path& part)
 {
@@ -139,7 +126,7 @@ void CDriveExportWorker::CopyBytes(const drive::DriveRecord& record,
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
         if (n == 0) break;
-        if (!WriteAll(out.get(), piece.data(), static_cast<size_t>(n)))
+        if (!platform::WriteWhole(out.get(), piece.data(), static_cast<size_t>(n)))
             throw ExportFailure{res::ids::kDiskWriteError, {}};
         done += static_cast<uint64_t>(n);
         Advance(static_cast<uint64_t>(n));

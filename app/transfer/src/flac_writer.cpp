@@ -1,12 +1,12 @@
 #include "transfer/flac_writer.h"
 
+#include "platform/whole_file.h"
 #include "transfer/g711.h"
 
 #include <FLAC/metadata.h>
 #include <FLAC/stream_encoder.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <condition_variable>
 #include <deque>
 #include <fcntl.h>
@@ -86,16 +86,9 @@ namespace
 FLAC__StreamEncoderWriteStatus WriteBytes(const FLAC__StreamEncoder*, const FLAC__byte buffer[],
                                           size_t bytes, uint32_t, uint32_t, void* client)
 {
-    const int fd = *static_cast<int*>(client);
-    while (bytes > 0)
-    {
-        const ssize_t n = ::write(fd, buffer, bytes);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
-        buffer += n;
-        bytes -= static_cast<size_t>(n);
-    }
-    return FLAC__STREAM_ENCODER_WRITE_STATUS_OK;
+    return platform::WriteWhole(*static_cast<int*>(client), buffer, bytes)
+               ? FLAC__STREAM_ENCODER_WRITE_STATUS_OK
+               : FLAC__STREAM_ENCODER_WRITE_STATUS_FATAL_ERROR;
 }
 
 FLAC__StreamEncoderSeekStatus SeekTo(const FLAC__StreamEncoder*, FLAC__uint64 offset, void* client)

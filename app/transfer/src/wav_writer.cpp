@@ -2,8 +2,8 @@
 
 #include "platform/little_endian.h"
 #include "platform/riff.h"
+#include "platform/whole_file.h"
 
-#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -106,20 +106,9 @@ bool CWavWriter::Create(const std::filesystem::path& path, const SampleFormat& f
 
 bool CWavWriter::WriteAll(const void* data, size_t bytes)
 {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (bytes > 0)
-    {
-        const ssize_t n = ::write(fd_, p, bytes);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0)
-        {
-            failed_ = true;
-            return false;
-        }
-        p += n;
-        bytes -= static_cast<size_t>(n);
-    }
-    return true;
+    if (platform::WriteWhole(fd_, data, bytes)) return true;
+    failed_ = true;
+    return false;
 }
 
 bool CWavWriter::Write(const void* data, size_t bytes)

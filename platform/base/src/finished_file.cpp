@@ -1,4 +1,5 @@
 #include "platform/finished_file.h"
+#include "platform/whole_file.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -42,14 +43,7 @@ bool WriteFinishedFile(const std::filesystem::path& finalPath, std::string_view 
     const std::filesystem::path part = PartPathFor(finalPath);
     const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) return false;
-    bool ok = true;
-    for (size_t at = 0; ok && at < bytes.size();)
-    {
-        const ssize_t n = ::write(fd, bytes.data() + at, bytes.size() - at);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) at += static_cast<size_t>(n);
-    }
+    bool ok = WriteWhole(fd, bytes.data(), bytes.size());
     ok = ::close(fd) == 0 && ok;
     if (ok && CommitPart(finalPath)) return true;
     ::unlink(part.c_str());

@@ -1,4 +1,5 @@
 #include "platform/profile.h"
+#include "platform/whole_file.h"
 
 #include "platform/text.h"
 
@@ -95,17 +96,7 @@ bool ReadWholeFile(const std::string& path, std::string& out, int* errorCode)
 
 bool WriteAll(int fd, std::string_view data)
 {
-    while (!data.empty())
-    {
-        const ssize_t n = ::write(fd, data.data(), data.size());
-        if (n < 0)
-        {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data.remove_prefix(static_cast<size_t>(n));
-    }
-    return true;
+    return WriteWhole(fd, data.data(), data.size());
 }
 
 } // namespace
