@@ -125,6 +125,8 @@ std::string FormatWithStrings(uint32_t id, const std::vector<std::string>& args)
         return text;
     if (args.size() == 1) return FormatText(text.c_str(), args[0].c_str());
     if (args.size() == 2) return FormatText(text.c_str(), args[0].c_str(), args[1].c_str());
+    if (args.size() == 3)
+        return FormatText(text.c_str(), args[0].c_str(), args[1].c_str(), args[2].c_str());
     return text;
 }
 

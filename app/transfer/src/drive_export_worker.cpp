@@ -26,11 +26,7 @@ namespace vark
 namespace
 {
 
-struct ExportFailure
-{
-    uint32_t messageId;
-    std::string argument; // the record's name, for the messages that name it
-};
+using ExportFailure = RunFailure;
 
 constexpr size_t kPiece = 65536;
 
@@ -265,45 +261,7 @@ void CDriveExportWorker::Work()
 
 uint32_t CDriveExportWorker::Run()
 {
-    ExportFailure failure{0, {}};
-    std::string text;
-    try
-    {
-        Work();
-    }
-    catch (const ExportFailure& f)
-    {
-        failure = f;
-    }
-    catch (const std::exception& e)
-    {
-        failure.messageId = res::ids::kDiskWriteError;
-        text = e.what();
-    }
-    // Nothing half-written stays: the drive the rest would come from may be gone.
-    if (!writing_.empty())
-    {
-        std::error_code ec;
-        std::filesystem::remove(writing_, ec);
-    }
-    // what was finished is in the manifest, also when the run failed later
-    if (!UpdateManifest(options_.folder) && failure.messageId == 0)
-    {
-        SLOG_ERR("The manifest of %s was not written", options_.folder.c_str());
-        failure.messageId = res::ids::kDiskWriteError;
-    }
-    if (failure.messageId != 0)
-    {
-        SLOG_ERR("Drive export failed with message %u %s", failure.messageId, text.c_str());
-        if (!text.empty())
-            host_.ShowErrorText(text);
-        else if (!failure.argument.empty())
-            host_.ShowErrorText(res::FormatWithStrings(failure.messageId, {failure.argument}));
-        else
-            host_.ShowError(failure.messageId);
-    }
-    Ended(failure.messageId);
-    return failure.messageId;
+    return RunDriveWork([this] { Work(); }, writing_, options_.folder);
 }
 
 } // namespace vark

@@ -3,6 +3,8 @@
 #include "transfer/sha256_manifest.h"
 
 #include "res/string_ids.h"
+#include "res/strings.h"
+#include "scriba/scriba.h"
 
 #include <algorithm>
 #include <system_error>
@@ -140,6 +142,49 @@ void ExportRun::Ended(uint32_t result)
 {
     result_ = result;
     ended_ = true;
+}
+
+uint32_t ExportRun::RunDriveWork(const std::function<void()>& work,
+                                 const std::filesystem::path& writing,
+                                 const std::filesystem::path& folder)
+{
+    RunFailure failure;
+    std::string text;
+    try
+    {
+        work();
+    }
+    catch (const RunFailure& f)
+    {
+        failure = f;
+    }
+    catch (const std::exception& e)
+    {
+        failure.messageId = res::ids::kDiskWriteError;
+        text = e.what();
+    }
+    if (!writing.empty())
+    {
+        std::error_code ec;
+        std::filesystem::remove(writing, ec);
+    }
+    if (!UpdateManifest(folder) && failure.messageId == 0)
+    {
+        SLOG_ERR("The manifest of %s was not written", folder.c_str());
+        failure.messageId = res::ids::kDiskWriteError;
+    }
+    if (failure.messageId != 0)
+    {
+        SLOG_ERR("Drive run failed with message %u %s", failure.messageId, text.c_str());
+        if (!text.empty())
+            host_.ShowErrorText(text);
+        else if (!failure.argument.empty())
+            host_.ShowErrorText(res::FormatWithStrings(failure.messageId, {failure.argument}));
+        else
+            host_.ShowError(failure.messageId);
+    }
+    Ended(failure.messageId);
+    return failure.messageId;
 }
 
 } // namespace vark

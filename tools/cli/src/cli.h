@@ -87,6 +87,7 @@ int CmdKey(Context&);
 int CmdPlay(Context&);
 int CmdDrives(Context&);
 int CmdDelete(Context&);
+int CmdImport(Context&);
 
 // Open signatures (cmd_open_signature.cpp).
 // The passphrase of the signing key: the first line of --passphrase-file, else asked on the

@@ -25,6 +25,9 @@ const char* kUsage =
     "  erase --yes                         delete every record\n"
     "  delete (--all | --records 1,3-5) [--yes]\n"
     "                                      delete files of a drive recorder (--drive)\n"
+    "  import --to DIR [--delete-verified]  copy a drive recorder's new files (--drive) as they\n"
+    "                                      are; with --delete-verified each is deleted once\n"
+    "                                      its copy matches it\n"
     "  export --out DIR (--all | --records 1,3-5) [--pause SECONDS | --real-pause] [--sign]\n"
     "         [--overwrite | --skip-existing] [--yes] [--serial N] [--keep-original]\n"
     "         [--minisig [--passphrase-file FILE]] [--bwf]\n"
@@ -64,7 +67,7 @@ bool TakesValue(const std::string& name, const std::string& command)
            name == "--stretch" || name == "--ring" || name == "--record" || name == "--from" ||
            name == "--output-device" || name == "--drive" || name == "--public-key" ||
            name == "--manifest" || name == "--export" || name == "--passphrase-file" ||
-           name == "--format";
+           name == "--format" || name == "--to";
 }
 
 } // namespace
@@ -75,7 +78,8 @@ int main(int argc, char** argv)
     const std::map<std::string, Command> commands = {
         {"status", CmdStatus}, {"list", CmdList},   {"params", CmdParams}, {"clock", CmdClock},
         {"pin", CmdPin},       {"erase", CmdErase}, {"export", CmdExport}, {"verify", CmdVerify},
-        {"key", CmdKey},       {"play", CmdPlay},   {"drives", CmdDrives}, {"delete", CmdDelete}};
+        {"key", CmdKey},       {"play", CmdPlay},   {"drives", CmdDrives}, {"delete", CmdDelete},
+        {"import", CmdImport}};
     // Messages in the user's language, as the program shows them; worker threads take the
     // same language from here.
     CAppSettings settings(L"");

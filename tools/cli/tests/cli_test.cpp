@@ -274,6 +274,34 @@ TEST_F(CliTest, ADriveRecorderIsListedCopiedSignedAndDeleted)
     EXPECT_EQ(Cli({"delete", "--all", "--yes"}).exitCode, 2);
 }
 
+// Import from the demo drive: every sound file copied as it is, once; the next import copies
+// nothing; with --delete-verified the drive keeps only what is not a record; wrong entries.
+TEST_F(CliTest, ImportCopiesADrivesNewFilesOnceAndDeletesOnlyVerifiedCopies)
+{
+    namespace fs = std::filesystem;
+    const std::string root = env_.Path("drive"), out = env_.Path("imported");
+    ASSERT_EQ(RunProcess({testsupport::BinDir() + "/vark-recorder", "make-drive", root, "--demo"})
+                  .exitCode,
+              0);
+    const auto first = Cli({"--drive", root, "import", "--to", out});
+    ASSERT_EQ(first.exitCode, 0) << first.err;
+    EXPECT_NE(first.err.find("Copied 7, skipped 0, deleted 0."), std::string::npos) << first.err;
+    EXPECT_EQ(testsupport::ReadFile(out + "/2026_03_18 11_30_00.MP3"),
+              testsupport::ReadFile(root + "/RECORDER/FOLDER_C/VOICE006.MP3"));
+    EXPECT_EQ(
+        RunProcess({"sh", "-c", "cd '" + out + "' && sha256sum -c --quiet SHA256SUMS"}).exitCode,
+        0);
+    const auto again = Cli({"--drive", root, "--json", "import", "--to", out, "--delete-verified"});
+    ASSERT_EQ(again.exitCode, 0) << again.err;
+    EXPECT_NE(again.out.find("\"copied\":0,\"skipped\":7,\"deleted\":7"), std::string::npos)
+        << again.out;
+    EXPECT_EQ(Cli({"--drive", root, "--json", "list"}).out.find("\"count\":0"), 1u);
+    EXPECT_TRUE(fs::exists(root + "/RECORDER/FOLDER_C/NOTES.TXT"));
+    EXPECT_EQ(Cli({"--drive", root, "import"}).exitCode, 2);
+    EXPECT_EQ(Cli({"import", "--to", out}).exitCode, 2);
+    EXPECT_EQ(Cli({"--drive", env_.Path("none"), "import", "--to", out}).exitCode, 1);
+}
+
 // Open signatures: the signing key made once from a passphrase file, its public key shown
 // without it; a signature of the minisign tool checked against its key and against ours; an
 // export's signatures checked by the minisign tool.

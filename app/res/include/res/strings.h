@@ -43,7 +43,7 @@ std::string LoadString(uint32_t id);
 std::string FormatString(uint32_t id, ...);
 std::string FormatText(const char* format, ...);
 std::string FormatTextV(const char* format, va_list args);
-// A text with up to two %s filled from `args` (what the export's questions carry); a
+// A text with up to three %s filled from `args` (what the export's questions carry); a
 // translation whose specifiers do not match the arguments is given as it stands rather than
 // formatted.
 std::string FormatWithStrings(uint32_t id, const std::vector<std::string>& args);

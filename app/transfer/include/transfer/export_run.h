@@ -34,6 +34,14 @@ public:
     virtual void ShowErrorText(const std::string& text) = 0;
 };
 
+// A failure that ends a run of a drive recorder, on its way to the run's end: the message and
+// the record's name for the messages that name it (message 0: stop quietly).
+struct RunFailure
+{
+    uint32_t messageId = 0;
+    std::string argument;
+};
+
 struct ExportProgress
 {
     uint64_t grandTotal = 0, written = 0, stageScale = 0, stageDone = 0;
@@ -81,6 +89,13 @@ protected:
     void AddWritten(const std::filesystem::path& path);
     // Adds what the run wrote to the folder's SHA256SUMS; false when that failed.
     bool UpdateManifest(const std::filesystem::path& folder) const;
+    // Runs the work of a drive recorder's run, which writes one file at a time, and ends it:
+    // the part file `writing` names then goes (the drive the rest would come from may be
+    // gone), what was finished goes in `folder`'s manifest, also after a failure, and a
+    // failure is shown (a RunFailure's message with its argument, or a standard exception's
+    // own text). Returns the ending message number, as Run does.
+    uint32_t RunDriveWork(const std::function<void()>& work, const std::filesystem::path& writing,
+                          const std::filesystem::path& folder);
     // True when the user asked to cancel and answered Yes to the question.
     bool CancelConfirmed();
     void Ended(uint32_t result);
