@@ -1,10 +1,8 @@
 // The main window's recorders that appear as a drive: found on plug through DriveRecorders,
 // shown while the protocol recorder is not connected (it comes first), their files listed,
 // played, deleted; File -> "Open recorder folder..." and File -> "Recorders". Every read
-// and delete runs on DriveRecorders' thread; the window only shows what comes back.
-//
-// Copy to disk from the window works on the protocol recorder only for now: a drive's
-// records are copied with vark-cli export --drive until the export dialog takes them.
+// and delete runs on DriveRecorders' thread; the window only shows what comes back. Copy to
+// disk goes through the export dialog, with the drive's records (SaveDriveRecords).
 #include <QDir>
 #include <QMenu>
 
