@@ -1,5 +1,7 @@
 #include "transfer/drive_export_worker.h"
 
+#include "drive_file_copy.h"
+
 #include "platform/finished_file.h"
 #include "platform/little_endian.h"
 #include "platform/mediastream.h"
@@ -53,17 +55,6 @@ private:
     int fd_;
 };
 
-int CreatePart(const std::filesystem::path& part)
-{
-    return ::open(part.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-}
-
-std::string Extension(const std::string& name)
-{
-    const size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
-}
-
 } // namespace
 
 uint64_t DriveExportBytes(const drive::DriveRecord& record, bool copied)
@@ -109,27 +100,13 @@ bool CDriveExportWorker::CopiedAsItIs(const drive::DriveRecord& record) const
 void CDriveExportWorker::CopyBytes(const drive::DriveRecord& record,
                                    const std::filesystem::path& to)
 {
-    Fd in(::open(record.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0) throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
-    Fd out(CreatePart(to));
-    if (out.get() < 0) throw ExportFailure{res::ids::kDiskWriteError, {}};
-    std::vector<uint8_t> piece(kPiece);
-    uint64_t done = 0;
-    for (;;)
-    {
-        CheckCancel();
-        const ssize_t n = ::read(in.get(), piece.data(), piece.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
-        if (n == 0) break;
-        if (!platform::WriteWhole(out.get(), piece.data(), static_cast<size_t>(n)))
-            throw ExportFailure{res::ids::kDiskWriteError, {}};
-        done += static_cast<uint64_t>(n);
-        Advance(static_cast<uint64_t>(n));
-    }
-    // A file cut short while it was read (pulled, changed) is not a copy.
-    if (done != record.bytes) throw ExportFailure{res::ids::kDriveFileUnreadable, record.name};
-    if (!out.Close()) throw ExportFailure{res::ids::kDiskWriteError, {}};
+    CheckCancel();
+    CopyDriveFile(record, to,
+                  [this](const uint8_t*, size_t n)
+                  {
+                      Advance(n);
+                      CheckCancel();
+                  });
 }
 
 void CDriveExportWorker::Decode(const drive::DriveRecord& record, const std::filesystem::path& to)
@@ -244,7 +221,7 @@ void CDriveExportWorker::Work()
         if (options_.keepOriginal && !copied)
         {
             std::filesystem::path original = path;
-            original.replace_extension(Extension(r.name));
+            original.replace_extension(FileExtension(r.name));
             platform::RemoveLeftoverPart(original);
             writing_ = platform::PartPathFor(original);
             SetStage(res::ids::kWritingRecordFile, r.bytes);

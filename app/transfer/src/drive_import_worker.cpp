@@ -1,7 +1,8 @@
 #include "transfer/drive_import_worker.h"
 
+#include "drive_file_copy.h"
+
 #include "platform/finished_file.h"
-#include "platform/whole_file.h"
 #include "res/string_ids.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
@@ -9,8 +10,6 @@
 
 #include <sodium.h>
 
-#include <cerrno>
-#include <fcntl.h>
 #include <optional>
 #include <sys/stat.h>
 #include <system_error>
@@ -22,32 +21,6 @@ namespace
 {
 
 using ImportFailure = RunFailure;
-
-constexpr size_t kPiece = 65536;
-
-struct Fd
-{
-    int fd;
-    explicit Fd(int f) : fd(f) {}
-    ~Fd()
-    {
-        if (fd >= 0) ::close(fd);
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    bool Close()
-    {
-        const int f = fd;
-        fd = -1;
-        return f < 0 || ::close(f) == 0;
-    }
-};
-
-std::string Extension(const std::string& name)
-{
-    const size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? std::string() : name.substr(dot);
-}
 
 uint64_t SizeOf(const std::filesystem::path& path)
 {
@@ -95,31 +68,16 @@ void CDriveImportWorker::CheckCancel()
 std::string CDriveImportWorker::CopyBytes(const drive::DriveRecord& record,
                                           const std::filesystem::path& to)
 {
-    Fd in(::open(record.path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (in.fd < 0) throw ImportFailure{res::ids::kDriveFileUnreadable, record.name};
     writing_ = to;
-    Fd out(::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-    if (out.fd < 0) throw ImportFailure{res::ids::kDiskWriteError, {}};
     crypto_hash_sha256_state sha;
     crypto_hash_sha256_init(&sha);
-    std::vector<uint8_t> piece(kPiece);
-    uint64_t done = 0;
-    for (;;)
-    {
-        CheckCancel();
-        const ssize_t n = ::read(in.fd, piece.data(), piece.size());
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) throw ImportFailure{res::ids::kDriveFileUnreadable, record.name};
-        if (n == 0) break;
-        crypto_hash_sha256_update(&sha, piece.data(), static_cast<size_t>(n));
-        if (!platform::WriteWhole(out.fd, piece.data(), static_cast<size_t>(n)))
-            throw ImportFailure{res::ids::kDiskWriteError, {}};
-        done += static_cast<uint64_t>(n);
-        Advance(static_cast<uint64_t>(n));
-    }
-    // a file cut short while it was read (pulled, still being written) is not a copy
-    if (done != record.bytes) throw ImportFailure{res::ids::kDriveFileUnreadable, record.name};
-    if (::fsync(out.fd) != 0 || !out.Close()) throw ImportFailure{res::ids::kDiskWriteError, {}};
+    CopyDriveFile(record, to,
+                  [&](const uint8_t* piece, size_t n)
+                  {
+                      crypto_hash_sha256_update(&sha, piece, n);
+                      Advance(n);
+                      CheckCancel();
+                  });
     uint8_t digest[crypto_hash_sha256_BYTES];
     crypto_hash_sha256_final(&sha, digest);
     char hex[2 * sizeof digest + 1];
@@ -144,7 +102,7 @@ std::filesystem::path CDriveImportWorker::Import(const drive::DriveRecord& recor
     }
     SetStage(res::ids::kImportingNewRecords, record.bytes);
     const std::string base = record.start.Format("%Y_%m_%d %H_%M_%S"),
-                      extension = Extension(record.name);
+                      extension = FileExtension(record.name);
     std::optional<std::string> driveHash; // read once, when a name is taken
     for (int n = 1;; ++n)
     {

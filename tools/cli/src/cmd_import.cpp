@@ -70,7 +70,7 @@ int CmdImport(Context& ctx)
     }
     vark::DriveImportOptions options;
     options.to = std::filesystem::absolute(to, ec).lexically_normal();
-    if (options.to.has_filename() == false) options.to = options.to.parent_path();
+    if (!options.to.has_filename()) options.to = options.to.parent_path(); // "DIR/" given
     options.deleteVerified = ctx.args.Has("--delete-verified");
     options.stateFile = vark::ImportStatePath(vark::ImportStateFolder(), d.identity.id);
     ImportHost host(ctx.json);
