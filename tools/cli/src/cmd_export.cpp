@@ -1,4 +1,5 @@
 // export: "Copy to disk" from the command line, through the program's export worker.
+#include "blocked_signals.h"
 #include "cli.h"
 #include "entries.h"
 
@@ -202,31 +203,6 @@ private:
     std::string stage_;
     std::atomic<bool> cancelAtOnce_{false}, cancelled_{false}, declined_{false};
     std::atomic<uint32_t> error_{0};
-};
-
-// Ctrl-C and termination are taken by the waiting thread only, so the worker is never
-// interrupted in the middle of a request or a write.
-class BlockedSignals
-{
-public:
-    BlockedSignals()
-    {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGINT);
-        sigaddset(&set_, SIGTERM);
-        pthread_sigmask(SIG_BLOCK, &set_, &old_);
-    }
-    ~BlockedSignals() { pthread_sigmask(SIG_SETMASK, &old_, nullptr); }
-    // The signal that arrived within `ms`, or 0.
-    int Wait(int ms)
-    {
-        const timespec t{ms / 1000, (ms % 1000) * 1000000L};
-        const int sig = sigtimedwait(&set_, nullptr, &t);
-        return sig > 0 ? sig : 0;
-    }
-
-private:
-    sigset_t set_, old_;
 };
 
 // Runs either kind of export worker to its end: Ctrl-C asks (or cancels at once without a

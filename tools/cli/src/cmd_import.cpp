@@ -1,10 +1,13 @@
 // import: the new records of a drive recorder copied to a folder, optionally deleted from the
 // drive once their copies are verified, through the program's import worker.
+#include "blocked_signals.h"
 #include "cli.h"
 
 #include "res/strings.h"
+#include "settings/app_settings.h"
 #include "transfer/drive_import_worker.h"
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
@@ -15,8 +18,8 @@ namespace cli
 namespace
 {
 
-// Says each stage and failure on standard error; the import asks nothing (a cancel is only
-// Ctrl-C, which ends the process: the part file it leaves goes with the next import).
+// Says each stage and failure on standard error. The only question is the worker's own about
+// cancelling, after Ctrl-C or termination: the answer is yes.
 class ImportHost : public vark::ExportHost
 {
 public:
@@ -27,7 +30,7 @@ public:
         last_ = id;
     }
     void DeselectEntry(size_t) override {}
-    bool AskYesNo(uint32_t, const std::vector<std::string>&) override { return false; }
+    bool AskYesNo(uint32_t, const std::vector<std::string>&) override { return cancelled_; }
     void ShowError(uint32_t id) override
     {
         error_ = id;
@@ -39,6 +42,7 @@ public:
         Fail(text, res::ids::kDiskWriteError);
     }
     uint32_t error_ = 0;
+    std::atomic<bool> cancelled_{false};
 
 private:
     const bool quiet_;
@@ -75,7 +79,23 @@ int CmdImport(Context& ctx)
     options.stateFile = vark::ImportStatePath(vark::ImportStateFolder(), d.identity.id);
     ImportHost host(ctx.json);
     vark::CDriveImportWorker worker(d.records, options, host);
-    const uint32_t result = worker.Run();
+    {
+        // a cancel ends the run between two pieces: the part file goes, what was copied stays
+        BlockedSignals signals; // before the worker starts, so it inherits the mask
+        if (!worker.Start(ReapplyThreadLanguage))
+        {
+            Fail(res::ids::kDiskWriteError);
+            return kExitFailure;
+        }
+        while (worker.Running())
+            if (signals.Wait(200))
+            {
+                host.cancelled_ = true;
+                worker.Cancel();
+            }
+        worker.Join();
+    }
+    const uint32_t result = worker.Result();
     const vark::ImportCounts counts = worker.Counts();
     const auto copies = worker.Finished();
     if (ctx.json)
@@ -86,7 +106,9 @@ int CmdImport(Context& ctx)
         for (const auto& f : counts.notDeleted)
             kept += (kept.size() > 1 ? "," : "") + Json::Quote(f);
         Json j;
-        j.Bool("completed", result == 0).Int("message", result);
+        j.Bool("completed", result == 0 && !host.cancelled_)
+            .Int("message", result)
+            .Bool("cancelled", host.cancelled_);
         j.Int("copied", counts.copied)
             .Int("skipped", counts.skipped)
             .Int("deleted", counts.deleted);
@@ -101,7 +123,7 @@ int CmdImport(Context& ctx)
                          res::FormatWithStrings(res::ids::kImportNotDeleted, {f}).c_str());
         std::fprintf(stderr, "%s\n", vark::ImportOutcomeText(counts).c_str());
     }
-    return result == 0 ? kExitOk : kExitFailure;
+    return result == 0 && !host.cancelled_ ? kExitOk : kExitFailure;
 }
 
 } // namespace cli
