@@ -12,7 +12,7 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings&
                    std::function<void(int)> trigger)
 {
     const std::vector<std::pair<uint32_t, std::vector<int>>> layout = {
-        {res::ids::kMenuFile, {ID_OPEN_RECORDER_FOLDER, ID_RECORDERS, 0, ID_EXIT}},
+        {res::ids::kMenuFile, {ID_OPEN_RECORDER_FOLDER, ID_RECORDERS, ID_DRIVE_IMPORT, 0, ID_EXIT}},
         {res::ids::kMenuRecording,
          {ID_PLAY, ID_PLAY_FROM_DISK, ID_SAVE_TO_DISK, ID_DELETE, ID_DELETE_ALL, 0, ID_REFRESH,
           ID_FROM_NEWEST, ID_FROM_OLDEST}},
@@ -46,7 +46,7 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings&
         }
         menus_.push_back(menu);
     }
-    for (int id : {ID_PLAY, ID_SAVE_TO_DISK, ID_DELETE, ID_DELETE_ALL, ID_REFRESH,
+    for (int id : {ID_PLAY, ID_SAVE_TO_DISK, ID_DELETE, ID_DELETE_ALL, ID_REFRESH, ID_DRIVE_IMPORT,
                    ID_RECORD_SETTINGS, ID_SET_TIME, ID_ENTER_PIN, ID_CHANGE_PIN})
         actions_[id]->setEnabled(false);
     QAction* refresh = actions_[ID_REFRESH];

@@ -12,6 +12,7 @@
 #include "dialogs/export_dlg.h"
 #include "dialogs/load_records_list_dlg.h"
 #include "dialogs/records_list.h"
+#include "plugged_import.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
 #include "settings/app_settings.h"
@@ -40,6 +41,7 @@ CVarkDlg::CVarkDlg(CAppSettings& settings, QWidget* parent)
     StateChanged();
     connect(&statusTimer_, &QTimer::timeout, this, [this] { OnStatusTick(); });
     statusTimer_.start(1000);
+    connect(&importTimer_, &QTimer::timeout, this, [this] { FollowImport(); });
     // the end of the desktop session ends the program as Exit does
     connect(qApp, &QGuiApplication::commitDataRequest, this,
             [this](QSessionManager&) { OnExit(); });
@@ -82,6 +84,7 @@ void CVarkDlg::InitControls()
           BIND(skin::CSkinnedStatic, IDC_EDIT_NAME), BIND(skin::CSkinnedStatic, IDC_EDIT_UIN),
           BIND(skin::CSkinnedStatic, IDC_EDIT_TRACK_COUNT),
           BIND(skin::CSkinnedStatic, IDC_EDIT_TRACK_SELECTED),
+          BIND(skin::CSkinnedStatic, IDC_EDIT_ACTIVITY),
           BIND(skin::CSkinnedStatic, IDC_EDIT_FORMAT), BIND(skin::CSkinnedStatic, IDC_CHARGE_LEVEL),
           BIND(skin::CSkinnedStatic, IDC_MEMORY_STATUS)})
         texts_[t->ControlId()] = t;
@@ -165,6 +168,7 @@ void CVarkDlg::InitCommands()
         {ID_DELETE, [this] { OnDeleteRecords(false); }},
         {ID_OPEN_RECORDER_FOLDER, [this] { OnOpenRecorderFolder(); }},
         {ID_RECORDERS, [this] { OnRecordersList(); }},
+        {ID_DRIVE_IMPORT, [this] { OnDriveImportSettings(); }},
         {ID_REFRESH,
          [this]
          {
@@ -304,6 +308,8 @@ void CVarkDlg::OnExit()
     if (exportDialog_) exportDialog_->Stop();
     if (loadDialog_) loadDialog_->Cancel();
     recorder_.End();
+    import_.reset(); // a copy cut short is finished by the next import
+    importTimer_.stop();
     if (drives_) drives_->Stop();
     watch_.reset();
     CloseWhatIsOpen();

@@ -39,6 +39,13 @@ void CVarkDlg::OnDrivesAttached(const std::vector<drive::AttachedDrive>& drives)
 {
     if (exited_) return;
     attachedDrives_ = drives;
+    // a drive that went is offered its import again when it comes back
+    std::erase_if(importOffered_,
+                  [&](const std::string& root)
+                  {
+                      return std::none_of(drives.begin(), drives.end(),
+                                          [&](const auto& d) { return d.root == root; });
+                  });
     const auto listed = [&](const std::string& root)
     {
         const auto same = [&](const drive::AttachedDrive& d) { return d.root == root; };
@@ -113,6 +120,7 @@ void CVarkDlg::OnDriveLoaded(const drive::DriveContents& c)
     ShowDriveStatus(c.space);
     FollowRecorder();
     UpdateSelection();
+    OfferImport();
 }
 
 void CVarkDlg::ShowDriveStatus(const std::optional<drive::DriveSpace>& space)
@@ -136,13 +144,16 @@ void CVarkDlg::FollowRecorder()
     {
         menu_->Follow(recorder_.Can());
         menu_->Enable(ID_DELETE, false);
+        menu_->Enable(ID_DRIVE_IMPORT, false);
         return;
     }
     // a drive has no parameters, clock, PIN or battery; its files can be deleted
     vark::RecorderControl::Capabilities can;
     can.refresh = true;
     menu_->Follow(can);
-    menu_->Enable(ID_DELETE_ALL, list_->RowCount() > 0);
+    // the import may be copying what would be deleted
+    menu_->Enable(ID_DELETE_ALL, list_->RowCount() > 0 && !ImportingShownDrive());
+    menu_->Enable(ID_DRIVE_IMPORT, !drive_.identity.id.empty());
     menu_->Enable(ID_SAVE_TO_DISK, !list_->SelectedRows().empty());
 }
 

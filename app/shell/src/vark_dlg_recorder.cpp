@@ -130,7 +130,7 @@ void CVarkDlg::UpdateSelection()
     SetText(IDC_EDIT_TRACK_SELECTED, QString::number(n));
     menu_->Enable(ID_PLAY, n > 0);
     menu_->Enable(ID_SAVE_TO_DISK, n > 0);
-    menu_->Enable(ID_DELETE, n > 0 && !drive_.root.empty());
+    menu_->Enable(ID_DELETE, n > 0 && !drive_.root.empty() && !ImportingShownDrive());
 }
 
 void CVarkDlg::ChooseRow(int index)

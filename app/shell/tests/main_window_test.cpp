@@ -574,6 +574,7 @@ TEST(MainWindow, ADriveRecorderIsShownListedPlayedCopiedDeletedAndGivesWayToTheC
     CAppSettings settings(L"");
     settings.Language = 9;
     CVarkDlg dlg(settings);
+    answers.AnswerMessage(skin::IDNO); // its records are not copied when it is plugged in
     dlg.show();
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return dlg.DriveShown() == root && dlg.List()->RowCount() == 7; }, 30000));

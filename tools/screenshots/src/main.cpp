@@ -10,6 +10,7 @@
 #include "dialogs/about_dlg.h"
 #include "dialogs/change_pin_dlg.h"
 #include "dialogs/device_dlg.h"
+#include "dialogs/drive_import_dlg.h"
 #include "dialogs/drive_serial_dlg.h"
 #include "dialogs/export_dlg.h"
 #include "dialogs/key_dlg.h"
@@ -136,6 +137,13 @@ int main(int argc, char** argv)
             dialogs::CDriveSerialDlg d(nullptr, "VOICE_PEN");
             d.Field()->setText("20416");
             ok &= Save(d, dir, "IDD_DRIVE_SERIAL_DIALOG", lcid);
+        }
+        {
+            DriveImportSetting setting;
+            setting.choice = DriveImportChoice::kOn;
+            setting.folder = "/home/user/Recordings/VOICE_PEN";
+            dialogs::CDriveImportDlg d(nullptr, "VOICE_PEN", setting);
+            ok &= Save(d, dir, "IDD_DRIVE_IMPORT_DIALOG", lcid);
         }
         {
             dialogs::CPassphraseDlg d(nullptr, true);

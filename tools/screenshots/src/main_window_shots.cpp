@@ -14,14 +14,17 @@
 
 #include "dialogs/params_dlg.h"
 #include "dialogs/records_list.h"
+#include "drive/drive_identity.h"
 #include "platform/com/apartment.h"
 #include "platform/install_layout.h"
+#include "platform/mounts.h"
 #include "platform/thread_locale.h"
 #include "recorder/demo.h"
 #include "recorder/drive_demo.h"
 #include "recorder/virtual_recorder.h"
 #include "res/strings.h"
 #include "settings/app_settings.h"
+#include "settings/drive_import_settings.h"
 #include "shell/vark_dlg.h"
 #include "trillo/player_case.h"
 
@@ -74,6 +77,14 @@ bool SaveDriveShots(const QString& dir, recorder::VirtualRecorder& cable, const 
         std::fprintf(stderr, "vark-screenshots: no demo drive: %s\n", error.c_str());
         return false;
     }
+    // it copies its records when plugged in: the window shows the import's outcome line
+    const std::string root = (home + "/drives/VOICE_PEN").toStdString();
+    const drive::DriveIdentity identity =
+        drive::IdentifyDrive(root, platform::mounts::ReadMounts());
+    DriveImportSetting import;
+    import.choice = DriveImportChoice::kOn;
+    import.folder = (home + "/Recordings/VOICE_PEN").toStdString();
+    if (!SaveDriveImportSetting(identity.id, import)) return false;
     bool ok = true;
     for (platform::Lcid lcid : res::Languages())
     {
@@ -82,11 +93,18 @@ bool SaveDriveShots(const QString& dir, recorder::VirtualRecorder& cable, const 
         CAppSettings settings(L"");
         CVarkDlg window(settings);
         window.show();
-        if (!WaitUntil([&]
-                       { return !window.DriveShown().empty() && window.List()->RowCount() > 0; },
-                       30000))
+        const QString copying =
+            QString::fromStdString(res::LoadString(res::ids::kImportingNewRecords));
+        if (!WaitUntil(
+                [&]
+                {
+                    const QString activity = window.FieldText(CVarkDlg::IDC_EDIT_ACTIVITY);
+                    return !window.DriveShown().empty() && window.List()->RowCount() > 0 &&
+                           !activity.isEmpty() && !activity.startsWith(copying);
+                },
+                30000))
         {
-            std::fprintf(stderr, "vark-screenshots: the demo drive was not shown\n");
+            std::fprintf(stderr, "vark-screenshots: the demo drive was not shown and imported\n");
             return false;
         }
         ok &= Save(window, QStringLiteral("%1/IDD_VARK_DIALOG_drive-%2.png").arg(dir, lang));
@@ -102,7 +120,8 @@ bool SaveMainWindowShots(const QString& dir)
 {
     QTemporaryDir home;
     if (!home.isValid()) return false;
-    for (const char* name : {"VARK_DEVICE_DIR", "XDG_CONFIG_HOME", "VARK_COM_REGISTRY"})
+    for (const char* name :
+         {"VARK_DEVICE_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "VARK_COM_REGISTRY"})
         setenv(name, qPrintable(home.path() + "/" + name), 1);
     setenv("VARK_AUDIO", "null", 1);
     // drives only from a folder of its own: none of the machine's is pictured

@@ -167,6 +167,8 @@ std::vector<F> MainControls()
         Stat("IDC_EDIT_TRACK_COUNT", QRect(120, 202, 56, 16), kFigure, "42"),
         Lbl(QRect(184, 202, 100, 16), kSelectedLabel),
         Stat("IDC_EDIT_TRACK_SELECTED", QRect(288, 202, 56, 16), kFigure, "3"),
+        Sampled(Stat("IDC_EDIT_ACTIVITY", QRect(352, 202, 592, 16), kSecondary | kEnd),
+                kImportingNewRecords, " 42%"),
         Ctl(F::List, "IDC_LIST", QRect(16, 224, 928, 224)),
         // the player
         Pnl(QRect(16, 456, 928, 128)),
@@ -443,6 +445,18 @@ const std::vector<FormDialog>& FormDialogs()
                   kPassphraseAgainLabel),
           Edt("IDC_EDIT_PASS2", QRect(24, 182, 312, 24), "\u2022\u2022\u2022\u2022"), Ok(360, 228),
           Cancel(360, 228), Close(360)}},
+        {VARK_DRIVE_IMPORT_DIALOG_IDENTITY(VARK_FORM_IDENTITY),
+         QSize(440, 248),
+         kDriveImportTitle,
+         200,
+         {Stat("IDC_STATIC_RECORDER", QRect(24, 40, 392, 16), 0, "VOICE_PEN"),
+          Choice(F::Check, "IDC_CHK_IMPORT", QRect(24, 68, 392, 20), kImportOnPlugLabel),
+          Lbl(QRect(24, 98, 392, 16), kTargetFolderLabel),
+          Edt("IDC_EDIT_DIR", QRect(24, 116, 352, 24), "~/Recordings/VOICE_PEN"),
+          IBtn("IDC_BUTTON_DIR", QRect(384, 116, 32, 24), Icon::Folder),
+          Choice(F::Check, "IDC_CHK_DELETE_VERIFIED", QRect(24, 152, 392, 20),
+                 kDeleteVerifiedLabel),
+          Ok(440, 212), Cancel(440, 212), Close(440)}},
     };
     return dialogs;
 }

@@ -35,6 +35,7 @@ struct MainWindowIds
         ID_OPEN_RECORDER_FOLDER = 32830,
         ID_RECORDERS = 32831, // the submenu; its items are the attached recorders
         ID_DELETE = 32832,
+        ID_DRIVE_IMPORT = 32833,   // what is copied when the shown drive recorder is plugged in
         ID_RECORDER_FIRST = 33000, // item n of the Recorders submenu is ID_RECORDER_FIRST + n
     };
     // Controls, from the window's table.

@@ -22,6 +22,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "drive/drive_recorders.h"
@@ -34,6 +35,8 @@
 #include "transfer/recorder_control.h"
 
 class CAppSettings;
+class PluggedImport;
+struct DriveImportSetting;
 class QSocketNotifier;
 
 namespace dialogs
@@ -152,6 +155,12 @@ private:
     // The shown drive's label, else its folder's name.
     std::string DriveLabel() const;
     void PlayDriveRecord(int row);
+    // Import on plug (vark_dlg_import.cpp): offered once per recorder, run once per plug.
+    void OfferImport();
+    void StartImport(const DriveImportSetting& setting);
+    void FollowImport();
+    void OnDriveImportSettings();
+    bool ImportingShownDrive() const;
 
     CAppSettings& settings_;
     vark::RecorderControl recorder_;
@@ -184,6 +193,9 @@ private:
     } drive_;
     std::vector<drive::AttachedDrive> attachedDrives_, openedFolders_;
     QMenu* recordersMenu_ = nullptr;
+    std::unique_ptr<PluggedImport> import_;
+    QTimer importTimer_;
+    std::set<std::string> importOffered_; // the attached drives whose import ran or was offered
     // Last: it goes first, so nothing it posts can reach a window half taken down.
     std::unique_ptr<drive::DriveRecorders> drives_;
 };

@@ -43,6 +43,7 @@
     X(IDC_EDIT_UIN, 1054, Static)                                                                  \
     X(IDC_EDIT_TRACK_COUNT, 1058, Static)                                                          \
     X(IDC_EDIT_TRACK_SELECTED, 1059, Static)                                                       \
+    X(IDC_EDIT_ACTIVITY, 1297, Static)                                                             \
     X(IDC_EDIT_FORMAT, 1060, Static)                                                               \
     X(IDC_BEGIN, 1061, Button)                                                                     \
     X(IDC_PAUSE, 1062, Button)                                                                     \
@@ -215,6 +216,15 @@
     X(IDC_EDIT_PASS2, 1296, Edit)                                                                  \
     VARK_FORM_BUTTONS_CONTROLS(X)
 
+#define VARK_DRIVE_IMPORT_DIALOG_IDENTITY(X) X(IDD_DRIVE_IMPORT_DIALOG, 286, 284, 285, false)
+#define VARK_DRIVE_IMPORT_DIALOG_CONTROLS(X)                                                       \
+    X(IDC_STATIC_RECORDER, 1290, Static)                                                           \
+    X(IDC_CHK_IMPORT, 1298, Check)                                                                 \
+    X(IDC_EDIT_DIR, 1270, Edit)                                                                    \
+    X(IDC_BUTTON_DIR, 1271, Button)                                                                \
+    X(IDC_CHK_DELETE_VERIFIED, 1299, Check)                                                        \
+    VARK_FORM_BUTTONS_CONTROLS(X)
+
 #define VARK_MSGBOX_DIALOG_IDENTITY(X) X(IDD_MSGBOX_DIALOG, 210, 248, 217, false)
 #define VARK_MSGBOX_DIALOG_CONTROLS(X)                                                             \
     X(IDC_STATIC_TEXT, 1102, Static)                                                               \
@@ -243,6 +253,7 @@
     X(VARK_EXPORT_DIALOG_IDENTITY, VARK_EXPORT_DIALOG_CONTROLS)                                    \
     X(VARK_DRIVE_SERIAL_DIALOG_IDENTITY, VARK_DRIVE_SERIAL_DIALOG_CONTROLS)                        \
     X(VARK_PASSPHRASE_DIALOG_IDENTITY, VARK_PASSPHRASE_DIALOG_CONTROLS)                            \
+    X(VARK_DRIVE_IMPORT_DIALOG_IDENTITY, VARK_DRIVE_IMPORT_DIALOG_CONTROLS)                        \
     X(VARK_MSGBOX_DIALOG_IDENTITY, VARK_MSGBOX_DIALOG_CONTROLS)
 
 // A dialog's identity as constants of its class: kName, kDialogId, kBitmap, kDescription.
