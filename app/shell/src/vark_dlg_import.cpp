@@ -19,6 +19,13 @@ namespace
 {
 constexpr uint32_t kStyleError = 0x10, kStyleWarning = 0x30, kStyleQuestionYesNo = 0x24;
 constexpr int kProgressMs = 250;
+
+// A name or path inside a sentence keeps its own left-to-right order in Arabic (its leading
+// slash stays in front): a left-to-right isolate around it.
+std::string Isolated(const std::string& text)
+{
+    return "\u2066" + text + "\u2069";
+}
 } // namespace
 
 bool CVarkDlg::ImportingShownDrive() const
@@ -38,9 +45,10 @@ void CVarkDlg::OfferImport()
     DriveImportSetting setting = LoadDriveImportSetting(drive_.identity.id, DriveLabel());
     if (setting.choice == DriveImportChoice::kUnasked)
     {
-        const int answer = Message(
-            res::FormatWithStrings(res::ids::kImportOnPlugQuestion, {DriveLabel(), setting.folder}),
-            kStyleQuestionYesNo);
+        const int answer =
+            Message(res::FormatWithStrings(res::ids::kImportOnPlugQuestion,
+                                           {Isolated(DriveLabel()), Isolated(setting.folder)}),
+                    kStyleQuestionYesNo);
         // No is for good; the File menu's dialog turns it on later
         setting.choice = answer == skin::IDYES ? DriveImportChoice::kOn : DriveImportChoice::kOff;
         if (!SaveDriveImportSetting(drive_.identity.id, setting))
