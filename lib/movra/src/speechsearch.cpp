@@ -1,7 +1,7 @@
 #include "movra/speechsearch.h"
 
 #include "movra/object_ids.h"
-#include "movra/speech_detector.h"
+#include "numera/speech_detector.h"
 
 #include "chain_refill.h"
 

@@ -1,5 +1,6 @@
 #include "acmtest/codec_files.h"
 #include "platform/little_endian.h"
+#include "test_material/material.h"
 #include "testsupport/test_env.h"
 
 #include <bit>
@@ -130,7 +131,7 @@ TEST(VarkAudio, HostileFilesEndWithAClearErrorAndStatusOne)
     for (const std::string& in : {env.Path("trunc.wav"), env.Path("zero.wav"),
                                   env.Path("noise.mp3"), env.Path("missing.wav"), env.Root()})
     {
-        for (const char* cmd : {"decode", "info"})
+        for (const char* cmd : {"decode", "info", "peaks"})
         {
             auto r = std::string(cmd) == "decode" ? RunProcess({Tool(), cmd, in, env.Path("x.wav")})
                                                   : RunProcess({Tool(), cmd, in});
@@ -144,6 +145,8 @@ TEST(VarkAudio, HostileFilesEndWithAClearErrorAndStatusOne)
     EXPECT_EQ(RunProcess({Tool()}).exitCode, 2);
     EXPECT_EQ(RunProcess({Tool(), "decode", "only-one"}).exitCode, 2);
     EXPECT_EQ(RunProcess({Tool(), "frobnicate"}).exitCode, 2);
+    for (const char* width : {"0", "100001", "12x"})
+        EXPECT_EQ(RunProcess({Tool(), "peaks", env.Path("ok.wav"), "--width", width}).exitCode, 2);
     EXPECT_EQ(RunProcess({Tool(), "--help"}).exitCode, 0);
     // An unwritable output is an error too.
     const WAVEFORMATEX f = platform::MakePcmFormat(8000, 1);
@@ -152,4 +155,65 @@ TEST(VarkAudio, HostileFilesEndWithAClearErrorAndStatusOne)
     const auto r = RunProcess({Tool(), "decode", env.Path("ok.wav"), env.Path("no/dir/out.wav")});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("cannot write"), std::string::npos);
+}
+
+// Speech placed at 2 s in quiet noise: every kind of file finds it there, and the columns of
+// the PCM file are exactly its smallest and largest samples.
+TEST(VarkAudio, PeaksAndTheSpeechSegmentsOfPcmMulawAndMp3)
+{
+    testsupport::ScopedTestEnv env;
+    struct Case
+    {
+        const char* name;
+        const char* encoder;
+        uint16_t tag;
+        int rate;
+    } cases[] = {{"speech.wav", nullptr, 1, 16000},
+                 {"speech-ulaw.wav", "pcm_mulaw", WAVE_FORMAT_MULAW, 8000},
+                 {"speech.mp3", "libmp3lame", WAVE_FORMAT_MPEGLAYER3, 16000}};
+    for (const Case& c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        const std::vector<int16_t> speech = material::Speech(c.rate);
+        std::vector<int16_t> clean(size_t(2 * c.rate), 0);
+        size_t onset = 0;
+        while (onset < speech.size() && std::abs(speech[onset]) <= 300)
+            ++onset;
+        clean.insert(clean.end(), speech.begin(), speech.end());
+        clean.resize(clean.size() + size_t(2 * c.rate), 0);
+        const std::vector<int16_t> pcm =
+            material::MixAtSnr(clean, material::WhiteNoise(clean.size(), 3), 40);
+        const std::string in = env.Path(c.name);
+        if (!c.encoder)
+        {
+            const WAVEFORMATEX f = platform::MakePcmFormat(c.rate, 1);
+            testsupport::WriteFile(
+                in, acmtest::RiffFile(platform::WaveFormatBlock(&f), acmtest::Bytes(pcm)));
+        }
+        else
+        {
+            const auto enc = acmtest::Encode(c.encoder, c.tag, c.rate, 1, pcm);
+            testsupport::WriteFile(in, c.tag == WAVE_FORMAT_MPEGLAYER3
+                                           ? std::string(enc.data.begin(), enc.data.end())
+                                           : acmtest::RiffFile(enc.format, enc.data));
+        }
+        const auto r = RunProcess({Tool(), "peaks", in, "--width", "40", "--json"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        const std::string first = "\"segments\":[{\"start\":";
+        const size_t at = r.out.find(first);
+        ASSERT_NE(at, std::string::npos) << r.out;
+        const double start = std::atof(r.out.c_str() + at + first.size());
+        EXPECT_NEAR(start, 2.0 + double(onset) / c.rate, 0.15) << r.out.substr(at);
+        if (c.encoder) continue;
+        std::string columns = "\"peaks\":[";
+        for (int col = 0; col < 40; ++col)
+        {
+            const size_t from = (size_t(col) * pcm.size() + 39) / 40;
+            const size_t to = (size_t(col + 1) * pcm.size() + 39) / 40;
+            const auto [lo, hi] =
+                std::minmax_element(pcm.begin() + long(from), pcm.begin() + long(to));
+            columns += (col ? ",[" : "[") + std::to_string(*lo) + "," + std::to_string(*hi) + "]";
+        }
+        EXPECT_NE(r.out.find(columns + "]"), std::string::npos) << r.out;
+    }
 }

@@ -15,6 +15,7 @@ int Decode(const Args& args);
 int Play(const Args& args);
 int Process(const Args& args);
 int Devices(const Args& args);
+int Peaks(const Args& args);
 
 // "vark-audio: <text>" on standard error.
 void Complain(const std::string& text);

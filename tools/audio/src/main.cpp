@@ -35,6 +35,10 @@ const Command kCommands[] = {
      varkaudio::Process},
     {"devices", "devices                   the outputs to play on: name, tab, description",
      varkaudio::Devices},
+    {"peaks",
+     "peaks FILE [--width N] [--threshold N] [--json]  each column's smallest and largest\n"
+     "                 sample per channel (N columns, 600), then the speech segments in seconds",
+     varkaudio::Peaks},
 };
 
 int Usage(FILE* to)

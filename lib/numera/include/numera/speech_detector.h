@@ -1,4 +1,5 @@
-// The speech detector of OBJ_SPEECHSEARCH: tells when speech starts in a mono signal.
+// The speech detector of the player's speech search (OBJ_SPEECHSEARCH) and of the waveform's
+// speech segments (numera/waveform_peaks.h): tells when speech starts in a mono signal.
 //
 // Frames of N samples (256 up to 10000 Hz, 512 up to 16000, 1024 up to 32000, 2048 above),
 // advancing by N/2, get a Hann window and an FFT; the log power ln(|X|^2 + 0.01) of each bin
@@ -10,7 +11,8 @@
 // max(0, S / (L + 0.005) - 1.3) exceeds the threshold.
 //
 // Use: Reinit(rate) (false at 4000 Hz and below: the object then lets sound through), then
-// Feed blocks of the mono mix until it answers true; FoundAt says where.
+// Feed blocks of the mono mix until it answers true; FoundAt says where. Rearm looks for the
+// next start with what was learnt of the background kept.
 #pragma once
 
 #include "numera/fft.h"
@@ -34,6 +36,12 @@ public:
     bool Feed(const int16_t* mono, size_t count);
 
     bool Found() const { return found_; }
+    // Looks for the next start: the background and the sample count run on.
+    void Rearm()
+    {
+        found_ = false;
+        foundAt_ = -1;
+    }
     // Index (counted from Reinit) of the first sample of the frame in which speech was found.
     int64_t FoundAt() const { return foundAt_; }
     // 100 x the sum of the last frame, the number compared with the threshold.

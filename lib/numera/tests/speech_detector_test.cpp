@@ -1,4 +1,4 @@
-#include "movra/speech_detector.h"
+#include "numera/speech_detector.h"
 #include "test_material/material.h"
 
 #include <gtest/gtest.h>
