@@ -11,6 +11,7 @@
 #include "res/strings.h"
 #include "scriba/scriba.h"
 #include "settings/app_settings.h"
+#include "shell/waveform_strip.h"
 #include "skin/base_dlg.h"
 #include "skin/modal_questions.h"
 #include "skin/skinned_controls.h"
@@ -102,6 +103,10 @@ PlaybackPanel::PlaybackPanel(skin::CBaseDlg& window, CAppSettings& settings,
     c_.loopSpin->SetPos(int(std::clamp<uint32_t>(settings_.RingLength, 3, 30)));
     loopLength_ = c_.loopSpin->Pos();
     connect(c_.loopLength, &QLineEdit::editingFinished, this, [this] { ReadLoopLength(); });
+    c_.waveform->seek = [this](int position)
+    {
+        if (control_.Flow()) control_.Flow()->SetPosition(position);
+    };
     connect(&playTimer_, &QTimer::timeout, this, [this] { OnPlayTick(); });
     playTimer_.start(200);
 }
@@ -139,6 +144,7 @@ bool PlaybackPanel::event(QEvent* e)
 void PlaybackPanel::OnPlayTick()
 {
     control_.Tick();
+    FollowWaveform();
     // A player server that has gone sends nothing more: notice it about once a second while a
     // flow is held (a record flow may already have stopped itself on the refused sound), let
     // go of the player, and the next playback starts a new one.
@@ -152,6 +158,9 @@ void PlaybackPanel::OnPlayTick()
 
 void PlaybackPanel::PlayRecord(vark::CVarkDevice* device, uint16_t index)
 {
+    // a record from the recorder gets no strip yet: it comes with the recorder's streaming
+    waveform_.reset();
+    c_.waveform->Clear();
     recordFlow_.SetRecord(device, index);
     if (control_.Adopt(&recordFlow_) && control_.Play()) control_.SetGain(c_.volume->Pos());
 }
@@ -176,9 +185,28 @@ bool PlaybackPanel::PlayFile(const std::string& path)
 {
     fileFlow_.SetPath(platform::Utf8ToWide(path));
     if (control_.Adopt(&fileFlow_) && control_.Play() && control_.SetGain(c_.volume->Pos()))
+    {
+        StartWaveform(path);
         return true;
+    }
     window_.Message(res::LoadString(res::ids::kPlayFileError) + path, 0);
     return false;
+}
+
+void PlaybackPanel::StartWaveform(const std::string& path)
+{
+    c_.waveform->Clear();
+    waveformShown_ = false;
+    // one peak column per pixel column of the strip
+    waveform_ = std::make_unique<vark::WaveformWorker>(path, std::max(1, c_.waveform->width()));
+}
+
+void PlaybackPanel::FollowWaveform()
+{
+    if (!waveform_ || waveformShown_) return;
+    const vark::WaveformSnapshot s = waveform_->Snapshot();
+    c_.waveform->SetPeaks(s.peaks, s.columns);
+    waveformShown_ = s.done;
 }
 
 void PlaybackPanel::OnPlayButton()
@@ -295,16 +323,19 @@ void PlaybackPanel::OnPlayerMessage(int code, intptr_t value, const QString& tex
         c_.duration->setText(DurationText(value));
         c_.at->setText(DurationText(0));
         c_.position->SetRange(0, int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
+        c_.waveform->SetRange(int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
         break;
     case player_code::kPosition:
         if (!dragging_)
         {
             c_.at->setText(DurationText(value));
             c_.position->SetPos(int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
+            c_.waveform->SetPosition(int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
         }
         break;
     case player_code::kPlay:
         c_.position->SetPos(int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
+        c_.waveform->SetPosition(int(std::clamp<intptr_t>(value, 0, INT32_MAX)));
         control_.Notified(code);
         break;
     case player_code::kPause:
@@ -331,6 +362,8 @@ void PlaybackPanel::OnPlayerMessage(int code, intptr_t value, const QString& tex
             t->setText({});
         c_.position->SetRange(0, 0);
         c_.position->SetPos(0);
+        c_.waveform->Clear();
+        waveformShown_ = false; // the file that comes next shows its strip again
         c_.loop->setChecked(false);
         break;
     default:

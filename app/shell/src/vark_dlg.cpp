@@ -16,6 +16,7 @@
 #include "res/strings.h"
 #include "scriba/scriba.h"
 #include "settings/app_settings.h"
+#include "shell/waveform_strip.h"
 #include "skin/skinned_controls.h"
 #include "skin/skinned_more.h"
 #include "skin/skinned_slider.h"
@@ -96,6 +97,7 @@ void CVarkDlg::InitControls()
     battery_->setEnabled(false);
     play.position = BIND(skin::CSkinnedSlider, IDC_SL_PLAY);
     play.volume = BIND(skin::CSkinnedSlider, IDC_SL_VOLUME);
+    play.waveform = BIND(WaveformStrip, IDC_WAVEFORM);
     for (auto* b :
          {BIND(skin::CSkinnedButton, IDC_PLAY), BIND(skin::CSkinnedButton, IDC_STOP_PLAY),
           BIND(skin::CSkinnedButton, IDC_PLAYER_OPTIONS), BIND(skin::CSkinnedButton, IDC_BEGIN),

@@ -9,6 +9,7 @@
 #include "platform/com/apartment.h"
 #include "settings/app_settings.h"
 #include "shell/playback_panel.h"
+#include "shell/waveform_strip.h"
 #include "skin/base_dlg.h"
 #include "skin/modal_questions.h"
 #include "skin/skin_manager.h"
@@ -19,6 +20,7 @@
 #include "testsupport/test_env.h"
 #include "trillo/player_case.h"
 
+#include <cmath>
 #include <unistd.h>
 
 namespace
@@ -37,6 +39,7 @@ PlaybackPanel::Controls MakeControls(skin::SkinManager& skin, skin::CBaseDlg& wi
     c.loopSpin = new skin::CSkinnedSpin(&skin, &window);
     for (auto** t : {&c.name, &c.at, &c.duration, &c.size, &c.format})
         *t = new skin::CSkinnedStatic(&skin, &window);
+    c.waveform = new WaveformStrip(&skin, &window);
     return c;
 }
 
@@ -99,6 +102,64 @@ TEST(PlaybackPanel, FallsBackToTheRecordThenPlaysAFileFillsItsFieldsAndLetsGo)
         ASSERT_TRUE(QTest::qWaitFor([&] { return c.duration->text().isEmpty(); }, 10000));
         EXPECT_TRUE(c.name->text().isEmpty());
         EXPECT_EQ(c.position->Maximum(), 0);
+        panel.End();
+    }
+    EXPECT_EQ(answers.Unexpected(), 0);
+    com::CoUninitialize();
+}
+
+// A file of two silent seconds and two loud ones: the strip draws nothing over the first half
+// and the tone's height over the second, and a click on it seeks there.
+TEST(PlaybackPanel, TheStripDrawsTheFilesPeaksAndAClickSeeks)
+{
+    testsupport::ScopedTestEnv env;
+    env.Set("VARK_AUDIO", "capture:" + env.Path("out.wav"));
+    skin::ScriptedResponder answers;
+    com::CoInitialize();
+    ASSERT_TRUE(trillo::RegisterPlayerServerIfMissing(testsupport::BinDir() + "/vark-player"));
+    QSocketNotifier pump(com::ApartmentFd(), QSocketNotifier::Read);
+    QObject::connect(&pump, &QSocketNotifier::activated, [] { com::PumpApartment(); });
+    {
+        skin::CBaseDlg window;
+        skin::SkinManager skin;
+        const PlaybackPanel::Controls c = MakeControls(skin, window);
+        c.waveform->setGeometry(0, 0, 200, 40);
+        window.resize(220, 60);
+        window.show();
+        CAppSettings settings(L"");
+        PlaybackPanel panel(window, settings, c);
+        std::vector<int16_t> samples(16000, 0);
+        for (int i = 0; i < 16000; ++i)
+            samples.push_back(int16_t(16384 * std::sin(i * 2 * M_PI * 440 / 8000)));
+        const std::string wav = env.Path("half.wav");
+        testsupport::WriteFile(wav, testsupport::MonoWav(samples, 8000));
+        answers.AnswerPath(wav);
+        panel.PlayFromDisk();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.waveform->KnownColumns() == 200; }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.position->Maximum() == 4000; }, 20000));
+
+        // drawn pixels per column: those unlike the column's top pixel (the position line and
+        // the speech shading cover the whole height and count as none)
+        const QImage picture = c.waveform->grab().toImage();
+        const auto drawn = [&](int x)
+        {
+            int n = 0;
+            for (int y = 0; y < picture.height(); ++y)
+                n += picture.pixel(x, y) != picture.pixel(x, 0);
+            return n;
+        };
+        for (int x = 4; x < 96; ++x)
+            EXPECT_LE(drawn(x), 2) << x;
+        for (int x = 104; x < 196; ++x)
+        {
+            EXPECT_GE(drawn(x), 17) << x; // 16384 / 32768 of 20 pixels each way
+            EXPECT_LE(drawn(x), 22) << x;
+        }
+
+        ASSERT_TRUE(panel.Player().IsPlaying());
+        QTest::mouseClick(c.waveform, Qt::LeftButton, {}, QPoint(175, 20));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return c.position->Pos() >= 3400; }, 10000))
+            << c.position->Pos();
         panel.End();
     }
     EXPECT_EQ(answers.Unexpected(), 0);

@@ -10,6 +10,10 @@ namespace numera
 namespace
 {
 constexpr double kFloorRiseDbPerSecond = 1.0;
+constexpr double kFloorSeconds = 1.0;
+constexpr double kSilentDb = 12;       // an RMS of four: nothing but dither and fades
+constexpr int kBackgroundHops = 6;     // what is heard before the background counts
+constexpr double kUnknownFloorDb = 35; // a quiet room, about -55 dBFS
 // The level in decibels is smoothed over about this long first: the level of single half
 // frames of noise scatters by several decibels, and a floor following their lowest would sit
 // under most of it. Smoothed in decibels, not in power, the level falls from speech to a
@@ -43,6 +47,8 @@ PeakAnalyser::PeakAnalyser(int rate, int channels, int64_t frames, int width, bo
         riseDbPerHop_ = kFloorRiseDbPerSecond * double(hop) / rate;
         levelKeep_ = std::exp(-double(hop) / rate / kLevelSeconds);
         hangHops_ = std::max(1, int(std::ceil(kSegmentHangSeconds * rate / double(hop))));
+        startHops_ = std::max(1, int(std::ceil(kStartSeconds * rate / double(hop))));
+        floorHops_ = std::max(1, int(std::ceil(kFloorSeconds * rate / double(hop))));
     }
 }
 
@@ -118,27 +124,60 @@ void PeakAnalyser::AnalyseHop()
     for (const int16_t s : hop_)
         power += double(s) * s;
     const double hopDb = 10 * std::log10(power / double(hop_.size()) + 1);
-    level_ = floorKnown_ ? levelKeep_ * level_ + (1 - levelKeep_) * hopDb : hopDb;
-    const double db = level_;
-    if (!floorKnown_ || db < floorDb_)
-        floorDb_ = db;
-    else
-        floorDb_ += riseDbPerHop_;
+    const bool silent = hopDb < kSilentDb;
+    // out of digital silence the level starts afresh, not from the silence's
+    level_ = floorKnown_ && !wasSilent_ ? levelKeep_ * level_ + (1 - levelKeep_) * hopDb : hopDb;
     floorKnown_ = true;
+    wasSilent_ = silent;
+    const double db = level_;
     const double rate = peaks_.rate;
-    if (found)
+    // a level well over the background's, held: the start of its first half frame (before any
+    // background was heard, over an assumed quiet room's)
+    const bool loudHop =
+        hopDb > (background_ < kBackgroundHops ? std::max(kUnknownFloorDb, floorDb_) : floorDb_) +
+                    kStartAboveFloorDb;
+    if (loudHop)
     {
-        if (!inSegment_)
-        {
-            inSegment_ = true;
-            quietHops_ = 0;
-            peaks_.segments.push_back({double(detector_.FoundAt()) / rate, 0});
-        }
-        detector_.Rearm();
+        if (loudHops_++ == 0) loudFrom_ = hopStart_;
     }
+    else
+        loudHops_ = 0;
+    // The background is the lowest level of the last second of what was neither speech, nor
+    // loud, nor digital silence (an encoder's lead-in, a synthesiser's pauses: a room's noise
+    // after it would look like speech starting). Outside speech the floor is that, so it follows
+    // the background up too; in speech it rises slowly and falls at once.
+    const int64_t hop = hopStart_ / int64_t(hop_.size());
+    if (!silent && !loudHop && !inSegment_)
+    {
+        ++background_;
+        while (!recent_.empty() && recent_.back().second >= db)
+            recent_.pop_back();
+        recent_.emplace_back(hop, db);
+    }
+    while (!recent_.empty() && recent_.front().first <= hop - floorHops_)
+        recent_.pop_front();
+    if (!inSegment_)
+    {
+        if (!recent_.empty())
+            floorDb_ = recent_.front().second;
+        else if (background_ == 0)
+            floorDb_ = kSilentDb;
+    }
+    else
+        floorDb_ = std::min(floorDb_ + riseDbPerHop_, std::max(db, kSilentDb));
+    const bool loud = loudHops_ >= startHops_;
+    if ((found || loud) && !inSegment_)
+    {
+        inSegment_ = true;
+        quietHops_ = 0;
+        const int64_t at =
+            found ? std::min(detector_.FoundAt(), loud ? loudFrom_ : hopStart_) : loudFrom_;
+        peaks_.segments.push_back({double(at) / rate, 0});
+    }
+    if (found) detector_.Rearm();
     if (inSegment_)
     {
-        if (db < floorDb_ + kAboveFloorDb)
+        if (std::min(db, hopDb) < floorDb_ + kAboveFloorDb)
         {
             if (quietHops_++ == 0) quietFrom_ = hopStart_;
             if (quietHops_ >= hangHops_)

@@ -364,6 +364,7 @@ Entry Describe(const F& c)
     case F::Static:
         placement();
         col("text_color", c.flags & flag::kSecondary ? colour::secondary : colour::text);
+        if (c.flags & flag::kAccent) col("accent_color", colour::accent);
         break;
     case F::List:
         placement();

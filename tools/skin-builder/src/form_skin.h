@@ -70,7 +70,8 @@ constexpr int kPrimary = 1, // the accent button
     kLarge = 32,            // a large figure or title
     kNoPreview = 128,       // left out of previews (hidden at start)
     kLeft = 256,            // text at the left in every language (a unit after its field)
-    kWrap = 512;            // a label of several lines, wrapped at words, from the top
+    kWrap = 512,            // a label of several lines, wrapped at words, from the top
+    kAccent = 1024;         // a static that draws with the accent colour too (accent_color)
 } // namespace flag
 
 struct FormDialog

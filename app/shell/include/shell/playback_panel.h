@@ -1,8 +1,9 @@
 // The main window's player panel: owns the player controller and the two data flows, and
-// wires the transport, the loop, the processing boxes, the volume and the position slider
-// that the window has laid out. The player's notifications (kPlayerMessage) arrive here as
-// posted QEvents carrying code, value and a copy of any text; code 12 is sent (handled at
-// once). The 200 ms timer feeds the flow and notices a player server that stopped answering.
+// wires the transport, the loop, the processing boxes, the volume, the position slider and
+// the waveform strip over it that the window has laid out. The player's notifications
+// (kPlayerMessage) arrive here as posted QEvents carrying code, value and a copy of any text; code
+// 12 is sent (handled at once). The 200 ms timer feeds the flow and notices a player server that
+// stopped answering.
 #pragma once
 
 #include <QObject>
@@ -17,8 +18,12 @@
 #include "transfer/flow_clock.h"
 #include "transfer/player_control.h"
 #include "transfer/vark_data_flow.h"
+#include "transfer/waveform_worker.h"
+
+#include <memory>
 
 class CAppSettings;
+class WaveformStrip;
 
 namespace dialogs
 {
@@ -40,6 +45,7 @@ public:
         skin::CSkinnedEdit* loopLength;
         skin::CSkinnedSpin* loopSpin;
         skin::CSkinnedStatic *name, *at, *duration, *size, *format;
+        WaveformStrip* waveform;
     };
 
     // `window` asks the panel's questions and owns the options dialog.
@@ -87,6 +93,9 @@ private:
     void ApplyOptions(int32_t level, int32_t mode, int32_t depth);
     void OnPositionSlider(int code, int position);
     void SetVolume(int volume);
+    // The strip of the file that plays: worked out beside it, shown as it comes.
+    void StartWaveform(const std::string& path);
+    void FollowWaveform();
 
     skin::CBaseDlg& window_;
     CAppSettings& settings_;
@@ -103,4 +112,6 @@ private:
     vark::CVarkDataFlow recordFlow_;
     vark::CFileDataFlow fileFlow_;
     vark::PlayerControl control_; // after the flows: it lets go of them before they go
+    std::unique_ptr<vark::WaveformWorker> waveform_;
+    bool waveformShown_ = false; // the strip holds the worker's whole result
 };

@@ -44,6 +44,7 @@
     X(IDC_EDIT_TRACK_COUNT, 1058, Static)                                                          \
     X(IDC_EDIT_TRACK_SELECTED, 1059, Static)                                                       \
     X(IDC_EDIT_ACTIVITY, 1297, Static)                                                             \
+    X(IDC_WAVEFORM, 1300, Static)                                                                  \
     X(IDC_EDIT_FORMAT, 1060, Static)                                                               \
     X(IDC_BEGIN, 1061, Button)                                                                     \
     X(IDC_PAUSE, 1062, Button)                                                                     \

@@ -2,10 +2,16 @@
 // columns wide (per channel), and the spans of speech, found by the speech search's own
 // detector (numera/speech_detector.h) with its threshold.
 //
-// A segment starts where the detector finds a start of speech. It ends where the level has
-// stayed near the background's for kSegmentHangSeconds: the level of the mono mix, smoothed
-// over a tenth of a second, is compared with a floor that follows it down at once and rises
-// slowly, so a long utterance does not lift the floor to its own level. The detector is then
+// A segment starts where the detector finds a start of speech, or where the level of the half
+// frames stands kStartAboveFloorDb over the background's for kStartSeconds: the detector
+// learns its background from the first second and finds no start in speech that follows a
+// pause of a breath, which a clean dictation is full of. It ends where the level has
+// stayed near the background's for kSegmentHangSeconds (a pause between sentences): the level
+// of the mono mix, smoothed over a tenth of a second, is compared with a floor that follows it
+// down at once and rises slowly, so a long utterance does not lift the floor to its own
+// level; outside speech the floor is the lowest level of the last second, so it follows the
+// background up as well. A half frame whose own level is that low counts as quiet too, so the end
+// is found where the sound stops, not where the smoothed level has caught up. The detector is then
 // armed again for the next start, keeping what it learnt of the background.
 //
 // Samples are fed as they come (a whole file, or a record while it streams in); Columns
@@ -16,6 +22,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <utility>
 #include <vector>
 
 namespace numera
@@ -38,8 +46,10 @@ struct WaveformPeaks
 class PeakAnalyser
 {
 public:
-    static constexpr double kSegmentHangSeconds = 0.4;
+    static constexpr double kSegmentHangSeconds = 0.25;
     static constexpr double kAboveFloorDb = 6;
+    static constexpr double kStartAboveFloorDb = 15;
+    static constexpr double kStartSeconds = 0.05;
 
     // `frames` is the length the strip stands for (a shorter stream leaves the last columns
     // unknown, a longer one goes into the last column). Threshold as the speech search's
@@ -73,11 +83,13 @@ private:
     std::vector<int16_t> hop_; // the mono mix of the half frame being gathered
     size_t hopFill_ = 0;
     int64_t hopStart_ = 0;
-    bool inSegment_ = false, floorKnown_ = false;
+    bool inSegment_ = false, floorKnown_ = false, wasSilent_ = false;
     double level_ = 0, levelKeep_ = 0; // the smoothed level of the half frames, dB
     double floorDb_ = 0, riseDbPerHop_ = 0;
-    int quietHops_ = 0, hangHops_ = 0;
-    int64_t quietFrom_ = 0;
+    int quietHops_ = 0, hangHops_ = 0, loudHops_ = 0, startHops_ = 0, floorHops_ = 0;
+    int64_t background_ = 0;                        // half frames heard as the background
+    std::deque<std::pair<int64_t, double>> recent_; // rising levels of the last second, by hop
+    int64_t quietFrom_ = 0, loudFrom_ = 0;
 };
 
 } // namespace numera
