@@ -14,7 +14,8 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings&
     const std::vector<std::pair<uint32_t, std::vector<int>>> layout = {
         {res::ids::kMenuFile, {ID_OPEN_RECORDER_FOLDER, ID_RECORDERS, ID_DRIVE_IMPORT, 0, ID_EXIT}},
         {res::ids::kMenuRecording,
-         {ID_PLAY, ID_PLAY_FROM_DISK, ID_SAVE_TO_DISK, ID_DELETE, ID_DELETE_ALL, 0, ID_REFRESH,
+         {ID_PLAY, ID_PLAY_FROM_DISK, ID_SAVE_TO_DISK, ID_DELETE, ID_DELETE_ALL, 0,
+          ID_PREVIOUS_SPEECH, ID_NEXT_SPEECH, ID_SKIP_BACK, ID_SKIP_FORWARD, 0, ID_REFRESH,
           ID_FROM_NEWEST, ID_FROM_OLDEST}},
         {res::ids::kMenuService,
          {ID_RECORD_SETTINGS, ID_SET_TIME, ID_ENTER_PIN, ID_CHANGE_PIN, ID_SELECT_DEVICE,
@@ -49,10 +50,23 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings&
     for (int id : {ID_PLAY, ID_SAVE_TO_DISK, ID_DELETE, ID_DELETE_ALL, ID_REFRESH, ID_DRIVE_IMPORT,
                    ID_RECORD_SETTINGS, ID_SET_TIME, ID_ENTER_PIN, ID_CHANGE_PIN})
         actions_[id]->setEnabled(false);
-    QAction* refresh = actions_[ID_REFRESH];
-    refresh->setShortcut(QKeySequence(Qt::Key_F5));
-    refresh->setShortcutContext(Qt::WindowShortcut);
-    window.addAction(refresh);
+    // the menu names these keys beside their items
+    const std::pair<int, QKeySequence> keys[] = {
+        {ID_REFRESH, QKeySequence(Qt::Key_F5)},
+        {ID_PREVIOUS_SPEECH, QKeySequence(Qt::CTRL | Qt::Key_Left)},
+        {ID_NEXT_SPEECH, QKeySequence(Qt::CTRL | Qt::Key_Right)},
+        {ID_SKIP_BACK, QKeySequence(Qt::ALT | Qt::Key_Left)},
+        {ID_SKIP_FORWARD, QKeySequence(Qt::ALT | Qt::Key_Right)},
+    };
+    for (const auto& [id, key] : keys)
+    {
+        QAction* a = actions_[id];
+        a->setShortcut(key);
+        // the popup draws what follows the tab at the item's end
+        a->setText(a->text() + '\t' + key.toString(QKeySequence::NativeText));
+        a->setShortcutContext(Qt::WindowShortcut);
+        window.addAction(a);
+    }
     for (int id : {ID_FROM_NEWEST, ID_FROM_OLDEST})
         actions_[id]->setCheckable(true);
     for (int id = ID_LANG_RUSSIAN; id <= ID_LANG_ARABIC; ++id)

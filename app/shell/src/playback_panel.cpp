@@ -5,6 +5,7 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QLocale>
+#include <optional>
 
 #include "dialogs/player_options_dlg.h"
 #include "platform/text.h"
@@ -199,6 +200,40 @@ void PlaybackPanel::StartWaveform(const std::string& path)
     waveformShown_ = false;
     // one peak column per pixel column of the strip
     waveform_ = std::make_unique<vark::WaveformWorker>(path, std::max(1, c_.waveform->width()));
+}
+
+void PlaybackPanel::SeekTo(int ms)
+{
+    if (!control_.Flow() || c_.position->Maximum() <= 0) return;
+    ms = std::clamp(ms, 0, c_.position->Maximum());
+    control_.Flow()->SetPosition(ms);
+    c_.position->SetPos(ms);
+    c_.waveform->SetPosition(ms);
+    c_.at->setText(DurationText(ms));
+}
+
+void PlaybackPanel::Skip(int direction)
+{
+    SeekTo(c_.position->Pos() + direction * kSkipMs);
+}
+
+void PlaybackPanel::JumpToSpeech(int direction)
+{
+    const numera::WaveformPeaks& peaks = c_.waveform->Peaks();
+    const int now = c_.position->Pos();
+    std::optional<int> to;
+    for (const numera::SpeechSegment& s : peaks.segments)
+    {
+        const int start = int(s.start * 1000);
+        if (direction > 0 && start > now + 300)
+        {
+            to = start;
+            break;
+        }
+        if (direction < 0 && start < now - 1000) to = start;
+    }
+    if (direction < 0 && !to) to = 0;
+    if (to) SeekTo(*to);
 }
 
 void PlaybackPanel::FollowWaveform()

@@ -108,8 +108,8 @@ TEST(PlaybackPanel, FallsBackToTheRecordThenPlaysAFileFillsItsFieldsAndLetsGo)
     com::CoUninitialize();
 }
 
-// A file of two silent seconds and two loud ones: the strip draws nothing over the first half
-// and the tone's height over the second, and a click on it seeks there.
+// A file of three silent seconds and three loud ones: the strip draws nothing over the first half
+// and the tone's height over the second; the keys of transcription and a click seek.
 TEST(PlaybackPanel, TheStripDrawsTheFilesPeaksAndAClickSeeks)
 {
     testsupport::ScopedTestEnv env;
@@ -128,15 +128,15 @@ TEST(PlaybackPanel, TheStripDrawsTheFilesPeaksAndAClickSeeks)
         window.show();
         CAppSettings settings(L"");
         PlaybackPanel panel(window, settings, c);
-        std::vector<int16_t> samples(16000, 0);
-        for (int i = 0; i < 16000; ++i)
+        std::vector<int16_t> samples(24000, 0);
+        for (int i = 0; i < 24000; ++i)
             samples.push_back(int16_t(16384 * std::sin(i * 2 * M_PI * 440 / 8000)));
         const std::string wav = env.Path("half.wav");
         testsupport::WriteFile(wav, testsupport::MonoWav(samples, 8000));
         answers.AnswerPath(wav);
         panel.PlayFromDisk();
         ASSERT_TRUE(QTest::qWaitFor([&] { return c.waveform->KnownColumns() == 200; }, 20000));
-        ASSERT_TRUE(QTest::qWaitFor([&] { return c.position->Maximum() == 4000; }, 20000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.position->Maximum() == 6000; }, 20000));
 
         // drawn pixels per column: those unlike the column's top pixel (the position line and
         // the speech shading cover the whole height and count as none)
@@ -157,9 +157,23 @@ TEST(PlaybackPanel, TheStripDrawsTheFilesPeaksAndAClickSeeks)
         }
 
         ASSERT_TRUE(panel.Player().IsPlaying());
-        QTest::mouseClick(c.waveform, Qt::LeftButton, {}, QPoint(175, 20));
-        EXPECT_TRUE(QTest::qWaitFor([&] { return c.position->Pos() >= 3400; }, 10000))
+        QTest::mouseClick(c.waveform, Qt::LeftButton, {}, QPoint(150, 20));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return c.position->Pos() >= 4400; }, 10000))
             << c.position->Pos();
+
+        // the tone is the only speech: the keys jump to its start, and skip by five seconds
+        ASSERT_EQ(c.waveform->Peaks().segments.size(), 1u);
+        EXPECT_NEAR(c.waveform->Peaks().segments[0].start, 3.0, 0.05);
+        panel.Skip(-1);
+        EXPECT_EQ(c.position->Pos(), 0);
+        panel.JumpToSpeech(1);
+        EXPECT_NEAR(c.position->Pos(), 3000, 50);
+        panel.JumpToSpeech(1); // none further on: it stays
+        EXPECT_NEAR(c.position->Pos(), 3000, 50);
+        panel.JumpToSpeech(-1); // at the start of the only one: back to the beginning
+        EXPECT_EQ(c.position->Pos(), 0);
+        panel.Skip(1);
+        EXPECT_EQ(c.position->Pos(), 5000);
         panel.End();
     }
     EXPECT_EQ(answers.Unexpected(), 0);

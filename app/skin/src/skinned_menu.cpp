@@ -196,6 +196,13 @@ void CSkinnedMenu::Step(int direction)
 bool CSkinnedMenu::eventFilter(QObject* watched, QEvent* e)
 {
     const QEvent::Type type = e->type();
+    // a key with Alt that is a shortcut (Alt+Left) never arrives as a press: Alt was not alone
+    if (type == QEvent::ShortcutOverride || type == QEvent::Shortcut)
+    {
+        if (type == QEvent::Shortcut || static_cast<QKeyEvent*>(e)->key() != Qt::Key_Alt)
+            altAlone_ = false;
+        return false;
+    }
     if (type != QEvent::KeyPress && type != QEvent::KeyRelease && type != QEvent::MouseButtonPress)
         return false;
     auto* w = qobject_cast<QWidget*>(watched);

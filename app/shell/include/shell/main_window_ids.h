@@ -35,7 +35,12 @@ struct MainWindowIds
         ID_OPEN_RECORDER_FOLDER = 32830,
         ID_RECORDERS = 32831, // the submenu; its items are the attached recorders
         ID_DELETE = 32832,
-        ID_DRIVE_IMPORT = 32833,   // what is copied when the shown drive recorder is plugged in
+        ID_DRIVE_IMPORT = 32833, // what is copied when the shown drive recorder is plugged in
+        // the keys of transcription
+        ID_PREVIOUS_SPEECH = 32834,
+        ID_NEXT_SPEECH = 32835,
+        ID_SKIP_BACK = 32836,
+        ID_SKIP_FORWARD = 32837,
         ID_RECORDER_FIRST = 33000, // item n of the Recorders submenu is ID_RECORDER_FIRST + n
     };
     // Controls, from the window's table.

@@ -68,6 +68,12 @@ public:
     // Stops a record that plays from the recorder; true when there was one.
     bool StopRecorderPlayback();
     void VolumeStep(int delta);
+    // Ctrl+Right, Ctrl+Left: to the next start of speech on the strip, or back to the start
+    // of this one (the previous one within its first second).
+    void JumpToSpeech(int direction);
+    // Alt+Right, Alt+Left: kSkipMs forward or back.
+    void Skip(int direction);
+    static constexpr int kSkipMs = 5000;
     void OnLoopBox();
     void OnProcessingBox(bool agc);
     void OpenOptions();
@@ -95,6 +101,8 @@ private:
     void SetVolume(int volume);
     // The strip of the file that plays: worked out beside it, shown as it comes.
     void StartWaveform(const std::string& path);
+    // Moves what plays to `ms`, the slider and the strip with it.
+    void SeekTo(int ms);
     void FollowWaveform();
 
     skin::CBaseDlg& window_;

@@ -32,6 +32,7 @@ public:
     std::function<void(int position)> seek;
 
     int KnownColumns() const { return known_; }
+    const numera::WaveformPeaks& Peaks() const { return peaks_; }
     QColor Accent() const { return accent_; }
 
 protected:

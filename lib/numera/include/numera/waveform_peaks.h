@@ -5,14 +5,14 @@
 // A segment starts where the detector finds a start of speech, or where the level of the half
 // frames stands kStartAboveFloorDb over the background's for kStartSeconds: the detector
 // learns its background from the first second and finds no start in speech that follows a
-// pause of a breath, which a clean dictation is full of. It ends where the level has
-// stayed near the background's for kSegmentHangSeconds (a pause between sentences): the level
-// of the mono mix, smoothed over a tenth of a second, is compared with a floor that follows it
-// down at once and rises slowly, so a long utterance does not lift the floor to its own
-// level; outside speech the floor is the lowest level of the last second, so it follows the
-// background up as well. A half frame whose own level is that low counts as quiet too, so the end
-// is found where the sound stops, not where the smoothed level has caught up. The detector is then
-// armed again for the next start, keeping what it learnt of the background.
+// pause of a breath, which a clean dictation is full of. It ends where the level has stayed
+// near the background's for kSegmentHangSeconds (a pause between sentences). The level of
+// the mono mix is smoothed over a tenth of a second; the background is the lowest level of
+// the last second outside speech (digital silence left out), and in speech a floor that
+// rises slowly from there and falls with the level, so a long utterance does not lift it to
+// its own level. A half frame whose own level is that low counts as quiet too, so the end is
+// found where the sound stops, not where the smoothed level has caught up. The detector is
+// armed again after each start, keeping what it learnt of the background.
 //
 // Samples are fed as they come (a whole file, or a record while it streams in); Columns
 // reports how many columns are whole so far, the rest is not known yet.
