@@ -3,12 +3,13 @@
 // beside the recorder's own bound (its requests per record times the latency) and beside the
 // same headers read straight in runs interleaved with the dialog's (so the machine's load
 // falls on both alike), and the main window's start-up to its first painted frame with the
-// recorder connected and the list loaded.
+// recorder connected and the list loaded; and the cost of drawing the waveform strip.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QImage>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "recorder/virtual_recorder.h"
 #include "settings/app_settings.h"
 #include "shell/vark_dlg.h"
+#include "shell/waveform_strip.h"
 #include "skin_data/skin_data.h"
 
 namespace
@@ -228,6 +230,39 @@ BENCHMARK(BM_StartUpToTheFirstConnectedFrame)
     ->Unit(benchmark::kMillisecond)
     ->UseManualTime()
     ->Iterations(3);
+
+// Drawing the waveform strip at its width in the window, stereo, half played, with forty
+// spans of speech: the UI thread's cost of one frame while a record plays (target: 1 ms or
+// less).
+void BM_PaintWaveformStrip(benchmark::State& state)
+{
+    WaveformStrip strip(nullptr);
+    strip.resize(614, 38);
+    numera::WaveformPeaks peaks;
+    peaks.rate = 16000;
+    peaks.channels = 2;
+    peaks.width = 614;
+    peaks.frames = 16000 * 600;
+    for (int c = 0; c < peaks.width * 2; ++c)
+    {
+        const auto v = int16_t((c * 7919) % 30000);
+        peaks.min.push_back(int16_t(-v));
+        peaks.max.push_back(v);
+    }
+    for (int s = 0; s < 40; ++s)
+        peaks.segments.push_back({s * 15.0, s * 15.0 + 9});
+    strip.SetPeaks(peaks, peaks.width);
+    strip.SetRange(600000);
+    strip.SetPosition(300000);
+    QImage frame(strip.size(), QImage::Format_ARGB32_Premultiplied);
+    for (auto _ : state)
+    {
+        frame.fill(Qt::black);
+        strip.render(&frame);
+        benchmark::DoNotOptimize(frame.bits());
+    }
+}
+BENCHMARK(BM_PaintWaveformStrip)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
