@@ -21,6 +21,7 @@
 #include "trillo/player_case.h"
 
 #include <cmath>
+#include <memory>
 #include <unistd.h>
 
 namespace
@@ -43,6 +44,27 @@ PlaybackPanel::Controls MakeControls(skin::SkinManager& skin, skin::CBaseDlg& wi
     return c;
 }
 
+// The player server registered and its apartment served by this loop, as in the program.
+class ServedPlayer
+{
+public:
+    ServedPlayer()
+    {
+        com::CoInitialize();
+        EXPECT_TRUE(trillo::RegisterPlayerServerIfMissing(testsupport::BinDir() + "/vark-player"));
+        pump_ = std::make_unique<QSocketNotifier>(com::ApartmentFd(), QSocketNotifier::Read);
+        QObject::connect(pump_.get(), &QSocketNotifier::activated, [] { com::PumpApartment(); });
+    }
+    ~ServedPlayer()
+    {
+        pump_.reset();
+        com::CoUninitialize();
+    }
+
+private:
+    std::unique_ptr<QSocketNotifier> pump_;
+};
+
 } // namespace
 
 TEST(PlaybackPanel, FallsBackToTheRecordThenPlaysAFileFillsItsFieldsAndLetsGo)
@@ -50,10 +72,7 @@ TEST(PlaybackPanel, FallsBackToTheRecordThenPlaysAFileFillsItsFieldsAndLetsGo)
     testsupport::ScopedTestEnv env;
     env.Set("VARK_AUDIO", "capture:" + env.Path("out.wav"));
     skin::ScriptedResponder answers;
-    com::CoInitialize();
-    ASSERT_TRUE(trillo::RegisterPlayerServerIfMissing(testsupport::BinDir() + "/vark-player"));
-    QSocketNotifier pump(com::ApartmentFd(), QSocketNotifier::Read);
-    QObject::connect(&pump, &QSocketNotifier::activated, [] { com::PumpApartment(); });
+    ServedPlayer player;
     {
         skin::CBaseDlg window;
         skin::SkinManager skin;
@@ -105,7 +124,6 @@ TEST(PlaybackPanel, FallsBackToTheRecordThenPlaysAFileFillsItsFieldsAndLetsGo)
         panel.End();
     }
     EXPECT_EQ(answers.Unexpected(), 0);
-    com::CoUninitialize();
 }
 
 // A file of three silent seconds and three loud ones: the strip draws nothing over the first half
@@ -115,10 +133,7 @@ TEST(PlaybackPanel, TheStripDrawsTheFilesPeaksAndAClickSeeks)
     testsupport::ScopedTestEnv env;
     env.Set("VARK_AUDIO", "capture:" + env.Path("out.wav"));
     skin::ScriptedResponder answers;
-    com::CoInitialize();
-    ASSERT_TRUE(trillo::RegisterPlayerServerIfMissing(testsupport::BinDir() + "/vark-player"));
-    QSocketNotifier pump(com::ApartmentFd(), QSocketNotifier::Read);
-    QObject::connect(&pump, &QSocketNotifier::activated, [] { com::PumpApartment(); });
+    ServedPlayer player;
     {
         skin::CBaseDlg window;
         skin::SkinManager skin;
@@ -177,7 +192,6 @@ TEST(PlaybackPanel, TheStripDrawsTheFilesPeaksAndAClickSeeks)
         panel.End();
     }
     EXPECT_EQ(answers.Unexpected(), 0);
-    com::CoUninitialize();
 }
 
 // The output device stored by the device dialog is what plays, from the panel's start on; an
@@ -188,10 +202,7 @@ TEST(PlaybackPanel, PlaysThroughTheStoredOutputDevice)
     const std::string raw = env.Path("out.raw");
     testsupport::UseTestAlsa(env, raw);
     skin::ScriptedResponder answers;
-    com::CoInitialize();
-    ASSERT_TRUE(trillo::RegisterPlayerServerIfMissing(testsupport::BinDir() + "/vark-player"));
-    QSocketNotifier pump(com::ApartmentFd(), QSocketNotifier::Read);
-    QObject::connect(&pump, &QSocketNotifier::activated, [] { com::PumpApartment(); });
+    ServedPlayer player;
     const std::string wav = env.Path("tone.wav");
     testsupport::WriteFile(wav, testsupport::MonoWav(testsupport::TestTone(2000), 8000));
     const auto playWith = [&](const std::wstring& stored)
@@ -217,5 +228,4 @@ TEST(PlaybackPanel, PlaysThroughTheStoredOutputDevice)
     EXPECT_FALSE(testsupport::FileExists(raw));
     EXPECT_TRUE(testsupport::FileExists(env.Path("heard.wav")));
     EXPECT_EQ(answers.Unexpected(), 0);
-    com::CoUninitialize();
 }
