@@ -182,8 +182,9 @@ void PlaybackPanel::PlayFromDisk()
     PlayFile(*path);
 }
 
-bool PlaybackPanel::PlayFile(const std::string& path)
+bool PlaybackPanel::PlayFile(const std::string& path, std::optional<QDateTime> start)
 {
+    fileStart_ = std::move(start);
     fileFlow_.SetPath(platform::Utf8ToWide(path));
     if (control_.Adopt(&fileFlow_) && control_.Play() && control_.SetGain(c_.volume->Pos()))
     {
@@ -241,6 +242,7 @@ void PlaybackPanel::FollowWaveform()
     if (!waveform_ || waveformShown_) return;
     const vark::WaveformSnapshot s = waveform_->Snapshot();
     c_.waveform->SetPeaks(s.peaks, s.columns);
+    c_.waveform->SetStart(fileStart_);
     waveformShown_ = s.done;
 }
 

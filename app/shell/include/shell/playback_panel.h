@@ -6,6 +6,7 @@
 // stopped answering.
 #pragma once
 
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -21,6 +22,7 @@
 #include "transfer/waveform_worker.h"
 
 #include <memory>
+#include <optional>
 
 class CAppSettings;
 class WaveformStrip;
@@ -58,8 +60,9 @@ public:
     void PlayRecord(vark::CVarkDevice* device, uint16_t index);
     void PlayFromDisk();
     // Plays a sound file (a drive recorder's record) through the file flow; false, with the
-    // program's message, when the player cannot.
-    bool PlayFile(const std::string& path);
+    // program's message, when the player cannot. `start`: when it was recorded, for the
+    // strip's hover text.
+    bool PlayFile(const std::string& path, std::optional<QDateTime> start = std::nullopt);
     void OnPlayButton();
     void OnPlayPause();
     void OnPause();
@@ -122,4 +125,5 @@ private:
     vark::PlayerControl control_; // after the flows: it lets go of them before they go
     std::unique_ptr<vark::WaveformWorker> waveform_;
     bool waveformShown_ = false; // the strip holds the worker's whole result
+    std::optional<QDateTime> fileStart_;
 };
