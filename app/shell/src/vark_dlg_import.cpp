@@ -28,6 +28,12 @@ std::string Isolated(const std::string& text)
 }
 } // namespace
 
+bool CVarkDlg::Attached(const std::string& root) const
+{
+    return std::any_of(attachedDrives_.begin(), attachedDrives_.end(),
+                       [&](const drive::AttachedDrive& d) { return d.root == root; });
+}
+
 bool CVarkDlg::ImportingShownDrive() const
 {
     return import_ && !drive_.root.empty() && import_->Root() == drive_.root;
@@ -38,9 +44,7 @@ void CVarkDlg::OfferImport()
     // once per plug, for a drive that was plugged in (not a folder opened by hand)
     const std::string& root = drive_.root;
     if (root.empty() || drive_.identity.id.empty() || import_ || importOffered_.count(root)) return;
-    if (std::none_of(attachedDrives_.begin(), attachedDrives_.end(),
-                     [&](const drive::AttachedDrive& d) { return d.root == root; }))
-        return;
+    if (!Attached(root)) return;
     importOffered_.insert(root);
     DriveImportSetting setting = LoadDriveImportSetting(drive_.identity.id, DriveLabel());
     if (setting.choice == DriveImportChoice::kUnasked)
@@ -69,8 +73,7 @@ void CVarkDlg::StartImport(const DriveImportSetting& setting)
         return;
     }
     vark::DriveImportOptions options;
-    options.to = std::filesystem::absolute(setting.folder, ec).lexically_normal();
-    if (!options.to.has_filename()) options.to = options.to.parent_path(); // "DIR/" given
+    options.to = vark::ImportTargetFolder(setting.folder);
     options.deleteVerified = setting.deleteVerified;
     options.stateFile = vark::ImportStatePath(vark::ImportStateFolder(), drive_.identity.id);
     import_ = std::make_unique<PluggedImport>(drive_.root, drive_.records, std::move(options));
@@ -108,9 +111,7 @@ void CVarkDlg::FollowImport()
     if (root == drive_.root && counts.deleted > 0) LoadDrive();
     // a drive pulled mid-import is quiet: the next plug goes on from there
     std::error_code ec;
-    const bool present = std::filesystem::is_directory(root, ec) &&
-                         std::any_of(attachedDrives_.begin(), attachedDrives_.end(),
-                                     [&](const drive::AttachedDrive& d) { return d.root == root; });
+    const bool present = std::filesystem::is_directory(root, ec) && Attached(root);
     if (!failure.empty() && present)
         Message(res::FormatWithStrings(res::ids::kImportStopped,
                                        {std::filesystem::path(root).filename().string(), failure}),

@@ -31,6 +31,14 @@ uint64_t SizeOf(const std::filesystem::path& path)
 
 } // namespace
 
+std::filesystem::path ImportTargetFolder(const std::string& folder)
+{
+    std::error_code ec;
+    std::filesystem::path to = std::filesystem::absolute(folder, ec).lexically_normal();
+    if (!to.has_filename()) to = to.parent_path(); // "DIR/" given
+    return to;
+}
+
 std::string ImportDrivePath(const drive::DriveRecord& record)
 {
     return record.folder.empty() ? record.name : record.folder + "/" + record.name;

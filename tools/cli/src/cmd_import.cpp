@@ -73,8 +73,7 @@ int CmdImport(Context& ctx)
         return kExitFailure;
     }
     vark::DriveImportOptions options;
-    options.to = std::filesystem::absolute(to, ec).lexically_normal();
-    if (!options.to.has_filename()) options.to = options.to.parent_path(); // "DIR/" given
+    options.to = vark::ImportTargetFolder(to);
     options.deleteVerified = ctx.args.Has("--delete-verified");
     options.stateFile = vark::ImportStatePath(vark::ImportStateFolder(), d.identity.id);
     ImportHost host(ctx.json);

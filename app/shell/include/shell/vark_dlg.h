@@ -161,6 +161,8 @@ private:
     void FollowImport();
     void OnDriveImportSettings();
     bool ImportingShownDrive() const;
+    // The drive at `root` is plugged in (a folder opened by hand is not).
+    bool Attached(const std::string& root) const;
 
     CAppSettings& settings_;
     vark::RecorderControl recorder_;

@@ -61,6 +61,8 @@ private:
     ImportCounts counts_;
 };
 
+// The target folder as an import keeps it: absolute, without a trailing slash.
+std::filesystem::path ImportTargetFolder(const std::string& folder);
 // The drive path the state keys a record by: its folder and name.
 std::string ImportDrivePath(const drive::DriveRecord& record);
 // "Copied 3, skipped 5, deleted 0." in the thread's language.
