@@ -42,6 +42,15 @@ CPlayerOptionsDlg::CPlayerOptionsDlg(QWidget* owner, CPlayerOptionsDlg*& slot,
     level_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_AGC");
     mode_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_NC_MODE");
     depth_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_NC_DEPTH");
+    skip_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_SKIP_STEP");
+    rewind_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_RESUME_REWIND");
+    stamp_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_TIME_STAMP");
+    for (int s = 1; s <= 30; ++s)
+        skip_->addItem(QString::number(s));
+    for (int s = 0; s <= 10; ++s)
+        rewind_->addItem(QString::number(s));
+    stamp_->addItem(Text(res::ids::kStampPosition));
+    stamp_->addItem(Text(res::ids::kStampTimeOfDay));
     for (int l = 1; l <= 96; ++l)
         level_->addItem(QString::number(l));
     for (int d = 6000; d <= 30000; d += 1000)
@@ -73,6 +82,9 @@ void CPlayerOptionsDlg::Show(const PlayerOptions& options)
     };
     select(level_, options.agcLevel);
     select(depth_, options.ncDepth);
+    select(skip_, options.skipStep);
+    select(rewind_, options.resumeRewind);
+    stamp_->setCurrentIndex(options.stampTimeOfDay ? 1 : 0);
     mode_->setCurrentIndex(options.ncMode == 0 || options.ncMode == 1 ? options.ncMode : 0);
 }
 
@@ -81,6 +93,9 @@ PlayerOptions CPlayerOptionsDlg::Read() const
     PlayerOptions o = shown_;
     if (level_->currentIndex() >= 0) o.agcLevel = level_->currentText().toInt();
     if (depth_->currentIndex() >= 0) o.ncDepth = depth_->currentText().toInt();
+    if (skip_->currentIndex() >= 0) o.skipStep = skip_->currentText().toInt();
+    if (rewind_->currentIndex() >= 0) o.resumeRewind = rewind_->currentText().toInt();
+    o.stampTimeOfDay = stamp_->currentIndex() == 1;
     o.ncMode = mode_->currentIndex();
     if (o.ncMode != 0 && o.ncMode != 1) o.ncDepth = 0;
     return o;
@@ -92,7 +107,7 @@ void CPlayerOptionsDlg::OnCommand(int id)
     {
     case IDC_BUTTON_SET_DEFAULT:
         // shown only: nothing is applied before Apply or OK
-        Show(PlayerOptions{30, 1, 20000});
+        Show(PlayerOptions{});
         shown_ = Read();
         break;
     case IDC_BUTTON_APPLY:

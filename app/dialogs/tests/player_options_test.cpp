@@ -37,7 +37,7 @@ TEST(PlayerOptions, ListsApplyDefaultsAndOneWindowAtATime)
         return CPlayerOptionsDlg::Open(nullptr, slot, settings, current,
                                        [&](const PlayerOptions& o) { applied.push_back(o); });
     };
-    CPlayerOptionsDlg* dlg = open({45, 1, 9000});
+    CPlayerOptionsDlg* dlg = open({45, 1, 9000, 12, 2, true});
     ASSERT_EQ(slot, dlg);
     EXPECT_FALSE(dlg->isModal());
     EXPECT_EQ(dlg->LevelList()->count(), 96);
@@ -47,12 +47,18 @@ TEST(PlayerOptions, ListsApplyDefaultsAndOneWindowAtATime)
     EXPECT_EQ(dlg->DepthList()->itemText(24), "30000");
     EXPECT_EQ(dlg->ModeList()->itemText(0), "Telephone line");
     EXPECT_EQ(dlg->ModeList()->itemText(1), "Microphone");
-    EXPECT_EQ(dlg->Read(), (PlayerOptions{45, 1, 9000}));
+    EXPECT_EQ(dlg->SkipList()->itemText(0), "1");
+    EXPECT_EQ(dlg->SkipList()->itemText(29), "30");
+    EXPECT_EQ(dlg->RewindList()->itemText(10), "10");
+    EXPECT_EQ(dlg->StampList()->currentText(), "Time of day");
+    EXPECT_EQ(dlg->Read(), (PlayerOptions{45, 1, 9000, 12, 2, true}));
 
     dlg->ModeList()->setCurrentIndex(0);
+    dlg->RewindList()->setCurrentIndex(3);
+    dlg->StampList()->setCurrentIndex(0);
     Press(*dlg, CPlayerOptionsDlg::IDC_BUTTON_APPLY);
     ASSERT_EQ(applied.size(), 1u);
-    EXPECT_EQ(applied[0], (PlayerOptions{45, 0, 9000}));
+    EXPECT_EQ(applied[0], (PlayerOptions{45, 0, 9000, 12, 3, false}));
     EXPECT_TRUE(dlg->isVisible());
 
     // asked again: the same window comes back

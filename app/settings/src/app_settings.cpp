@@ -39,6 +39,9 @@ void CAppSettings::Exchange(bool saving)
     ExchangeUInt(saving, L"OpenSignature", OpenSignature);
     ExchangeUInt(saving, L"BroadcastWav", BroadcastWav);
     ExchangeUInt(saving, L"ExportFormat", ExportFormat);
+    ExchangeUInt(saving, L"SkipStep", SkipStep);
+    ExchangeUInt(saving, L"ResumeRewind", ResumeRewind);
+    ExchangeUInt(saving, L"TimeStampOfDay", TimeStampOfDay);
 }
 
 void CAppSettings::Validate(bool)
@@ -50,6 +53,9 @@ void CAppSettings::Validate(bool)
     if (OpenSignature != 0) OpenSignature = 1;
     if (BroadcastWav != 0) BroadcastWav = 1;
     if (ExportFormat > 1) ExportFormat = 0;
+    if (SkipStep == 0 || SkipStep > 30) SkipStep = 5;
+    if (ResumeRewind > 10) ResumeRewind = 0;
+    if (TimeStampOfDay != 0) TimeStampOfDay = 1;
     if (LoadListOrder != 0) LoadListOrder = 1;
     if (LogLevel == 0 || LogLevel > 9) LogLevel = 4;
 }

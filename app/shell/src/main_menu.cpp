@@ -15,8 +15,8 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings&
         {res::ids::kMenuFile, {ID_OPEN_RECORDER_FOLDER, ID_RECORDERS, ID_DRIVE_IMPORT, 0, ID_EXIT}},
         {res::ids::kMenuRecording,
          {ID_PLAY, ID_PLAY_FROM_DISK, ID_SAVE_TO_DISK, ID_DELETE, ID_DELETE_ALL, 0,
-          ID_PREVIOUS_SPEECH, ID_NEXT_SPEECH, ID_SKIP_BACK, ID_SKIP_FORWARD, 0, ID_REFRESH,
-          ID_FROM_NEWEST, ID_FROM_OLDEST}},
+          ID_PREVIOUS_SPEECH, ID_NEXT_SPEECH, ID_SKIP_BACK, ID_SKIP_FORWARD, ID_COPY_TIME_STAMP, 0,
+          ID_REFRESH, ID_FROM_NEWEST, ID_FROM_OLDEST}},
         {res::ids::kMenuService,
          {ID_RECORD_SETTINGS, ID_SET_TIME, ID_ENTER_PIN, ID_CHANGE_PIN, ID_SELECT_DEVICE,
           ID_PLAYER_OPTIONS, 0, ID_AUTHENTICATE, ID_PUBLIC_KEYS}},
@@ -57,6 +57,7 @@ MainMenu::MainMenu(QWidget& window, skin::CSkinnedMenu& bar, const CAppSettings&
         {ID_NEXT_SPEECH, QKeySequence(Qt::CTRL | Qt::Key_Right)},
         {ID_SKIP_BACK, QKeySequence(Qt::ALT | Qt::Key_Left)},
         {ID_SKIP_FORWARD, QKeySequence(Qt::ALT | Qt::Key_Right)},
+        {ID_COPY_TIME_STAMP, QKeySequence(Qt::CTRL | Qt::Key_T)},
     };
     for (const auto& [id, key] : keys)
     {

@@ -1,9 +1,11 @@
 #include "shell/playback_panel.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
 #include <QDate>
 #include <QEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLocale>
 #include <optional>
 
@@ -159,11 +161,32 @@ void PlaybackPanel::OnPlayTick()
 
 void PlaybackPanel::PlayRecord(vark::CVarkDevice* device, uint16_t index)
 {
-    // a record from the recorder gets no strip yet: it comes with the recorder's streaming
     waveform_.reset();
+    recordFlow_.soundFed = nullptr;
     c_.waveform->Clear();
+    waveformShown_ = false;
     recordFlow_.SetRecord(device, index);
-    if (control_.Adopt(&recordFlow_) && control_.Play()) control_.SetGain(c_.volume->Pos());
+    if (!control_.Adopt(&recordFlow_)) return;
+    // the strip fills from the sound the record streams as it plays, unless it is kept
+    const vark::RecordInfo& info = recordFlow_.Info();
+    fileStart_ = DateTimeOf(info.start);
+    // the same record played again goes on from what its strip already knows
+    if (!recordWaveform_ || recordWaveform_->Identity() != vark::RecordPeaksIdentity(info))
+        recordWaveform_ = std::make_unique<vark::RecordWaveform>(
+            info, std::max(1, c_.waveform->width()), &peaksCache_);
+    recordFlow_.soundFed = [this](int64_t first, const int16_t* frames, size_t count)
+    {
+        if (recordWaveform_) recordWaveform_->Feed(first, frames, count);
+    };
+    FollowWaveform();
+    if (control_.Play()) control_.SetGain(c_.volume->Pos());
+}
+
+std::optional<QDateTime> PlaybackPanel::DateTimeOf(const platform::AutoDate& date)
+{
+    platform::DateParts p;
+    if (!date.IsValid() || !date.GetParts(p)) return std::nullopt;
+    return QDateTime(QDate(p.year, p.month, p.day), QTime(p.hour, p.minute, p.second));
 }
 
 void PlaybackPanel::PlayFromDisk()
@@ -184,6 +207,8 @@ void PlaybackPanel::PlayFromDisk()
 
 bool PlaybackPanel::PlayFile(const std::string& path, std::optional<QDateTime> start)
 {
+    recordWaveform_.reset();
+    recordFlow_.soundFed = nullptr;
     fileStart_ = std::move(start);
     fileFlow_.SetPath(platform::Utf8ToWide(path));
     if (control_.Adopt(&fileFlow_) && control_.Play() && control_.SetGain(c_.volume->Pos()))
@@ -200,7 +225,8 @@ void PlaybackPanel::StartWaveform(const std::string& path)
     c_.waveform->Clear();
     waveformShown_ = false;
     // one peak column per pixel column of the strip
-    waveform_ = std::make_unique<vark::WaveformWorker>(path, std::max(1, c_.waveform->width()));
+    waveform_ = std::make_unique<vark::WaveformWorker>(path, std::max(1, c_.waveform->width()),
+                                                       &peaksCache_);
 }
 
 void PlaybackPanel::SeekTo(int ms)
@@ -215,7 +241,32 @@ void PlaybackPanel::SeekTo(int ms)
 
 void PlaybackPanel::Skip(int direction)
 {
-    SeekTo(c_.position->Pos() + direction * kSkipMs);
+    SeekTo(c_.position->Pos() + direction * int(settings_.SkipStep) * 1000);
+}
+
+QString PlaybackPanel::TimeStamp() const
+{
+    if (!control_.Flow() || c_.position->Maximum() <= 0) return {};
+    const int ms = c_.position->Pos();
+    if (settings_.TimeStampOfDay && fileStart_)
+        return fileStart_->addMSecs(ms).toString(QStringLiteral("[HH:mm:ss]"));
+    const int s = ms / 1000;
+    return QStringLiteral("[%1:%2:%3]")
+        .arg(s / 3600, 2, 10, QChar('0'))
+        .arg(s / 60 % 60, 2, 10, QChar('0'))
+        .arg(s % 60, 2, 10, QChar('0'));
+}
+
+void PlaybackPanel::CopyTimeStamp()
+{
+    const QString stamp = TimeStamp();
+    if (!stamp.isEmpty()) QGuiApplication::clipboard()->setText(stamp);
+}
+
+void PlaybackPanel::Resume()
+{
+    if (settings_.ResumeRewind > 0) SeekTo(c_.position->Pos() - int(settings_.ResumeRewind) * 1000);
+    control_.TogglePause();
 }
 
 void PlaybackPanel::JumpToSpeech(int direction)
@@ -239,8 +290,9 @@ void PlaybackPanel::JumpToSpeech(int direction)
 
 void PlaybackPanel::FollowWaveform()
 {
-    if (!waveform_ || waveformShown_) return;
-    const vark::WaveformSnapshot s = waveform_->Snapshot();
+    if (waveformShown_ || (!waveform_ && !recordWaveform_)) return;
+    const vark::WaveformSnapshot s =
+        waveform_ ? waveform_->Snapshot() : recordWaveform_->Snapshot();
     c_.waveform->SetPeaks(s.peaks, s.columns);
     c_.waveform->SetStart(fileStart_);
     waveformShown_ = s.done;
@@ -248,7 +300,7 @@ void PlaybackPanel::FollowWaveform()
 
 void PlaybackPanel::OnPlayButton()
 {
-    if (control_.IsPaused()) return control_.TogglePause();
+    if (control_.IsPaused()) return Resume();
     if (control_.Flow())
     {
         if (control_.Play()) control_.SetGain(c_.volume->Pos());
@@ -269,7 +321,10 @@ void PlaybackPanel::OnPlayPause()
         if (control_.Play()) control_.SetGain(c_.volume->Pos());
         return;
     }
-    control_.TogglePause();
+    if (control_.IsPaused())
+        Resume();
+    else
+        control_.TogglePause();
 }
 
 void PlaybackPanel::OnPause()
@@ -325,16 +380,22 @@ void PlaybackPanel::OnProcessingBox(bool agc)
 
 void PlaybackPanel::OpenOptions()
 {
-    dialogs::CPlayerOptionsDlg::Open(
-        &window_, optionsDialog_, settings_, {control_.agcLevel, control_.ncMode, control_.ncDepth},
-        [this](const dialogs::PlayerOptions& o) { ApplyOptions(o.agcLevel, o.ncMode, o.ncDepth); });
+    dialogs::PlayerOptions current{control_.agcLevel, control_.ncMode, control_.ncDepth};
+    current.skipStep = int(settings_.SkipStep);
+    current.resumeRewind = int(settings_.ResumeRewind);
+    current.stampTimeOfDay = settings_.TimeStampOfDay != 0;
+    dialogs::CPlayerOptionsDlg::Open(&window_, optionsDialog_, settings_, current,
+                                     [this](const dialogs::PlayerOptions& o) { ApplyOptions(o); });
 }
 
-void PlaybackPanel::ApplyOptions(int32_t level, int32_t mode, int32_t depth)
+void PlaybackPanel::ApplyOptions(const dialogs::PlayerOptions& o)
 {
-    control_.agcLevel = level;
-    control_.ncMode = mode;
-    control_.ncDepth = depth;
+    control_.agcLevel = o.agcLevel;
+    control_.ncMode = o.ncMode;
+    control_.ncDepth = o.ncDepth;
+    settings_.SkipStep = uint32_t(std::clamp(o.skipStep, 1, 30));
+    settings_.ResumeRewind = uint32_t(std::clamp(o.resumeRewind, 0, 10));
+    settings_.TimeStampOfDay = o.stampTimeOfDay ? 1 : 0;
     if (c_.agc->isChecked()) control_.SetAgc(true);
     if (c_.denoiser->isChecked()) control_.SetDenoiser(true);
 }

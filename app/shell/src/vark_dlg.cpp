@@ -196,6 +196,7 @@ void CVarkDlg::InitCommands()
         {ID_NEXT_SPEECH, [&p] { p.JumpToSpeech(1); }},
         {ID_SKIP_BACK, [&p] { p.Skip(-1); }},
         {ID_SKIP_FORWARD, [&p] { p.Skip(1); }},
+        {ID_COPY_TIME_STAMP, [&p] { p.CopyTimeStamp(); }},
         {IDC_PAUSE, [&p] { p.OnPause(); }},
         {IDC_STOP_PLAY, [&p] { p.Stop(); }},
         {IDC_BEGIN, [this] { OnStep(-1); }},

@@ -23,12 +23,15 @@
 #include "res/strings.h"
 #include "settings/app_settings.h"
 #include "shell/vark_dlg.h"
+#include "shell/waveform_strip.h"
 #include "skin/modal_questions.h"
 #include "skin/skinned_more.h"
 #include "skin/skinned_slider.h"
 #include "testsupport/sound.h"
 #include "testsupport/test_env.h"
 #include "transfer/g711.h"
+#include "transfer/peaks_cache.h"
+#include "transfer/vark_data_flow.h"
 #include "trillo/player_case.h"
 
 namespace
@@ -376,6 +379,19 @@ TEST(MainWindow, PlaysARecordWholeThenPausesSeeksAndExitsInTwoPasses)
         expected.emplace_back(v, v);
     EXPECT_EQ(testsupport::CompareHeard(testsupport::CapturedFrames(env.Path("out.wav")), expected),
               "");
+    // its strip came from what streamed, column for column, and is kept for the next play
+    WaveformStrip* strip = nullptr;
+    for (QWidget* w : dlg.findChildren<QWidget*>())
+        if (auto* s = dynamic_cast<WaveformStrip*>(w)) strip = s;
+    ASSERT_NE(strip, nullptr);
+    EXPECT_EQ(strip->KnownColumns(), strip->width());
+    numera::PeakAnalyser direct(strip->Peaks().rate, 1, int64_t(pcm.size()), strip->width());
+    direct.Feed(pcm.data(), pcm.size());
+    EXPECT_EQ(strip->Peaks().min, direct.Result().min);
+    EXPECT_EQ(strip->Peaks().max, direct.Result().max);
+    auto* played = dynamic_cast<vark::CVarkDataFlow*>(dlg.Player().Flow());
+    ASSERT_NE(played, nullptr);
+    EXPECT_TRUE(vark::PeaksCache().Load(vark::RecordPeaksIdentity(played->Info()), strip->width()));
 
     // the next record: pause holds the position, a seek moves it, Exit stops first
     dlg.OnCommand(CVarkDlg::IDC_END);

@@ -3,6 +3,8 @@
 // and letting go of it.
 #include <gtest/gtest.h>
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QSocketNotifier>
 #include <QTest>
 
@@ -189,6 +191,31 @@ TEST(PlaybackPanel, TheStripDrawsTheFilesPeaksAndAClickSeeks)
         EXPECT_EQ(c.position->Pos(), 0);
         panel.Skip(1);
         EXPECT_EQ(c.position->Pos(), 5000);
+
+        // the transcription keys as the options set them: the step, the time stamp, and the
+        // rewind whenever playback resumes after a pause
+        settings.SkipStep = 2;
+        panel.Skip(-1);
+        EXPECT_EQ(c.position->Pos(), 3000);
+        panel.CopyTimeStamp();
+        EXPECT_EQ(QGuiApplication::clipboard()->text(), "[00:00:03]");
+        settings.TimeStampOfDay = 1; // a file from disk has no time of day: still the position
+        EXPECT_EQ(panel.TimeStamp(), "[00:00:03]");
+        settings.ResumeRewind = 2;
+        panel.OnPause();
+        ASSERT_TRUE(panel.Player().IsPaused());
+        const int held = c.position->Pos();
+        panel.OnPlayPause();
+        EXPECT_FALSE(panel.Player().IsPaused());
+        EXPECT_EQ(c.position->Pos(), std::max(0, held - 2000));
+
+        // played again with its time of day (as a drive recorder's file is): the strip is
+        // kept, and the time stamp is the time of day there
+        ASSERT_TRUE(panel.PlayFile(wav, QDateTime(QDate(2026, 12, 11), QTime(14, 2, 10))));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.waveform->KnownColumns() == 200; }, 5000));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.position->Maximum() == 6000; }, 20000));
+        panel.Skip(1);
+        EXPECT_EQ(panel.TimeStamp(), "[14:02:12]");
         panel.End();
     }
     EXPECT_EQ(answers.Unexpected(), 0);

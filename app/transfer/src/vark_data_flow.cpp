@@ -173,6 +173,7 @@ bool CVarkDataFlow::FeedBlock()
     const size_t samples = info_.compressed ? expected : expected / 2;
     const size_t frames = samples / channels; // a torn last frame is not sound
     pcm_.resize(frames * channels * 2);
+    frames_.resize(frames * channels);
     for (size_t f = 0; f < frames; ++f)
         for (size_t c = 0; c < channels; ++c)
         {
@@ -182,6 +183,7 @@ bool CVarkDataFlow::FeedBlock()
                                   : static_cast<int16_t>(platform::LoadLE16(&record_[2 * s]));
             // Interleaved frames become one block per channel: all left, then all right.
             platform::StoreLE16(&pcm_[2 * (c * frames + f)], static_cast<uint16_t>(v));
+            frames_[s] = v;
         }
     if (pcm_.empty()) return true;
     if (!Player()->SetSound(pcm_.data(), static_cast<int32_t>(pcm_.size()),
@@ -191,6 +193,9 @@ bool CVarkDataFlow::FeedBlock()
         Fail(Failure::kPlayer);
         return false;
     }
+    if (soundFed)
+        soundFed(from / static_cast<int64_t>(info_.BytesPerSample() * channels), frames_.data(),
+                 frames);
     return true;
 }
 
@@ -218,7 +223,8 @@ void CVarkDataFlow::SetPosition(int32_t ms)
     pausedAt_ = at;
     fedBytes_ = Aligned(at * bytesPerMs_);
     Post(player_code::kPosition, static_cast<platform::LPARAM>(at));
-    if (!playing_) return;
+    // paused, the resume starts from there; the player stays quiet until then
+    if (!playing_ || paused_) return;
     if (!RestartMonitoring()) return Fail(Failure::kPlayer);
     if (!Seek()) return Fail(Failure::kRead);
     clockBase_ = Now() - at;

@@ -16,8 +16,8 @@ namespace
 constexpr auto kPublishEvery = std::chrono::milliseconds(100);
 } // namespace
 
-WaveformWorker::WaveformWorker(std::string path, int width, int threshold)
-    : path_(std::move(path)), width_(width), threshold_(threshold)
+WaveformWorker::WaveformWorker(std::string path, int width, const PeaksCache* cache, int threshold)
+    : path_(std::move(path)), width_(width), threshold_(threshold), cache_(cache)
 {
     thread_ = std::thread([this] { Run(); });
 }
@@ -36,15 +36,30 @@ WaveformSnapshot WaveformWorker::Snapshot() const
 
 void WaveformWorker::Run()
 {
-    const int64_t read = Pass(0);
+    const std::string identity = cache_ ? FilePeaksIdentity(path_) : std::string();
+    if (auto kept = cache_ ? cache_->Load(identity, width_) : std::nullopt)
+    {
+        std::lock_guard lock(mutex_);
+        snapshot_.peaks = std::move(*kept);
+        snapshot_.columns = snapshot_.peaks.width;
+        snapshot_.done = true;
+        return;
+    }
+    int64_t read = Pass(0);
     int64_t stated = 0;
     {
         std::lock_guard lock(mutex_);
         stated = snapshot_.peaks.frames;
     }
-    if (read > 0 && read != stated && !cancel_) Pass(read);
-    std::lock_guard lock(mutex_);
-    snapshot_.done = true;
+    if (read > 0 && read != stated && !cancel_) read = Pass(read);
+    numera::WaveformPeaks whole;
+    {
+        std::lock_guard lock(mutex_);
+        snapshot_.done = true;
+        if (read > 0 && !cancel_) whole = snapshot_.peaks;
+    }
+    // written outside the lock: the window's snapshots do not wait for the disk
+    if (cache_ && whole.width > 0) cache_->Store(identity, whole);
 }
 
 int64_t WaveformWorker::Pass(int64_t frames)

@@ -292,6 +292,22 @@ TEST_F(FlowTest, SetPositionRealignsTheFedPositionAndSeeks)
         leftOf(126976, 8192));
     EXPECT_EQ(Positions(window.Take()).back(), 2200);
 
+    // paused, a jump only moves where the resume starts from; the player is left alone
+    std::vector<int64_t> firsts;
+    flow.soundFed = [&](int64_t first, const int16_t* frames, size_t count)
+    {
+        firsts.push_back(first);
+        ASSERT_EQ(count, 8192u);
+        EXPECT_EQ(uint16_t(frames[1]), platform::LoadLE16(&data[188416 + 2]));
+    };
+    control->TogglePause();
+    tril.Take();
+    flow.SetPosition(3000); // 192000 -> 188416
+    EXPECT_TRUE(tril.Take().empty());
+    control->TogglePause();
+    control->Tick();
+    EXPECT_EQ(firsts, std::vector<int64_t>{188416 / 4});
+
     flow.SetPosition(-5); // out of range: taken as the start
     EXPECT_EQ(flow.FedBytes(), 0);
 }

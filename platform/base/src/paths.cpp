@@ -53,28 +53,35 @@ bool CreateFolders(const std::string& path, unsigned mode)
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-std::string RoamingAppDataFolder()
+namespace
 {
-    std::string folder = EnvFolder("XDG_CONFIG_HOME");
+// $<variable>, else <home>/<under>, created 0700.
+std::string XdgFolder(const char* variable, const char* under)
+{
+    std::string folder = EnvFolder(variable);
     if (folder.empty())
     {
         const std::string home = HomeFolder();
         if (home.empty()) return {};
-        folder = JoinPath(home, ".config");
+        folder = JoinPath(home, under);
     }
     return CreateFolders(folder, 0700) ? folder : std::string();
+}
+} // namespace
+
+std::string RoamingAppDataFolder()
+{
+    return XdgFolder("XDG_CONFIG_HOME", ".config");
 }
 
 std::string DataHomeFolder()
 {
-    std::string folder = EnvFolder("XDG_DATA_HOME");
-    if (folder.empty())
-    {
-        const std::string home = HomeFolder();
-        if (home.empty()) return {};
-        folder = JoinPath(JoinPath(home, ".local"), "share");
-    }
-    return CreateFolders(folder, 0700) ? folder : std::string();
+    return XdgFolder("XDG_DATA_HOME", ".local/share");
+}
+
+std::string CacheHomeFolder()
+{
+    return XdgFolder("XDG_CACHE_HOME", ".cache");
 }
 
 std::string RuntimeFolder()

@@ -29,6 +29,7 @@ ScopedTestEnv::ScopedTestEnv()
     ::chmod((root_ + "/runtime").c_str(), 0700);
     Set("XDG_CONFIG_HOME", root_ + "/config");
     Set("XDG_DATA_HOME", root_ + "/data");
+    Set("XDG_CACHE_HOME", root_ + "/cache");
     Set("XDG_RUNTIME_DIR", root_ + "/runtime");
     Set("VARK_DEVICE_DIR", root_ + "/devices");
     Set("VARK_COM_REGISTRY", root_ + "/com");

@@ -1,8 +1,9 @@
-// CPlayerOptionsDlg: the player's gain-control level, noise-reduction mode and depth. Modeless
-// and one at a time: the owner opens it through Open, which restores the one already open.
-// Apply and OK hand the three values to the owner's apply function; a mode other than 0 and 1
-// hands depth 0. The window opens where it was last closed, kept reachable on the screen, and
-// writes its place back into the settings when it goes.
+// CPlayerOptionsDlg: the player's gain-control level, noise-reduction mode and depth, and the
+// transcription keys' skip step, rewind on resume and kind of time stamp. Modeless and one at
+// a time: the owner opens it through Open, which restores the one already open. Apply and OK
+// hand the values to the owner's apply function; a mode other than 0 and 1 hands depth 0. The
+// window opens where it was last closed, kept reachable on the screen, and writes its place back
+// into the settings when it goes.
 #pragma once
 
 #include <QCloseEvent>
@@ -25,6 +26,9 @@ struct PlayerOptions
     int32_t agcLevel = 30;
     int32_t ncMode = 1;
     int32_t ncDepth = 20000;
+    int skipStep = 5;     // seconds, 1..30
+    int resumeRewind = 0; // seconds, 0..10
+    bool stampTimeOfDay = false;
     bool operator==(const PlayerOptions&) const = default;
 };
 
@@ -48,6 +52,9 @@ public:
     skin::CSkinnedCombo* LevelList() const { return level_; }
     skin::CSkinnedCombo* ModeList() const { return mode_; }
     skin::CSkinnedCombo* DepthList() const { return depth_; }
+    skin::CSkinnedCombo* SkipList() const { return skip_; }
+    skin::CSkinnedCombo* RewindList() const { return rewind_; }
+    skin::CSkinnedCombo* StampList() const { return stamp_; }
 
     // Where a window of `size` stored at `stored` opens on a screen of `screen`, so that at
     // least 40 pixels of it stay reachable.
@@ -68,7 +75,7 @@ private:
     CAppSettings& settings_;
     ApplyOptions apply_;
     PlayerOptions shown_;
-    skin::CSkinnedCombo *level_, *mode_, *depth_;
+    skin::CSkinnedCombo *level_, *mode_, *depth_, *skip_, *rewind_, *stamp_;
 };
 
 } // namespace dialogs

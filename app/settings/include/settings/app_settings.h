@@ -33,6 +33,11 @@ public:
     uint32_t BroadcastWav = 0;
     // Copy to disk writes 0 WAV or 1 FLAC files.
     uint32_t ExportFormat = 0;
+    // The transcription keys: the skip step (1..30 s), the rewind on resume (0..10 s) and
+    // time stamps as the time of day (1) or the position in the record (0).
+    uint32_t SkipStep = 5;
+    uint32_t ResumeRewind = 0;
+    uint32_t TimeStampOfDay = 0;
 
     // The system's "operating system above version 5": set, the language follows the user's
     // locale whatever is stored and the Language menu is disabled. Our resource lookup follows

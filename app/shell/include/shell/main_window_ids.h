@@ -41,6 +41,7 @@ struct MainWindowIds
         ID_NEXT_SPEECH = 32835,
         ID_SKIP_BACK = 32836,
         ID_SKIP_FORWARD = 32837,
+        ID_COPY_TIME_STAMP = 32838,
         ID_RECORDER_FIRST = 33000, // item n of the Recorders submenu is ID_RECORDER_FIRST + n
     };
     // Controls, from the window's table.

@@ -13,11 +13,14 @@
 #include <cstdint>
 #include <functional>
 
+#include "platform/autodate.h"
 #include "platform/winmsg.h"
 #include "skin/skinned_fwd.h"
 #include "transfer/file_data_flow.h"
 #include "transfer/flow_clock.h"
+#include "transfer/peaks_cache.h"
 #include "transfer/player_control.h"
+#include "transfer/record_waveform.h"
 #include "transfer/vark_data_flow.h"
 #include "transfer/waveform_worker.h"
 
@@ -30,7 +33,8 @@ class WaveformStrip;
 namespace dialogs
 {
 class CPlayerOptionsDlg;
-}
+struct PlayerOptions;
+} // namespace dialogs
 namespace vark
 {
 class CVarkDevice;
@@ -63,6 +67,9 @@ public:
     // program's message, when the player cannot. `start`: when it was recorded, for the
     // strip's hover text.
     bool PlayFile(const std::string& path, std::optional<QDateTime> start = std::nullopt);
+    // When a record's start is known: as the strip's hover and the time stamps show it.
+    static std::optional<QDateTime> DateTimeOf(const platform::AutoDate& date);
+
     void OnPlayButton();
     void OnPlayPause();
     void OnPause();
@@ -74,9 +81,13 @@ public:
     // Ctrl+Right, Ctrl+Left: to the next start of speech on the strip, or back to the start
     // of this one (the previous one within its first second).
     void JumpToSpeech(int direction);
-    // Alt+Right, Alt+Left: kSkipMs forward or back.
+    // Alt+Right, Alt+Left: the skip step (the player options) forward or back.
     void Skip(int direction);
-    static constexpr int kSkipMs = 5000;
+    // Ctrl+T: the position onto the clipboard as "[hh:mm:ss]", or the time of day there when
+    // the options say so and the record's start is known.
+    void CopyTimeStamp();
+    // The text CopyTimeStamp puts on the clipboard; empty with nothing to play.
+    QString TimeStamp() const;
     void OnLoopBox();
     void OnProcessingBox(bool agc);
     void OpenOptions();
@@ -99,7 +110,9 @@ protected:
 private:
     void OnPlayTick();
     void OnPlayerMessage(int code, intptr_t value, const QString& text);
-    void ApplyOptions(int32_t level, int32_t mode, int32_t depth);
+    void ApplyOptions(const dialogs::PlayerOptions& o);
+    // Out of a pause, the rewind on resume (the player options) back first.
+    void Resume();
     void OnPositionSlider(int code, int position);
     void SetVolume(int volume);
     // The strip of the file that plays: worked out beside it, shown as it comes.
@@ -123,7 +136,9 @@ private:
     vark::CVarkDataFlow recordFlow_;
     vark::CFileDataFlow fileFlow_;
     vark::PlayerControl control_; // after the flows: it lets go of them before they go
+    vark::PeaksCache peaksCache_;
     std::unique_ptr<vark::WaveformWorker> waveform_;
+    std::unique_ptr<vark::RecordWaveform> recordWaveform_;
     bool waveformShown_ = false; // the strip holds the worker's whole result
     std::optional<QDateTime> fileStart_;
 };

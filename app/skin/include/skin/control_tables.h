@@ -175,6 +175,9 @@
     X(IDC_COMBO_AGC, 1132, Combo)                                                                  \
     X(IDC_COMBO_NC_MODE, 1133, Combo)                                                              \
     X(IDC_COMBO_NC_DEPTH, 1134, Combo)                                                             \
+    X(IDC_COMBO_SKIP_STEP, 1301, Combo)                                                            \
+    X(IDC_COMBO_RESUME_REWIND, 1302, Combo)                                                        \
+    X(IDC_COMBO_TIME_STAMP, 1303, Combo)                                                           \
     X(IDC_BUTTON_SET_DEFAULT, 1136, Button)                                                        \
     X(IDC_BUTTON_APPLY, 3, Button)                                                                 \
     VARK_FORM_BUTTONS_CONTROLS(X)

@@ -20,6 +20,7 @@
 #include "transfer/record_row.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ public:
 
     // Set before the flow is adopted. `index` is 0-based.
     void SetRecord(CVarkDevice* device, uint16_t index);
+
+    // Each block handed to the player, as interleaved frames from the record's frame
+    // `first` on (the strip of the record is worked out from them).
+    std::function<void(int64_t first, const int16_t* frames, size_t count)> soundFed;
 
     bool Play() override;
     void Stop() override;
@@ -102,6 +107,7 @@ private:
 
     std::vector<uint8_t> record_; // one read from the recorder
     std::vector<uint8_t> pcm_;    // the block handed to the player
+    std::vector<int16_t> frames_; // the same, interleaved, for soundFed
 };
 
 } // namespace vark

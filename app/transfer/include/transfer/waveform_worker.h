@@ -2,11 +2,12 @@
 // own thread decodes the file through the media reader and feeds numera's PeakAnalyser, and
 // the window takes a snapshot of what is known now (the columns read so far, the rest not
 // yet). A file whose stated length was off is read once more over the length it had.
-// Cancelled and joined when it goes. The cache of peaks and the records that stream from the
-// recorder come with the window's later steps; this worker reads files.
+// Cancelled and joined when it goes. With a cache, a file whose strip is kept there is not
+// read at all, and a strip read whole is kept for the next time.
 #pragma once
 
 #include "numera/waveform_peaks.h"
+#include "transfer/peaks_cache.h"
 
 #include <atomic>
 #include <mutex>
@@ -26,8 +27,9 @@ struct WaveformSnapshot
 class WaveformWorker
 {
 public:
-    // `path` is UTF-8; `width` the strip's columns.
-    WaveformWorker(std::string path, int width, int threshold = 800);
+    // `path` is UTF-8; `width` the strip's columns. `cache`, when given, outlives the worker.
+    WaveformWorker(std::string path, int width, const PeaksCache* cache = nullptr,
+                   int threshold = 800);
     ~WaveformWorker();
     WaveformWorker(const WaveformWorker&) = delete;
     WaveformWorker& operator=(const WaveformWorker&) = delete;
@@ -43,6 +45,7 @@ private:
 
     const std::string path_;
     const int width_, threshold_;
+    const PeaksCache* const cache_;
     std::atomic<bool> cancel_{false};
     mutable std::mutex mutex_;
     WaveformSnapshot snapshot_;

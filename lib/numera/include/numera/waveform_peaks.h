@@ -29,6 +29,10 @@
 namespace numera
 {
 
+// The computation's version: raised whenever the columns or the segments of the same sound
+// would come out differently, so that peaks kept from an older one are worked out again.
+inline constexpr uint32_t kPeaksVersion = 1;
+
 struct SpeechSegment
 {
     double start = 0, end = 0; // seconds from the first sample

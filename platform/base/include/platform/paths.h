@@ -13,6 +13,9 @@ std::string RoamingAppDataFolder();
 // $XDG_DATA_HOME, else ~/.local/share, for data the program makes and keeps (keys, state);
 // created if missing. Empty when neither can be determined.
 std::string DataHomeFolder();
+// $XDG_CACHE_HOME, else ~/.cache, for what can be made again (peaks of records); created if
+// missing. Empty when neither can be determined.
+std::string CacheHomeFolder();
 // $XDG_RUNTIME_DIR, else /tmp/vark-<uid> (created 0700).
 std::string RuntimeFolder();
 // Folder of the running executable (from /proc/self/exe), without a trailing slash.
