@@ -1,5 +1,7 @@
 #include "shell/waveform_strip.h"
 
+#include "res/strings.h"
+
 #include <QMouseEvent>
 #include <QPainter>
 #include <QToolTip>
@@ -71,7 +73,8 @@ QString WaveformStrip::HoverText(int position) const
     QString text = Clock(position);
     if (start_)
         text += QStringLiteral("  (%1)").arg(start_->addMSecs(position).toString("HH:mm:ss"));
-    return text;
+    // the keys that move through what the strip shows
+    return text + '\n' + QString::fromStdString(res::LoadString(res::ids::kWaveformKeys));
 }
 
 void WaveformStrip::paintEvent(QPaintEvent*)
