@@ -2,10 +2,12 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <algorithm>
 
 #include "dialog_text.h"
 #include "form_buttons.h"
 #include "settings/app_settings.h"
+#include "skin/skinned_controls.h"
 
 namespace dialogs
 {
@@ -51,6 +53,22 @@ CPlayerOptionsDlg::CPlayerOptionsDlg(QWidget* owner, CPlayerOptionsDlg*& slot,
         rewind_->addItem(QString::number(s));
     stamp_->addItem(Text(res::ids::kStampPosition));
     stamp_->addItem(Text(res::ids::kStampTimeOfDay));
+    pedal_ = Bind(new skin::CSkinnedStatic(&Skin()), "IDC_STATIC_PEDAL");
+    pedals_ = {Bind(new skin::CSkinnedCheck(&Skin()), "IDC_CHK_PEDAL_LEFT"),
+               Bind(new skin::CSkinnedCheck(&Skin()), "IDC_CHK_PEDAL_MIDDLE"),
+               Bind(new skin::CSkinnedCheck(&Skin()), "IDC_CHK_PEDAL_RIGHT")};
+    for (skin::CSkinnedCheck* p : pedals_)
+    {
+        // they show the pedals, they are not set by hand
+        p->setAttribute(Qt::WA_TransparentForMouseEvents);
+        p->setFocusPolicy(Qt::NoFocus);
+    }
+    pedalMode_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_PEDAL_MODE");
+    pedalMode_->addItem(Text(res::ids::kHoldToPlay));
+    pedalMode_->addItem(Text(res::ids::kPressToPlayPause));
+    pedalSpeed_ = Bind(new skin::CSkinnedCombo(&Skin()), "IDC_COMBO_PEDAL_SPEED");
+    for (int s = 2; s <= 10; ++s)
+        pedalSpeed_->addItem(QString::number(s) + QChar(0x00d7));
     for (int l = 1; l <= 96; ++l)
         level_->addItem(QString::number(l));
     for (int d = 6000; d <= 30000; d += 1000)
@@ -61,6 +79,7 @@ CPlayerOptionsDlg::CPlayerOptionsDlg(QWidget* owner, CPlayerOptionsDlg*& slot,
     Bind(new skin::CSkinnedButton(&Skin()), "IDC_BUTTON_APPLY");
     BindFormButtons(*this);
     InitSkin(kBitmap, kDescription);
+    ShowPedal({}, {}); // until the owner says which pedal it has
     Show(current);
     PlaceFromSettings();
 }
@@ -85,6 +104,8 @@ void CPlayerOptionsDlg::Show(const PlayerOptions& options)
     select(skip_, options.skipStep);
     select(rewind_, options.resumeRewind);
     stamp_->setCurrentIndex(options.stampTimeOfDay ? 1 : 0);
+    pedalMode_->setCurrentIndex(options.pedalHoldToPlay ? 0 : 1);
+    pedalSpeed_->setCurrentIndex(std::clamp(options.pedalSpeed, 2, 10) - 2);
     mode_->setCurrentIndex(options.ncMode == 0 || options.ncMode == 1 ? options.ncMode : 0);
 }
 
@@ -96,6 +117,8 @@ PlayerOptions CPlayerOptionsDlg::Read() const
     if (skip_->currentIndex() >= 0) o.skipStep = skip_->currentText().toInt();
     if (rewind_->currentIndex() >= 0) o.resumeRewind = rewind_->currentText().toInt();
     o.stampTimeOfDay = stamp_->currentIndex() == 1;
+    o.pedalHoldToPlay = pedalMode_->currentIndex() != 1;
+    if (pedalSpeed_->currentIndex() >= 0) o.pedalSpeed = pedalSpeed_->currentIndex() + 2;
     o.ncMode = mode_->currentIndex();
     if (o.ncMode != 0 && o.ncMode != 1) o.ncDepth = 0;
     return o;
@@ -123,6 +146,26 @@ void CPlayerOptionsDlg::OnCommand(int id)
     default:
         break;
     }
+}
+
+void CPlayerOptionsDlg::ShowPedal(const QString& name, const std::array<bool, 3>& down)
+{
+    pedal_->setText(name.isEmpty() ? Text(res::ids::kNoPedalFound) : name);
+    for (size_t p = 0; p < pedals_.size(); ++p)
+    {
+        pedals_[p]->setChecked(down[p]);
+        pedals_[p]->setEnabled(!name.isEmpty());
+    }
+}
+
+QString CPlayerOptionsDlg::PedalText() const
+{
+    return pedal_->text();
+}
+
+std::array<bool, 3> CPlayerOptionsDlg::PedalsShown() const
+{
+    return {pedals_[0]->isChecked(), pedals_[1]->isChecked(), pedals_[2]->isChecked()};
 }
 
 QPoint CPlayerOptionsDlg::KeepReachable(int64_t x, int64_t y, QSize size, QRect screen)

@@ -51,14 +51,22 @@ TEST(PlayerOptions, ListsApplyDefaultsAndOneWindowAtATime)
     EXPECT_EQ(dlg->SkipList()->itemText(29), "30");
     EXPECT_EQ(dlg->RewindList()->itemText(10), "10");
     EXPECT_EQ(dlg->StampList()->currentText(), "Time of day");
+    EXPECT_EQ(dlg->PedalSpeedList()->itemText(0), QString("2") + QChar(0x00d7));
+    EXPECT_EQ(dlg->PedalModeList()->currentText(), "Hold to play");
+    dlg->ShowPedal({}, {});
+    EXPECT_EQ(dlg->PedalText(), "No foot pedal found");
+    dlg->ShowPedal("VEC USB Footpedal", {false, true, false});
+    EXPECT_EQ(dlg->PedalsShown(), (std::array<bool, 3>{false, true, false}));
     EXPECT_EQ(dlg->Read(), (PlayerOptions{45, 1, 9000, 12, 2, true}));
 
     dlg->ModeList()->setCurrentIndex(0);
     dlg->RewindList()->setCurrentIndex(3);
     dlg->StampList()->setCurrentIndex(0);
+    dlg->PedalModeList()->setCurrentIndex(1);
+    dlg->PedalSpeedList()->setCurrentIndex(8);
     Press(*dlg, CPlayerOptionsDlg::IDC_BUTTON_APPLY);
     ASSERT_EQ(applied.size(), 1u);
-    EXPECT_EQ(applied[0], (PlayerOptions{45, 0, 9000, 12, 3, false}));
+    EXPECT_EQ(applied[0], (PlayerOptions{45, 0, 9000, 12, 3, false, false, 10}));
     EXPECT_TRUE(dlg->isVisible());
 
     // asked again: the same window comes back

@@ -42,6 +42,8 @@ void CAppSettings::Exchange(bool saving)
     ExchangeUInt(saving, L"SkipStep", SkipStep);
     ExchangeUInt(saving, L"ResumeRewind", ResumeRewind);
     ExchangeUInt(saving, L"TimeStampOfDay", TimeStampOfDay);
+    ExchangeUInt(saving, L"PedalHoldToPlay", PedalHoldToPlay);
+    ExchangeUInt(saving, L"PedalSpeed", PedalSpeed);
 }
 
 void CAppSettings::Validate(bool)
@@ -56,6 +58,8 @@ void CAppSettings::Validate(bool)
     if (SkipStep == 0 || SkipStep > 30) SkipStep = 5;
     if (ResumeRewind > 10) ResumeRewind = 0;
     if (TimeStampOfDay != 0) TimeStampOfDay = 1;
+    if (PedalHoldToPlay != 0) PedalHoldToPlay = 1;
+    if (PedalSpeed < 2 || PedalSpeed > 10) PedalSpeed = 4;
     if (LoadListOrder != 0) LoadListOrder = 1;
     if (LogLevel == 0 || LogLevel > 9) LogLevel = 4;
 }

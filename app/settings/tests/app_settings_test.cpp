@@ -23,12 +23,13 @@ TEST(AppSettings, ValidationCorrectsOutOfRangeValues)
     const std::string path = env.Path("Varke.ini");
     WriteFile(path, "[Common]\nPauseLength=75\nRingLength=0x10\nLogLevel=12\nDigitalSign=7\n"
                     "LoadListOrder=3\nLanguage=7\nSkipStep=31\nResumeRewind=11\n"
-                    "TimeStampOfDay=2\n");
+                    "TimeStampOfDay=2\nPedalSpeed=11\n");
     CAppSettings s(W(path));
     ASSERT_TRUE(s.Load());
     EXPECT_EQ(s.SkipStep, 5u);
     EXPECT_EQ(s.ResumeRewind, 0u);
     EXPECT_EQ(s.TimeStampOfDay, 1u);
+    EXPECT_EQ(s.PedalSpeed, 4u);
     EXPECT_EQ(s.PauseLength, 59u);
     EXPECT_EQ(s.RingLength, 16u);
     EXPECT_EQ(s.LogLevel, 4u);
@@ -68,7 +69,8 @@ TEST(AppSettings, AMissingFileGivesDefaultsAndIsCreatedByTheFirstSave)
               "LoadListOrder=0\nLogLevel=4\nLogFlags=0\n"
               "PlayerOptionsWinPosX=4294967276\nPlayerOptionsWinPosY=0\n"
               "SignMode=2\nIgnoreTimerOverlapping=0\nOpenSignature=0\nBroadcastWav=0\n"
-              "ExportFormat=0\nSkipStep=5\nResumeRewind=0\nTimeStampOfDay=0\n");
+              "ExportFormat=0\nSkipStep=5\nResumeRewind=0\nTimeStampOfDay=0\n"
+              "PedalHoldToPlay=1\nPedalSpeed=4\n");
     CAppSettings back(W(path));
     ASSERT_TRUE(back.Load());
     EXPECT_EQ(static_cast<int32_t>(back.PlayerOptionsWinPosX), -20);

@@ -29,6 +29,8 @@ int PrintHelp()
         "                    (default $XDG_RUNTIME_DIR/vark/devices)\n"
         "  VARK_COM_REGISTRY folder of the player server registration\n"
         "                    (default $XDG_DATA_HOME/vark/com)\n"
+        "  VARK_PEDAL_DIR    folder of the event devices looked at for foot pedals\n"
+        "                    (default /dev/input/by-id)\n"
         "  XDG_CONFIG_HOME   parent of the data folder (default ~/.config)\n"
         "  XDG_RUNTIME_DIR   the single-instance lock and the device folder\n"
         "  LC_ALL, LC_MESSAGES, LANG  the language when none is chosen in the program\n"

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "dialogs/player_options_dlg.h"
+#include "pedal_input.h"
 #include "platform/text.h"
 #include "res/strings.h"
 #include "scriba/scriba.h"
@@ -112,6 +113,43 @@ PlaybackPanel::PlaybackPanel(skin::CBaseDlg& window, CAppSettings& settings,
     };
     connect(&playTimer_, &QTimer::timeout, this, [this] { OnPlayTick(); });
     playTimer_.start(200);
+    using Kind = PedalMapping::Kind;
+    pedals_ =
+        std::make_unique<PedalInput>(settings_.PedalHoldToPlay != 0, int(settings_.PedalSpeed),
+                                     [this](const PedalMapping::Action& a)
+                                     {
+                                         switch (a.kind)
+                                         {
+                                         case Kind::kPlay:
+                                             if (control_.IsPaused())
+                                                 Resume();
+                                             else if (!control_.IsPlaying())
+                                                 OnPlayPause();
+                                             break;
+                                         case Kind::kPause:
+                                             OnPause();
+                                             break;
+                                         case Kind::kToggle:
+                                             OnPlayPause();
+                                             break;
+                                         case Kind::kStep:
+                                             SeekTo(c_.position->Pos() + a.ms);
+                                             break;
+                                         case Kind::kPreviousRecord:
+                                         case Kind::kNextRecord:
+                                             if (stepRecord)
+                                                 stepRecord(a.kind == Kind::kNextRecord ? 1 : -1);
+                                             break;
+                                         }
+                                     });
+    pedals_->changed = [this] { ShowPedal(); };
+}
+
+void PlaybackPanel::ShowPedal()
+{
+    if (optionsDialog_)
+        optionsDialog_->ShowPedal(pedals_ ? pedals_->PedalName() : QString(),
+                                  pedals_ ? pedals_->Down() : std::array<bool, 3>{});
 }
 
 PlaybackPanel::~PlaybackPanel()
@@ -128,6 +166,7 @@ void PlaybackPanel::CloseOptions()
 
 void PlaybackPanel::End()
 {
+    pedals_.reset(); // let go of the pedals: they are another program's again
     playTimer_.stop();
     control_.Drop();
     TRIL_Clear();
@@ -384,8 +423,11 @@ void PlaybackPanel::OpenOptions()
     current.skipStep = int(settings_.SkipStep);
     current.resumeRewind = int(settings_.ResumeRewind);
     current.stampTimeOfDay = settings_.TimeStampOfDay != 0;
+    current.pedalHoldToPlay = settings_.PedalHoldToPlay != 0;
+    current.pedalSpeed = int(settings_.PedalSpeed);
     dialogs::CPlayerOptionsDlg::Open(&window_, optionsDialog_, settings_, current,
                                      [this](const dialogs::PlayerOptions& o) { ApplyOptions(o); });
+    ShowPedal();
 }
 
 void PlaybackPanel::ApplyOptions(const dialogs::PlayerOptions& o)
@@ -396,6 +438,9 @@ void PlaybackPanel::ApplyOptions(const dialogs::PlayerOptions& o)
     settings_.SkipStep = uint32_t(std::clamp(o.skipStep, 1, 30));
     settings_.ResumeRewind = uint32_t(std::clamp(o.resumeRewind, 0, 10));
     settings_.TimeStampOfDay = o.stampTimeOfDay ? 1 : 0;
+    settings_.PedalHoldToPlay = o.pedalHoldToPlay ? 1 : 0;
+    settings_.PedalSpeed = uint32_t(std::clamp(o.pedalSpeed, 2, 10));
+    if (pedals_) pedals_->Remap(o.pedalHoldToPlay, int(settings_.PedalSpeed));
     if (c_.agc->isChecked()) control_.SetAgc(true);
     if (c_.denoiser->isChecked()) control_.SetDenoiser(true);
 }

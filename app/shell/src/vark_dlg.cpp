@@ -127,6 +127,7 @@ void CVarkDlg::InitControls()
     play.format = texts_[IDC_EDIT_FORMAT];
     panel_ = std::make_unique<PlaybackPanel>(*this, settings_, play);
     panel_->playCurrentRecord = [this] { PlayRecord(); };
+    panel_->stepRecord = [this](int delta) { OnStep(delta); };
     status.connection = texts_[IDC_EDIT_CONNECT];
     status.serial = texts_[IDC_EDIT_UIN];
     status.total = texts_[IDC_EDIT_ALL_MEMORY];

@@ -8,7 +8,9 @@
 #include <QSocketNotifier>
 #include <QTest>
 
+#include "dialogs/player_options_dlg.h"
 #include "platform/com/apartment.h"
+#include "res/strings.h"
 #include "settings/app_settings.h"
 #include "shell/playback_panel.h"
 #include "shell/waveform_strip.h"
@@ -23,7 +25,10 @@
 #include "trillo/player_case.h"
 
 #include <cmath>
+#include <fcntl.h>
+#include <linux/input.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -65,6 +70,41 @@ public:
 
 private:
     std::unique_ptr<QSocketNotifier> pump_;
+};
+
+// A foot pedal as a stand-in: a FIFO among the event devices, and its presses.
+class FifoPedal
+{
+public:
+    explicit FifoPedal(const std::string& path) : path_(path)
+    {
+        EXPECT_EQ(::mkfifo(path.c_str(), 0600), 0);
+        // the writer, before any reader; not inherited by the player server, which would
+        // keep the FIFO open after a pull
+        fd_ = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
+    }
+    ~FifoPedal() { Pull(); }
+    // `code` BTN_0, BTN_1, BTN_2: the left, middle, right pedal.
+    void Press(uint16_t code, bool down)
+    {
+        input_event e[2]{};
+        e[0].type = EV_KEY;
+        e[0].code = code;
+        e[0].value = down;
+        EXPECT_EQ(::write(fd_, e, sizeof e), ssize_t(sizeof e));
+    }
+    // Pulled out: the reader sees the end.
+    void Pull()
+    {
+        if (fd_ < 0) return;
+        ::close(fd_);
+        fd_ = -1;
+        ::unlink(path_.c_str());
+    }
+
+private:
+    std::string path_;
+    int fd_ = -1;
 };
 
 } // namespace
@@ -254,5 +294,73 @@ TEST(PlaybackPanel, PlaysThroughTheStoredOutputDevice)
     playWith(L"vark_file");
     EXPECT_FALSE(testsupport::FileExists(raw));
     EXPECT_TRUE(testsupport::FileExists(env.Path("heard.wav")));
+    EXPECT_EQ(answers.Unexpected(), 0);
+}
+
+// The pedal found at start plays while the middle one is held and pauses when it is let go
+// (with the rewind on resume), winds with the outer ones, shows itself and its presses in the
+// options dialog, pauses when pulled mid-press, and is found again when plugged back.
+TEST(PlaybackPanel, AFootPedalPlaysWhileHeldWindsAndPausesWhenPulled)
+{
+    testsupport::ScopedTestEnv env;
+    env.Set("VARK_AUDIO", "capture:" + env.Path("out.wav"));
+    const std::string folder = env.Path("by-id");
+    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    env.Set("VARK_PEDAL_DIR", folder);
+    const std::string entry = folder + "/usb-VEC_VEC_USB_Footpedal-event-joystick";
+    auto pedal = std::make_unique<FifoPedal>(entry);
+    skin::ScriptedResponder answers;
+    ServedPlayer player;
+    {
+        skin::CBaseDlg window;
+        skin::SkinManager skin;
+        const PlaybackPanel::Controls c = MakeControls(skin, window);
+        CAppSettings settings(L"");
+        PlaybackPanel panel(window, settings, c);
+        const std::string wav = env.Path("tone.wav");
+        testsupport::WriteFile(wav, testsupport::MonoWav(testsupport::TestTone(480000), 8000));
+        answers.AnswerPath(wav);
+        panel.PlayFromDisk();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.position->Maximum() == 60000; }, 20000));
+        ASSERT_TRUE(panel.Player().IsPlaying());
+
+        pedal->Press(BTN_1, true); // held while it plays: it goes on
+        pedal->Press(BTN_1, false);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panel.Player().IsPaused(); }, 5000));
+        settings.ResumeRewind = 1;
+        panel.Skip(1); // five seconds on
+        const int held = c.position->Pos();
+        pedal->Press(BTN_1, true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !panel.Player().IsPaused(); }, 5000));
+        EXPECT_NEAR(c.position->Pos(), held - 1000, 400);
+        pedal->Press(BTN_2, true); // forward a second at once (speed 4), then every 250 ms
+        ASSERT_TRUE(QTest::qWaitFor([&] { return c.position->Pos() >= held; }, 5000));
+        pedal->Press(BTN_2, false);
+
+        panel.OpenOptions();
+        dialogs::CPlayerOptionsDlg* options = nullptr;
+        for (QWidget* w : window.findChildren<QWidget*>())
+            if (auto* d = dynamic_cast<dialogs::CPlayerOptionsDlg*>(w)) options = d;
+        ASSERT_NE(options, nullptr);
+        EXPECT_EQ(options->PedalText().toStdString(), "usb-VEC_VEC_USB_Footpedal-event-joystick");
+        pedal->Press(BTN_0, true);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return options->PedalsShown()[0]; }, 5000));
+        pedal->Press(BTN_0, false);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !options->PedalsShown()[0]; }, 5000));
+
+        // pulled out while the middle pedal plays: the player pauses
+        pedal->Pull();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return panel.Player().IsPaused(); }, 5000));
+        EXPECT_EQ(options->PedalText(),
+                  QString::fromStdString(res::LoadString(res::ids::kNoPedalFound)));
+        pedal = std::make_unique<FifoPedal>(entry);
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] {
+                return options->PedalText().toStdString() ==
+                       "usb-VEC_VEC_USB_Footpedal-event-joystick";
+            },
+            5000));
+        panel.End();
+    }
     EXPECT_EQ(answers.Unexpected(), 0);
 }

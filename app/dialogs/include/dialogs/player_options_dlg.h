@@ -1,19 +1,22 @@
-// CPlayerOptionsDlg: the player's gain-control level, noise-reduction mode and depth, and the
-// transcription keys' skip step, rewind on resume and kind of time stamp. Modeless and one at
-// a time: the owner opens it through Open, which restores the one already open. Apply and OK
-// hand the values to the owner's apply function; a mode other than 0 and 1 hands depth 0. The
-// window opens where it was last closed, kept reachable on the screen, and writes its place back
-// into the settings when it goes.
+// CPlayerOptionsDlg: the player's gain-control level, noise-reduction mode and depth, the
+// transcription keys' skip step, rewind on resume and kind of time stamp, and the foot
+// pedal's mapping, with the pedal found and its three pedals as they are held (ShowPedal). Modeless
+// and one at a time: the owner opens it through Open, which restores the one already open. Apply
+// and OK hand the values to the owner's apply function; a mode other than 0 and 1 hands depth 0.
+// The window opens where it was last closed, kept reachable on the screen, and writes its place
+// back into the settings when it goes.
 #pragma once
 
 #include <QCloseEvent>
 #include <QPoint>
 #include <QRect>
 #include <QSize>
+#include <array>
 #include <cstdint>
 #include <functional>
 
 #include "skin/base_dlg.h"
+#include "skin/skinned_controls.h"
 #include "skin/skinned_more.h"
 
 class CAppSettings;
@@ -29,6 +32,8 @@ struct PlayerOptions
     int skipStep = 5;     // seconds, 1..30
     int resumeRewind = 0; // seconds, 0..10
     bool stampTimeOfDay = false;
+    bool pedalHoldToPlay = true;
+    int pedalSpeed = 4; // 2..10
     bool operator==(const PlayerOptions&) const = default;
 };
 
@@ -48,6 +53,8 @@ public:
     void OnCommand(int id) override;
     // The values the lists show now.
     PlayerOptions Read() const;
+    // The pedal in use (empty: none) and which of its pedals are held.
+    void ShowPedal(const QString& name, const std::array<bool, 3>& down);
 
     skin::CSkinnedCombo* LevelList() const { return level_; }
     skin::CSkinnedCombo* ModeList() const { return mode_; }
@@ -55,6 +62,10 @@ public:
     skin::CSkinnedCombo* SkipList() const { return skip_; }
     skin::CSkinnedCombo* RewindList() const { return rewind_; }
     skin::CSkinnedCombo* StampList() const { return stamp_; }
+    skin::CSkinnedCombo* PedalModeList() const { return pedalMode_; }
+    skin::CSkinnedCombo* PedalSpeedList() const { return pedalSpeed_; }
+    QString PedalText() const;
+    std::array<bool, 3> PedalsShown() const;
 
     // Where a window of `size` stored at `stored` opens on a screen of `screen`, so that at
     // least 40 pixels of it stay reachable.
@@ -75,7 +86,10 @@ private:
     CAppSettings& settings_;
     ApplyOptions apply_;
     PlayerOptions shown_;
-    skin::CSkinnedCombo *level_, *mode_, *depth_, *skip_, *rewind_, *stamp_;
+    skin::CSkinnedCombo *level_, *mode_, *depth_, *skip_, *rewind_, *stamp_, *pedalMode_,
+        *pedalSpeed_;
+    skin::CSkinnedStatic* pedal_;
+    std::array<skin::CSkinnedCheck*, 3> pedals_{};
 };
 
 } // namespace dialogs

@@ -38,6 +38,10 @@ public:
     uint32_t SkipStep = 5;
     uint32_t ResumeRewind = 0;
     uint32_t TimeStampOfDay = 0;
+    // The foot pedals: the middle one plays while held (1) or by presses (0); the outer ones
+    // wind at this speed (2..10).
+    uint32_t PedalHoldToPlay = 1;
+    uint32_t PedalSpeed = 4;
 
     // The system's "operating system above version 5": set, the language follows the user's
     // locale whatever is stored and the Language menu is disabled. Our resource lookup follows

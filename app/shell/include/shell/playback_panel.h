@@ -28,6 +28,7 @@
 #include <optional>
 
 class CAppSettings;
+class PedalInput;
 class WaveformStrip;
 
 namespace dialogs
@@ -60,6 +61,8 @@ public:
 
     // Play the current record (the window knows which); used when nothing else can play.
     std::function<void()> playCurrentRecord;
+    // The previous (-1) or next (1) record, for the foot pedal's second layer.
+    std::function<void(int)> stepRecord;
 
     void PlayRecord(vark::CVarkDevice* device, uint16_t index);
     void PlayFromDisk();
@@ -113,6 +116,8 @@ private:
     void ApplyOptions(const dialogs::PlayerOptions& o);
     // Out of a pause, the rewind on resume (the player options) back first.
     void Resume();
+    // The pedal in use and what is held, into the options dialog when it is open.
+    void ShowPedal();
     void OnPositionSlider(int code, int position);
     void SetVolume(int volume);
     // The strip of the file that plays: worked out beside it, shown as it comes.
@@ -139,6 +144,7 @@ private:
     vark::PeaksCache peaksCache_;
     std::unique_ptr<vark::WaveformWorker> waveform_;
     std::unique_ptr<vark::RecordWaveform> recordWaveform_;
+    std::unique_ptr<PedalInput> pedals_;
     bool waveformShown_ = false; // the strip holds the worker's whole result
     std::optional<QDateTime> fileStart_;
 };

@@ -178,6 +178,12 @@
     X(IDC_COMBO_SKIP_STEP, 1301, Combo)                                                            \
     X(IDC_COMBO_RESUME_REWIND, 1302, Combo)                                                        \
     X(IDC_COMBO_TIME_STAMP, 1303, Combo)                                                           \
+    X(IDC_STATIC_PEDAL, 1304, Static)                                                              \
+    X(IDC_CHK_PEDAL_LEFT, 1305, Check)                                                             \
+    X(IDC_CHK_PEDAL_MIDDLE, 1306, Check)                                                           \
+    X(IDC_CHK_PEDAL_RIGHT, 1307, Check)                                                            \
+    X(IDC_COMBO_PEDAL_MODE, 1308, Combo)                                                           \
+    X(IDC_COMBO_PEDAL_SPEED, 1309, Combo)                                                          \
     X(IDC_BUTTON_SET_DEFAULT, 1136, Button)                                                        \
     X(IDC_BUTTON_APPLY, 3, Button)                                                                 \
     VARK_FORM_BUTTONS_CONTROLS(X)
