@@ -182,7 +182,7 @@ TEST_F(Installed, TheDebianPackageExtractedIntoARootRunsOnItsOwn)
           "/usr/share/icons/hicolor/scalable/apps/com.mirvanta.VarkeP.svg",
           "/usr/share/icons/hicolor/48x48/apps/com.mirvanta.VarkeP.png",
           "/usr/share/man/man1/vark-cli.1.gz", "/usr/share/bash-completion/completions/vark-cli",
-          "/usr/share/doc/vark-p/copyright"})
+          "/usr/share/doc/vark-p/copyright", "/usr/lib/udev/rules.d/70-vark-pedals.rules"})
         EXPECT_TRUE(testsupport::FileExists(root + file)) << file;
     ExpectVersions(root + "/usr");
     ExpectTheRecorderWorkflow(root + "/usr");

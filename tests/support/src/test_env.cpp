@@ -30,6 +30,8 @@ ScopedTestEnv::ScopedTestEnv()
     Set("XDG_CONFIG_HOME", root_ + "/config");
     Set("XDG_DATA_HOME", root_ + "/data");
     Set("XDG_CACHE_HOME", root_ + "/cache");
+    // no test reads or grabs the machine's own input devices
+    Set("VARK_PEDAL_DIR", root_ + "/pedals");
     Set("XDG_RUNTIME_DIR", root_ + "/runtime");
     Set("VARK_DEVICE_DIR", root_ + "/devices");
     Set("VARK_COM_REGISTRY", root_ + "/com");

@@ -121,7 +121,7 @@ bool SaveMainWindowShots(const QString& dir)
     QTemporaryDir home;
     if (!home.isValid()) return false;
     for (const char* name : {"VARK_DEVICE_DIR", "XDG_CONFIG_HOME", "XDG_DATA_HOME",
-                             "XDG_CACHE_HOME", "VARK_COM_REGISTRY"})
+                             "XDG_CACHE_HOME", "VARK_COM_REGISTRY", "VARK_PEDAL_DIR"})
         setenv(name, qPrintable(home.path() + "/" + name), 1);
     setenv("VARK_AUDIO", "null", 1);
     // drives only from a folder of its own: none of the machine's is pictured
