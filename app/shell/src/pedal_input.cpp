@@ -63,7 +63,8 @@ void PedalInput::Rescan()
         if (!device->IsOpen()) continue;
         SLOG("Foot pedal %s (%04x:%04x)%s", info.name.c_str(), info.vendor, info.product,
              device->Grabbed() ? "" : ", not grabbed");
-        auto notifier = std::make_unique<QSocketNotifier>(device->Fd(), QSocketNotifier::Read);
+        auto notifier =
+            std::make_unique<QSocketNotifier>(device->Fd(), QSocketNotifier::Read, this);
         PedalDevice* raw = device.get();
         connect(notifier.get(), &QSocketNotifier::activated, this,
                 [this, raw] { OnReadable(raw); });
@@ -78,14 +79,12 @@ void PedalInput::OnReadable(PedalDevice* device)
     Apply(device->Read());
     if (!device->Gone()) return;
     SLOG("Foot pedal %s went", device->Info().name.c_str());
-    // gone: its notifier goes with it, after this call has returned
     auto it = std::find_if(open_.begin(), open_.end(),
                            [&](const Open& o) { return o.device.get() == device; });
     if (it == open_.end()) return;
     it->notifier->setEnabled(false);
-    auto gone = std::make_shared<Open>(std::move(*it));
-    open_.erase(it);
-    QTimer::singleShot(0, this, [gone] {});
+    it->notifier.release()->deleteLater(); // it is still emitting the call we are in
+    open_.erase(it);                       // the device closes, and lets go of its grab
     if (changed) changed();
 }
 

@@ -113,36 +113,37 @@ PlaybackPanel::PlaybackPanel(skin::CBaseDlg& window, CAppSettings& settings,
     };
     connect(&playTimer_, &QTimer::timeout, this, [this] { OnPlayTick(); });
     playTimer_.start(200);
-    using Kind = PedalMapping::Kind;
-    pedals_ =
-        std::make_unique<PedalInput>(settings_.PedalHoldToPlay != 0, int(settings_.PedalSpeed),
-                                     [this](const PedalMapping::Action& a)
-                                     {
-                                         switch (a.kind)
-                                         {
-                                         case Kind::kPlay:
-                                             if (control_.IsPaused())
-                                                 Resume();
-                                             else if (!control_.IsPlaying())
-                                                 OnPlayPause();
-                                             break;
-                                         case Kind::kPause:
-                                             OnPause();
-                                             break;
-                                         case Kind::kToggle:
-                                             OnPlayPause();
-                                             break;
-                                         case Kind::kStep:
-                                             SeekTo(c_.position->Pos() + a.ms);
-                                             break;
-                                         case Kind::kPreviousRecord:
-                                         case Kind::kNextRecord:
-                                             if (stepRecord)
-                                                 stepRecord(a.kind == Kind::kNextRecord ? 1 : -1);
-                                             break;
-                                         }
-                                     });
+    pedals_ = std::make_unique<PedalInput>(
+        settings_.PedalHoldToPlay != 0, int(settings_.PedalSpeed),
+        [this](const PedalMapping::Action& a) { OnPedal(int(a.kind), a.ms); });
     pedals_->changed = [this] { ShowPedal(); };
+}
+
+void PlaybackPanel::OnPedal(int kind, int ms)
+{
+    using Kind = PedalMapping::Kind;
+    switch (Kind(kind))
+    {
+    case Kind::kPlay:
+        if (control_.IsPaused())
+            Resume();
+        else if (!control_.IsPlaying())
+            OnPlayPause();
+        break;
+    case Kind::kPause:
+        OnPause();
+        break;
+    case Kind::kToggle:
+        OnPlayPause();
+        break;
+    case Kind::kStep:
+        SeekTo(c_.position->Pos() + ms);
+        break;
+    case Kind::kPreviousRecord:
+    case Kind::kNextRecord:
+        if (stepRecord) stepRecord(Kind(kind) == Kind::kNextRecord ? 1 : -1);
+        break;
+    }
 }
 
 void PlaybackPanel::ShowPedal()

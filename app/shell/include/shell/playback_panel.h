@@ -116,6 +116,8 @@ private:
     void ApplyOptions(const dialogs::PlayerOptions& o);
     // Out of a pause, the rewind on resume (the player options) back first.
     void Resume();
+    // What a pedal asks for (a PedalMapping::Kind, and the step's milliseconds).
+    void OnPedal(int kind, int ms);
     // The pedal in use and what is held, into the options dialog when it is open.
     void ShowPedal();
     void OnPositionSlider(int code, int position);
