@@ -188,10 +188,7 @@ void CVarkDlg::PlayDriveRecord(int row)
         Message(res::FormatWithStrings(res::ids::kDriveFileUnreadable, {r.name}), kStyleError);
         return;
     }
-    std::optional<QDateTime> start;
-    if (platform::DateParts p; r.start.IsValid() && r.start.GetParts(p))
-        start = QDateTime(QDate(p.year, p.month, p.day), QTime(p.hour, p.minute, p.second));
-    panel_->PlayFile(r.path, start);
+    panel_->PlayFile(r.path, PlaybackPanel::DateTimeOf(r.start));
 }
 
 void CVarkDlg::OnDeleteRecords(bool all)
